@@ -1,0 +1,29 @@
+#pragma once
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+
+namespace kb::platform {
+
+enum class EventReset { Manual, Automatic };
+
+// A signalled/unsignalled flag threads can wait for. Thread-safe.
+class Event {
+public:
+    explicit Event(EventReset reset = EventReset::Manual, bool signalled = false);
+
+    void set();
+    void reset();
+    // Waits until the event is signalled or timeout_ms of real time pass. Returns true when
+    // signalled; an automatic event is reset by the wait that sees it.
+    bool wait(uint32_t timeout_ms);
+    bool is_set();
+
+private:
+    std::mutex lock_;
+    std::condition_variable changed_;
+    EventReset reset_;
+    bool signalled_;
+};
+
+}  // namespace kb::platform

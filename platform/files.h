@@ -1,0 +1,47 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kb::platform {
+
+// Paths are joined with '/'; the data layout under the program folder stays that of the
+// handheld ("logs/20261209.log", "config/server.ini").
+std::string join_path(std::string_view folder, std::string_view name);
+
+bool file_exists(const std::string& path);        // a regular file
+bool directory_exists(const std::string& path);
+// Creates one folder (0755). True when it exists afterwards.
+bool make_directory(const std::string& path);
+bool remove_file(const std::string& path);
+bool remove_directory(const std::string& path);   // empty folders only
+// Size in bytes, or -1 when the file can't be queried.
+int64_t file_size(const std::string& path);
+
+// Reads a whole file; nullopt when it can't be opened or read.
+std::optional<std::vector<uint8_t>> read_file(const std::string& path);
+
+enum class FileAccess { Shared, OwnerOnly };
+
+// Writes bytes to a temporary file beside path, syncs it and renames it over path, so a
+// crash leaves either the old or the new file, never half of one. OwnerOnly creates the
+// file readable by its owner alone (passwords, keys).
+bool write_file_atomic(const std::string& path, std::span<const uint8_t> bytes,
+                       FileAccess access = FileAccess::Shared);
+
+// Copies from over to (replacing it) through a temporary file and a rename; false when
+// anything fails, in which case to is unchanged.
+bool copy_file(const std::string& from, const std::string& to);
+
+struct FolderEntry {
+    std::string name;
+    bool is_directory = false;
+};
+// Entries of a folder whose names match a shell wildcard ("*.srv"), without "." and "..";
+// empty when the folder can't be read.
+std::vector<FolderEntry> list_folder(const std::string& folder, const std::string& mask = "*");
+
+}  // namespace kb::platform
