@@ -2,9 +2,12 @@
 #include <cstdarg>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
+#include "platform/append_file.h"
 #include "platform/clock.h"
 
 namespace kb::core {
@@ -27,21 +30,49 @@ public:
     Journal(const Journal&) = delete;
     Journal& operator=(const Journal&) = delete;
 
-    // Formats one line (printf rules) and buffers it with its time prefix.
+    // Formats one line (printf rules, the message cut at kFormatBufferSize - 1 bytes) and
+    // buffers it with its time prefix. An empty message writes nothing. Does nothing
+    // after close().
     void write(Level level, const char* format, ...) __attribute__((format(printf, 3, 4)));
     void vwrite(Level level, const char* format, va_list args);
 
-    // Forces buffered lines into today's file and keeps the file open.
+    // Forces buffered lines into today's file and keeps the file open. Lines buffered
+    // before midnight still go to their own day's file, which is closed first.
     void flush();
     // Final flush and release; only the first call does anything.
     void close();
 
-    // Receives each complete line as it is buffered (the headless run echoes the journal
-    // to the console). Called under the journal's lock: it must not write to the journal.
+    // Receives each complete line, without "\r\n", as it is written, also when the file
+    // drops it (the headless run echoes the journal to the console). Called under the
+    // journal's lock: it must not write to the journal. An empty function stops the echo.
     void set_echo(std::function<void(std::string_view line)> echo);
 
     // The day file for a date: "<program folder>/logs/%04d%02d%02d.log".
     std::string day_file_path(int year, int month, int day) const;
+
+private:
+    struct Date {
+        int year = 0;
+        int month = 0;
+        int day = 0;
+    };
+
+    void roll_over_if_new_day(const platform::DateTime& now);
+    void append_line(const platform::DateTime& now, std::string_view message);
+    bool open_day_file(const Date& date);
+    void write_buffer_out();
+    void day_flush();
+
+    std::mutex lock_;
+    const std::string program_folder_;
+    platform::Clock& clock_;
+    platform::AppendFile file_;
+    std::unique_ptr<char[]> format_buffer_;
+    std::unique_ptr<char[]> write_buffer_;
+    size_t buffered_ = 0;
+    Date last_line_date_;
+    bool closed_ = false;
+    std::function<void(std::string_view)> echo_;
 };
 
 }  // namespace kb::core
