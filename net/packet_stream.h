@@ -68,7 +68,9 @@ public:
     // address of the lookup). False (socket closed) on any failure.
     bool connect_direct(const std::string& host, uint16_t port);
     // "host" or "host:port" (port 1..65535, else false without connecting); no port
-    // means default_port. Records the server text, goes through the proxy when one is set.
+    // means default_port. Records the server text ("host:port"). Tunnelling through a
+    // proxy is not built yet: while a proxy address is set this fails (stream closed,
+    // nothing connected) instead of bypassing the proxy.
     bool connect(const std::string& address, uint16_t default_port);
     void close();
     bool is_open() const;
@@ -114,8 +116,12 @@ public:
     uint32_t server_identity() const { return server_identity_; }
 
     // ---- proxy ----
+    // Address and credentials are kept up to 127 characters; credentials starting with
+    // ":" (no login) are cleared. An empty address means no proxy.
     void set_proxy(ProxyType type, const std::string& address, const std::string& credentials);
     ProxyType proxy_type() const { return proxy_type_; }
+    const std::string& proxy_address() const { return proxy_address_; }
+    const std::string& proxy_credentials() const { return proxy_credentials_; }
     const std::string& server_text() const { return server_text_; }
 
     // Takes over an accepted socket (the server side of a connection).
