@@ -8,7 +8,11 @@ bool AppendFile::open(const std::string& path) {
     close();
     // "e": the descriptor is not inherited by programs the terminal starts.
     file_ = std::fopen(path.c_str(), "abe");
-    return file_ != nullptr;
+    if (file_ == nullptr) return false;
+    // Callers buffer for themselves; a second buffer here would hide written bytes from
+    // readers of the file until the next flush.
+    std::setvbuf(file_, nullptr, _IONBF, 0);
+    return true;
 }
 
 bool AppendFile::write(std::span<const char> bytes) {

@@ -5,8 +5,9 @@
 
 namespace kb::platform {
 
-// One file opened for appending in binary mode (created when missing, mode 0644 less the
-// umask). Every write lands at the end, after whatever the file already holds.
+// One file opened for appending in binary mode (created when missing, mode 0666 less the
+// umask). Every write lands at the end, after whatever the file already holds, and goes
+// to the operating system at once (no buffer of its own).
 // Not thread-safe: the owner serialises its calls.
 class AppendFile {
 public:
