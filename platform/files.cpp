@@ -50,6 +50,11 @@ bool directory_exists(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+bool is_symbolic_link(const std::string& path) {
+    struct stat info{};
+    return ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
 bool make_directory(const std::string& path) {
     if (::mkdir(path.c_str(), 0755) == 0) return true;
     return errno == EEXIST && directory_exists(path);

@@ -14,6 +14,8 @@ std::string join_path(std::string_view folder, std::string_view name);
 
 bool file_exists(const std::string& path);        // a regular file
 bool directory_exists(const std::string& path);
+// True for a symbolic link itself (not followed), whatever it points to.
+bool is_symbolic_link(const std::string& path);
 // Creates one folder (0755). True when it exists afterwards.
 bool make_directory(const std::string& path);
 bool remove_file(const std::string& path);
