@@ -1,0 +1,30 @@
+#include "config/chart_settings.h"
+
+#include <cstring>
+
+#include "config/login_record.h"
+
+namespace kb::config {
+
+ChartSettings default_chart_settings(int32_t max_bars) {
+    if (max_bars < 1) max_bars = kDefaultMaxBars;
+    ChartSettings settings{};
+    settings.version = kChartSettingsVersion;
+    settings.option_4 = 1;
+    settings.option_12 = 1;
+    settings.option_16 = 1;
+    settings.bars_per_chart = max_bars;
+    settings.bars_per_history_file = max_bars + kHistoryFileExtraBars;
+    return settings;
+}
+
+ChartSettings parse_chart_settings(std::span<const uint8_t> bytes, int32_t max_bars) {
+    ChartSettings settings{};
+    if (bytes.size() >= sizeof settings) std::memcpy(&settings, bytes.data(), sizeof settings);
+    if (settings.version != kChartSettingsVersion) settings = default_chart_settings(max_bars);
+    if (settings.bars_per_chart < 0) settings.bars_per_chart = 0;
+    if (settings.bars_per_history_file < 0) settings.bars_per_history_file = 0;
+    return settings;
+}
+
+}  // namespace kb::config
