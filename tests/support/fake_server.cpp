@@ -116,8 +116,13 @@ bool FakeServer::run_step(size_t index, const Step& step) {
     case StepKind::Expect:
     case StepKind::ExpectRaw: {
         Bytes got;
-        if (!receive(got, step.bytes.size(), what)) return false;
+        const bool complete = receive(got, step.bytes.size());
         if (key_ && step.kind == StepKind::Expect) net::unscramble_incoming(got, *key_, receive_state_);
+        if (!complete) {
+            note(what + " wanted " + std::to_string(step.bytes.size()) + " bytes, the connection gave " +
+                 std::to_string(got.size()) + (got.empty() ? std::string() : ": " + hex(got)));
+            return false;
+        }
         if (got != step.bytes) note(what + " expected " + hex(step.bytes) + "\n  but got " + hex(got));
         return true;
     }
@@ -150,7 +155,7 @@ bool FakeServer::run_step(size_t index, const Step& step) {
     return false;
 }
 
-bool FakeServer::receive(Bytes& out, size_t n, const std::string& what) {
+bool FakeServer::receive(Bytes& out, size_t n) {
     out.assign(n, 0);
     size_t have = 0;
     uint32_t waited = 0;
@@ -167,11 +172,8 @@ bool FakeServer::receive(Bytes& out, size_t n, const std::string& what) {
             break;
         }
     }
-    if (have == n) return true;
     out.resize(have);
-    note(what + " wanted " + std::to_string(n) + " bytes, the connection gave " + std::to_string(have) +
-         (have ? ": " + hex(out) : std::string()));
-    return false;
+    return have == n;
 }
 
 bool FakeServer::transmit(const Bytes& bytes, const std::string& what) {

@@ -82,7 +82,8 @@ private:
     FakeServer& add(Step step);
     void run();
     bool run_step(size_t index, const Step& step);
-    bool receive(Bytes& out, size_t n, const std::string& what);
+    // Reads n bytes into out; on a failure out keeps the bytes that came.
+    bool receive(Bytes& out, size_t n);
     bool transmit(const Bytes& bytes, const std::string& what);
     void note(std::string line);
 
