@@ -1,0 +1,61 @@
+#include "platform/single_instance.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace kb::platform {
+
+std::string runtime_folder() {
+    const char* folder = std::getenv("XDG_RUNTIME_DIR");
+    if (folder && *folder) return folder;
+    return "/tmp";
+}
+
+std::string default_instance_name() {
+    return std::string(kProductName) + "-" + std::to_string(::getuid());
+}
+
+SingleInstance::SingleInstance(std::string name, std::string lock_folder)
+    : name_(std::move(name)), lock_path_(std::move(lock_folder) + "/" + name_ + ".lock") {}
+
+SingleInstance::~SingleInstance() {
+    listener_.stop();
+    if (lock_fd_ >= 0) ::close(lock_fd_);   // closing the descriptor releases the flock
+}
+
+bool SingleInstance::try_lock() {
+    int rc;
+    do rc = ::flock(lock_fd_, LOCK_EX | LOCK_NB);
+    while (rc != 0 && errno == EINTR);
+    locked_ = rc == 0;
+    return locked_;
+}
+
+InstanceCheck SingleInstance::check(Clock& clock) {
+    if (locked_) return InstanceCheck::First;
+    if (lock_fd_ < 0) lock_fd_ = ::open(lock_path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (lock_fd_ < 0) return InstanceCheck::Failed;
+    for (int attempt = 0; attempt < kInstanceAttempts; ++attempt) {
+        if (try_lock()) return InstanceCheck::First;
+        std::optional<LocalMessage> answer =
+            ask_local(name_, LocalMessage{kBringToFrontQuestion, 0}, kBringToFrontAnswerMs);
+        if (answer && answer->code == kBringToFrontDone) return InstanceCheck::OtherBroughtToFront;
+        clock.sleep_ms(kInstanceRetryMs);
+    }
+    return InstanceCheck::StartAnyway;
+}
+
+bool SingleInstance::listen(std::function<void()> on_bring_to_front) {
+    return listener_.start(name_, [callback = std::move(on_bring_to_front)](const LocalMessage& question)
+                                      -> std::optional<LocalMessage> {
+        if (question.code != kBringToFrontQuestion) return std::nullopt;
+        callback();
+        return LocalMessage{kBringToFrontDone, 0};
+    });
+}
+
+}  // namespace kb::platform
