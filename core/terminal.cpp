@@ -1,0 +1,58 @@
+#include "core/terminal.h"
+
+#include <cstdlib>
+
+#include "core/build_info.h"
+#include "core/data_folders.h"
+#include "platform/folder_identity.h"
+
+namespace kb::core {
+
+Terminal::Terminal(std::string program_folder, platform::Clock& clock, std::string settings_path)
+    : program_folder_(std::move(program_folder)),
+      clock_(clock),
+      journal_(program_folder_, clock),
+      settings_(std::move(settings_path)) {}
+
+Terminal::~Terminal() {
+    shutdown();
+    journal_.close();
+}
+
+uint32_t Terminal::folder_identity() const { return platform::folder_identity_value(program_folder_); }
+
+void Terminal::start(ServiceFactory* factory) {
+    if (started_) return;
+    std::srand(clock_.tick_ms());
+    if (factory) factory->create_configuration(*this);
+    prepare_data_folders(program_folder_);
+    install_downloaded_updater(program_folder_);
+    if (factory) factory->create_services(*this);
+    journal_.write(Level::Info, "%s build %d started", branding_.short_name().c_str(), kProgramBuild);
+    started_ = true;
+}
+
+void Terminal::shutdown() {
+    if (!started_) return;
+    started_ = false;
+    // The services that arrive later take their places in this order: ServerSession,
+    // WhiteLabels, LanguagePack, (DisplayMetrics), NewsBase, Mailbox, AlertsBase,
+    // TradeDispatcher, TradeBase, SymbolsBase, HistoryCenter, then the three below.
+    services_.accounts_base.reset();
+    services_.server_list.reset();
+    services_.terminal_config.reset();
+    journal_.write(Level::Info, "%s build %d stopped", branding_.short_name().c_str(), kProgramBuild);
+    journal_.flush();
+}
+
+void Terminal::notify(int code, intptr_t value) {
+    if (platform::Notifier* target = notifier_.load()) target->post(code, value);
+}
+
+void Terminal::add_watchdog(std::function<void()> tick) { watchdogs_.push_back(std::move(tick)); }
+
+void Terminal::run_watchdogs() {
+    for (auto& tick : watchdogs_) tick();
+}
+
+}  // namespace kb::core
