@@ -1,0 +1,89 @@
+// The terminal program: one instance per user, start, the main window's event loop,
+// orderly shutdown.
+#include <QApplication>
+#include <cstdio>
+#include <memory>
+
+#include "core/terminal.h"
+#include "platform/clock.h"
+#include "platform/folder_identity.h"
+#include "platform/program_folder.h"
+#include "platform/single_instance.h"
+#include "ui/display_metrics_qt.h"
+#include "ui/main_window.h"
+#include "ui/qt_notifier.h"
+#include "ui/signal_closer.h"
+#include "ui/terminal_options.h"
+#include "ui/window_snapshot.h"
+
+namespace {
+
+constexpr int kExitOtherInstance = 1;
+constexpr int kExitStartFailed = 2;
+
+int run(kb::core::Terminal& terminal, const kb::ui::TerminalOptions& options, kb::platform::SingleInstance& instance,
+        QApplication& app) {
+    using namespace kb;
+    ui::MainWindow window(terminal);
+    ui::QtNotifier notifier;
+    notifier.set_window(&window);
+    terminal.set_notifier(&notifier);
+    window.show();
+
+    instance.listen([&window] {
+        QMetaObject::invokeMethod(&window, [&window] { window.bring_to_front(); }, Qt::QueuedConnection);
+    });
+    platform::FolderIdentityListener identity;
+    identity.start(terminal.program_folder());
+    ui::SignalCloser closer(window);
+    std::unique_ptr<ui::WindowSnapshot> snapshot;
+    if (!options.snapshot_path.empty()) {
+        snapshot = std::make_unique<ui::WindowSnapshot>(window, QString::fromStdString(options.snapshot_path),
+                                                        options.snapshot_interval_s);
+        std::printf("snapshot of the main window: %s\n", options.snapshot_path.c_str());
+        std::fflush(stdout);
+    }
+
+    int result = app.exec();
+
+    // Nothing may reach the window once it goes.
+    identity.stop();
+    instance.stop_listening();
+    terminal.set_notifier(nullptr);
+    notifier.set_window(nullptr);
+    return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace kb;
+    std::string program_folder = platform::resolve_program_folder(argc, argv);
+
+    platform::SingleInstance instance;
+    switch (instance.check(platform::system_clock())) {
+        case platform::InstanceCheck::OtherBroughtToFront: return kExitOtherInstance;
+        case platform::InstanceCheck::Failed: return kExitStartFailed;
+        case platform::InstanceCheck::First:
+        case platform::InstanceCheck::StartAnyway: break;
+    }
+
+    QApplication app(argc, argv);
+    std::string error;
+    std::optional<ui::TerminalOptions> options = ui::parse_terminal_options(argc, argv, error);
+    if (!options) {
+        std::fprintf(stderr, "terminal: %s\n", error.c_str());
+        return kExitStartFailed;
+    }
+
+    core::Terminal terminal(program_folder, platform::system_clock(), core::SettingsStore::default_path());
+    if (options->echo_journal)
+        terminal.journal().set_echo([](std::string_view line) {
+            std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
+        });
+    ui::fill_display_metrics(terminal.display_metrics(), app.primaryScreen());
+    terminal.start(nullptr);
+    int result = run(terminal, *options, instance, app);
+    terminal.shutdown();
+    return result;
+}

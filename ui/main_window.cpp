@@ -1,0 +1,195 @@
+#include "ui/main_window.h"
+
+#include <QMessageBox>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTimerEvent>
+
+#include "core/strings.h"
+#include "ui/placeholder_views.h"
+
+namespace kb::ui {
+
+namespace {
+
+// The tab font of the handheld: 8 points, in pixels at 96 dots per inch.
+constexpr int kTabFontPixels = (8 * 96 + 36) / 72;
+
+QString text_of(int id) { return QString::fromUtf8(core::builtin_text(id).data(), core::builtin_text(id).size()); }
+
+}  // namespace
+
+int login_failure_text_id(int final_state) {
+    switch (final_state) {
+        case 64: return core::kTextAccountDisabled;
+        case 65: return core::kTextInvalidAccount;
+        case 66: return core::kTextPublicKeyNotFound;
+        default: return 0;
+    }
+}
+
+MainWindow::MainWindow(core::Terminal& terminal, QWidget* parent) : QMainWindow(parent), terminal_(terminal) {
+    build_tabs();
+    resize(480, 640);
+    recompute_title();
+    watchdog_timer_ = startTimer(kWatchdogIntervalMs);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::build_tabs() {
+    tabs_ = new QTabWidget(this);
+    tabs_->setTabPosition(QTabWidget::North);
+    QFont font;
+    font.setFamilies({"Tahoma", "DejaVu Sans", "Liberation Sans"});
+    int pixels = terminal_.display_metrics().scale(kTabFontPixels);
+    if (pixels > 0) font.setPixelSize(pixels);
+    tabs_->tabBar()->setFont(font);
+
+    quotes_ = new QuotesView;
+    chart_ = new ChartView;
+    trade_ = new TradeView;
+    history_ = new HistoryView;
+    news_ = new NewsView;
+    tabs_->addTab(quotes_, text_of(core::kTextTabQuotes));
+    tabs_->addTab(chart_, text_of(core::kTextTabChart));
+    tabs_->addTab(trade_, text_of(core::kTextTabTrade));
+    tabs_->addTab(history_, text_of(core::kTextTabHistory));
+    tabs_->addTab(news_, text_of(core::kTextTabNews));
+    setCentralWidget(tabs_);
+
+    int stored = terminal_.settings().read_number(core::kSectionWindow, kActiveTabSetting, 0);
+    tabs_->setCurrentIndex(stored >= 0 && stored < kTabCount ? stored : 0);
+    // Connected after the initial selection, so reading the setting doesn't write it back.
+    connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
+        terminal_.settings().write_number(core::kSectionWindow, kActiveTabSetting, index);
+    });
+}
+
+void MainWindow::select_tab(int index) {
+    if (index < 0 || index >= kTabCount) return;
+    if (tabs_->currentIndex() == index) {
+        // No change signal comes, but the caller still expects the tab stored.
+        terminal_.settings().write_number(core::kSectionWindow, kActiveTabSetting, index);
+        return;
+    }
+    tabs_->setCurrentIndex(index);
+}
+
+int MainWindow::active_tab() const { return tabs_->currentIndex(); }
+
+void MainWindow::set_title_account(std::optional<core::TitleAccount> account) {
+    title_account_ = account;
+    recompute_title();
+}
+
+void MainWindow::recompute_title() {
+    std::string title = core::window_title(title_account_, terminal_.branding().program_title(), core::builtin_text);
+    setWindowTitle(QString::fromStdString(title));
+}
+
+bool MainWindow::report_login_failure(int final_state) {
+    int text_id = login_failure_text_id(final_state);
+    if (text_id == 0) return false;
+    auto* box = new QMessageBox(QMessageBox::Warning, QString::fromStdString(terminal_.branding().program_title()),
+                                text_of(text_id), QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+    return true;
+}
+
+void MainWindow::bring_to_front() {
+    if (isMinimized()) showNormal();
+    show();
+    raise();
+    activateWindow();
+}
+
+// The key generation dialog comes with the secured login keys; until then no key is
+// generated and the connection thread is told so with 0.
+intptr_t MainWindow::request_key_generation() { return 0; }
+
+std::optional<intptr_t> MainWindow::handle_notification(int code, intptr_t value) {
+    intptr_t result = 0;
+    switch (code) {
+        case kNotifySymbols:   // 0
+            quotes_->refresh_market_watch();
+            break;
+        case kNotifyQuotes:   // 0, or the trade base's recalculation result
+            quotes_->refresh_market_watch();
+            trade_->refresh_trades();
+            chart_->forward(code, value);
+            break;
+        case kNotifyNews:   // 0
+            news_->refresh_news();
+            break;
+        case kNotifyMail:   // 0
+            news_->refresh_mail();
+            break;
+        case kNotifyTrades:   // 0
+            trade_->refresh_trades();
+            break;
+        case kNotifyAccountHistory:   // the history range selector
+            history_->refresh_history(value);
+            break;
+        case kNotifyChartHistory:   // 0
+            chart_->recompute_active_chart();
+            chart_->forward(code, value);
+            break;
+        case kNotifySelectTab:   // the tab index
+            select_tab(static_cast<int>(value));
+            break;
+        case kNotifyEnableToolbar:   // the buttons' bits
+            toolbar_buttons_ |= static_cast<uint32_t>(value);
+            break;
+        case kNotifyDisableToolbar:   // the buttons' bits
+            toolbar_buttons_ &= ~static_cast<uint32_t>(value);
+            break;
+        case kNotifyShowOrderChart:   // the order ticket
+            chart_->show_order_symbol(value);
+            select_tab(kTabChart);
+            break;
+        case kNotifyGenerateKey:   // 0; sent, the answer goes back to the connection thread
+            result = request_key_generation();
+            break;
+        case kNotifyLoggedIn:   // the login number
+            set_title_account(core::TitleAccount{
+                static_cast<int>(value), title_account_ ? title_account_->kind : core::AccountKind::Real});
+            chart_->recompute_active_chart();
+            break;
+        case kNotifyReconnect:   // 0; the session drops and remakes both connections first
+            chart_->recompute_active_chart();
+            break;
+        case kNotifyConnectionState:   // 0 = trade server, 1 = history server
+            // The status display and the login result box read the session's state,
+            // which arrives with the session.
+            break;
+        case kNotifyOpenOrderDialog:   // the order kind
+            quotes_->open_order_dialog(value);
+            break;
+        case kNotifyInvalidateChart:   // 0
+            chart_->invalidate();
+            break;
+        case kNotifyMailComposer:   // a value for the mail view
+            news_->forward_to_mail(code, value);
+            break;
+        default:
+            return std::nullopt;
+    }
+    emit notification_handled(code, value);
+    return result;
+}
+
+void MainWindow::timerEvent(QTimerEvent* event) {
+    if (event->timerId() == watchdog_timer_) {
+        on_timer(kWatchdogTimerId);
+        return;
+    }
+    QMainWindow::timerEvent(event);
+}
+
+void MainWindow::on_timer(int logical_id) {
+    if (logical_id == kWatchdogTimerId) terminal_.run_watchdogs();
+}
+
+}  // namespace kb::ui

@@ -1,0 +1,117 @@
+#pragma once
+#include <QMainWindow>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "core/terminal.h"
+#include "core/window_title.h"
+
+class QTabWidget;
+
+namespace kb::ui {
+
+class QuotesView;
+class ChartView;
+class TradeView;
+class HistoryView;
+class NewsView;
+
+// The codes the services post to the main window (the second value's meaning is given
+// at each case of MainWindow::handle_notification).
+enum Notification : int {
+    kNotifySymbols = 1,
+    kNotifyQuotes = 2,
+    kNotifyNews = 3,
+    kNotifyMail = 4,
+    kNotifyTrades = 6,
+    kNotifyAccountHistory = 7,
+    kNotifyChartHistory = 8,
+    kNotifySelectTab = 9,
+    kNotifyEnableToolbar = 10,
+    kNotifyDisableToolbar = 11,
+    kNotifyShowOrderChart = 16,
+    kNotifyGenerateKey = 17,
+    kNotifyLoggedIn = 20,
+    kNotifyReconnect = 21,
+    kNotifyConnectionState = 22,
+    kNotifyOpenOrderDialog = 23,
+    kNotifyInvalidateChart = 25,
+    kNotifyMailComposer = 33,
+};
+
+enum Tab : int { kTabQuotes = 0, kTabChart = 1, kTabTrade = 2, kTabHistory = 3, kTabNews = 4, kTabCount = 5 };
+
+inline constexpr const char* kActiveTabSetting = "ActiveTab";
+// The logical identifier of the once-a-second timer that runs the watchdogs.
+inline constexpr int kWatchdogTimerId = 1236;
+inline constexpr int kWatchdogIntervalMs = 1000;
+
+// The text shown in a message box for a connection's final state after a login dialog
+// (64 account disabled, 65 invalid account, 66 public key not found); 0 for any other
+// state.
+int login_failure_text_id(int final_state);
+
+// The frame of the terminal: a tab control at the top over the five views, the window
+// title, and the handler of the services' notifications. User-interface thread only;
+// other threads reach it through QtNotifier.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MainWindow(core::Terminal& terminal, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Handles one notification; nullopt for a code it doesn't handle, else the result
+    // (0, or the answer of a sent code).
+    std::optional<intptr_t> handle_notification(int code, intptr_t value);
+
+    // Selects a tab (0 to 4) and stores it as "ActiveTab"; other indexes are ignored.
+    void select_tab(int index);
+    int active_tab() const;
+    QTabWidget* tabs() const { return tabs_; }
+
+    // The account the title shows; nullopt while none is logged in.
+    void set_title_account(std::optional<core::TitleAccount> account);
+    void recompute_title();
+
+    // The toolbar buttons enabled by code 10 and disabled by code 11, as a bit mask.
+    uint32_t toolbar_buttons() const { return toolbar_buttons_; }
+
+    // Shows the message box for a final connection state after a login dialog; false
+    // when the state has no message.
+    bool report_login_failure(int final_state);
+
+    // Restores, raises and activates the window (a second start asked for it).
+    void bring_to_front();
+
+    QuotesView* quotes_view() const { return quotes_; }
+    ChartView* chart_view() const { return chart_; }
+    TradeView* trade_view() const { return trade_; }
+    HistoryView* history_view() const { return history_; }
+    NewsView* news_view() const { return news_; }
+
+signals:
+    // Emitted after each handled notification, on the user-interface thread.
+    void notification_handled(int code, qintptr value);
+
+protected:
+    void timerEvent(QTimerEvent* event) override;
+
+private:
+    void on_timer(int logical_id);
+    void build_tabs();
+    intptr_t request_key_generation();
+
+    core::Terminal& terminal_;
+    QTabWidget* tabs_ = nullptr;
+    QuotesView* quotes_ = nullptr;
+    ChartView* chart_ = nullptr;
+    TradeView* trade_ = nullptr;
+    HistoryView* history_ = nullptr;
+    NewsView* news_ = nullptr;
+    std::optional<core::TitleAccount> title_account_;
+    uint32_t toolbar_buttons_ = 0;
+    int watchdog_timer_ = 0;
+};
+
+}  // namespace kb::ui

@@ -1,0 +1,33 @@
+#include "ui/placeholder_views.h"
+
+namespace kb::ui {
+
+PlaceholderView::PlaceholderView(const QString& name, const QString& description, QWidget* parent)
+    : QLabel(parent) {
+    setObjectName(name);
+    setText(description);
+    setAlignment(Qt::AlignCenter);
+    setWordWrap(true);
+    setMargin(12);
+}
+
+QuotesView::QuotesView(QWidget* parent)
+    : PlaceholderView("quotes", "The market watch will list the symbols with their bid and ask prices here.",
+                      parent) {}
+
+ChartView::ChartView(QWidget* parent)
+    : PlaceholderView("chart", "The chart of the selected symbol will be drawn here, with its indicators and "
+                               "line studies.", parent) {}
+
+TradeView::TradeView(QWidget* parent)
+    : PlaceholderView("trade", "Open positions, pending orders and the account's balance, equity and margin "
+                               "will be listed here.", parent) {}
+
+HistoryView::HistoryView(QWidget* parent)
+    : PlaceholderView("history", "The account's closed trades and balance operations will be listed here.",
+                      parent) {}
+
+NewsView::NewsView(QWidget* parent)
+    : PlaceholderView("news", "The broker's news and the internal mail will be listed here.", parent) {}
+
+}  // namespace kb::ui

@@ -1,0 +1,86 @@
+#pragma once
+#include <QLabel>
+#include <QStringList>
+#include <cstdint>
+
+namespace kb::ui {
+
+// Stands in for one tab's view until the real view replaces it: it says what the tab
+// will show and already owns the notification entry points the main window routes to
+// it. The real view implements each entry point; here each call is only noted in
+// received(), so the routing can be checked. User-interface thread only.
+class PlaceholderView : public QLabel {
+    Q_OBJECT
+public:
+    PlaceholderView(const QString& name, const QString& description, QWidget* parent = nullptr);
+
+    // The entry points called so far, oldest first, e.g. "refresh_market_watch" or
+    // "forward 2 0" (code and value).
+    const QStringList& received() const { return received_; }
+    void clear_received() { received_.clear(); }
+
+protected:
+    void note(const QString& call) { received_.append(call); }
+
+private:
+    QStringList received_;
+};
+
+// Tab "Quotes": the market watch and its companion list.
+class QuotesView : public PlaceholderView {
+    Q_OBJECT
+public:
+    explicit QuotesView(QWidget* parent = nullptr);
+    // Symbols or quotes changed: redraw the market watch and its companion list (codes 1, 2).
+    void refresh_market_watch() { note("refresh_market_watch"); }
+    // Open the order dialog of this kind for the selected symbol, or the first (code 23).
+    void open_order_dialog(intptr_t kind) { note(QString("open_order_dialog %1").arg(kind)); }
+};
+
+// Tab "Chart": the active chart.
+class ChartView : public PlaceholderView {
+    Q_OBJECT
+public:
+    explicit ChartView(QWidget* parent = nullptr);
+    // Rebuild the active chart from the history centre (codes 8, 20, 21).
+    void recompute_active_chart() { note("recompute_active_chart"); }
+    // Codes the chart handles itself (2 on quotes, 8 on chart history).
+    void forward(int code, intptr_t value) { note(QString("forward %1 %2").arg(code).arg(value)); }
+    // Show the symbol of this order ticket (code 16).
+    void show_order_symbol(intptr_t ticket) { note(QString("show_order_symbol %1").arg(ticket)); }
+    // Repaint without recomputing (code 25).
+    void invalidate() { note("invalidate"); }
+};
+
+// Tab "Trade": open positions, orders and the account summary.
+class TradeView : public PlaceholderView {
+    Q_OBJECT
+public:
+    explicit TradeView(QWidget* parent = nullptr);
+    // Trades or prices changed (codes 2, 6).
+    void refresh_trades() { note("refresh_trades"); }
+};
+
+// Tab "History": the account's closed trades.
+class HistoryView : public PlaceholderView {
+    Q_OBJECT
+public:
+    explicit HistoryView(QWidget* parent = nullptr);
+    // Reload the history for this range selector (code 7).
+    void refresh_history(intptr_t selector) { note(QString("refresh_history %1").arg(selector)); }
+};
+
+// Tab "News": the broker's news and the mailbox.
+class NewsView : public PlaceholderView {
+    Q_OBJECT
+public:
+    explicit NewsView(QWidget* parent = nullptr);
+    // A news header arrived (code 3).
+    void refresh_news() { note("refresh_news"); }
+    // A mail message arrived: redraw the mail list and its reader (code 4).
+    void refresh_mail() { note("refresh_mail"); }
+    // Codes the mail view handles itself (33 from the mail composer).
+    void forward_to_mail(int code, intptr_t value) { note(QString("forward_to_mail %1 %2").arg(code).arg(value)); }
+};
+
+}  // namespace kb::ui
