@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <span>
+#include <vector>
 #include <locale.h>
 
 namespace kb::core {
@@ -59,13 +61,19 @@ std::string money_from_fixed_text(double value, int decimals) {
 
 std::string fixed_text(double value, int decimals) {
     decimals = std::max(decimals, 0);
-    // Enough for the largest double (309 integer digits) with the usual decimals; a
-    // longer request grows the buffer.
-    std::string text(330 + static_cast<size_t>(decimals), '\0');
-    auto result = std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed, decimals);
+    // The largest double has 309 integer digits; with sign and point 311 characters
+    // precede the decimals. The usual requests fit the stack buffer.
+    constexpr size_t kIntegerPart = 311;
+    char on_stack[kIntegerPart + 73];
+    std::vector<char> on_heap;
+    std::span<char> buffer(on_stack);
+    if (kIntegerPart + static_cast<size_t>(decimals) > buffer.size()) {
+        on_heap.resize(kIntegerPart + static_cast<size_t>(decimals));
+        buffer = on_heap;
+    }
+    auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed, decimals);
     if (result.ec != std::errc()) return {};
-    text.resize(static_cast<size_t>(result.ptr - text.data()));
-    return text;
+    return std::string(buffer.data(), result.ptr);
 }
 
 double number_from_text(std::string_view text) {
