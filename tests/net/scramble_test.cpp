@@ -43,6 +43,60 @@ TEST(StreamScrambling, ReceiverFollowsTheSenderAcrossPacketsAndKeyWrap) {
     EXPECT_EQ(sender.previous, receiver.previous);
 }
 
+namespace {
+
+// Byte-at-a-time forms of the rules, to check the chunked implementation against.
+Bytes reference_send(Bytes bytes, const ConnectionKey& key, ScrambleState state) {
+    for (auto& byte : bytes) {
+        uint8_t plain = byte;
+        byte = plain ^ static_cast<uint8_t>(state.previous + key[state.position]);
+        state.previous = plain;
+        state.position = (state.position + 1) % 16;
+    }
+    return bytes;
+}
+
+Bytes reference_receive(Bytes bytes, const ConnectionKey& key, ScrambleState state) {
+    for (auto& byte : bytes) {
+        byte ^= static_cast<uint8_t>(state.previous + key[state.position % 16]);
+        state.previous = byte;
+        ++state.position;
+    }
+    return bytes;
+}
+
+}  // namespace
+
+TEST(StreamScrambling, MatchesTheByteAtATimeRuleForAnyLengthAndState) {
+    const ConnectionKey key = connection_key("reference");
+    std::mt19937 random(3);
+    for (size_t size : {0u, 1u, 15u, 16u, 17u, 31u, 32u, 33u, 1000u}) {
+        for (uint32_t position : {0u, 1u, 7u, 15u}) {
+            Bytes plain(size);
+            for (auto& byte : plain) byte = static_cast<uint8_t>(random());
+            ScrambleState start{static_cast<uint8_t>(random()), position};
+
+            Bytes sent = plain;
+            ScrambleState send_state = start;
+            scramble_outgoing(sent, key, send_state);
+            EXPECT_EQ(sent, reference_send(plain, key, start)) << size << "/" << position;
+            EXPECT_EQ(send_state.position, (position + size) % 16);
+            if (size > 0) {
+                EXPECT_EQ(send_state.previous, plain.back());
+            }
+
+            // The receive position keeps counting past 16 (and wraps at 2^32 in step with the key).
+            ScrambleState receive_start{start.previous, 0xFFFFFFF0u + position};
+            Bytes received = sent;
+            ScrambleState receive_state = receive_start;
+            unscramble_incoming(received, key, receive_state);
+            EXPECT_EQ(received, reference_receive(sent, key, receive_start)) << size << "/" << position;
+            EXPECT_EQ(received, plain) << size << "/" << position;
+            EXPECT_EQ(receive_state.position, static_cast<uint32_t>(receive_start.position + size));
+        }
+    }
+}
+
 TEST(StreamScrambling, UnadvancedByteMatchesTheNextScrambledByte) {
     const ConnectionKey key = connection_key("k");
     ScrambleState state{0x5A, 9};
