@@ -37,6 +37,8 @@ void ServerProbe::stop() {
     thread_.join();
 }
 
+void ServerProbe::wait() { thread_.join(); }
+
 void ServerProbe::run(const std::string& server_name, const std::vector<AccessPointRecord>& points) {
     std::vector<ProbeMeasurement> measurements;
     for (const AccessPointRecord& point : points) {

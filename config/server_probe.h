@@ -44,6 +44,8 @@ public:
     // Shutdown: the loop stops before its next access point, the connection is closed
     // and the thread is waited for.
     void stop();
+    // Waits for a running probe to finish by itself (its results are in the list then).
+    void wait();
     bool running() const { return thread_.running(); }
 
 private:
