@@ -7,13 +7,16 @@
 #include "core/terminal.h"
 #include "platform/clock.h"
 #include "platform/folder_identity.h"
+#include "platform/process.h"
 #include "platform/program_folder.h"
 #include "platform/single_instance.h"
+#include "platform/sound.h"
 #include "ui/display_metrics_qt.h"
 #include "ui/main_window.h"
 #include "ui/qt_notifier.h"
 #include "ui/signal_closer.h"
 #include "ui/terminal_options.h"
+#include "ui/terminal_services.h"
 #include "ui/window_snapshot.h"
 
 namespace {
@@ -82,7 +85,9 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
         });
     ui::fill_display_metrics(terminal.display_metrics(), app.primaryScreen());
-    terminal.start(nullptr);
+    platform::SilentSoundPlayer sound;
+    ui::TerminalServices services(sound, platform::system_process_starter());
+    terminal.start(&services);
     int result = run(terminal, *options, instance, app);
     terminal.shutdown();
     return result;
