@@ -44,6 +44,9 @@ bool resolve_ipv4(const std::string& host, in_addr& out) {
     return true;
 }
 
+// A connect in progress looks this often whether another thread has closed the socket.
+constexpr int kConnectPollSliceMs = 100;
+
 bool is_would_block(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
 
 }  // namespace
@@ -62,26 +65,42 @@ Socket& Socket::operator=(Socket&& other) noexcept {
 
 bool Socket::connect(const std::string& host, uint16_t port) {
     close();
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
-    set_abortive_close(fd);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
-    bool connected = resolve_ipv4(host, address.sin_addr);
-    if (connected) {
-        int result;
-        do {
-            result = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
-        } while (result != 0 && errno == EINTR);
-        connected = result == 0 && set_non_blocking(fd);
-    }
-    if (!connected) {
+    if (!resolve_ipv4(host, address.sin_addr)) return false;
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    set_abortive_close(fd);
+    if (!set_non_blocking(fd)) {
         ::close(fd);
         return false;
     }
+    // The socket is ours to close from here on, so that a close() from another thread
+    // (a watchdog, a stop) ends a connect that would otherwise wait for the system's
+    // time-out.
     fd_.store(fd);
-    return true;
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0) return true;
+    if (errno != EINPROGRESS && errno != EINTR) {
+        close();
+        return false;
+    }
+    while (fd_.load() == fd) {
+        pollfd waiting{};
+        waiting.fd = fd;
+        waiting.events = POLLOUT;
+        int ready = ::poll(&waiting, 1, kConnectPollSliceMs);
+        if (ready < 0 && errno != EINTR) break;
+        if (ready <= 0) continue;
+        int error = 0;
+        socklen_t size = sizeof(error);
+        if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0) break;
+        return fd_.load() == fd;
+    }
+    // Closes unless another thread already did.
+    int expected = fd;
+    if (fd_.compare_exchange_strong(expected, -1)) ::close(fd);
+    return false;
 }
 
 void Socket::close() {

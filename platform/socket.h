@@ -20,7 +20,9 @@ public:
     Socket& operator=(const Socket&) = delete;
 
     // Connects to host (dotted address first, else the first IPv4 address of a name
-    // lookup) and port, with abortive close (SO_LINGER 0) set before connecting.
+    // lookup) and port, with abortive close (SO_LINGER 0) set before connecting. Waits
+    // until the connection is made or fails; close() from another thread ends the wait
+    // with false. The socket counts as open while the connection is being made.
     bool connect(const std::string& host, uint16_t port);
     // Shuts down both directions and closes; harmless when not open.
     void close();

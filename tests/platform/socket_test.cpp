@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <thread>
 #include <string>
 
 #include "platform/socket.h"
@@ -109,6 +111,22 @@ TEST(Socket, ConnectFailuresLeaveTheSocketClosed) {
     EXPECT_FALSE(socket.is_open());
     EXPECT_FALSE(socket.connect("no-such-host.invalid", 443));
     EXPECT_FALSE(socket.is_open());
+}
+
+TEST(Socket, CloseFromAnotherThreadEndsAConnectInProgress) {
+    Socket listener;
+    ASSERT_TRUE(listener.listen("127.0.0.1", 0, 0));
+    Socket first;
+    ASSERT_TRUE(first.connect("127.0.0.1", listener.local_port()));
+    // The accept queue is full now: the next connection attempt gets no answer.
+    Socket waiting;
+    std::atomic<bool> connected{true};
+    std::thread owner([&] { connected = waiting.connect("127.0.0.1", listener.local_port()); });
+    while (!waiting.is_open()) std::this_thread::yield();
+    waiting.close();
+    owner.join();
+    EXPECT_FALSE(connected);
+    EXPECT_FALSE(waiting.is_open());
 }
 
 TEST(Socket, ResolvesNames) {
