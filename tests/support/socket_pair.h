@@ -9,14 +9,18 @@
 namespace kb::testing {
 
 // Two connected non-blocking local stream sockets: what is written to one is read from the
-// other, in memory, with no network stack. Header-only so the fuzz targets can use it.
+// other, in memory, with no network stack. Header-only so the fuzz targets and benchmarks
+// can use it.
 struct SocketPair {
     platform::Socket reader;
     platform::Socket writer;
 
-    SocketPair() {
+    // buffer_bytes > 0 asks for a larger send buffer than the system default (about 200 KB);
+    // the system may grant less (net.core.wmem_max).
+    explicit SocketPair(int buffer_bytes = 0) {
         int fds[2];
         if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, fds) != 0) return;
+        if (buffer_bytes > 0) ::setsockopt(fds[1], SOL_SOCKET, SO_SNDBUF, &buffer_bytes, sizeof(buffer_bytes));
         reader = platform::Socket::from_native(fds[0]);
         writer = platform::Socket::from_native(fds[1]);
     }
