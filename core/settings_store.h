@@ -21,6 +21,10 @@ inline constexpr const char* kSettingsFileVariable = "KESTRELBAY_SETTINGS";
 // and serialised between processes. Reads yield the default when the file, the
 // section or the value is missing or the value has the other type; write failures are
 // silent. Thread-safe.
+// The file is text in the layout of a registry export (see settings_file.h); section
+// and value names ignore ASCII case as the registry's do. Lines that don't parse are
+// ignored on read and kept on rewrite. The file is readable by its owner only (it holds
+// the proxy password); a lock file "<path>.lock" beside it serialises the writers.
 class SettingsStore {
 public:
     explicit SettingsStore(std::string file_path);
