@@ -6,7 +6,6 @@
 #include <new>
 #include <stdexcept>
 
-#include "net/protocol.h"
 #include "platform/byte_order.h"
 
 namespace kb::net {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "net/protocol.h"
 #include "net/scramble.h"
 #include "platform/clock.h"
 #include "platform/socket.h"
@@ -22,7 +23,8 @@ enum class LoginMode : uint8_t { TradeServer = 0, HistoryServer = 1, TradeChanne
 
 // A request is assembled here before it is scrambled and sent in one piece. Grows to
 // capacity + n * step + 64 when too small; a value that can't be stored (no memory) is
-// silently dropped.
+// silently dropped, and the server's reply to the short packet decides the outcome.
+// Values are written little-endian. Used by one thread at a time.
 class OutputBuffer {
 public:
     explicit OutputBuffer(size_t capacity = 8192);
@@ -34,7 +36,9 @@ public:
     void put_i32(int32_t value);
     void put_double(double value);
     void put_bytes(const void* bytes, size_t n);
-    void put_u16_at(size_t position, uint16_t value);   // overwrites bytes already there
+    void put_command(Command command) { put_byte(command_byte(command)); }
+    // Overwrites two bytes already in the buffer; ignored when they aren't all there.
+    void put_u16_at(size_t position, uint16_t value);
 
     uint8_t* data() { return data_.data(); }
     const uint8_t* data() const { return data_.data(); }
@@ -77,7 +81,10 @@ public:
     // Bytes readable without blocking; a failing query closes the stream and gives 0.
     size_t bytes_available();
 
-    // ---- raw transfer ----
+    // ---- raw transfer (no scrambling) ----
+    // Each call tolerates nine would-block results, each followed by a 100 ms pause on the
+    // stream's clock; the tenth, a peer that closed, or any other error closes the stream
+    // and gives false. Transferred bytes are added to the process-wide counters.
     bool send_all(const void* bytes, size_t n);
     bool receive_exactly(void* bytes, size_t n);
     // Reads up to limit characters or a LF (not stored); CRs are skipped. out gets the
@@ -88,15 +95,18 @@ public:
     bool send_packet(uint8_t* bytes, size_t n);   // scrambles in place; n == 0 succeeds
     bool send_output();                           // send_packet of the output buffer
     bool send_byte(uint8_t command);              // a single scrambled control byte
+    bool send_byte(Command command) { return send_byte(command_byte(command)); }
     // The quit byte: scrambled with the current state, which is not advanced.
     bool send_quit();
+    // Receive exactly n bytes and unscramble them; false (stream closed) on failure.
     bool read(void* bytes, size_t n);
     uint8_t read_byte();                          // 6 ("No connection") on failure
     bool read_u16(uint16_t& value);
     bool read_i32(int32_t& value);
     bool read_u32(uint32_t& value);
     bool read_double(double& value);
-    // Reads n bytes into a fixed text field and forces its last byte to NUL.
+    // Reads n bytes into a fixed text field and forces its last byte to NUL (also when
+    // the read fails).
     bool read_fixed_text(char* field, size_t n);
 
     OutputBuffer& output() { return output_; }

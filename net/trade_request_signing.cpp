@@ -110,7 +110,7 @@ void append_trade_request(OutputBuffer& out, std::span<const uint8_t, kTradeRequ
                           int32_t login, uint16_t server_build, uint32_t server_identity) {
     uint32_t check = trade_request_check_value(request, login, server_build);
     TradeRequestBytes copy = signed_copy(request, check);
-    out.put_byte(command_byte(Command::TradeRequest));
+    out.put_command(Command::TradeRequest);
     out.put_bytes(copy.data(), copy.size());
     if (!has_trailer(server_build, server_identity)) return;
     Trailer trailer = make_trailer(copy, check, login, server_identity);

@@ -57,16 +57,16 @@ TEST(PacketStreamScrambling, KeepAliveChangesTheNextPacket) {
     ASSERT_TRUE(plain_link.client.send_packet(a.data(), 5));
     ASSERT_TRUE(plain_link.client.send_packet(b.data(), 5));
     ASSERT_TRUE(keep_alive_link.client.send_packet(c.data(), 5));
-    ASSERT_TRUE(keep_alive_link.client.send_byte(command_byte(Command::KeepAlive)));
+    ASSERT_TRUE(keep_alive_link.client.send_byte(Command::KeepAlive));
     ASSERT_TRUE(keep_alive_link.client.send_packet(d.data(), 5));
 
     Bytes without = raw_bytes(plain_link.server, 10);
     Bytes with = raw_bytes(keep_alive_link.server, 11);
     Bytes plain = sixteen_bytes();
     // Keep-alive: position 5, previous = last plain byte of the first packet.
-    EXPECT_EQ(with[5], 2 ^ static_cast<uint8_t>(plain[4] + kKey[5]));
+    EXPECT_EQ(with[5], command_byte(Command::KeepAlive) ^ static_cast<uint8_t>(plain[4] + kKey[5]));
     // The next packet then starts at position 6 chained on the plain byte 2.
-    EXPECT_EQ(with[6], plain[0] ^ static_cast<uint8_t>(2 + kKey[6]));
+    EXPECT_EQ(with[6], plain[0] ^ static_cast<uint8_t>(command_byte(Command::KeepAlive) + kKey[6]));
     EXPECT_NE(Bytes(without.begin() + 5, without.end()), Bytes(with.begin() + 6, with.end()));
 }
 
@@ -88,7 +88,7 @@ TEST(PacketStreamScrambling, QuitByteDoesNotAdvanceTheState) {
     Bytes without = raw_bytes(plain_link.server, 7);
     Bytes with = raw_bytes(quit_link.server, 8);
     Bytes plain = sixteen_bytes();
-    EXPECT_EQ(with[3], 13 ^ static_cast<uint8_t>(plain[2] + kKey[3]));
+    EXPECT_EQ(with[3], command_byte(Command::Quit) ^ static_cast<uint8_t>(plain[2] + kKey[3]));
     EXPECT_EQ(Bytes(without.begin() + 3, without.end()), Bytes(with.begin() + 4, with.end()));
 }
 
@@ -128,7 +128,7 @@ TEST(PacketStreamRoundTrip, ScrambledPacketsBothDirections) {
     // Server to client: typed values.
     OutputBuffer& reply = link.server.output();
     reply.reset();
-    reply.put_byte(command_byte(Command::Quotes));
+    reply.put_command(Command::Quotes);
     reply.put_u16(0xBEEF);
     reply.put_i32(-123456);
     reply.put_u32(0xDEADBEEF);
@@ -136,10 +136,10 @@ TEST(PacketStreamRoundTrip, ScrambledPacketsBothDirections) {
     const char text[8] = {'E', 'U', 'R', 'U', 'S', 'D', 'x', 'y'};
     reply.put_bytes(text, sizeof(text));
     ASSERT_TRUE(link.server.send_output());
-    ASSERT_TRUE(link.server.send_byte(command_byte(Command::KeepAlive)));
+    ASSERT_TRUE(link.server.send_byte(Command::KeepAlive));
 
     ASSERT_TRUE(LoopbackStreams::wait_readable(link.client, 1 + 2 + 4 + 4 + 8 + 8 + 1));
-    EXPECT_EQ(link.client.read_byte(), 151);
+    EXPECT_EQ(link.client.read_byte(), command_byte(Command::Quotes));
     uint16_t u16 = 0;
     int32_t i32 = 0;
     uint32_t u32 = 0;
@@ -155,7 +155,7 @@ TEST(PacketStreamRoundTrip, ScrambledPacketsBothDirections) {
     EXPECT_EQ(u32, 0xDEADBEEFu);
     EXPECT_EQ(real, 1.25);
     EXPECT_STREQ(field, "EURUSDx");   // last byte forced to NUL
-    EXPECT_EQ(link.client.read_byte(), 2);
+    EXPECT_EQ(link.client.read_byte(), command_byte(Command::KeepAlive));
 }
 
 TEST(PacketStreamRoundTrip, ByteCountersGrow) {

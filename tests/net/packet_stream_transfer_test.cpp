@@ -132,7 +132,7 @@ TEST(PacketStreamFailure, SendOnAClosedStreamFails) {
     PacketStream stream(nullptr);
     uint8_t packet[3] = {1, 2, 3};
     EXPECT_FALSE(stream.send_packet(packet, sizeof(packet)));
-    EXPECT_FALSE(stream.send_byte(2));
+    EXPECT_FALSE(stream.send_byte(Command::KeepAlive));
     EXPECT_FALSE(stream.send_quit());
     EXPECT_FALSE(stream.is_open());
 }
