@@ -3,10 +3,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <climits>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <thread>
+#include <vector>
 
 #include "core/settings_file.h"
 #include "core/settings_store.h"
@@ -216,6 +219,30 @@ TEST_F(SettingsStoreTest, TwoProcessesWritingAtOnceLoseNothing) {
     SettingsDocument document = SettingsDocument::parse(text);
     EXPECT_EQ(document.serialise(), text);
     EXPECT_EQ(document.key_paths().size(), 5u);
+}
+
+TEST_F(SettingsStoreTest, ThreadsWritingWhileOthersReadSeeWholeFiles) {
+    store.write_text("Settings", "Language", "English");
+    constexpr int kWriters = 3, kValuesEach = 60;
+    std::atomic<bool> writing{true};
+    std::atomic<int> torn_reads{0};
+    std::thread reader([&] {
+        while (writing) {
+            if (store.read_text("Settings", "Language", "missing") != "English") ++torn_reads;
+        }
+    });
+    std::vector<std::thread> writers;
+    for (int w = 0; w < kWriters; ++w)
+        writers.emplace_back([&, w] {
+            for (int i = 0; i < kValuesEach; ++i) store.write_number("Window", "W" + std::to_string(w) + "_" + std::to_string(i), i);
+        });
+    for (std::thread& writer : writers) writer.join();
+    writing = false;
+    reader.join();
+    EXPECT_EQ(torn_reads, 0);
+    for (int w = 0; w < kWriters; ++w)
+        for (int i = 0; i < kValuesEach; ++i)
+            EXPECT_EQ(store.read_number("Window", "W" + std::to_string(w) + "_" + std::to_string(i), -1), i);
 }
 
 TEST(SettingsStorePath, EnvironmentChoosesTheFile) {
