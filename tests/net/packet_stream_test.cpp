@@ -235,6 +235,34 @@ TEST(PacketStreamProxySettings, CredentialsWithoutLoginAreClearedAndTextsLimited
     EXPECT_EQ(stream.proxy_credentials().size(), 127u);
 }
 
+TEST(PacketStreamConnect, FailingAvailableQueryClosesTheStream) {
+    // A listening socket has no readable byte count: the query fails.
+    platform::Socket listener;
+    ASSERT_TRUE(listener.listen("127.0.0.1", 0));
+    PacketStream stream(nullptr);
+    stream.adopt(std::move(listener));
+    ASSERT_TRUE(stream.is_open());
+    EXPECT_EQ(stream.bytes_available(), 0u);
+    EXPECT_FALSE(stream.is_open());
+}
+
+TEST(PacketStreamConnect, ConnectingAgainDropsTheOldConnection) {
+    platform::Socket listener;
+    ASSERT_TRUE(listener.listen("127.0.0.1", 0));
+    std::string address = "127.0.0.1:" + std::to_string(listener.local_port());
+    PacketStream stream(nullptr);
+    ASSERT_TRUE(stream.connect(address, 443));
+    platform::ManualClock clock;
+    PacketStream first_peer(nullptr, clock);
+    first_peer.adopt(listener.accept(5000));
+    ASSERT_TRUE(stream.connect(address, 443));
+    EXPECT_TRUE(listener.accept(5000).is_open());
+    // The first connection was reset: its peer's read fails at once, not by the stall rule.
+    char byte = 0;
+    EXPECT_FALSE(first_peer.receive_exactly(&byte, 1));
+    EXPECT_LT(clock.total_slept_ms(), 900u);
+}
+
 TEST(PacketStreamConnect, ClosedStreamHasNothingAvailable) {
     PacketStream stream(nullptr);
     EXPECT_FALSE(stream.is_open());
