@@ -26,9 +26,14 @@ std::optional<std::string> section_key(std::string_view section) {
     return key;
 }
 
-SettingsDocument load(const std::string& path) {
+// The document in the file; an empty one when there is no file, nullopt when a file is
+// there but can't be read (a rewrite from nothing would then destroy its values).
+std::optional<SettingsDocument> load(const std::string& path) {
     auto bytes = platform::read_file(path);
-    if (!bytes) return {};
+    if (!bytes) {
+        if (platform::file_size(path) >= 0) return std::nullopt;
+        return SettingsDocument{};
+    }
     return SettingsDocument::parse(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
 }
 
@@ -41,8 +46,8 @@ void make_parent_folders(const std::string& path) {
 std::optional<SettingsValue> read_value(const std::string& path, std::string_view section, std::string_view name) {
     auto key = section_key(section);
     if (!key) return std::nullopt;
-    SettingsDocument document = load(path);
-    const SettingsValue* value = document.find(*key, name);
+    std::optional<SettingsDocument> document = load(path);
+    const SettingsValue* value = document ? document->find(*key, name) : nullptr;
     if (!value) return std::nullopt;
     return *value;
 }
@@ -55,9 +60,10 @@ void write_value(const std::string& path, std::string_view section, std::string_
     make_parent_folders(path);
     platform::FileLock lock(path + ".lock");
     if (!lock.held()) return;
-    SettingsDocument document = load(path);
-    document.set(*key, name, std::move(value));
-    std::string text = document.serialise();
+    std::optional<SettingsDocument> document = load(path);
+    if (!document) return;
+    document->set(*key, name, std::move(value));
+    std::string text = document->serialise();
     // Owner-only: the proxy password is among the values.
     platform::write_file_atomic(path, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()),
                                 platform::FileAccess::OwnerOnly);

@@ -188,6 +188,17 @@ TEST_F(SettingsStoreTest, UnwritableLocationFailsSilently) {
     EXPECT_EQ(blocked.read_number("Window", "ActiveTab", 0), 0);
 }
 
+TEST_F(SettingsStoreTest, AStoreThatCannotBeReadIsNotOverwritten) {
+    if (::geteuid() == 0) GTEST_SKIP() << "permissions don't stop root from reading";
+    store.write_number("Window", "ActiveTab", 5);
+    std::string before = read_all(path);
+    ASSERT_EQ(::chmod(path.c_str(), 0), 0);
+    store.write_number("Window", "LevelSL", 1);
+    EXPECT_EQ(store.read_number("Window", "ActiveTab", 0), 0);
+    ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+    EXPECT_EQ(read_all(path), before);
+}
+
 TEST_F(SettingsStoreTest, TwoProcessesWritingAtOnceLoseNothing) {
     constexpr int kValuesEach = 150;
     auto write_many = [&](const char* prefix, int32_t base) {
