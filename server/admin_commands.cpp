@@ -1,0 +1,159 @@
+#include "server/admin_commands.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "net/digest.h"
+
+namespace kb::server {
+
+namespace {
+
+// The password field of a login is 16 bytes with its terminator.
+constexpr size_t kPasswordLimit = 15;
+constexpr size_t kAccountNameLimit = 127;
+constexpr size_t kSubjectLimit = 127;
+constexpr size_t kMailBodyLimit = 60000;
+constexpr size_t kNewsBodyLimit = 32000;
+
+AdminResult failure(std::string message) { return AdminResult{false, std::move(message)}; }
+
+std::optional<int64_t> parse_integer(const std::string& text, int64_t low, int64_t high) {
+    if (text.empty()) return std::nullopt;
+    errno = 0;
+    char* end = nullptr;
+    long long value = std::strtoll(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || value < low || value > high) return std::nullopt;
+    return value;
+}
+
+std::optional<double> parse_amount(const std::string& text) {
+    if (text.empty()) return std::nullopt;
+    char* end = nullptr;
+    double value = std::strtod(text.c_str(), &end);
+    if (*end != '\0' || !std::isfinite(value) || std::fabs(value) > 1e12) return std::nullopt;
+    // Money is kept in cents.
+    return std::round(value * 100) / 100;
+}
+
+std::string money(double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.2f", value);
+    return text;
+}
+
+AdminResult check_text(const std::string& option, const std::string& value, size_t limit) {
+    if (value.empty()) return failure("--" + option + " must not be empty");
+    if (value.size() > limit) return failure("--" + option + " is longer than " + std::to_string(limit) + " bytes");
+    return AdminResult{true, {}};
+}
+
+AdminResult create_account(const CommandLine& line, const ServerConfig& config, Storage& storage,
+                           platform::Clock& clock) {
+    std::optional<int64_t> login = parse_integer(line.get("login"), 1, INT32_MAX);
+    if (!login) return failure("--login must be a number from 1 to 2147483647");
+    std::string password = line.get("password");
+    if (AdminResult check = check_text("password", password, kPasswordLimit); !check.ok) return check;
+    std::string investor = line.get("investor-password");
+    if (line.has("investor-password")) {
+        if (AdminResult check = check_text("investor-password", investor, kPasswordLimit); !check.ok) return check;
+    }
+    std::string group_name = line.get("group", config.default_group);
+    const GroupConfig* group = config.find_group(group_name);
+    if (!group) return failure("group \"" + group_name + "\" is not in the configuration");
+    std::string name = line.get("name", "Demo account " + std::to_string(*login));
+    if (AdminResult check = check_text("name", name, kAccountNameLimit); !check.ok) return check;
+    std::optional<int64_t> leverage = parse_integer(line.get("leverage", std::to_string(group->leverage)), 1, 10000);
+    if (!leverage) return failure("--leverage must be a number from 1 to 10000");
+    std::optional<double> deposit = parse_amount(line.get("deposit", "0"));
+    if (!deposit || *deposit < 0) return failure("--deposit must be an amount of 0 or more");
+
+    if (storage.account(static_cast<int32_t>(*login))) return failure("account " + std::to_string(*login) + " exists");
+    AccountRow account;
+    account.login = static_cast<int32_t>(*login);
+    account.password_digest = net::md5(password);
+    // Without an investor password no digest matches, so read-only logins are refused.
+    if (line.has("investor-password")) account.investor_digest = net::md5(investor);
+    account.name = name;
+    account.group = group->name;
+    account.leverage = static_cast<int>(*leverage);
+    account.created = clock.unix_time();
+    if (!storage.create_account(account)) return failure("account not created: " + storage.last_error());
+    if (*deposit > 0 &&
+        !storage.add_balance_operation(account.login, TradeType::Balance, *deposit, "Deposit", account.created)) {
+        return failure("account " + std::to_string(*login) + " created, but the deposit failed: " + storage.last_error());
+    }
+    return AdminResult{true, "account " + std::to_string(*login) + " created in group " + group->name +
+                                 " with balance " + money(*deposit) + " " + group->currency};
+}
+
+AdminResult deposit(const CommandLine& line, Storage& storage, platform::Clock& clock) {
+    std::optional<int64_t> login = parse_integer(line.get("login"), 1, INT32_MAX);
+    if (!login) return failure("--login must be a number from 1 to 2147483647");
+    std::optional<double> amount = parse_amount(line.get("amount"));
+    if (!amount || *amount == 0) return failure("--amount must be a non-zero amount");
+    std::optional<AccountRow> account = storage.account(static_cast<int32_t>(*login));
+    if (!account) return failure("account " + std::to_string(*login) + " does not exist");
+    if (account->balance + *amount < 0) {
+        return failure("withdrawal of " + money(-*amount) + " exceeds the balance " + money(account->balance));
+    }
+    std::string comment = line.get("comment", *amount > 0 ? "Deposit" : "Withdrawal");
+    if (AdminResult check = check_text("comment", comment, 31); !check.ok) return check;
+    std::optional<int64_t> ticket =
+        storage.add_balance_operation(account->login, TradeType::Balance, *amount, comment, clock.unix_time());
+    if (!ticket) return failure("deposit failed: " + storage.last_error());
+    return AdminResult{true, (*amount > 0 ? "deposit " : "withdrawal ") + money(std::fabs(*amount)) + " on " +
+                                 std::to_string(*login) + ": balance " + money(account->balance + *amount) +
+                                 ", ticket " + std::to_string(*ticket)};
+}
+
+AdminResult post_news(const CommandLine& line, Storage& storage, platform::Clock& clock) {
+    NewsRow news;
+    news.subject = line.get("subject");
+    news.body = line.get("body");
+    news.category = line.get("category", "General");
+    if (AdminResult check = check_text("subject", news.subject, kSubjectLimit); !check.ok) return check;
+    if (AdminResult check = check_text("body", news.body, kNewsBodyLimit); !check.ok) return check;
+    if (AdminResult check = check_text("category", news.category, 31); !check.ok) return check;
+    news.time = clock.unix_time();
+    std::optional<int64_t> id = storage.add_news(news);
+    if (!id) return failure("news not posted: " + storage.last_error());
+    return AdminResult{true, "news " + std::to_string(*id) + " posted"};
+}
+
+AdminResult send_mail(const CommandLine& line, Storage& storage, platform::Clock& clock) {
+    std::optional<int64_t> to = parse_integer(line.get("to"), 1, INT32_MAX);
+    if (!to) return failure("--to must be a login from 1 to 2147483647");
+    MailRow mail;
+    mail.to = static_cast<int32_t>(*to);
+    mail.from = line.get("from", "Dealing Desk");
+    mail.subject = line.get("subject");
+    mail.body = line.get("body");
+    if (AdminResult check = check_text("from", mail.from, 63); !check.ok) return check;
+    if (AdminResult check = check_text("subject", mail.subject, kSubjectLimit); !check.ok) return check;
+    if (AdminResult check = check_text("body", mail.body, kMailBodyLimit); !check.ok) return check;
+    if (!storage.account(mail.to)) return failure("account " + std::to_string(*to) + " does not exist");
+    mail.time = clock.unix_time();
+    std::optional<int64_t> id = storage.add_mail(mail);
+    if (!id) return failure("mail not sent: " + storage.last_error());
+    return AdminResult{true, "mail " + std::to_string(*id) + " queued for " + std::to_string(*to)};
+}
+
+}  // namespace
+
+AdminResult run_admin_command(const CommandLine& line, const ServerConfig& config, Storage& storage,
+                              platform::Clock& clock) {
+    switch (line.kind) {
+        case CommandKind::CreateAccount: return create_account(line, config, storage, clock);
+        case CommandKind::Deposit: return deposit(line, storage, clock);
+        case CommandKind::PostNews: return post_news(line, storage, clock);
+        case CommandKind::SendMail: return send_mail(line, storage, clock);
+        case CommandKind::Serve:
+        case CommandKind::Help: break;
+    }
+    return failure("not an admin command");
+}
+
+}  // namespace kb::server

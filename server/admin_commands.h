@@ -1,0 +1,23 @@
+#pragma once
+#include <string>
+
+#include "platform/clock.h"
+#include "server/command_line.h"
+#include "server/server_config.h"
+#include "server/storage.h"
+
+namespace kb::server {
+
+// What an admin command printed and whether it succeeded.
+struct AdminResult {
+    bool ok = false;
+    std::string message;   // one line for stdout on success, for stderr on failure
+};
+
+// Runs create-account, deposit, post-news or send-mail against the database. Values are
+// checked before anything is written; a failure changes nothing. Callable from any
+// thread (the storage serialises).
+AdminResult run_admin_command(const CommandLine& line, const ServerConfig& config, Storage& storage,
+                              platform::Clock& clock);
+
+}  // namespace kb::server

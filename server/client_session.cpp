@@ -1,0 +1,143 @@
+#include "server/client_session.h"
+
+#include <string>
+
+#include "net/login_packet.h"
+#include "net/protocol.h"
+#include "server/command_table.h"
+#include "server/quote_packet.h"
+#include "server/server_login.h"
+
+namespace kb::server {
+
+namespace {
+
+// The probe's line and the quit line after it are short; anything longer is not a probe.
+constexpr size_t kProbeLineLimit = 64;
+constexpr size_t kTickQueueLimit = 16384;
+
+}  // namespace
+
+ClientSession::ClientSession(ServerContext& context, ServerRole role, std::unique_ptr<net::PacketStream> stream)
+    : context_(context), role_(role), stream_(std::move(stream)) {}
+
+ClientSession::~ClientSession() { context_.feed.unsubscribe(*this); }
+
+void ClientSession::close() {
+    stream_->close();
+    wake_.set();
+}
+
+void ClientSession::run() {
+    if (open_connection() == Opening::LoggedIn) command_loop();
+    context_.feed.unsubscribe(*this);
+    stream_->close();
+}
+
+bool ClientSession::wait_for_bytes(uint32_t limit_ms) {
+    const uint32_t start = context_.clock.tick_ms();
+    while (stream_->is_open() && !context_.stopping) {
+        if (stream_->bytes_available() > 0) return true;
+        if (context_.clock.tick_ms() - start > limit_ms) return false;
+        wake_.wait(context_.limits.poll_ms);
+    }
+    return false;
+}
+
+ClientSession::Opening ClientSession::open_connection() {
+    if (!wait_for_bytes(context_.limits.first_packet_ms)) return Opening::Closed;
+    uint8_t first = 0;
+    if (!stream_->receive_exactly(&first, 1)) return Opening::Closed;
+    if (first == static_cast<uint8_t>(net::kServerProbeRequest[0])) {
+        answer_probe();
+        return Opening::Probe;
+    }
+    if (first == 0 || first == net::kHistoryServerKind) return log_in(first) ? Opening::LoggedIn : Opening::Closed;
+    context_.log.write("unknown first byte %02X, connection closed", first);
+    return Opening::Closed;
+}
+
+void ClientSession::answer_probe() {
+    std::string rest;
+    if (!stream_->receive_line(rest, kProbeLineLimit)) return;
+    if (rest != net::kServerProbeRequest.substr(1, net::kServerProbeRequest.size() - 2)) return;
+    // The prober only looks at the first ten bytes ("Kestrelbay") and times the answer.
+    std::string answer = "Kestrelbay " + context_.config.server.name + " build " +
+                         std::to_string(context_.config.reported_build()) + "\n";
+    if (!stream_->send_all(answer.data(), answer.size())) return;
+    // The prober sends "QUIT\n" and closes; wait for it briefly, then close either way.
+    if (wait_for_bytes(context_.limits.first_packet_ms)) {
+        std::string quit;
+        stream_->receive_line(quit, kProbeLineLimit);
+    }
+}
+
+bool ClientSession::log_in(uint8_t first_byte) {
+    std::optional<AcceptedLogin> login = accept_login(context_, role_, *stream_, first_byte);
+    if (!login) return false;
+    account_ = login->account;
+    investor_ = login->investor;
+    return true;
+}
+
+void ClientSession::command_loop() {
+    const CommandTable& commands = role_ == ServerRole::History ? history_server_commands() : trade_server_commands();
+    uint32_t last_activity = context_.clock.tick_ms();
+    while (stream_->is_open() && !context_.stopping) {
+        if (stream_->bytes_available() > 0) {
+            uint8_t command = stream_->read_byte();
+            if (!stream_->is_open()) break;
+            last_activity = context_.clock.tick_ms();
+            CommandHandler handler = commands.find(command);
+            if (!handler) {
+                context_.log.write("'%d': unknown command %02X, connection closed", account_.login, command);
+                break;
+            }
+            if (handler(*this) == HandlerResult::Close) break;
+            continue;
+        }
+        if (!push_queued_quotes()) break;
+        if (context_.clock.tick_ms() - last_activity > context_.limits.idle_ms) {
+            context_.log.write("'%d': no data for %u ms, connection dropped", account_.login,
+                               context_.limits.idle_ms);
+            break;
+        }
+        wake_.wait(context_.limits.poll_ms);
+    }
+    stream_->close();
+}
+
+void ClientSession::set_subscription(const std::set<int>& instruments) {
+    context_.feed.subscribe(*this, instruments);
+}
+
+void ClientSession::on_ticks(std::span<const Tick> ticks) {
+    {
+        std::lock_guard guard(queue_lock_);
+        // A client that doesn't keep up only needs the newest prices.
+        if (queued_ticks_.size() + ticks.size() > kTickQueueLimit) queued_ticks_.clear();
+        queued_ticks_.insert(queued_ticks_.end(), ticks.begin(), ticks.end());
+    }
+    wake_.set();
+}
+
+bool ClientSession::push_queued_quotes() {
+    std::vector<Tick> ticks;
+    {
+        std::lock_guard guard(queue_lock_);
+        ticks.swap(queued_ticks_);
+    }
+    return ticks.empty() || send_quotes(ticks);
+}
+
+bool ClientSession::send_quotes(std::span<const Tick> ticks) {
+    for (size_t first = 0; first < ticks.size(); first += kMaxTicksPerQuotePacket) {
+        net::OutputBuffer& out = stream_->output();
+        out.reset();
+        put_quote_packet(out, ticks.subspan(first, std::min(kMaxTicksPerQuotePacket, ticks.size() - first)));
+        if (!stream_->send_output()) return false;
+    }
+    return true;
+}
+
+}  // namespace kb::server

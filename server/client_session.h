@@ -1,0 +1,83 @@
+#pragma once
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <vector>
+
+#include "net/packet_stream.h"
+#include "platform/event.h"
+#include "server/quote_feed.h"
+#include "server/server_context.h"
+#include "server/storage.h"
+
+namespace kb::server {
+
+// Which door a connection came through: the trade server serves trade server and trade
+// channel logins, the history server history server logins.
+enum class ServerRole { Trade, History };
+
+//  accepted --first byte 'Z'--> probe: answer one line, wait for "QUIT\n" --> closed
+//      |
+//      +--first byte of a login packet--> login check --refused--> code sent --> closed
+//      |                                       |
+//      |                                  accepted (code 0, build, identity, challenge)
+//      |                                       v
+//      |                                 command loop: dispatch by command byte, push
+//      |                                 queued quotes, drop after the idle limit;
+//      |                                 13, an unknown byte or a transfer error --> closed
+//      +--anything else or nothing before the first-packet limit--> closed
+//
+// One connection from accept to close, run on its own thread. Command handlers get the
+// session and use its stream, account and subscription. Thread-safe parts: close() and
+// the tick queue (fed by the quote feed's thread); everything else belongs to the
+// session's thread.
+class ClientSession final : public TickSubscriber {
+public:
+    ClientSession(ServerContext& context, ServerRole role, std::unique_ptr<net::PacketStream> stream);
+    ~ClientSession() override;   // leaves the quote feed
+
+    // Serves the connection until it closes. Returns when the stream is closed.
+    void run();
+    // Ends the connection from another thread (server stop); run() returns soon after.
+    void close();
+
+    // ---- for command handlers (session thread) ----
+    ServerContext& context() { return context_; }
+    net::PacketStream& stream() { return *stream_; }
+    ServerRole role() const { return role_; }
+    // The logged-in account as it was at login; the handlers refresh it from storage.
+    const AccountRow& account() const { return account_; }
+    AccountRow& account() { return account_; }
+    bool investor_mode() const { return investor_; }
+    // Quotes of these instruments (indexes into the configuration) are pushed from now on.
+    void set_subscription(const std::set<int>& instruments);
+
+    // Sends the queued ticks as quote packets. False when sending failed (stream closed).
+    bool push_queued_quotes();
+
+    void on_ticks(std::span<const Tick> ticks) override;
+
+private:
+    enum class Opening { Probe, LoggedIn, Closed };
+
+    Opening open_connection();
+    bool wait_for_bytes(uint32_t limit_ms);
+    void answer_probe();
+    bool log_in(uint8_t first_byte);
+    void command_loop();
+    bool send_quotes(std::span<const Tick> ticks);
+
+    ServerContext& context_;
+    const ServerRole role_;
+    std::unique_ptr<net::PacketStream> stream_;
+    AccountRow account_;
+    bool investor_ = false;
+
+    platform::Event wake_{platform::EventReset::Automatic};
+    std::mutex queue_lock_;
+    std::vector<Tick> queued_ticks_;
+};
+
+}  // namespace kb::server

@@ -1,0 +1,119 @@
+#include "server/command_line.h"
+
+#include <algorithm>
+
+namespace kb::server {
+
+namespace {
+
+struct CommandSpec {
+    const char* name;   // empty for serving
+    CommandKind kind;
+    std::vector<const char*> required;
+    std::vector<const char*> optional;
+};
+
+const std::vector<CommandSpec>& command_specs() {
+    static const std::vector<CommandSpec> specs = {
+        {"", CommandKind::Serve, {}, {"trade-listen", "history-listen"}},
+        {"create-account", CommandKind::CreateAccount, {"login", "password"},
+         {"group", "name", "deposit", "investor-password", "leverage"}},
+        {"deposit", CommandKind::Deposit, {"login", "amount"}, {"comment"}},
+        {"post-news", CommandKind::PostNews, {"subject", "body"}, {"category"}},
+        {"send-mail", CommandKind::SendMail, {"to", "subject", "body"}, {"from"}},
+    };
+    return specs;
+}
+
+bool listed(const std::vector<const char*>& names, const std::string& name) {
+    return std::any_of(names.begin(), names.end(), [&](const char* known) { return name == known; });
+}
+
+}  // namespace
+
+std::string CommandLine::get(const std::string& name, const std::string& fallback) const {
+    auto it = options.find(name);
+    return it == options.end() ? fallback : it->second;
+}
+
+std::optional<CommandLine> parse_command_line(const std::vector<std::string>& arguments, std::string& error) {
+    CommandLine line;
+    size_t next = 0;
+    if (std::find(arguments.begin(), arguments.end(), "--help") != arguments.end() ||
+        std::find(arguments.begin(), arguments.end(), "-h") != arguments.end()) {
+        line.kind = CommandKind::Help;
+        return line;
+    }
+    const CommandSpec* spec = &command_specs().front();
+    if (!arguments.empty() && !arguments[0].starts_with("--")) {
+        auto found = std::find_if(command_specs().begin(), command_specs().end(),
+                                  [&](const CommandSpec& s) { return arguments[0] == s.name; });
+        if (found == command_specs().end() || arguments[0].empty()) {
+            error = "unknown command \"" + arguments[0] + "\" (see --help)";
+            return std::nullopt;
+        }
+        spec = &*found;
+        next = 1;
+    }
+    line.kind = spec->kind;
+
+    for (; next < arguments.size(); ++next) {
+        const std::string& argument = arguments[next];
+        if (!argument.starts_with("--") || argument.size() == 2) {
+            error = "unexpected argument \"" + argument + "\" (see --help)";
+            return std::nullopt;
+        }
+        std::string name = argument.substr(2);
+        std::string value;
+        size_t equals = name.find('=');
+        if (equals != std::string::npos) {
+            value = name.substr(equals + 1);
+            name.resize(equals);
+        } else if (next + 1 < arguments.size()) {
+            value = arguments[++next];
+        } else {
+            error = "--" + name + " needs a value";
+            return std::nullopt;
+        }
+        bool known = name == "db" || name == "config" || listed(spec->required, name) || listed(spec->optional, name);
+        if (!known) {
+            error = "unknown option --" + name + (spec->name[0] ? std::string(" for ") + spec->name : std::string());
+            return std::nullopt;
+        }
+        if (!line.options.emplace(name, value).second) {
+            error = "--" + name + " is given twice";
+            return std::nullopt;
+        }
+    }
+    for (const char* required : spec->required) {
+        if (!line.has(required)) {
+            error = std::string(spec->name) + " needs --" + required;
+            return std::nullopt;
+        }
+    }
+    return line;
+}
+
+std::string usage_text() {
+    return "Usage:\n"
+           "  demo-server [--db PATH] [--config PATH] [--trade-listen HOST:PORT] [--history-listen HOST:PORT]\n"
+           "      Serves the trade server and the history server until SIGINT or SIGTERM.\n"
+           "      --trade-listen    trade server address (default 127.0.0.1:4443; give :443 explicitly\n"
+           "                        when the program may bind privileged ports)\n"
+           "      --history-listen  history server address (default 127.0.0.1:4444)\n"
+           "      The listen options override the \"listen\" section of the configuration.\n"
+           "\n"
+           "  demo-server create-account --login N --password P [--investor-password P] [--group G]\n"
+           "                             [--name TEXT] [--leverage N] [--deposit AMOUNT]\n"
+           "  demo-server deposit --login N --amount AMOUNT [--comment TEXT]   (negative: withdrawal)\n"
+           "  demo-server post-news --subject TEXT --body TEXT [--category TEXT]\n"
+           "  demo-server send-mail --to LOGIN --subject TEXT --body TEXT [--from NAME]\n"
+           "\n"
+           "Options of every command:\n"
+           "  --db PATH       SQLite database (default demo-server.db beside the executable)\n"
+           "  --config PATH   JSON configuration (default default-config.json beside the executable)\n"
+           "\n"
+           "Exit status: 0 on success, 1 on any error (the reason is printed on stderr).\n";
+}
+
+}  // namespace kb::server

@@ -1,0 +1,64 @@
+#include "server/demo_server.h"
+
+#include "net/packet_stream.h"
+
+namespace kb::server {
+
+namespace {
+
+// How long an accept waits before the loop looks at the stop flag again.
+constexpr int kAcceptWaitMs = 200;
+constexpr uint32_t kFeedPeriodMs = 100;
+
+}  // namespace
+
+DemoServer::DemoServer(const ServerConfig& config, Storage& storage, platform::Clock& clock, ServerLog& log,
+                       SessionLimits limits, size_t max_sessions)
+    : feed_(PriceEngine(config.instruments, config.price_seed, clock.unix_time() * 1000), clock),
+      context_{config, storage, feed_, clock, log, limits},
+      pool_(context_, max_sessions) {}
+
+DemoServer::~DemoServer() { stop(); }
+
+bool DemoServer::start(const ListenAddress& trade, const ListenAddress& history, std::string& error) {
+    if (!trade_listener_.listen(trade.host, trade.port)) {
+        error = "can't listen on " + trade.host + ":" + std::to_string(trade.port) + " (trade server)";
+        return false;
+    }
+    if (!history_listener_.listen(history.host, history.port)) {
+        error = "can't listen on " + history.host + ":" + std::to_string(history.port) + " (history server)";
+        trade_listener_.close();
+        return false;
+    }
+    context_.stopping = false;
+    bool started = feed_.start(kFeedPeriodMs) &&
+                   trade_acceptor_.start([this] { accept_loop(trade_listener_, ServerRole::Trade); }) &&
+                   history_acceptor_.start([this] { accept_loop(history_listener_, ServerRole::History); });
+    if (!started) {
+        error = "can't start the server's threads";
+        stop();
+        return false;
+    }
+    context_.log.write("trade server on %s:%u, history server on %s:%u", trade.host.c_str(), trade_port(),
+                       history.host.c_str(), history_port());
+    return true;
+}
+
+void DemoServer::accept_loop(net::ServerListener& listener, ServerRole role) {
+    while (!context_.stopping && listener.is_listening()) {
+        auto stream = std::make_unique<net::PacketStream>(nullptr);
+        if (listener.accept(*stream, kAcceptWaitMs)) pool_.start(role, std::move(stream));
+    }
+}
+
+void DemoServer::stop() {
+    context_.stopping = true;
+    trade_listener_.close();
+    history_listener_.close();
+    trade_acceptor_.join();
+    history_acceptor_.join();
+    pool_.stop_all();
+    feed_.stop();
+}
+
+}  // namespace kb::server

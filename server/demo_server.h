@@ -1,0 +1,53 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "net/server_listener.h"
+#include "platform/clock.h"
+#include "platform/thread.h"
+#include "server/listen_address.h"
+#include "server/quote_feed.h"
+#include "server/server_context.h"
+#include "server/session_pool.h"
+
+namespace kb::server {
+
+// The trade server and the history server of one configuration and database: two
+// listeners, an accept thread for each, a session thread per connection and the quote
+// feed. Owned and driven by one thread (start, stop, destruction); the port and count
+// queries may be called from any thread.
+class DemoServer {
+public:
+    static constexpr size_t kDefaultMaxSessions = 512;
+
+    DemoServer(const ServerConfig& config, Storage& storage, platform::Clock& clock, ServerLog& log,
+               SessionLimits limits = {}, size_t max_sessions = kDefaultMaxSessions);
+    ~DemoServer();   // stop
+    DemoServer(const DemoServer&) = delete;
+    DemoServer& operator=(const DemoServer&) = delete;
+
+    // Binds both addresses (port 0 picks a free one) and starts serving. False with error
+    // set, nothing left running, when an address can't be bound or a thread can't start.
+    bool start(const ListenAddress& trade, const ListenAddress& history, std::string& error);
+    // Stops accepting, closes every session and waits for all threads. Idempotent.
+    void stop();
+
+    uint16_t trade_port() const { return trade_listener_.port(); }
+    uint16_t history_port() const { return history_listener_.port(); }
+    size_t active_sessions() { return pool_.active(); }
+    QuoteFeed& feed() { return feed_; }
+
+private:
+    void accept_loop(net::ServerListener& listener, ServerRole role);
+
+    QuoteFeed feed_;
+    ServerContext context_;
+    SessionPool pool_;
+    net::ServerListener trade_listener_;
+    net::ServerListener history_listener_;
+    platform::Thread trade_acceptor_;
+    platform::Thread history_acceptor_;
+};
+
+}  // namespace kb::server

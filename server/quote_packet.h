@@ -1,0 +1,17 @@
+#pragma once
+#include <cstddef>
+#include <span>
+
+#include "net/packet_stream.h"
+#include "server/price_engine.h"
+
+namespace kb::server {
+
+// The count travels in one byte, so a packet carries 1 to 255 tick records.
+inline constexpr size_t kMaxTicksPerQuotePacket = 255;
+
+// Appends one quote packet (command 151, count, tick records: instrument index as the
+// symbol index, time, bid and ask as floats) for 1..255 ticks; nothing for other counts.
+void put_quote_packet(net::OutputBuffer& out, std::span<const Tick> ticks);
+
+}  // namespace kb::server

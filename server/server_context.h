@@ -1,0 +1,32 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+
+#include "platform/clock.h"
+#include "server/quote_feed.h"
+#include "server/server_config.h"
+#include "server/server_log.h"
+#include "server/storage.h"
+
+namespace kb::server {
+
+// Limits of a connection, in milliseconds of the server's clock.
+struct SessionLimits {
+    uint32_t first_packet_ms = 10000;   // from accept to the first byte of a probe or login
+    uint32_t idle_ms = 60000;           // without anything from the client after login
+    uint32_t poll_ms = 20;              // real pause of an idle session loop
+};
+
+// What every session shares: all members are thread-safe or read-only while serving.
+// Owned by the server, outlives every session.
+struct ServerContext {
+    const ServerConfig& config;
+    Storage& storage;
+    QuoteFeed& feed;
+    platform::Clock& clock;
+    ServerLog& log;
+    SessionLimits limits;
+    std::atomic<bool> stopping{false};
+};
+
+}  // namespace kb::server

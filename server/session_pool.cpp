@@ -1,0 +1,63 @@
+#include "server/session_pool.h"
+
+#include <algorithm>
+
+namespace kb::server {
+
+SessionPool::SessionPool(ServerContext& context, size_t max_sessions)
+    : context_(context), max_sessions_(max_sessions) {}
+
+SessionPool::~SessionPool() { stop_all(); }
+
+void SessionPool::reap_finished() {
+    std::list<std::unique_ptr<Running>> finished;
+    {
+        std::lock_guard guard(lock_);
+        for (auto it = running_.begin(); it != running_.end();) {
+            auto next = std::next(it);
+            if ((*it)->finished) finished.splice(finished.end(), running_, it);
+            it = next;
+        }
+    }
+    for (auto& running : finished) running->thread.join();
+}
+
+bool SessionPool::start(ServerRole role, std::unique_ptr<net::PacketStream> stream) {
+    reap_finished();
+    std::lock_guard guard(lock_);
+    if (running_.size() >= max_sessions_) {
+        context_.log.write("%zu sessions running, connection refused", running_.size());
+        stream->close();
+        return false;
+    }
+    auto running = std::make_unique<Running>();
+    running->session = std::make_unique<ClientSession>(context_, role, std::move(stream));
+    Running* raw = running.get();
+    if (!running->thread.start([raw] {
+            raw->session->run();
+            raw->finished = true;
+        })) {
+        raw->session->close();
+        return false;
+    }
+    running_.push_back(std::move(running));
+    return true;
+}
+
+size_t SessionPool::active() {
+    std::lock_guard guard(lock_);
+    return static_cast<size_t>(std::count_if(running_.begin(), running_.end(),
+                                             [](const auto& running) { return !running->finished; }));
+}
+
+void SessionPool::stop_all() {
+    std::list<std::unique_ptr<Running>> all;
+    {
+        std::lock_guard guard(lock_);
+        all.swap(running_);
+    }
+    for (auto& running : all) running->session->close();
+    for (auto& running : all) running->thread.join();
+}
+
+}  // namespace kb::server

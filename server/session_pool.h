@@ -1,0 +1,46 @@
+#pragma once
+#include <atomic>
+#include <cstddef>
+#include <list>
+#include <memory>
+#include <mutex>
+
+#include "net/packet_stream.h"
+#include "platform/thread.h"
+#include "server/client_session.h"
+
+namespace kb::server {
+
+// The running sessions, one thread each, at most max_sessions at a time. Finished
+// sessions are joined and dropped when the next one starts. Thread-safe.
+class SessionPool {
+public:
+    SessionPool(ServerContext& context, size_t max_sessions);
+    ~SessionPool();   // stop_all
+    SessionPool(const SessionPool&) = delete;
+    SessionPool& operator=(const SessionPool&) = delete;
+
+    // Runs a session for the accepted connection on a new thread. False, with the
+    // connection closed, when the pool is full or the thread can't be started.
+    bool start(ServerRole role, std::unique_ptr<net::PacketStream> stream);
+    // Sessions whose thread still runs.
+    size_t active();
+    // Closes every session's connection and waits for their threads.
+    void stop_all();
+
+private:
+    struct Running {
+        std::unique_ptr<ClientSession> session;
+        platform::Thread thread;
+        std::atomic<bool> finished{false};
+    };
+
+    void reap_finished();
+
+    ServerContext& context_;
+    const size_t max_sessions_;
+    std::mutex lock_;
+    std::list<std::unique_ptr<Running>> running_;
+};
+
+}  // namespace kb::server
