@@ -1,0 +1,220 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QThread>
+#include <QTimer>
+#include <thread>
+
+#include "core/settings_store.h"
+#include "core/terminal.h"
+#include "platform/clock.h"
+#include "tests/support/temp_folder.h"
+#include "tests/ui/qt_application.h"
+#include "ui/main_window.h"
+#include "ui/placeholder_views.h"
+#include "ui/qt_notifier.h"
+
+namespace kb::ui {
+namespace {
+
+struct MainWindowTest : ::testing::Test {
+    static void SetUpTestSuite() { kb::testing::ensure_qt_application(); }
+
+    kb::testing::TempFolder home;
+    platform::ManualClock clock;
+    std::string settings_path = home.file("settings");
+    core::Terminal terminal{home.path(), clock, settings_path};
+
+    int stored_tab() { return core::SettingsStore(settings_path).read_number("Window", "ActiveTab", -1); }
+
+    // Runs the event loop until the window reports a handled notification or 5 s pass.
+    static bool wait_for_notification(MainWindow& window) {
+        QEventLoop loop;
+        bool handled = false;
+        QObject::connect(&window, &MainWindow::notification_handled, &loop, [&] {
+            handled = true;
+            loop.quit();
+        });
+        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+        loop.exec();
+        return handled;
+    }
+};
+
+TEST_F(MainWindowTest, ShowsFiveTabsAtTheTop) {
+    MainWindow window(terminal);
+    QTabWidget* tabs = window.tabs();
+    ASSERT_EQ(tabs->count(), 5);
+    const char* names[] = {"Quotes", "Chart", "Trade", "History", "News"};
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(tabs->tabText(i).toStdString(), names[i]) << i;
+    EXPECT_EQ(tabs->tabPosition(), QTabWidget::North);
+    EXPECT_EQ(window.windowTitle().toStdString(), "Kestrelbay 4 Mobile");
+}
+
+TEST_F(MainWindowTest, EveryTabChangeIsStoredAtOnce) {
+    MainWindow window(terminal);
+    EXPECT_EQ(stored_tab(), -1) << "opening the window stores nothing";
+    window.tabs()->setCurrentIndex(3);
+    EXPECT_EQ(stored_tab(), 3);
+    window.tabs()->tabBar()->setCurrentIndex(1);
+    EXPECT_EQ(stored_tab(), 1);
+}
+
+TEST_F(MainWindowTest, OpensOnTheStoredTab) {
+    const std::pair<int, int> cases[] = {{2, 2}, {4, 4}, {5, 0}, {-1, 0}};
+    for (auto [stored, shown] : cases) {
+        terminal.settings().write_number("Window", "ActiveTab", stored);
+        MainWindow window(terminal);
+        EXPECT_EQ(window.active_tab(), shown) << stored;
+    }
+}
+
+TEST_F(MainWindowTest, PostFromABackgroundThreadIsHandledOnTheUserInterfaceThread) {
+    MainWindow window(terminal);
+    QtNotifier notifier;
+    notifier.set_window(&window);
+    QThread* handled_on = nullptr;
+    QObject::connect(&window, &MainWindow::notification_handled, &window,
+                     [&] { handled_on = QThread::currentThread(); });
+
+    std::thread poster([&] { notifier.post(kNotifySelectTab, 4); });
+    poster.join();
+    ASSERT_TRUE(wait_for_notification(window));
+    EXPECT_EQ(handled_on, qApp->thread());
+    EXPECT_EQ(window.active_tab(), 4);
+    EXPECT_EQ(stored_tab(), 4);
+}
+
+TEST_F(MainWindowTest, SendWaitsForTheAnswerAndPostsWithoutAWindowAreDropped) {
+    MainWindow window(terminal);
+    QtNotifier notifier;
+    int handled = 0;
+    QObject::connect(&window, &MainWindow::notification_handled, &window, [&] { ++handled; });
+
+    notifier.post(kNotifySelectTab, 2);   // no window published yet
+    EXPECT_EQ(notifier.send(kNotifySelectTab, 2), 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(handled, 0);
+    EXPECT_EQ(window.active_tab(), 0);
+
+    notifier.set_window(&window);
+    // From the user-interface thread the call is direct.
+    EXPECT_EQ(notifier.send(kNotifySelectTab, 2), 0);
+    EXPECT_EQ(window.active_tab(), 2);
+
+    // From another thread it blocks until the user-interface thread has run it.
+    std::atomic<bool> answered{false};
+    std::thread sender([&] {
+        notifier.send(kNotifyGenerateKey, 0);
+        answered = true;
+    });
+    ASSERT_TRUE(wait_for_notification(window));
+    sender.join();
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(handled, 2);
+}
+
+TEST_F(MainWindowTest, NotificationsReachTheViewsThatOwnThem) {
+    struct Case {
+        int code;
+        intptr_t value;
+        QStringList quotes, chart, trade, history, news;
+    };
+    const Case cases[] = {
+        {1, 0, {"refresh_market_watch"}, {}, {}, {}, {}},
+        {2, 7, {"refresh_market_watch"}, {"forward 2 7"}, {"refresh_trades"}, {}, {}},
+        {3, 0, {}, {}, {}, {}, {"refresh_news"}},
+        {4, 0, {}, {}, {}, {}, {"refresh_mail"}},
+        {6, 0, {}, {}, {"refresh_trades"}, {}, {}},
+        {7, -2, {}, {}, {}, {"refresh_history -2"}, {}},
+        {8, 0, {}, {"recompute_active_chart", "forward 8 0"}, {}, {}, {}},
+        {16, 501, {}, {"show_order_symbol 501"}, {}, {}, {}},
+        {20, 1234, {}, {"recompute_active_chart"}, {}, {}, {}},
+        {21, 0, {}, {"recompute_active_chart"}, {}, {}, {}},
+        {23, 3, {"open_order_dialog 3"}, {}, {}, {}, {}},
+        {25, 0, {}, {"invalidate"}, {}, {}, {}},
+        {33, 12, {}, {}, {}, {}, {"forward_to_mail 33 12"}},
+    };
+    for (const Case& c : cases) {
+        MainWindow window(terminal);
+        EXPECT_EQ(window.handle_notification(c.code, c.value), intptr_t{0}) << c.code;
+        EXPECT_EQ(window.quotes_view()->received(), c.quotes) << c.code;
+        EXPECT_EQ(window.chart_view()->received(), c.chart) << c.code;
+        EXPECT_EQ(window.trade_view()->received(), c.trade) << c.code;
+        EXPECT_EQ(window.history_view()->received(), c.history) << c.code;
+        EXPECT_EQ(window.news_view()->received(), c.news) << c.code;
+    }
+}
+
+TEST_F(MainWindowTest, CodesWithoutAHandlerAreLeftUnhandled) {
+    MainWindow window(terminal);
+    int handled = 0;
+    QObject::connect(&window, &MainWindow::notification_handled, &window, [&] { ++handled; });
+    for (int code : {0, 5, 12, 18, 24, 34, 12345}) EXPECT_FALSE(window.handle_notification(code, 0).has_value()) << code;
+    EXPECT_EQ(handled, 0);
+    for (int code : {9, 10, 11, 17, 22}) EXPECT_TRUE(window.handle_notification(code, 0).has_value()) << code;
+    EXPECT_EQ(handled, 5);
+}
+
+TEST_F(MainWindowTest, SelectTabCodeSelectsAndStoresValidTabsOnly) {
+    MainWindow window(terminal);
+    window.handle_notification(kNotifySelectTab, 3);
+    EXPECT_EQ(window.active_tab(), 3);
+    EXPECT_EQ(stored_tab(), 3);
+    for (intptr_t bad : {-1, 5, 1000}) {
+        window.handle_notification(kNotifySelectTab, bad);
+        EXPECT_EQ(window.active_tab(), 3) << bad;
+        EXPECT_EQ(stored_tab(), 3) << bad;
+    }
+    // Selecting the tab already shown still stores it.
+    terminal.settings().write_number("Window", "ActiveTab", 0);
+    window.handle_notification(kNotifySelectTab, 3);
+    EXPECT_EQ(stored_tab(), 3);
+    // An order's chart switches to the Chart tab.
+    window.handle_notification(kNotifyShowOrderChart, 77);
+    EXPECT_EQ(window.active_tab(), 1);
+    EXPECT_EQ(stored_tab(), 1);
+}
+
+TEST_F(MainWindowTest, TitleFollowsTheLoggedInAccount) {
+    MainWindow window(terminal);
+    window.handle_notification(kNotifyLoggedIn, 1234);
+    EXPECT_EQ(window.windowTitle().toStdString(), "1234: Kestrelbay 4 Mobile");
+    window.set_title_account(core::TitleAccount{55, core::AccountKind::Demo});
+    EXPECT_EQ(window.windowTitle().toStdString(), "55: Kestrelbay 4 Mobile - Demo Account");
+    window.handle_notification(kNotifyLoggedIn, 56);   // the kind stays with the account
+    EXPECT_EQ(window.windowTitle().toStdString(), "56: Kestrelbay 4 Mobile - Demo Account");
+    window.set_title_account(core::TitleAccount{8, core::AccountKind::Contest});
+    EXPECT_EQ(window.windowTitle().toStdString(), "8: Kestrelbay 4 Mobile - Contest Account");
+    window.set_title_account(std::nullopt);
+    EXPECT_EQ(window.windowTitle().toStdString(), "Kestrelbay 4 Mobile");
+}
+
+TEST_F(MainWindowTest, ToolbarCodesEnableAndDisableButtonBits) {
+    MainWindow window(terminal);
+    window.handle_notification(kNotifyEnableToolbar, 0b1011);
+    window.handle_notification(kNotifyDisableToolbar, 0b0010);
+    EXPECT_EQ(window.toolbar_buttons(), 0b1001u);
+}
+
+TEST_F(MainWindowTest, WatchdogTimerRunsTheTerminalsWatchdogs) {
+    int ticks = 0;
+    terminal.add_watchdog([&] { ++ticks; });
+    MainWindow window(terminal);
+    QEventLoop loop;
+    terminal.add_watchdog([&] { loop.quit(); });
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_GE(ticks, 1);
+}
+
+TEST(LoginFailureText, NamesTheFinalStatesAfterALoginDialog) {
+    const std::pair<int, int> cases[] = {{64, 5017}, {65, 5019}, {66, 5048}, {0, 0}, {63, 0}, {67, 0}, {6, 0}};
+    for (auto [state, text] : cases) EXPECT_EQ(login_failure_text_id(state), text) << state;
+}
+
+}  // namespace
+}  // namespace kb::ui

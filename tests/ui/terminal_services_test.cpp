@@ -1,0 +1,43 @@
+#include <gtest/gtest.h>
+
+#include "config/accounts_base.h"
+#include "config/server_list.h"
+#include "config/terminal_config.h"
+#include "core/terminal.h"
+#include "platform/clock.h"
+#include "platform/process.h"
+#include "platform/sound.h"
+#include "tests/support/temp_folder.h"
+#include "ui/terminal_services.h"
+
+namespace kb::ui {
+namespace {
+
+struct NoProcesses final : platform::ProcessStarter {
+    bool start_detached(const std::vector<std::string>&) override { return false; }
+};
+
+TEST(TerminalServices, StartCreatesAndLoadsTheServicesAndShutdownDestroysThem) {
+    kb::testing::TempFolder home;
+    platform::ManualClock clock;
+    platform::SilentSoundPlayer sound;
+    NoProcesses starter;
+    TerminalServices factory(sound, starter);
+    core::Terminal terminal(home.path(), clock, home.file("settings"));
+
+    terminal.start(&factory);
+    core::Services& services = terminal.services();
+    ASSERT_TRUE(services.server_list);
+    ASSERT_TRUE(services.terminal_config);
+    ASSERT_TRUE(services.accounts_base);
+    // A fresh folder gets the built-in server entry.
+    EXPECT_TRUE(services.server_list->find_copy(config::kDefaultServerName).has_value());
+
+    terminal.shutdown();
+    EXPECT_FALSE(services.server_list);
+    EXPECT_FALSE(services.terminal_config);
+    EXPECT_FALSE(services.accounts_base);
+}
+
+}  // namespace
+}  // namespace kb::ui
