@@ -89,10 +89,13 @@ TEST(FakeServer, ReportsAMissingClientAndShortInput) {
 
 TEST(FakeServer, CutsAPacketAndDropsTheConnection) {
     FakeServer server;
-    server.use_key(kKey).send({1, 2}).close_mid_packet({3, 4, 5, 6, 7, 8}, 4);
+    // The request comes first: a server closing at once could reset the connection
+    // before the client's connect has returned.
+    server.use_key(kKey).expect({33}).send({1, 2}).close_mid_packet({3, 4, 5, 6, 7, 8}, 4);
     server.start();
     Client client(server);
-    ASSERT_TRUE(server.wait_for_steps(3));
+    ASSERT_TRUE(client.stream.send_byte(33));
+    ASSERT_TRUE(server.wait_for_steps(4));
 
     EXPECT_EQ(client.read(2), (Bytes{1, 2}));
     EXPECT_EQ(client.read(6), Bytes{});

@@ -48,7 +48,9 @@ public:
     FakeServer& send_raw(Bytes bytes);
     // Sends nothing for ms of real time, or until release().
     FakeServer& stall(uint32_t ms);
-    // Closes the connection abortively; the steps after it are not run.
+    // Closes the connection abortively; the steps after it are not run. A script that
+    // closes before it has read anything can reset the connection before the client's
+    // connect has returned: let it expect the client's first bytes before closing.
     FakeServer& close();
     // Sends the first cut bytes of the packet (scrambled when a key is in use), then close().
     FakeServer& close_mid_packet(Bytes packet, size_t cut);
