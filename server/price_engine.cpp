@@ -87,7 +87,7 @@ Tick PriceEngine::make_tick(int index, int64_t at_ms) {
     }
     double ask = core::normalize(bid + spread_points * instrument.point, instrument.digits);
 
-    Tick tick{index, floor_seconds(at_ms), bid, ask};
+    Tick tick{index, floor_seconds(at_ms), bid, ask, at_ms};
     InstrumentQuote& quote = walker.quote;
     bool new_day = quote.time == 0 || quote.time / 86400 != tick.time / 86400;
     quote.day_high = new_day ? bid : std::max(quote.day_high, bid);
@@ -128,7 +128,7 @@ void PriceEngine::advance_to(int64_t unix_ms, std::vector<Tick>& out) {
     size_t first = out.size();
     for (int index = 0; index < static_cast<int>(instruments_.size()); ++index) emit_ticks(index, unix_ms, out);
     std::stable_sort(out.begin() + static_cast<std::ptrdiff_t>(first), out.end(),
-                     [](const Tick& a, const Tick& b) { return a.time < b.time; });
+                     [](const Tick& a, const Tick& b) { return a.time_ms < b.time_ms; });
     now_ms_ = unix_ms;
 }
 

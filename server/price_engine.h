@@ -13,6 +13,7 @@ struct Tick {
     int64_t time = 0;     // server time, seconds since 1970
     double bid = 0;
     double ask = 0;
+    int64_t time_ms = 0;  // the same moment in milliseconds (orders ticks within a second)
 };
 
 // The latest prices of an instrument and the bid's range of the current (UTC) day.

@@ -1,5 +1,6 @@
 #include "server/quote_packet.h"
 
+#include "market/symbol_record.h"
 #include "net/protocol.h"
 
 namespace kb::server {
@@ -9,12 +10,9 @@ void put_quote_packet(net::OutputBuffer& out, std::span<const Tick> ticks) {
     out.put_command(net::Command::Quotes);
     out.put_byte(static_cast<uint8_t>(ticks.size()));
     for (const Tick& tick : ticks) {
-        out.put_u16(static_cast<uint16_t>(tick.instrument));
-        out.put_i32(static_cast<int32_t>(tick.time));
-        float bid = static_cast<float>(tick.bid);
-        float ask = static_cast<float>(tick.ask);
-        out.put_bytes(&bid, sizeof bid);
-        out.put_bytes(&ask, sizeof ask);
+        market::TickRecord record{static_cast<uint16_t>(tick.instrument), static_cast<int32_t>(tick.time),
+                                  static_cast<float>(tick.bid), static_cast<float>(tick.ask)};
+        out.put_bytes(&record, sizeof record);
     }
 }
 

@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include "net/digest.h"
+#include "server/storage.h"
+#include "tests/server/run_process.h"
+#include "tests/support/temp_folder.h"
+
+namespace kb::server {
+namespace {
+
+using testing::ProcessResult;
+using testing::run_process;
+
+// Runs the built program on a database in a fresh folder, with the shipped configuration.
+class AdminCommands : public ::testing::Test {
+protected:
+    ProcessResult run(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), {DEMO_SERVER_PATH});
+        arguments.insert(arguments.begin() + 2, {"--db", db_path, "--config", DEFAULT_CONFIG_PATH});
+        return run_process(arguments);
+    }
+
+    std::unique_ptr<Storage> open_db() {
+        std::string error;
+        std::unique_ptr<Storage> storage = Storage::open(db_path, error);
+        EXPECT_TRUE(storage) << error;
+        return storage;
+    }
+
+    kb::testing::TempFolder folder;
+    const std::string db_path = folder.file("demo.db");
+};
+
+TEST_F(AdminCommands, CreateAccountWithDepositIsStored) {
+    ProcessResult result = run({"create-account", "--login", "5001", "--password", "pass123", "--group",
+                                "demo-market", "--name", "Ann Example", "--deposit", "2500.50",
+                                "--investor-password", "look123"});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_EQ(result.out, "account 5001 created in group demo-market with balance 2500.50 USD\n");
+
+    auto storage = open_db();
+    std::optional<AccountRow> account = storage->account(5001);
+    ASSERT_TRUE(account);
+    EXPECT_EQ(account->password_digest, net::md5("pass123"));
+    EXPECT_EQ(account->investor_digest, net::md5("look123"));
+    EXPECT_EQ(account->group, "demo-market");
+    EXPECT_EQ(account->name, "Ann Example");
+    EXPECT_EQ(account->leverage, 200) << "the group's leverage";
+    EXPECT_DOUBLE_EQ(account->balance, 2500.5);
+    std::vector<TradeRow> operations = storage->closed_trades(5001, 0, INT32_MAX);
+    ASSERT_EQ(operations.size(), 1u);
+    EXPECT_EQ(operations[0].type, TradeType::Balance);
+}
+
+TEST_F(AdminCommands, DepositNewsAndMailReachTheDatabase) {
+    ASSERT_EQ(run({"create-account", "--login", "5002", "--password", "pass123"}).exit_code, 0);
+    ProcessResult deposit = run({"deposit", "--login", "5002", "--amount", "1000"});
+    ASSERT_EQ(deposit.exit_code, 0) << deposit.err;
+    ProcessResult withdrawal = run({"deposit", "--login", "5002", "--amount", "-250"});
+    ASSERT_EQ(withdrawal.exit_code, 0) << withdrawal.err;
+    EXPECT_NE(withdrawal.out.find("balance 750.00"), std::string::npos) << withdrawal.out;
+    ProcessResult news = run({"post-news", "--subject", "Markets open", "--body", "Trading resumes.", "--category", "Desk"});
+    ASSERT_EQ(news.exit_code, 0) << news.err;
+    ProcessResult mail = run({"send-mail", "--to", "5002", "--subject", "Hello", "--body", "Welcome aboard"});
+    ASSERT_EQ(mail.exit_code, 0) << mail.err;
+
+    auto storage = open_db();
+    EXPECT_DOUBLE_EQ(storage->account(5002)->balance, 750);
+    EXPECT_EQ(storage->closed_trades(5002, 0, INT32_MAX).size(), 2u);
+    std::vector<NewsRow> items = storage->news_after(0, 10);
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].subject, "Markets open");
+    EXPECT_EQ(items[0].category, "Desk");
+    std::vector<MailRow> letters = storage->undelivered_mail(5002);
+    ASSERT_EQ(letters.size(), 1u);
+    EXPECT_EQ(letters[0].body, "Welcome aboard");
+}
+
+TEST_F(AdminCommands, ErrorsExitNonZeroAndChangeNothing) {
+    ASSERT_EQ(run({"create-account", "--login", "5003", "--password", "pass123", "--deposit", "100"}).exit_code, 0);
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"create-account", "--login", "5003", "--password", "x"}, "account 5003 exists"},
+        {{"create-account", "--login", "abc", "--password", "x"}, "--login must be a number"},
+        {{"create-account", "--login", "5004", "--password", "x", "--group", "nope"}, "group \"nope\" is not in"},
+        {{"create-account", "--login", "5004", "--password", "0123456789abcdef"}, "--password is longer than 15"},
+        {{"create-account", "--login", "5004"}, "create-account needs --password"},
+        {{"deposit", "--login", "5003", "--amount", "-100.01"}, "exceeds the balance 100.00"},
+        {{"deposit", "--login", "5003", "--amount", "1e400"}, "--amount must be a non-zero amount"},
+        {{"deposit", "--login", "9999", "--amount", "5"}, "account 9999 does not exist"},
+        {{"send-mail", "--to", "9999", "--subject", "s", "--body", "b"}, "account 9999 does not exist"},
+        {{"post-news", "--subject", "", "--body", "b"}, "--subject must not be empty"},
+        {{"deposit", "--login", "5003", "--amount", "5", "--colour", "red"}, "unknown option --colour for deposit"},
+        {{"withdraw", "--login", "5003"}, "unknown command \"withdraw\""},
+    };
+    for (const auto& [arguments, message] : cases) {
+        ProcessResult result = run(arguments);
+        EXPECT_EQ(result.exit_code, 1) << arguments[0];
+        EXPECT_NE(result.err.find(message), std::string::npos) << "expected \"" << message << "\" in " << result.err;
+        EXPECT_TRUE(result.out.empty()) << result.out;
+    }
+    auto storage = open_db();
+    EXPECT_DOUBLE_EQ(storage->account(5003)->balance, 100);
+    EXPECT_FALSE(storage->account(5004));
+    EXPECT_TRUE(storage->news_after(0, 10).empty());
+}
+
+TEST_F(AdminCommands, HelpNamesTheDefaultAddresses) {
+    ProcessResult result = run_process({DEMO_SERVER_PATH, "--help"});
+    ASSERT_EQ(result.exit_code, 0);
+    EXPECT_NE(result.out.find("127.0.0.1:4443"), std::string::npos);
+    EXPECT_NE(result.out.find("127.0.0.1:4444"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kb::server

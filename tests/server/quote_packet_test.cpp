@@ -1,0 +1,38 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "market/symbol_record.h"
+#include "net/protocol.h"
+#include "server/quote_packet.h"
+
+namespace kb::server {
+namespace {
+
+TEST(QuotePacket, CarriesCountAndTickRecords) {
+    const Tick ticks[] = {{3, 1'704'110'400, 1.08551, 1.08563, 0}, {0, 1'704'110'401, 151.201, 151.215, 0}};
+    net::OutputBuffer out;
+    put_quote_packet(out, ticks);
+    ASSERT_EQ(out.size(), 2 + 2 * sizeof(market::TickRecord));
+    EXPECT_EQ(out.data()[0], net::command_byte(net::Command::Quotes));
+    EXPECT_EQ(out.data()[1], 2);
+    market::TickRecord second;
+    std::memcpy(&second, out.data() + 2 + sizeof(market::TickRecord), sizeof second);
+    EXPECT_EQ(second.symbol_index, 0);
+    EXPECT_EQ(second.time, 1'704'110'401);
+    EXPECT_FLOAT_EQ(second.bid, 151.201f);
+    EXPECT_FLOAT_EQ(second.ask, 151.215f);
+}
+
+TEST(QuotePacket, CountsOutsideOneByteAddNothing) {
+    std::vector<Tick> ticks(kMaxTicksPerQuotePacket + 1);
+    net::OutputBuffer out;
+    put_quote_packet(out, ticks);
+    put_quote_packet(out, {});
+    EXPECT_EQ(out.size(), 0u);
+    put_quote_packet(out, std::span<const Tick>(ticks).first(kMaxTicksPerQuotePacket));
+    EXPECT_EQ(out.data()[1], kMaxTicksPerQuotePacket);
+}
+
+}  // namespace
+}  // namespace kb::server
