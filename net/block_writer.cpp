@@ -26,7 +26,9 @@ bool put_compressed_block(OutputBuffer& out, std::span<const uint8_t> plain) {
         out.put_i32(0);
         return true;
     }
-    if (plain.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max() / 2) || !lzo_ready()) return false;
+    // Half the field's range leaves room for the worst-case growth of the compressed size.
+    constexpr size_t kLargestPlain = std::numeric_limits<int32_t>::max() / 2;
+    if (plain.size() > kLargestPlain || !lzo_ready()) return false;
 
     std::unique_ptr<uint8_t[]> work, packed;
     try {
