@@ -57,6 +57,16 @@ TEST_F(ServerListTest, InvalidHeadersAreDeletedAndShortArraysSkipped) {
     for (const auto& c : cases) EXPECT_EQ(platform::file_exists(folder.file("config/") + c.file), c.kept_on_disk) << c.file;
 }
 
+TEST_F(ServerListTest, FoldersAndSecondClaimsOnANameAreIgnored) {
+    platform::make_directory(folder.file("config/Folder.srv"));
+    ASSERT_TRUE(test::write_bytes(folder.file("config/a.srv"), srv_image("Same", "First", 1, 1)));
+    ASSERT_TRUE(test::write_bytes(folder.file("config/b.srv"), srv_image("Same", "Second", 1, 1)));
+    list.load_all("Broker");
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(field_text(list.copy_at(0)->record.company), "First");
+    EXPECT_TRUE(platform::directory_exists(folder.file("config/Folder.srv")));
+}
+
 TEST_F(ServerListTest, FileLayoutIsPlainHeaderThenOneScrambledChain) {
     ASSERT_TRUE(list.update_server("Broker-Live", "Broker Ltd", 1,
                                    std::vector{access_point("a.example:443", 1, "A"), access_point("b.example", 2, "B")}));
