@@ -52,7 +52,8 @@ int32_t ServerProbe::measure(const AccessPointRecord& point) {
     const uint32_t started = clock_.tick_ms();
     step_started_ = started;
     std::optional<HostAndPort> target = split_address(address_of(point));
-    if (!target || !stream_.connect_direct(target->host, target->port)) {
+    // A stop that came while connecting may have missed the new socket.
+    if (!target || !stream_.connect_direct(target->host, target->port) || stopping_) {
         stream_.close();
         return kFailedMs;
     }
