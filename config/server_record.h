@@ -5,9 +5,13 @@
 #include <string_view>
 #include <vector>
 
+#include "net/access_point_record.h"
 #include "platform/byte_order.h"
 
 namespace kb::config {
+
+// The record is shared with the server information reply of the session.
+using net::AccessPointRecord;
 
 #pragma pack(push, 1)
 // One trade server of a company: the plain header of a config/<name>.srv file.
@@ -26,19 +30,6 @@ struct ServerRecord {
     uint32_t next_link;             // meaningless in the file; written as 0
 };
 
-// One address through which a trade server is reached; the scrambled array of a .srv file.
-struct AccessPointRecord {
-    char address[64];               // "host" or "host:port", NUL at 63
-    int32_t reserved_64;
-    char description[64];           // NUL at 131
-    int32_t reserved_132;
-    int32_t priority;               // added to time / 100 when ordering
-    int32_t reserved_140;
-    int32_t probe_state;            // ProbeState
-    int32_t time_ms;                // kNeverMeasuredMs, kFailedMs or a measured time
-    int32_t reserved_152;
-    int32_t scratch;                // run-time only, cleared on load
-};
 #pragma pack(pop)
 
 static_assert(sizeof(ServerRecord) == 352);
@@ -51,12 +42,6 @@ static_assert(offsetof(ServerRecord, access_point_count) == 212);
 static_assert(offsetof(ServerRecord, selected_address) == 216);
 static_assert(offsetof(ServerRecord, selection_tick) == 280);
 static_assert(offsetof(ServerRecord, next_link) == 348);
-static_assert(sizeof(AccessPointRecord) == 160);
-static_assert(offsetof(AccessPointRecord, description) == 68);
-static_assert(offsetof(AccessPointRecord, priority) == 136);
-static_assert(offsetof(AccessPointRecord, probe_state) == 144);
-static_assert(offsetof(AccessPointRecord, time_ms) == 148);
-static_assert(offsetof(AccessPointRecord, scratch) == 156);
 
 inline constexpr int32_t kServerTypeSelectable = 1;
 inline constexpr int32_t kMaxAccessPoints = 64;
