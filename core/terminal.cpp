@@ -4,6 +4,7 @@
 
 #include "core/build_info.h"
 #include "core/data_folders.h"
+#include "core/system_info.h"
 #include "platform/folder_identity.h"
 
 namespace kb::core {
@@ -24,6 +25,8 @@ uint32_t Terminal::folder_identity() const { return platform::folder_identity_va
 void Terminal::start(ServiceFactory* factory) {
     if (started_) return;
     std::srand(clock_.tick_ms());
+    // Every kernel this builds on is new enough; the text is only reported.
+    os_version_ = os_version_text();
     if (factory) factory->create_configuration(*this);
     prepare_data_folders(program_folder_);
     install_downloaded_updater(program_folder_);

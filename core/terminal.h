@@ -57,9 +57,10 @@ public:
     Terminal(const Terminal&) = delete;
     Terminal& operator=(const Terminal&) = delete;
 
-    // Seeds the C random generator with the tick count, creates the configuration
-    // services (factory), makes the data folders, swaps in a downloaded updater, creates
-    // the services (factory) and journals "<short name> build 445 started".
+    // Seeds the C random generator with the tick count, notes the system version,
+    // creates the configuration services (factory), makes the data folders, swaps in a
+    // downloaded updater, creates the services (factory) and journals
+    // "<short name> build 445 started". Only the first call does anything.
     void start(ServiceFactory* factory);
     // Destroys the services in their order and journals "<short name> build 445 stopped".
     // Only the first call after start does anything.
@@ -67,6 +68,8 @@ public:
     bool started() const { return started_; }
 
     const std::string& program_folder() const { return program_folder_; }
+    // "Linux <major>.<minor>" for reports; empty before start.
+    const std::string& os_version() const { return os_version_; }
     // The value the updater must present to be answered by this folder's terminal.
     uint32_t folder_identity() const;
     Branding& branding() { return branding_; }
@@ -90,6 +93,7 @@ public:
 
 private:
     std::string program_folder_;
+    std::string os_version_;
     platform::Clock& clock_;
     Journal journal_;   // declared before the services, so it outlives every one that writes to it
     SettingsStore settings_;

@@ -10,10 +10,10 @@
 #include "platform/process.h"
 #include "platform/program_folder.h"
 #include "platform/single_instance.h"
-#include "platform/sound.h"
 #include "ui/display_metrics_qt.h"
 #include "ui/main_window.h"
 #include "ui/qt_notifier.h"
+#include "ui/qt_sound_player.h"
 #include "ui/signal_closer.h"
 #include "ui/terminal_options.h"
 #include "ui/terminal_services.h"
@@ -79,13 +79,14 @@ int main(int argc, char** argv) {
         return kExitStartFailed;
     }
 
+    // Declared before the context: the configuration plays through it until shutdown.
+    ui::QtSoundPlayer sound;
     core::Terminal terminal(program_folder, platform::system_clock(), core::SettingsStore::default_path());
     if (options->echo_journal)
         terminal.journal().set_echo([](std::string_view line) {
             std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
         });
     ui::fill_display_metrics(terminal.display_metrics(), app.primaryScreen());
-    platform::SilentSoundPlayer sound;
     ui::TerminalServices services(sound, platform::system_process_starter());
     terminal.start(&services);
     int result = run(terminal, *options, instance, app);

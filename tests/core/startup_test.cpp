@@ -39,7 +39,9 @@ TEST_F(Startup, MakesTheMissingDataFolders) {
     write_text(file("config/server.ini"), "kept");
     {
         Terminal terminal(home.path(), clock, user.file("settings"));
+        EXPECT_EQ(terminal.os_version(), "");
         terminal.start(nullptr);
+        EXPECT_EQ(terminal.os_version().rfind("Linux ", 0), 0u) << terminal.os_version();
     }
     for (std::string_view name : {"config", "logs", "history", "profiles", "mailbox"})
         EXPECT_TRUE(platform::directory_exists(file(name))) << name;
