@@ -18,8 +18,9 @@ constexpr size_t kTickQueueLimit = 16384;
 
 }  // namespace
 
-ClientSession::ClientSession(ServerContext& context, ServerRole role, std::unique_ptr<net::PacketStream> stream)
-    : context_(context), role_(role), stream_(std::move(stream)) {}
+ClientSession::ClientSession(ServerContext& context, ServerRole role, std::unique_ptr<net::PacketStream> stream,
+                             uint32_t peer_address)
+    : context_(context), role_(role), stream_(std::move(stream)), peer_address_(peer_address) {}
 
 ClientSession::~ClientSession() { context_.feed.unsubscribe(*this); }
 
@@ -73,7 +74,7 @@ void ClientSession::answer_probe() {
 }
 
 bool ClientSession::log_in(uint8_t first_byte) {
-    std::optional<AcceptedLogin> login = accept_login(context_, role_, *stream_, first_byte);
+    std::optional<AcceptedLogin> login = accept_login(context_, role_, *stream_, first_byte, peer_address_);
     if (!login) return false;
     account_ = login->account;
     investor_ = login->investor;

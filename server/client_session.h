@@ -35,7 +35,9 @@ enum class ServerRole { Trade, History };
 // session's thread.
 class ClientSession final : public TickSubscriber {
 public:
-    ClientSession(ServerContext& context, ServerRole role, std::unique_ptr<net::PacketStream> stream);
+    // peer_address: the client's IPv4 address, lowest byte first (recorded at login).
+    ClientSession(ServerContext& context, ServerRole role, std::unique_ptr<net::PacketStream> stream,
+                  uint32_t peer_address);
     ~ClientSession() override;   // leaves the quote feed
 
     // Serves the connection until it closes. Returns when the stream is closed.
@@ -51,6 +53,7 @@ public:
     const AccountRow& account() const { return account_; }
     AccountRow& account() { return account_; }
     bool investor_mode() const { return investor_; }
+    uint32_t peer_address() const { return peer_address_; }
     // Quotes of these instruments (indexes into the configuration) are pushed from now on.
     void set_subscription(const std::set<int>& instruments);
 
@@ -72,6 +75,7 @@ private:
     ServerContext& context_;
     const ServerRole role_;
     std::unique_ptr<net::PacketStream> stream_;
+    const uint32_t peer_address_;
     AccountRow account_;
     bool investor_ = false;
 

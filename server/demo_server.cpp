@@ -1,6 +1,7 @@
 #include "server/demo_server.h"
 
 #include "net/packet_stream.h"
+#include "platform/peer_address.h"
 
 namespace kb::server {
 
@@ -9,6 +10,7 @@ namespace {
 // How long an accept waits before the loop looks at the stop flag again.
 constexpr int kAcceptWaitMs = 200;
 constexpr uint32_t kFeedPeriodMs = 100;
+constexpr int kListenBacklog = 128;
 
 }  // namespace
 
@@ -21,11 +23,11 @@ DemoServer::DemoServer(const ServerConfig& config, Storage& storage, platform::C
 DemoServer::~DemoServer() { stop(); }
 
 bool DemoServer::start(const ListenAddress& trade, const ListenAddress& history, std::string& error) {
-    if (!trade_listener_.listen(trade.host, trade.port)) {
+    if (!trade_listener_.listen(trade.host, trade.port, kListenBacklog)) {
         error = "can't listen on " + trade.host + ":" + std::to_string(trade.port) + " (trade server)";
         return false;
     }
-    if (!history_listener_.listen(history.host, history.port)) {
+    if (!history_listener_.listen(history.host, history.port, kListenBacklog)) {
         error = "can't listen on " + history.host + ":" + std::to_string(history.port) + " (history server)";
         trade_listener_.close();
         return false;
@@ -44,10 +46,14 @@ bool DemoServer::start(const ListenAddress& trade, const ListenAddress& history,
     return true;
 }
 
-void DemoServer::accept_loop(net::ServerListener& listener, ServerRole role) {
-    while (!context_.stopping && listener.is_listening()) {
+void DemoServer::accept_loop(platform::Socket& listener, ServerRole role) {
+    while (!context_.stopping && listener.is_open()) {
+        platform::Socket connection = listener.accept(kAcceptWaitMs);
+        if (!connection.is_open()) continue;
+        uint32_t peer = platform::peer_ipv4(connection);
         auto stream = std::make_unique<net::PacketStream>(nullptr);
-        if (listener.accept(*stream, kAcceptWaitMs)) pool_.start(role, std::move(stream));
+        stream->adopt(std::move(connection));
+        pool_.start(role, std::move(stream), peer);
     }
 }
 

@@ -3,8 +3,8 @@
 #include <memory>
 #include <string>
 
-#include "net/server_listener.h"
 #include "platform/clock.h"
+#include "platform/socket.h"
 #include "platform/thread.h"
 #include "server/listen_address.h"
 #include "server/quote_feed.h"
@@ -33,19 +33,19 @@ public:
     // Stops accepting, closes every session and waits for all threads. Idempotent.
     void stop();
 
-    uint16_t trade_port() const { return trade_listener_.port(); }
-    uint16_t history_port() const { return history_listener_.port(); }
+    uint16_t trade_port() const { return trade_listener_.local_port(); }
+    uint16_t history_port() const { return history_listener_.local_port(); }
     size_t active_sessions() { return pool_.active(); }
     QuoteFeed& feed() { return feed_; }
 
 private:
-    void accept_loop(net::ServerListener& listener, ServerRole role);
+    void accept_loop(platform::Socket& listener, ServerRole role);
 
     QuoteFeed feed_;
     ServerContext context_;
     SessionPool pool_;
-    net::ServerListener trade_listener_;
-    net::ServerListener history_listener_;
+    platform::Socket trade_listener_;
+    platform::Socket history_listener_;
     platform::Thread trade_acceptor_;
     platform::Thread history_acceptor_;
 };

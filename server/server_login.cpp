@@ -35,7 +35,7 @@ std::optional<AcceptedLogin> refuse(ServerContext& context, net::PacketStream& s
 }  // namespace
 
 std::optional<AcceptedLogin> accept_login(ServerContext& context, ServerRole role, net::PacketStream& stream,
-                                          uint8_t first_byte) {
+                                          uint8_t first_byte, uint32_t peer_address) {
     net::LoginPacketBytes packet{};
     packet[0] = first_byte;
     if (!stream.receive_exactly(packet.data() + 1, packet.size() - 1)) return std::nullopt;
@@ -82,7 +82,7 @@ std::optional<AcceptedLogin> accept_login(ServerContext& context, ServerRole rol
             return std::nullopt;
         }
     }
-    context.storage.record_login(request.login, context.clock.unix_time(), 0);
+    context.storage.record_login(request.login, context.clock.unix_time(), peer_address);
     context.log.write("'%d': logged in (%s%s)", request.login,
                       history ? "history server" : request.mode == net::LoginMode::TradeChannel ? "trade channel"
                                                                                                : "trade server",

@@ -22,7 +22,7 @@ void SessionPool::reap_finished() {
     for (auto& running : finished) running->thread.join();
 }
 
-bool SessionPool::start(ServerRole role, std::unique_ptr<net::PacketStream> stream) {
+bool SessionPool::start(ServerRole role, std::unique_ptr<net::PacketStream> stream, uint32_t peer_address) {
     reap_finished();
     std::lock_guard guard(lock_);
     if (running_.size() >= max_sessions_) {
@@ -31,7 +31,7 @@ bool SessionPool::start(ServerRole role, std::unique_ptr<net::PacketStream> stre
         return false;
     }
     auto running = std::make_unique<Running>();
-    running->session = std::make_unique<ClientSession>(context_, role, std::move(stream));
+    running->session = std::make_unique<ClientSession>(context_, role, std::move(stream), peer_address);
     Running* raw = running.get();
     if (!running->thread.start([raw] {
             raw->session->run();

@@ -20,9 +20,10 @@ public:
     SessionPool(const SessionPool&) = delete;
     SessionPool& operator=(const SessionPool&) = delete;
 
-    // Runs a session for the accepted connection on a new thread. False, with the
+    // Runs a session for the accepted connection (from peer_address, IPv4 lowest byte
+    // first) on a new thread. False, with the
     // connection closed, when the pool is full or the thread can't be started.
-    bool start(ServerRole role, std::unique_ptr<net::PacketStream> stream);
+    bool start(ServerRole role, std::unique_ptr<net::PacketStream> stream, uint32_t peer_address);
     // Sessions whose thread still runs.
     size_t active();
     // Closes every session's connection and waits for their threads.
