@@ -5,6 +5,7 @@
 #include <QTabWidget>
 #include <QTimerEvent>
 
+#include "config/accounts_base.h"
 #include "core/strings.h"
 #include "ui/placeholder_views.h"
 
@@ -157,7 +158,10 @@ std::optional<intptr_t> MainWindow::handle_notification(int code, intptr_t value
                 static_cast<int>(value), title_account_ ? title_account_->kind : core::AccountKind::Real});
             chart_->recompute_active_chart();
             break;
-        case kNotifyReconnect:   // 0; the session drops and remakes both connections first
+        case kNotifyReconnect:   // 0
+            // The history centre's reset and dropping both connections join here with the
+            // session; the accounts are saved before the new login.
+            if (config::AccountsBase* accounts = terminal_.services().accounts_base.get()) accounts->save();
             chart_->recompute_active_chart();
             break;
         case kNotifyConnectionState:   // 0 = trade server, 1 = history server

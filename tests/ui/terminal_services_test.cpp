@@ -5,9 +5,12 @@
 #include "config/terminal_config.h"
 #include "core/terminal.h"
 #include "platform/clock.h"
+#include "platform/files.h"
 #include "platform/process.h"
 #include "platform/sound.h"
 #include "tests/support/temp_folder.h"
+#include "tests/ui/qt_application.h"
+#include "ui/main_window.h"
 #include "ui/terminal_services.h"
 
 namespace kb::ui {
@@ -37,6 +40,30 @@ TEST(TerminalServices, StartCreatesAndLoadsTheServicesAndShutdownDestroysThem) {
     EXPECT_FALSE(services.server_list);
     EXPECT_FALSE(services.terminal_config);
     EXPECT_FALSE(services.accounts_base);
+}
+
+TEST(TerminalServices, ReconnectSavesTheAccounts) {
+    kb::testing::ensure_qt_application();
+    kb::testing::TempFolder home;
+    platform::ManualClock clock;
+    platform::SilentSoundPlayer sound;
+    NoProcesses starter;
+    TerminalServices factory(sound, starter);
+    core::Terminal terminal(home.path(), clock, home.file("settings"));
+    terminal.start(&factory);
+    config::AccountsBase& accounts = *terminal.services().accounts_base;
+    config::TerminalConfig& configuration = *terminal.services().terminal_config;
+    MainWindow window(terminal);
+    // Kept personal data is written; otherwise the saved file goes.
+    for (int keep : {1, 0}) {
+        config::LoginRecord record = configuration.login_record();
+        record.keep_personal_data = keep;
+        configuration.set_login_record(record);
+        if (keep) platform::remove_file(accounts.file_path());
+        ASSERT_NE(platform::file_exists(accounts.file_path()), keep != 0);
+        window.handle_notification(kNotifyReconnect, 0);
+        EXPECT_EQ(platform::file_exists(accounts.file_path()), keep != 0);
+    }
 }
 
 }  // namespace
