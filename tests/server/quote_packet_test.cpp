@@ -18,10 +18,14 @@ TEST(QuotePacket, CarriesCountAndTickRecords) {
     EXPECT_EQ(out.data()[1], 2);
     market::TickRecord second;
     std::memcpy(&second, out.data() + 2 + sizeof(market::TickRecord), sizeof second);
-    EXPECT_EQ(second.symbol_index, 0);
-    EXPECT_EQ(second.time, 1'704'110'401);
-    EXPECT_FLOAT_EQ(second.bid, 151.201f);
-    EXPECT_FLOAT_EQ(second.ask, 151.215f);
+    // Packed fields are copied out before the checks take references to them.
+    const uint16_t index = second.symbol_index;
+    const int32_t time = second.time;
+    const float bid = second.bid, ask = second.ask;
+    EXPECT_EQ(index, 0);
+    EXPECT_EQ(time, 1'704'110'401);
+    EXPECT_FLOAT_EQ(bid, 151.201f);
+    EXPECT_FLOAT_EQ(ask, 151.215f);
 }
 
 TEST(QuotePacket, CountsOutsideOneByteAddNothing) {

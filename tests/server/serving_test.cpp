@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -9,6 +10,7 @@
 #include "net/login_packet.h"
 #include "net/packet_stream.h"
 #include "net/protocol.h"
+#include "net/scramble.h"
 #include "platform/socket.h"
 #include "server/demo_server.h"
 #include "tests/support/temp_folder.h"
@@ -55,7 +57,7 @@ class Serving : public ::testing::Test {
 protected:
     void SetUp() override { start_server(kConfig); }
 
-    void start_server(const std::string& config_text) {
+    void start_server(const std::string& config_text, size_t max_sessions = DemoServer::kDefaultMaxSessions) {
         std::string error;
         config = parse_server_config(config_text, error);
         ASSERT_TRUE(config) << error;
@@ -63,7 +65,8 @@ protected:
         ASSERT_TRUE(storage) << error;
         add_account(1001, "secret1", "reader1", true);
         add_account(1002, "secret2", "", false);
-        server = std::make_unique<DemoServer>(*config, *storage, clock, log, SessionLimits{10000, 60000, 5});
+        server = std::make_unique<DemoServer>(*config, *storage, clock, log, SessionLimits{10000, 60000, 5},
+                                              max_sessions);
         ASSERT_TRUE(server->start({"127.0.0.1", 0}, {"127.0.0.1", 0}, error)) << error;
     }
 
@@ -184,6 +187,20 @@ TEST_F(Serving, RefusedLoginsGetTheirCodeAndAreClosed) {
         EXPECT_EQ(stream->read_byte(), net::code_byte(c.code)) << c.login << " " << c.sent;
     }
     EXPECT_EQ(refused_code(1001, "secret1", "secret1", LoginMode::TradeChannel), 0) << "the same path accepts";
+
+    // A terminal of an older build: the packet is well formed but its build is too old.
+    auto old_build = connect(server->trade_port());
+    net::LoginPacketBytes packet =
+        net::build_login_packet(1001, net::login_key(LoginMode::TradeServer, "secret1"), LoginMode::TradeServer);
+    std::span<uint8_t> scrambled(packet.data() + 1, packet.size() - 1);
+    net::file_unscramble(scrambled);
+    const uint16_t build = 300;
+    std::memcpy(packet.data() + offsetof(net::LoginPacket, build), &build, sizeof build);
+    net::file_scramble(scrambled);
+    ASSERT_TRUE(old_build->send_all(packet.data(), packet.size()));
+    old_build->set_key(net::login_key(LoginMode::TradeServer, "secret1"));
+    old_build->reset_scrambling();
+    EXPECT_EQ(old_build->read_byte(), net::code_byte(ReturnCode::OldVersion));
     auto disabled = connect(server->trade_port());
     EXPECT_EQ(net::log_in(*disabled, 1002, "secret2", LoginMode::TradeServer), net::code_value(ReturnCode::AccountDisabled));
     EXPECT_TRUE(eventually([&] { return server->active_sessions() == 0 || server->active_sessions() == 1; }));
@@ -259,6 +276,23 @@ TEST_F(Serving, IdleLimitCountsFromTheLastPacket) {
     clock.advance_ms(60001);
     EXPECT_TRUE(eventually([&] { return server->active_sessions() == 0; }));
     EXPECT_TRUE(logged("'1001': no data for 60000 ms, connection dropped"));
+}
+
+TEST_F(Serving, ConnectionsBeyondTheLimitAreClosed) {
+    server.reset();
+    start_server(kConfig, 2);
+    auto first = connect(server->trade_port());
+    auto second = connect(server->trade_port());
+    ASSERT_EQ(net::log_in(*first, 1001, "secret1", LoginMode::TradeServer), 0);
+    ASSERT_EQ(net::log_in(*second, 1001, "secret1", LoginMode::TradeServer), 0);
+    platform::Socket third = raw_connect();
+    EXPECT_TRUE(peer_closed(third));
+    EXPECT_TRUE(logged("2 sessions running, connection refused"));
+    ASSERT_TRUE(first->send_byte(net::Command::Quit));
+    EXPECT_EQ(first->read_byte(), net::command_byte(net::Command::Quit));
+    ASSERT_TRUE(eventually([&] { return server->active_sessions() == 1; }));
+    auto fourth = connect(server->trade_port());
+    EXPECT_EQ(net::log_in(*fourth, 1001, "secret1", LoginMode::TradeServer), 0) << "a freed place is taken again";
 }
 
 TEST_F(Serving, OlderBuildLogsInWithoutTheChallenge) {

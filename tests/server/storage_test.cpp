@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include "net/digest.h"
 #include "server/storage.h"
@@ -146,6 +147,24 @@ TEST(Storage, RefusesASchemaFromANewerServer) {
     std::string error;
     EXPECT_FALSE(Storage::open(path, error));
     EXPECT_NE(error.find("newer"), std::string::npos) << error;
+}
+
+TEST(Storage, FileIsPrivateAndInWriteAheadMode) {
+    testing::TempFolder folder;
+    const std::string path = folder.file("server.db");
+    auto storage = open_storage(path);
+    ASSERT_TRUE(storage);
+    struct stat info {};
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u) << "password digests are kept in it";
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    sqlite3_stmt* statement = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "PRAGMA journal_mode", -1, &statement, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(statement), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)), "wal");
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
 }
 
 TEST(Storage, DamagedFileIsAnErrorNotACrash) {
