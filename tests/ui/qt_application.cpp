@@ -12,7 +12,9 @@ void ensure_qt_application() {
     static int argc = 1;
     static char name[] = "ui_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication application(argc, argv);
+    // Never destroyed: tearing it down among the exit handlers races Qt's own globals.
+    static QApplication* application = new QApplication(argc, argv);
+    (void)application;
 }
 
 }  // namespace kb::testing
