@@ -29,12 +29,16 @@ public:
     bool is_open() const { return fd_.load() >= 0; }
 
     // One send or receive call; transferred gets the byte count of a Done result.
+    // WouldBlock: nothing can move now; Closed: the peer ended the connection (receive);
+    // Failed: any other error, or the socket is not open. Sending never raises SIGPIPE.
     IoResult send_some(const void* bytes, size_t n, size_t& transferred);
     IoResult receive_some(void* bytes, size_t n, size_t& transferred);
     // Readable byte count (FIONREAD); -1 when the query fails.
     int64_t bytes_available();
 
-    // Server side: listen on host:port (port 0 picks one), accept a connection.
+    // Server side: listen on host:port (port 0 picks one, an empty host means every
+    // interface) with SO_REUSEADDR; false when the address can't be bound. Accepted
+    // sockets are non-blocking with abortive close, like connected ones.
     bool listen(const std::string& host, uint16_t port, int backlog = 16);
     uint16_t local_port() const;
     // Waits up to timeout_ms for a connection; an invalid socket when none came.
