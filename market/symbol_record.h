@@ -214,8 +214,15 @@ struct TickRecord {
     float bid;
     float ask;
 
-    int32_t high_points() const { return std::bit_cast<int32_t>(bid); }
-    int32_t low_points() const { return std::bit_cast<int32_t>(ask); }
+    // The fields are copied out first: a reference to a packed member may be misaligned.
+    int32_t high_points() const {
+        float value = bid;
+        return std::bit_cast<int32_t>(value);
+    }
+    int32_t low_points() const {
+        float value = ask;
+        return std::bit_cast<int32_t>(value);
+    }
     void set_high_low_points(int32_t high, int32_t low) {
         bid = std::bit_cast<float>(high);
         ask = std::bit_cast<float>(low);
