@@ -80,11 +80,7 @@ AdminResult create_account(const CommandLine& line, const ServerConfig& config, 
     account.group = group->name;
     account.leverage = static_cast<int>(*leverage);
     account.created = clock.unix_time();
-    if (!storage.create_account(account)) return failure("account not created: " + storage.last_error());
-    if (*deposit > 0 &&
-        !storage.add_balance_operation(account.login, TradeType::Balance, *deposit, "Deposit", account.created)) {
-        return failure("account " + std::to_string(*login) + " created, but the deposit failed: " + storage.last_error());
-    }
+    if (!storage.create_account(account, *deposit)) return failure("account not created: " + storage.last_error());
     return AdminResult{true, "account " + std::to_string(*login) + " created in group " + group->name +
                                  " with balance " + money(*deposit) + " " + group->currency};
 }

@@ -1,5 +1,6 @@
 #include "server/server_config.h"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <nlohmann/json.hpp>

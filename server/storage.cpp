@@ -154,9 +154,11 @@ bool Storage::migrate() {
     return transaction.commit();
 }
 
-bool Storage::create_account(const AccountRow& account) {
+bool Storage::create_account(const AccountRow& account, double deposit) {
     std::lock_guard guard(lock_);
     if (account.login <= 0) return false;
+    SqliteTransaction transaction(db_);
+    if (!transaction.begun()) return false;
     SqliteStatement statement = db_.prepare(
         "INSERT INTO accounts (login, password_digest, investor_digest, name, group_name, balance, credit, "
         "leverage, enabled, created, last_login_time, last_login_address) "
@@ -173,9 +175,15 @@ bool Storage::create_account(const AccountRow& account) {
         .bind(10, account.created)
         .bind(11, account.last_login_time)
         .bind(12, int64_t{account.last_login_address});
-    if (statement.run()) return true;
-    db_.note_error();
-    return false;
+    if (!statement.run()) {
+        db_.note_error();
+        return false;
+    }
+    if (deposit > 0 &&
+        !add_balance_operation_locked(account.login, TradeType::Balance, deposit, "Deposit", account.created)) {
+        return false;
+    }
+    return transaction.commit();
 }
 
 std::optional<AccountRow> Storage::account(int32_t login) {
@@ -243,11 +251,9 @@ bool Storage::change_balance_locked(int32_t login, TradeType type, double amount
     return statement.run() && db_.changes() == 1;
 }
 
-std::optional<int64_t> Storage::add_balance_operation(int32_t login, TradeType type, double amount,
-                                                      const std::string& comment, int64_t time) {
-    std::lock_guard guard(lock_);
-    SqliteTransaction transaction(db_);
-    if (!transaction.begun() || !change_balance_locked(login, type, amount)) return std::nullopt;
+std::optional<int64_t> Storage::add_balance_operation_locked(int32_t login, TradeType type, double amount,
+                                                             const std::string& comment, int64_t time) {
+    if (!change_balance_locked(login, type, amount)) return std::nullopt;
     TradeRow operation;
     operation.login = login;
     operation.type = type;
@@ -255,7 +261,15 @@ std::optional<int64_t> Storage::add_balance_operation(int32_t login, TradeType t
     operation.close_time = time;
     operation.profit = amount;
     operation.comment = comment;
-    std::optional<int64_t> ticket = insert_trade_locked(operation);
+    return insert_trade_locked(operation);
+}
+
+std::optional<int64_t> Storage::add_balance_operation(int32_t login, TradeType type, double amount,
+                                                      const std::string& comment, int64_t time) {
+    std::lock_guard guard(lock_);
+    SqliteTransaction transaction(db_);
+    if (!transaction.begun()) return std::nullopt;
+    std::optional<int64_t> ticket = add_balance_operation_locked(login, type, amount, comment, time);
     if (!ticket || !transaction.commit()) return std::nullopt;
     return ticket;
 }

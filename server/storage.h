@@ -87,8 +87,10 @@ public:
     static constexpr int kSchemaVersion = 1;
 
     // ---- accounts ----
-    // Adds an account; false when the login exists or is not positive.
-    bool create_account(const AccountRow& account);
+    // Adds an account and, when deposit is above 0, its first deposit (a balance
+    // operation at the account's creation time) in one transaction. False, with nothing
+    // added, when the login exists or is not positive or the database fails.
+    bool create_account(const AccountRow& account, double deposit = 0);
     std::optional<AccountRow> account(int32_t login);
     // The lowest unused login at or above from (new demo accounts).
     int32_t next_free_login(int32_t from);
@@ -132,6 +134,8 @@ private:
     Storage() = default;
     bool migrate();
     std::optional<int64_t> insert_trade_locked(const TradeRow& trade);
+    std::optional<int64_t> add_balance_operation_locked(int32_t login, TradeType type, double amount,
+                                                        const std::string& comment, int64_t time);
     bool change_balance_locked(int32_t login, TradeType type, double amount);
 
     std::mutex lock_;

@@ -117,7 +117,12 @@ TEST(Storage, RefusedChangesLeaveNothingBehind) {
     testing::TempFolder folder;
     auto storage = open_storage(folder.file("server.db"));
     ASSERT_TRUE(storage && storage->create_account(sample_account(5)));
-    EXPECT_FALSE(storage->create_account(sample_account(5))) << "duplicate login";
+    EXPECT_FALSE(storage->create_account(sample_account(5), 100)) << "duplicate login";
+    EXPECT_DOUBLE_EQ(storage->account(5)->balance, 0) << "the refused account's deposit is not booked";
+    EXPECT_TRUE(storage->closed_trades(5, 0, 2'000'000'000).empty());
+    ASSERT_TRUE(storage->create_account(sample_account(8), 250));
+    EXPECT_DOUBLE_EQ(storage->account(8)->balance, 250);
+    EXPECT_EQ(storage->closed_trades(8, 0, 2'000'000'000).size(), 1u);
     EXPECT_FALSE(storage->create_account(sample_account(0))) << "login must be positive";
     EXPECT_FALSE(storage->add_balance_operation(6, TradeType::Balance, 100, "Deposit", 1)) << "no such account";
     EXPECT_TRUE(storage->closed_trades(6, 0, 2'000'000'000).empty()) << "no orphan balance operation";
