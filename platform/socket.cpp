@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 
 namespace kb::platform {
 
@@ -80,8 +81,11 @@ bool Socket::connect(const std::string& host, uint16_t port) {
     // (a watchdog, a stop) ends a connect that would otherwise wait for the system's
     // time-out.
     fd_.store(fd);
+    std::shared_lock using_fd(in_use_);
+    if (fd_.load() != fd) return false;
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0) return true;
     if (errno != EINPROGRESS && errno != EINTR) {
+        using_fd.unlock();
         close();
         return false;
     }
@@ -97,21 +101,24 @@ bool Socket::connect(const std::string& host, uint16_t port) {
         if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0) break;
         return fd_.load() == fd;
     }
-    // Closes unless another thread already did.
-    int expected = fd;
-    if (fd_.compare_exchange_strong(expected, -1)) ::close(fd);
+    using_fd.unlock();
+    close();
     return false;
 }
 
 void Socket::close() {
     int fd = fd_.exchange(-1);
     if (fd < 0) return;
+    // The shutdown wakes a call in progress on another thread; the descriptor is
+    // released only once that call has returned.
     ::shutdown(fd, SHUT_RDWR);
+    std::unique_lock alone(in_use_);
     ::close(fd);
 }
 
 IoResult Socket::send_some(const void* bytes, size_t n, size_t& transferred) {
     transferred = 0;
+    std::shared_lock using_fd(in_use_);
     int fd = fd_.load();
     if (fd < 0) return IoResult::Failed;
     for (;;) {
@@ -127,6 +134,7 @@ IoResult Socket::send_some(const void* bytes, size_t n, size_t& transferred) {
 
 IoResult Socket::receive_some(void* bytes, size_t n, size_t& transferred) {
     transferred = 0;
+    std::shared_lock using_fd(in_use_);
     int fd = fd_.load();
     if (fd < 0) return IoResult::Failed;
     for (;;) {
@@ -142,6 +150,7 @@ IoResult Socket::receive_some(void* bytes, size_t n, size_t& transferred) {
 }
 
 int64_t Socket::bytes_available() {
+    std::shared_lock using_fd(in_use_);
     int fd = fd_.load();
     if (fd < 0) return -1;
     int count = 0;
@@ -173,6 +182,7 @@ bool Socket::listen(const std::string& host, uint16_t port, int backlog) {
 }
 
 uint16_t Socket::local_port() const {
+    std::shared_lock using_fd(in_use_);
     int fd = fd_.load();
     if (fd < 0) return 0;
     sockaddr_in address{};
@@ -182,6 +192,7 @@ uint16_t Socket::local_port() const {
 }
 
 Socket Socket::accept(int timeout_ms) {
+    std::shared_lock using_fd(in_use_);
     int fd = fd_.load();
     if (fd < 0) return Socket{};
     pollfd waiting{};

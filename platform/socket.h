@@ -2,6 +2,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <shared_mutex>
 #include <string>
 
 namespace kb::platform {
@@ -49,6 +50,10 @@ public:
 
 private:
     std::atomic<int> fd_{-1};
+    // Calls on the descriptor hold this shared; close() takes it alone before releasing
+    // the descriptor, so a close from another thread never lets the owner's call reach
+    // a number the system has already handed to another file.
+    mutable std::shared_mutex in_use_;
 };
 
 }  // namespace kb::platform
