@@ -85,6 +85,7 @@ void ClientSession::command_loop() {
     const CommandTable& commands = role_ == ServerRole::History ? history_server_commands() : trade_server_commands();
     uint32_t last_activity = context_.clock.tick_ms();
     while (stream_->is_open() && !context_.stopping) {
+        bool handled = false;
         if (stream_->bytes_available() > 0) {
             uint8_t command = stream_->read_byte();
             if (!stream_->is_open()) break;
@@ -95,9 +96,11 @@ void ClientSession::command_loop() {
                 break;
             }
             if (handler(*this) == HandlerResult::Close) break;
-            continue;
+            handled = true;
         }
+        // Quotes go out between requests too, so a busy client still gets its prices.
         if (!push_queued_quotes()) break;
+        if (handled) continue;
         if (context_.clock.tick_ms() - last_activity > context_.limits.idle_ms) {
             context_.log.write("'%d': no data for %u ms, connection dropped", account_.login,
                                context_.limits.idle_ms);

@@ -1,9 +1,9 @@
 #pragma once
-#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <set>
+#include <span>
 #include <vector>
 
 #include "net/packet_stream.h"
