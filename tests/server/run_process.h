@@ -13,4 +13,21 @@ struct ProcessResult {
 // Runs a program with the given arguments (no shell) and waits for it.
 ProcessResult run_process(const std::vector<std::string>& arguments);
 
+// A program left running in the background, its output collected in files.
+class BackgroundProcess {
+public:
+    explicit BackgroundProcess(const std::vector<std::string>& arguments);
+    ~BackgroundProcess();   // kills it when still running
+    BackgroundProcess(const BackgroundProcess&) = delete;
+    BackgroundProcess& operator=(const BackgroundProcess&) = delete;
+
+    bool started() const { return pid_ > 0; }
+    // Sends the signal and waits for the exit; the result holds the output.
+    ProcessResult stop(int signal);
+
+private:
+    std::string folder_;
+    int pid_ = -1;
+};
+
 }  // namespace kb::server::testing
