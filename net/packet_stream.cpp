@@ -18,9 +18,25 @@ std::atomic<uint64_t> g_bytes_received{0};
 // Texts kept by the stream (server text, proxy address and credentials) are fields of
 // 128 bytes on the device: 127 characters at most.
 constexpr size_t kTextFieldLimit = 127;
-// A stalled peer gets nine 100 ms pauses per call; the tenth would-block fails the call.
 constexpr int kWouldBlockLimit = 10;
 constexpr uint32_t kWouldBlockPauseMs = 100;
+
+// One call's allowance for a stalling peer: each of the first nine would-block results
+// is followed by a 100 ms pause and a retry; the tenth, or any other failure, ends it.
+class WouldBlockAllowance {
+public:
+    explicit WouldBlockAllowance(platform::Clock& clock) : clock_(clock) {}
+
+    bool retry_after(platform::IoResult result) {
+        if (result != platform::IoResult::WouldBlock || ++count_ >= kWouldBlockLimit) return false;
+        clock_.sleep_ms(kWouldBlockPauseMs);
+        return true;
+    }
+
+private:
+    platform::Clock& clock_;
+    int count_ = 0;
+};
 
 std::string limited(const std::string& text) { return text.substr(0, kTextFieldLimit); }
 
@@ -129,7 +145,7 @@ void PacketStream::adopt(platform::Socket socket) { socket_ = std::move(socket);
 
 bool PacketStream::send_all(const void* bytes, size_t n) {
     const auto* next = static_cast<const uint8_t*>(bytes);
-    int would_block = 0;
+    WouldBlockAllowance allowance(clock_);
     while (n > 0) {
         size_t sent = 0;
         platform::IoResult result = socket_.send_some(next, n, sent);
@@ -137,9 +153,7 @@ bool PacketStream::send_all(const void* bytes, size_t n) {
             g_bytes_sent.fetch_add(sent, std::memory_order_relaxed);
             next += sent;
             n -= sent;
-        } else if (result == platform::IoResult::WouldBlock && ++would_block < kWouldBlockLimit) {
-            clock_.sleep_ms(kWouldBlockPauseMs);
-        } else {
+        } else if (!allowance.retry_after(result)) {
             close();
             return false;
         }
@@ -149,7 +163,7 @@ bool PacketStream::send_all(const void* bytes, size_t n) {
 
 bool PacketStream::receive_exactly(void* bytes, size_t n) {
     auto* next = static_cast<uint8_t*>(bytes);
-    int would_block = 0;
+    WouldBlockAllowance allowance(clock_);
     while (n > 0) {
         size_t received = 0;
         platform::IoResult result = socket_.receive_some(next, n, received);
@@ -157,9 +171,7 @@ bool PacketStream::receive_exactly(void* bytes, size_t n) {
             g_bytes_received.fetch_add(received, std::memory_order_relaxed);
             next += received;
             n -= received;
-        } else if (result == platform::IoResult::WouldBlock && ++would_block < kWouldBlockLimit) {
-            clock_.sleep_ms(kWouldBlockPauseMs);
-        } else {
+        } else if (!allowance.retry_after(result)) {
             close();
             return false;
         }
@@ -169,7 +181,7 @@ bool PacketStream::receive_exactly(void* bytes, size_t n) {
 
 bool PacketStream::receive_line(std::string& out, size_t limit) {
     out.clear();
-    int would_block = 0;
+    WouldBlockAllowance allowance(clock_);
     while (out.size() < limit) {
         char c = 0;
         size_t received = 0;
@@ -178,9 +190,7 @@ bool PacketStream::receive_line(std::string& out, size_t limit) {
             g_bytes_received.fetch_add(received, std::memory_order_relaxed);
             if (c == '\n') break;
             if (c != '\r') out.push_back(c);
-        } else if (result == platform::IoResult::WouldBlock && ++would_block < kWouldBlockLimit) {
-            clock_.sleep_ms(kWouldBlockPauseMs);
-        } else {
+        } else if (!allowance.retry_after(result)) {
             close();
             return false;
         }
