@@ -295,6 +295,31 @@ TEST_F(Serving, ConnectionsBeyondTheLimitAreClosed) {
     EXPECT_EQ(net::log_in(*fourth, 1001, "secret1", LoginMode::TradeServer), 0) << "a freed place is taken again";
 }
 
+TEST_F(Serving, HoldsManySessionsAtOnce) {
+    // The client streams pause 100 ms whenever a reply is not there yet, so the logins run
+    // from several threads at once.
+    constexpr int kThreads = 10;
+    constexpr int kPerThread = 15;
+    std::vector<std::unique_ptr<net::PacketStream>> streams(kThreads * kPerThread);
+    std::vector<int> codes(streams.size(), -1);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = t * kPerThread; i < (t + 1) * kPerThread; ++i) {
+                bool history = i % 3 == 0;
+                streams[i] = connect(history ? server->history_port() : server->trade_port());
+                codes[i] = net::log_in(*streams[i], 1001, history ? "" : "secret1",
+                                       history ? LoginMode::HistoryServer : LoginMode::TradeServer);
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    for (size_t i = 0; i < codes.size(); ++i) ASSERT_EQ(codes[i], 0) << i;
+    EXPECT_EQ(server->active_sessions(), streams.size());
+    for (auto& stream : streams) ASSERT_TRUE(stream->send_byte(net::Command::KeepAlive));
+    for (auto& stream : streams) EXPECT_EQ(stream->read_byte(), net::command_byte(net::Command::KeepAlive));
+}
+
 TEST_F(Serving, OlderBuildLogsInWithoutTheChallenge) {
     server.reset();
     std::string older = kConfig;
