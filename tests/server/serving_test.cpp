@@ -285,8 +285,9 @@ TEST_F(Serving, ConnectionsBeyondTheLimitAreClosed) {
     auto second = connect(server->trade_port());
     ASSERT_EQ(net::log_in(*first, 1001, "secret1", LoginMode::TradeServer), 0);
     ASSERT_EQ(net::log_in(*second, 1001, "secret1", LoginMode::TradeServer), 0);
-    platform::Socket third = raw_connect();
-    EXPECT_TRUE(peer_closed(third));
+    // The server accepts and resets at once, which the client may already see while connecting.
+    platform::Socket third;
+    EXPECT_TRUE(!third.connect("127.0.0.1", server->trade_port()) || peer_closed(third));
     EXPECT_TRUE(logged("2 sessions running, connection refused"));
     ASSERT_TRUE(first->send_byte(net::Command::Quit));
     EXPECT_EQ(first->read_byte(), net::command_byte(net::Command::Quit));
