@@ -1,0 +1,53 @@
+#pragma once
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/journal.h"
+#include "market/record_text.h"
+#include "market/symbol_record.h"
+#include "platform/clock.h"
+
+namespace kb::market::testing {
+
+inline SymbolRecord make_symbol(std::string_view name, int32_t index, int32_t digits = 5, int32_t sort_key = 0,
+                                int32_t group = 0) {
+    SymbolRecord symbol{};
+    set_field_text(symbol.name, name);
+    symbol.symbol_index = index;
+    symbol.digits = digits;
+    symbol.sort_key = sort_key;
+    symbol.group_index = group;
+    double point = 1;
+    for (int i = 0; i < digits; ++i) point /= 10;
+    symbol.point = point;
+    symbol.selection_value = 100.0 + index;
+    return symbol;
+}
+
+inline TickRecord make_tick(uint16_t index, int32_t time, float bid, float ask) {
+    TickRecord tick{};
+    tick.symbol_index = index;
+    tick.time = time;
+    tick.bid = bid;
+    tick.ask = ask;
+    return tick;
+}
+
+// A journal whose lines are kept in memory, without their time prefix.
+class CapturedJournal {
+public:
+    explicit CapturedJournal(const std::string& folder) : journal_(folder, clock_) {
+        journal_.set_echo([this](std::string_view line) { lines_.emplace_back(line.substr(kTimePrefix)); });
+    }
+    core::Journal* get() { return &journal_; }
+    const std::vector<std::string>& lines() const { return lines_; }
+
+private:
+    static constexpr size_t kTimePrefix = 9;   // "HH:MM:SS "
+    platform::ManualClock clock_;
+    core::Journal journal_;
+    std::vector<std::string> lines_;
+};
+
+}  // namespace kb::market::testing
