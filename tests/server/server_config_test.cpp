@@ -89,6 +89,33 @@ TEST(ServerConfig, RejectsFaultsWithTheirPlace) {
     }
 }
 
+TEST(ServerConfig, DamagedTextsGiveAnErrorOrAConfiguration) {
+    uint64_t state = 99;
+    auto next = [&] {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<size_t>(state >> 33);
+    };
+    const std::string pieces[] = {"{", "}", "[", "]", "\"", ":", ",", "-1", "1e999", "null", "true", "\"24:00-00:00\""};
+    for (int round = 0; round < 3000; ++round) {
+        std::string text = kValid;
+        for (int edit = 0; edit < 1 + static_cast<int>(next() % 4); ++edit) {
+            size_t at = next() % text.size();
+            switch (next() % 3) {
+                case 0: text.erase(at, 1 + next() % 8); break;
+                case 1: text.insert(at, pieces[next() % std::size(pieces)]); break;
+                default: text[at] = static_cast<char>(next() % 128); break;
+            }
+            if (text.empty()) text = "{";
+        }
+        std::string error;
+        std::optional<ServerConfig> config = parse_server_config(text, error);
+        EXPECT_NE(config.has_value(), !error.empty()) << text;
+        if (config) {
+            EXPECT_FALSE(config->instruments.empty());
+        }
+    }
+}
+
 TEST(ServerConfig, ShippedDefaultIsValid) {
     std::string error;
     std::optional<ServerConfig> config = load_server_config(DEFAULT_CONFIG_PATH, error);
