@@ -6,15 +6,15 @@ namespace kb::server {
 
 namespace {
 
-struct CommandSpec {
+struct CommandShape {
     const char* name;   // empty for serving
     CommandKind kind;
     std::vector<const char*> required;
     std::vector<const char*> optional;
 };
 
-const std::vector<CommandSpec>& command_specs() {
-    static const std::vector<CommandSpec> specs = {
+const std::vector<CommandShape>& command_shapes() {
+    static const std::vector<CommandShape> shapes = {
         {"", CommandKind::Serve, {}, {"trade-listen", "history-listen"}},
         {"create-account", CommandKind::CreateAccount, {"login", "password"},
          {"group", "name", "deposit", "investor-password", "leverage"}},
@@ -22,7 +22,7 @@ const std::vector<CommandSpec>& command_specs() {
         {"post-news", CommandKind::PostNews, {"subject", "body"}, {"category"}},
         {"send-mail", CommandKind::SendMail, {"to", "subject", "body"}, {"from"}},
     };
-    return specs;
+    return shapes;
 }
 
 bool listed(const std::vector<const char*>& names, const std::string& name) {
@@ -44,18 +44,18 @@ std::optional<CommandLine> parse_command_line(const std::vector<std::string>& ar
         line.kind = CommandKind::Help;
         return line;
     }
-    const CommandSpec* spec = &command_specs().front();
+    const CommandShape* shape = &command_shapes().front();
     if (!arguments.empty() && !arguments[0].starts_with("--")) {
-        auto found = std::find_if(command_specs().begin(), command_specs().end(),
-                                  [&](const CommandSpec& s) { return arguments[0] == s.name; });
-        if (found == command_specs().end() || arguments[0].empty()) {
+        auto found = std::find_if(command_shapes().begin(), command_shapes().end(),
+                                  [&](const CommandShape& s) { return arguments[0] == s.name; });
+        if (found == command_shapes().end() || arguments[0].empty()) {
             error = "unknown command \"" + arguments[0] + "\" (see --help)";
             return std::nullopt;
         }
-        spec = &*found;
+        shape = &*found;
         next = 1;
     }
-    line.kind = spec->kind;
+    line.kind = shape->kind;
 
     for (; next < arguments.size(); ++next) {
         const std::string& argument = arguments[next];
@@ -75,9 +75,9 @@ std::optional<CommandLine> parse_command_line(const std::vector<std::string>& ar
             error = "--" + name + " needs a value";
             return std::nullopt;
         }
-        bool known = name == "db" || name == "config" || listed(spec->required, name) || listed(spec->optional, name);
+        bool known = name == "db" || name == "config" || listed(shape->required, name) || listed(shape->optional, name);
         if (!known) {
-            error = "unknown option --" + name + (spec->name[0] ? std::string(" for ") + spec->name : std::string());
+            error = "unknown option --" + name + (shape->name[0] ? std::string(" for ") + shape->name : std::string());
             return std::nullopt;
         }
         if (!line.options.emplace(name, value).second) {
@@ -85,9 +85,9 @@ std::optional<CommandLine> parse_command_line(const std::vector<std::string>& ar
             return std::nullopt;
         }
     }
-    for (const char* required : spec->required) {
+    for (const char* required : shape->required) {
         if (!line.has(required)) {
-            error = std::string(spec->name) + " needs --" + required;
+            error = std::string(shape->name) + " needs --" + required;
             return std::nullopt;
         }
     }
