@@ -291,7 +291,9 @@ TEST_F(SymbolsBaseTest, DamagedFilesGiveEmptyStoresWithoutACrash) {
             ASSERT_TRUE(platform::write_file_atomic(server_file("Demo", name), bytes));
         auto base = open();
         EXPECT_EQ(base->symbol_count(), bytes.size() / sizeof(SymbolRecord)) << bytes.size();
-        if (bytes.size() < kSymbolGroupTableSize) EXPECT_EQ(base->group_at(0).name[0], 0) << bytes.size();
+        if (bytes.size() < kSymbolGroupTableSize) {
+            EXPECT_EQ(base->group_at(0).name[0], 0) << bytes.size();
+        }
         TickRecord ticks[] = {make_tick(0x9090, 1000, 1.0f, 1.1f)};
         base->add_quotes(ticks);
         EXPECT_TRUE(base->subscription_list());

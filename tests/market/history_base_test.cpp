@@ -1,0 +1,411 @@
+#include "market/history_base.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "market/bar_repair.h"
+#include "market/hst_file.h"
+#include "market_test_support.h"
+#include "platform/files.h"
+#include "tests/support/temp_folder.h"
+
+namespace kb::market {
+namespace {
+
+using testing::make_symbol;
+using testing::make_tick;
+
+// 2026-12-07 was a Monday.
+constexpr int32_t kMonday = 1796601600;
+constexpr int32_t kHour = 3600;
+
+BarRecord bar(int32_t time, double open, double low, double high, double close, double volume = 10) {
+    return BarRecord{time, open, low, high, close, volume};
+}
+
+// Quotes all day, every day; no window runs past midnight.
+SymbolRecord all_day_symbol(std::string_view name = "EURUSD") {
+    SymbolRecord symbol = make_symbol(name, 1, 5);
+    for (DayQuoteHours& day : symbol.quote_hours) {
+        day.windows[0].open_minute = 0;
+        day.windows[0].close_minute = 1440;
+        day.first_overnight_window = kQuoteWindowsPerDay;
+    }
+    return symbol;
+}
+
+std::vector<uint8_t> hst_bytes(std::string_view symbol, int period, const std::vector<BarRecord>& bars,
+                               int32_t version = kHistoryFileVersion) {
+    HistoryFileHeader header{};
+    header.version = version;
+    set_field_text(header.symbol, symbol);
+    header.period = period;
+    header.digits = 5;
+    header.time_sign = 77;
+    std::vector<uint8_t> bytes(sizeof header + bars.size() * sizeof(BarRecord));
+    std::memcpy(bytes.data(), &header, sizeof header);
+    if (!bars.empty()) std::memcpy(bytes.data() + sizeof header, bars.data(), bars.size() * sizeof(BarRecord));
+    return bytes;
+}
+
+std::vector<BarRecord> hourly_bars(int32_t from, int count, double price = 1.1) {
+    std::vector<BarRecord> bars;
+    for (int i = 0; i < count; ++i) bars.push_back(bar(from + i * kHour, price, price - 0.001, price + 0.001, price));
+    return bars;
+}
+
+std::vector<int32_t> times_of(const std::vector<BarRecord>& bars) {
+    std::vector<int32_t> times;
+    for (const BarRecord& b : bars) times.push_back(b.time);
+    return times;
+}
+
+class HistoryBaseTest : public ::testing::Test {
+protected:
+    HistoryBaseTest() : journal(folder.path()) {}
+
+    std::string path(std::string_view file, const std::string& server = "Demo") const {
+        return folder.file("history/" + server + "/" + std::string(file));
+    }
+    void write(std::string_view file, const std::vector<uint8_t>& bytes, const std::string& server = "Demo") {
+        platform::make_directory(folder.file("history"));
+        platform::make_directory(folder.file("history/" + server));
+        ASSERT_TRUE(platform::write_file_atomic(path(file, server), bytes));
+    }
+    std::vector<uint8_t> read(std::string_view file) const {
+        auto bytes = platform::read_file(path(file));
+        return bytes ? *bytes : std::vector<uint8_t>{};
+    }
+    std::unique_ptr<HistoryBase> open(int period = 60, const SymbolRecord& symbol = all_day_symbol(),
+                                      bool offline = false) {
+        return HistoryBase::create(symbol, period, offline, {folder.path(), "Demo", memory, in_file}, journal.get());
+    }
+
+    ::kb::testing::TempFolder folder;
+    testing::CapturedJournal journal;
+    size_t memory = 1000;
+    size_t in_file = 1000;
+};
+
+TEST_F(HistoryBaseTest, PeriodAndNameAreChecked) {
+    EXPECT_FALSE(open(0));
+    EXPECT_FALSE(open(43201));
+    EXPECT_TRUE(open(43200));
+    EXPECT_TRUE(open(7));
+    EXPECT_FALSE(open(60, all_day_symbol("../x")));
+}
+
+TEST_F(HistoryBaseTest, TicksBuildBarsAndSaveWritesTheFileExactly) {
+    {
+        auto history = open();
+        const TickRecord ticks[] = {make_tick(1, kMonday + 10 * kHour + 5, 1.10002f, 1.1003f),
+                                    make_tick(1, kMonday + 10 * kHour + 9, 1.10010f, 1.1003f),
+                                    make_tick(1, kMonday + 10 * kHour + 20, 1.09990f, 1.1003f),
+                                    make_tick(1, kMonday + 11 * kHour, 1.10005f, 1.1003f)};
+        for (const TickRecord& tick : ticks) EXPECT_TRUE(history->add_tick(tick));
+        EXPECT_EQ(history->version(), 100 + 4);
+    }
+    std::vector<uint8_t> bytes = read("EURUSD60.hst");
+    ASSERT_EQ(bytes.size(), 148u + 2 * 44u);
+    HistoryFileHeader header;
+    std::memcpy(&header, bytes.data(), sizeof header);
+    EXPECT_EQ(header.version, 400);
+    EXPECT_EQ(field_text(header.symbol), "EURUSD");
+    EXPECT_EQ(header.period, 60);
+    EXPECT_EQ(header.digits, 5);
+    EXPECT_EQ(field_text(header.notice), kHistoryNotice);
+    const uint8_t zero[52] = {};
+    EXPECT_EQ(std::memcmp(bytes.data() + 96, zero, sizeof zero), 0);
+
+    std::vector<uint8_t> expected_bars(2 * 44);
+    const BarRecord bars[] = {bar(kMonday + 10 * kHour, 1.10002, 1.0999, 1.1001, 1.0999, 3),
+                              bar(kMonday + 11 * kHour, 1.10005, 1.10005, 1.10005, 1.10005, 1)};
+    std::memcpy(expected_bars.data(), bars, sizeof bars);
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 148, bytes.end()), expected_bars);
+}
+
+TEST_F(HistoryBaseTest, TickOlderThanTheNewestBarIsRefused) {
+    write("EURUSD60.hst", hst_bytes("EURUSD", 60, hourly_bars(kMonday, 3)));
+    auto history = open();
+    const int32_t newest = kMonday + 2 * kHour;
+    EXPECT_FALSE(history->add_tick(make_tick(1, newest - 1, 1.1f, 1.1002f)));
+    ASSERT_FALSE(journal.lines().empty());
+    EXPECT_EQ(journal.lines().back(), "Old tick EURUSD60 1.10000/1.10020");
+    EXPECT_TRUE(history->add_tick(make_tick(1, newest, 1.1f, 1.1002f)));
+    EXPECT_EQ(history->bar_count(), 3u);
+}
+
+TEST_F(HistoryBaseTest, FileOfAnotherSymbolOrPeriodIsLeftUnreadAndUntouched) {
+    const std::vector<uint8_t> foreign = hst_bytes("GBPUSD", 60, hourly_bars(kMonday, 3));
+    write("EURUSD60.hst", foreign);
+    {
+        auto history = open();
+        EXPECT_EQ(history->bar_count(), 0u);
+        EXPECT_EQ(journal.lines().back(), "HistoryBase: database 'GBPUSD60' instead 'EURUSD60'");
+    }
+    EXPECT_EQ(read("EURUSD60.hst"), foreign);
+}
+
+TEST_F(HistoryBaseTest, WrongVersionOrShortHeaderDeletesTheFile) {
+    const std::vector<uint8_t> cases[] = {hst_bytes("EURUSD", 60, hourly_bars(kMonday, 2), 401), {1, 2, 3}};
+    for (const auto& bytes : cases) {
+        write("EURUSD60.hst", bytes);
+        auto history = open();
+        EXPECT_EQ(history->bar_count(), 0u);
+        EXPECT_FALSE(platform::file_exists(path("EURUSD60.hst")));
+        EXPECT_EQ(journal.lines().back(), "HistoryBase: invalid database header for 'EURUSD60'");
+    }
+}
+
+TEST_F(HistoryBaseTest, OneBadBarIsRepairedInMemoryTwoAreRewrittenAndJournaled) {
+    std::vector<BarRecord> bars = hourly_bars(kMonday, 5);
+    bars[1].low = 2.0;   // low above high
+    const std::vector<uint8_t> one_error = hst_bytes("EURUSD", 60, bars);
+    write("EURUSD60.hst", one_error);
+    {
+        auto history = open();
+        EXPECT_EQ(history->bar_count(), 4u);
+        EXPECT_FALSE(history->is_modified());
+    }
+    EXPECT_TRUE(journal.lines().empty());
+    EXPECT_EQ(read("EURUSD60.hst"), one_error);
+
+    bars[3].time = bars[2].time;   // same time as the previous kept bar: the first stays
+    bars[3].open = 1.1005;
+    write("EURUSD60.hst", hst_bytes("EURUSD", 60, bars));
+    auto history = open();
+    ASSERT_EQ(journal.lines().size(), 1u);
+    EXPECT_EQ(journal.lines()[0], "HistoryBase: 2 errors in 'EURUSD60'");
+    EXPECT_EQ(read("EURUSD60.hst").size(), 148u + 3 * 44u);
+    std::vector<BarRecord> kept = history->bars();
+    EXPECT_EQ(times_of(kept), (std::vector<int32_t>{kMonday, kMonday + 2 * kHour, kMonday + 4 * kHour}));
+    EXPECT_DOUBLE_EQ(static_cast<double>(kept[1].open), 1.1);
+}
+
+TEST(BarRepair, EveryFaultCountsOnce) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    struct Case {
+        BarRecord bar;
+        int errors;
+        size_t kept;
+    };
+    const Case cases[] = {
+        {bar(0, 1, 1, 1, 1), 1, 1},          {bar(-5, 1, 1, 1, 1), 1, 1},
+        {bar(20, 0, 1, 1, 1), 1, 1},         {bar(20, 1, 1, 2, 3), 1, 1},
+        {bar(20, 1, 1, 2e7, 1), 1, 1},       {bar(20, nan, 1, 1, 1), 1, 1},
+        {bar(20, 1, 1, 1, 1, nan), 1, 1},    {bar(20, 1, 1, 1, 1, -1), 1, 2},
+        {bar(20, 1, 1, 1, 1, 2e11), 1, 2},   {bar(5, 1, 1, 1, 1), 1, 2},
+        {bar(10, 2, 2, 2, 2), 1, 1},         {bar(20, 1, 1, 1, 1), 0, 2},
+    };
+    for (const Case& c : cases) {
+        std::vector<BarRecord> bars = {bar(10, 1, 1, 1, 1), c.bar};
+        EXPECT_EQ(check_and_repair(bars), c.errors) << c.bar.time;
+        ASSERT_EQ(bars.size(), c.kept) << c.bar.time;
+        EXPECT_LE(bars.front().time, bars.back().time);
+        if (c.kept == 2 && c.bar.time == 20) {
+            EXPECT_EQ(static_cast<double>(bars[1].volume), c.errors ? 1.0 : 10.0);
+        }
+    }
+}
+
+TEST_F(HistoryBaseTest, ImportReplacesExactlyTheStoredBarsBetweenTheFirstAndLastImportedTime) {
+    write("EURUSD60.hst", hst_bytes("EURUSD", 60, hourly_bars(kMonday, 10, 1.1)));
+    auto history = open();
+    std::vector<BarRecord> incoming = hourly_bars(kMonday + 3 * kHour, 4, 1.2);
+    incoming[1].low = 5.0;                     // fails the checks: its hour is gone
+    std::swap(incoming[0], incoming[3]);       // any order
+    EXPECT_EQ(history->import_bars(incoming, 1234), 3u);
+    std::vector<BarRecord> bars = history->bars();
+    EXPECT_EQ(times_of(bars), (std::vector<int32_t>{kMonday, kMonday + kHour, kMonday + 2 * kHour, kMonday + 3 * kHour,
+                                                    kMonday + 5 * kHour, kMonday + 6 * kHour, kMonday + 7 * kHour,
+                                                    kMonday + 8 * kHour, kMonday + 9 * kHour}));
+    EXPECT_DOUBLE_EQ(static_cast<double>(bars[3].open), 1.2);
+    EXPECT_DOUBLE_EQ(static_cast<double>(bars[7].open), 1.1);
+    EXPECT_EQ(history->time_sign(), 1234);
+    EXPECT_FALSE(history->is_modified());   // saved at once
+    EXPECT_EQ(read("EURUSD60.hst").size(), 148u + 9 * 44u);
+
+    const int64_t version = history->version();
+    std::vector<BarRecord> all_bad = {bar(kMonday, 1, 1, 1, 1, 0)};
+    EXPECT_EQ(history->import_bars(all_bad, 99), 0u);
+    EXPECT_EQ(history->version(), version);
+    EXPECT_EQ(history->time_sign(), 1234);
+    EXPECT_EQ(history->bar_count(), 9u);
+}
+
+TEST_F(HistoryBaseTest, WireBarsAreConvertedWithTheSymbolDigits) {
+    auto history = open();
+    const WireBar22 narrow[] = {{kMonday, 110000, 20, -10, 5, 12.0}};
+    const WireBar28 wide[] = {{kMonday + kHour, 110000, 70000, -10, 5, 3.0}};
+    EXPECT_EQ(history->import_bars(narrow, 0), 1u);
+    EXPECT_EQ(history->import_bars(wide, 0), 1u);
+    std::vector<BarRecord> bars = history->bars();
+    ASSERT_EQ(bars.size(), 2u);
+    EXPECT_DOUBLE_EQ(static_cast<double>(bars[0].high), 1.1002);
+    EXPECT_DOUBLE_EQ(static_cast<double>(bars[0].low), 1.0999);
+    EXPECT_DOUBLE_EQ(static_cast<double>(bars[0].close), 1.10005);
+    EXPECT_DOUBLE_EQ(static_cast<double>(bars[1].high), 1.8);
+}
+
+struct BarCase {
+    int period;
+    int alignment;
+    int32_t first;
+    int32_t second;
+    int32_t first_open;
+    int32_t second_open;
+};
+
+TEST_F(HistoryBaseTest, IntradayBarsFollowPeriodAndQuoteWindowAlignment) {
+    const int32_t ten = kMonday + 10 * kHour;
+    const BarCase cases[] = {
+        {60, 0, ten + 3599, ten + 3600, ten, ten + kHour},
+        {60, 30, ten + 3599, ten + 3600, ten - 1800 + kHour, ten - 1800 + kHour},
+        {15, 0, ten + 899, ten + 900, ten, ten + 900},
+        {1, 0, ten + 59, ten + 60, ten, ten + 60},
+    };
+    for (const BarCase& c : cases) {
+        SymbolRecord symbol = all_day_symbol();
+        const int index = c.period == 60 ? 4 : c.period == 15 ? 2 : 0;
+        if (index > 0)
+            for (DayQuoteHours& day : symbol.quote_hours) day.windows[0].alignment[index - 1] = static_cast<int16_t>(c.alignment);
+        platform::remove_file(path("EURUSD" + std::to_string(c.period) + ".hst"));
+        auto history = open(c.period, symbol, true);
+        // Offline histories ignore ticks: use an online one for the bars.
+        EXPECT_FALSE(history->add_tick(make_tick(1, c.first, 1.1f, 1.2f)));
+        history = open(c.period, symbol);
+        ASSERT_TRUE(history->add_tick(make_tick(1, c.first, 1.1f, 1.2f)));
+        ASSERT_TRUE(history->add_tick(make_tick(1, c.second, 1.2f, 1.3f)));
+        std::vector<BarRecord> bars = history->bars();
+        std::vector<int32_t> expected = {c.first_open};
+        if (c.second_open != c.first_open) expected.push_back(c.second_open);
+        EXPECT_EQ(times_of(bars), expected) << c.period << " " << c.alignment;
+        EXPECT_EQ(static_cast<double>(bars.back().volume), c.second_open == c.first_open ? 2.0 : 1.0);
+        history.reset();
+        platform::remove_file(path("EURUSD" + std::to_string(c.period) + ".hst"));
+    }
+}
+
+TEST_F(HistoryBaseTest, DayWeekAndMonthBarsOpenAtTheirPeriodStart) {
+    const int32_t wednesday_noon = kMonday + 2 * 86400 + 12 * kHour;   // 2026-12-09
+    const std::pair<int, int32_t> cases[] = {
+        {1440, kMonday + 2 * 86400}, {10080, kMonday - 86400}, {43200, 1796083200 /* 2026-12-01 */}};
+    for (auto [period, open_time] : cases) {
+        auto history = open(period);
+        ASSERT_TRUE(history->add_tick(make_tick(1, wednesday_noon, 1.1f, 1.2f))) << period;
+        EXPECT_EQ(history->last_bar_time(), open_time) << period;
+    }
+    // A Sunday tick belongs to the week opening that Sunday.
+    auto weekly = open(10080);
+    ASSERT_TRUE(weekly->add_tick(make_tick(1, kMonday - 86400 + 60, 1.1f, 1.2f)));
+    EXPECT_EQ(weekly->bars().front().time, kMonday - 86400);
+}
+
+TEST_F(HistoryBaseTest, TicksOutsideTheQuoteWindowsAreDroppedAndPastMidnightWindowsCarryOver) {
+    SymbolRecord symbol = make_symbol("EURUSD", 1, 5);
+    // Monday 22:00 to Tuesday 02:00, and Tuesday 08:00-17:00.
+    symbol.quote_hours[1].windows[0].open_minute = 22 * 60;
+    symbol.quote_hours[1].windows[0].close_minute = 2 * 60;
+    symbol.quote_hours[1].first_overnight_window = 0;
+    symbol.quote_hours[2].windows[0].open_minute = 8 * 60;
+    symbol.quote_hours[2].windows[0].close_minute = 17 * 60;
+    symbol.quote_hours[2].first_overnight_window = 3;
+    auto daily = open(1440, symbol);
+    const int32_t tuesday = kMonday + 86400;
+    EXPECT_FALSE(daily->add_tick(make_tick(1, kMonday + 12 * kHour, 1.1f, 1.2f)));
+    EXPECT_TRUE(daily->add_tick(make_tick(1, kMonday + 23 * kHour, 1.1f, 1.2f)));
+    EXPECT_TRUE(daily->add_tick(make_tick(1, tuesday + kHour, 1.1f, 1.2f)));
+    EXPECT_FALSE(daily->add_tick(make_tick(1, tuesday + 3 * kHour, 1.1f, 1.2f)));
+    EXPECT_TRUE(daily->add_tick(make_tick(1, tuesday + 9 * kHour, 1.1f, 1.2f)));
+    // The overnight ticks belong to Monday's trading day, the morning to Tuesday's.
+    EXPECT_EQ(times_of(daily->bars()), (std::vector<int32_t>{kMonday, tuesday}));
+    EXPECT_EQ(static_cast<double>(daily->bars().front().volume), 2.0);
+}
+
+TEST_F(HistoryBaseTest, SaveRewritesFromTheFirstChangedBarAndKeepsOlderFileBars) {
+    write("EURUSD60.hst", hst_bytes("EURUSD", 60, hourly_bars(kMonday, 20)));
+    memory = 5;
+    auto history = open();
+    ASSERT_EQ(history->bar_count(), 5u);
+    ASSERT_TRUE(history->add_tick(make_tick(1, kMonday + 20 * kHour, 1.3f, 1.31f)));
+    ASSERT_TRUE(history->save());
+    std::vector<uint8_t> bytes = read("EURUSD60.hst");
+    ASSERT_EQ(bytes.size(), 148u + 21 * 44u);
+    std::vector<BarRecord> stored((bytes.size() - 148) / 44);
+    std::memcpy(stored.data(), bytes.data() + 148, stored.size() * 44);
+    EXPECT_EQ(stored[0].time, kMonday);
+    EXPECT_EQ(stored[20].time, kMonday + 20 * kHour);
+    EXPECT_DOUBLE_EQ(static_cast<double>(stored[20].open), 1.3);
+}
+
+TEST_F(HistoryBaseTest, LargeFileIsTrimmedToTheNewestBars) {
+    in_file = 10;
+    write("EURUSD60.hst", hst_bytes("EURUSD", 60, hourly_bars(kMonday, 25)));
+    auto history = open();
+    std::vector<uint8_t> bytes = read("EURUSD60.hst");
+    ASSERT_EQ(bytes.size(), 148u + 10 * 44u);
+    int32_t first_time = 0;
+    std::memcpy(&first_time, bytes.data() + 148, 4);
+    EXPECT_EQ(first_time, kMonday + 15 * kHour);
+    EXPECT_EQ(history->bar_count(), 25u);   // memory keeps what was read
+
+    write("EURUSD60.hst", hst_bytes("EURUSD", 60, hourly_bars(kMonday, 19)));
+    history = open();
+    EXPECT_EQ(read("EURUSD60.hst").size(), 148u + 19 * 44u);   // below twice the maximum
+}
+
+TEST_F(HistoryBaseTest, FallsBackToTheDefaultFolderAndSavesToItsOwn) {
+    write("EURUSD60.hst", hst_bytes("EURUSD", 60, hourly_bars(kMonday, 3)), "default");
+    auto history = open();
+    EXPECT_EQ(history->bar_count(), 3u);
+    EXPECT_EQ(history->time_sign(), 77);
+    ASSERT_TRUE(history->add_tick(make_tick(1, kMonday + 3 * kHour, 1.1f, 1.2f)));
+    history.reset();
+    EXPECT_EQ(read("EURUSD60.hst").size(), 148u + 4 * 44u);
+}
+
+TEST_F(HistoryBaseTest, ChartCopiesFollowTheVersionAndHiddenBars) {
+    write("EURUSD60.hst", hst_bytes("EURUSD", 60, hourly_bars(kMonday, 8)));
+    memory = 3;
+    auto history = open();
+    ChartBuffer chart;
+    EXPECT_TRUE(history->copy_to_chart(chart));
+    EXPECT_EQ(chart.bars.size(), 3u);
+    EXPECT_FALSE(history->copy_to_chart(chart));
+
+    history->load_all();
+    EXPECT_EQ(history->bar_count(), 8u);
+    EXPECT_EQ(history->hidden_bars(), 5u);
+    EXPECT_TRUE(history->copy_to_chart(chart));
+    EXPECT_EQ(times_of(chart.bars), (std::vector<int32_t>{kMonday + 5 * kHour, kMonday + 6 * kHour, kMonday + 7 * kHour}));
+    ASSERT_TRUE(history->add_tick(make_tick(1, kMonday + 7 * kHour + 5, 1.1f, 1.2f)));
+    EXPECT_TRUE(history->copy_to_chart(chart));
+}
+
+TEST(OtherHistoryFile, NewestRecordsOfVersion402AreRead) {
+    ::kb::testing::TempFolder folder;
+    std::vector<uint8_t> bytes(600 + 300 * 52);
+    const int32_t version = 402;
+    std::memcpy(bytes.data(), &version, 4);
+    for (int i = 0; i < 300; ++i) {
+        OtherHistoryRecord record{};
+        record.bar = bar(1000 + i, 1, 1, 1, 1);
+        std::memcpy(bytes.data() + 600 + i * 52, &record, sizeof record);
+    }
+    ASSERT_TRUE(platform::write_file_atomic(folder.file("other.hst"), bytes));
+    std::vector<BarRecord> bars = read_other_history(folder.file("other.hst"), 200);
+    ASSERT_EQ(bars.size(), 200u);
+    EXPECT_EQ(bars.front().time, 1100);
+    EXPECT_EQ(bars.back().time, 1299);
+
+    bytes[0] = 0x91;   // 401
+    ASSERT_TRUE(platform::write_file_atomic(folder.file("other.hst"), bytes));
+    EXPECT_TRUE(read_other_history(folder.file("other.hst"), 200).empty());
+    EXPECT_TRUE(read_other_history(folder.file("missing.hst"), 200).empty());
+}
+
+}  // namespace
+}  // namespace kb::market
