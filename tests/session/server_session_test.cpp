@@ -1,0 +1,285 @@
+#include <gtest/gtest.h>
+
+#include "platform/files.h"
+#include "session_fixture.h"
+
+namespace kb::session::test {
+namespace {
+
+using kb::testing::FakeServer;
+
+constexpr int kNoConnection = 6;
+
+class ServerSessionTest : public SessionFixture {
+protected:
+    // Starts the session against the fake server and waits until its script has ended.
+    void run_script(FakeServer& server) {
+        server.start();
+        session().start();
+        server.finish();
+    }
+};
+
+TEST_F(ServerSessionTest, FullLoginDownloadsEveryLoginDataStepInOrder) {
+    FakeServer server;
+    set_account(kLogin, kPassword, server.address());
+    const Bytes crash_log = {'o', 'o', 'p', 's'};
+    ASSERT_TRUE(platform::write_file_atomic(folder_.file("logs/crashlog.log"), crash_log));
+
+    LoginData data;
+    data.server_name = "Fake-Live";
+    data.access_points = {access_point(server.address())};
+    data.symbols = 2;
+    data.crash_log = crash_log;
+    data.recipients = 1;
+    data.history_records = 3;
+    config::set_field_text(data.account.group.name, "demo");
+    add_login(server);
+    add_login_data(server, data);
+    // The server ends the session: the terminal answers with the quit byte.
+    server.send({13}).expect({13});
+    run_script(server);
+    EXPECT_TRUE(server.all_matched()) << server.report();
+
+    EXPECT_EQ(lines_containing("'1234': login"), 1u);
+    EXPECT_FALSE(platform::file_exists(folder_.file("logs/crashlog.log")));
+    EXPECT_EQ(stores_.symbols.symbols_received, 2u);
+    EXPECT_EQ(stores_.symbols.groups_received, 3u);
+    EXPECT_EQ(stores_.symbols.prepared_server(), "Fake-Live");
+    EXPECT_EQ(stores_.mail.recipients, 1u);
+    EXPECT_EQ(stores_.trade.history_records, 3u);
+    EXPECT_EQ(stores_.trade.accounts, 1u);
+    EXPECT_EQ(stores_.trade.group_name(), "demo");
+    EXPECT_EQ(stores_.channels.resets, 1u);
+    // The server information renames the account's server and enters it in the list.
+    EXPECT_STREQ(config_.login_record().server, "Fake-Live");
+    std::optional<config::ServerEntry> entry = servers_.find_copy("Fake-Live");
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->access_points.size(), 1u);
+    EXPECT_TRUE(notifier_.contains(kNotifyLoggedIn, kLogin));
+    EXPECT_TRUE(notifier_.contains(kNotifyAccountHistory, kHistoryRangeKept));
+    EXPECT_TRUE(notifier_.contains(kNotifyConnectionState, 0));
+    EXPECT_TRUE(eventually([&] { return session().state(Server::Trade) == kNoConnection; }));
+}
+
+TEST_F(ServerSessionTest, InvalidAccountClearsAndSavesThePasswordAndTheThreadWaits) {
+    FakeServer server;
+    set_account(kLogin, kPassword, server.address());
+    // The reply is scrambled with the key of the terminal's own password.
+    add_login(server, 65);
+    run_script(server);
+    EXPECT_TRUE(server.all_matched()) << server.report();
+
+    ASSERT_TRUE(eventually([&] { return config_.login_record().password[0] == '\0'; }));
+    config::TerminalConfig reloaded(folder_.path(), clock_, &servers_, sound_, starter_);
+    reloaded.load_all(config::BrandingServer::Absent);
+    EXPECT_EQ(reloaded.login_record().password[0], '\0');
+    EXPECT_EQ(reloaded.login_record().login, kLogin);
+    // Three more pauses: no new attempt changes the state.
+    const uint64_t slept = clock_.total_slept_ms();
+    ASSERT_TRUE(eventually([&] { return clock_.total_slept_ms() >= slept + 15000; }));
+    EXPECT_EQ(session().state(Server::Trade), 65);
+    EXPECT_EQ(lines_containing("connect to"), 1u);
+}
+
+TEST_F(ServerSessionTest, UnusableAccountsMakeTheThreadWaitWithoutConnecting) {
+    struct Case {
+        int32_t login;
+        const char* password;
+        std::string server_prefix;   // before the fake server's address, or the whole address
+        bool address_only_prefix;
+    };
+    const Case cases[] = {
+        {0, kPassword, "", false},
+        {-5, kPassword, "", false},
+        {kLogin, "", "", false},
+        {kLogin, kPassword, ":", true},
+        {kLogin, kPassword, ":4443", true},
+        {kLogin, kPassword, "", true},
+    };
+    for (const Case& c : cases) {
+        FakeServer server(200);
+        server.expect_raw(Bytes(net::kLoginPacketSize, 0));
+        set_account(c.login, c.password, c.address_only_prefix ? c.server_prefix : server.address());
+        server.start();
+        session().start();
+        const uint64_t slept = clock_.total_slept_ms();
+        ASSERT_TRUE(eventually([&] { return clock_.total_slept_ms() >= slept + 10000; }));
+        session().stop();
+        server.finish();
+        EXPECT_NE(server.report().find("no connection"), std::string::npos) << c.login << " '" << c.server_prefix << "'";
+        EXPECT_EQ(session().state(Server::Trade), kNoConnection);
+    }
+    EXPECT_EQ(lines_containing("connect to"), 0u);
+}
+
+TEST_F(ServerSessionTest, ConnectFailureIsJournaledOncePerThreadStart) {
+    // Nothing listens on a port that a closed fake server had.
+    std::string address;
+    {
+        FakeServer closed;
+        address = closed.address();
+    }
+    set_account(kLogin, kPassword, address);
+    session().start();
+    ASSERT_TRUE(eventually([&] { return clock_.total_slept_ms() >= 20000; }));
+    EXPECT_EQ(lines_containing("'1234': connect to '" + address + "' failed [6]"), 1u);
+    EXPECT_EQ(session().state(Server::Trade), kNoConnection);
+    session().stop();
+
+    session().start();
+    ASSERT_TRUE(eventually([&] { return lines_containing("connect to") == 2; }));
+    session().stop();
+}
+
+TEST_F(ServerSessionTest, StopIsIdempotentAndEndsTheThreads) {
+    FakeServer server;
+    set_account(kLogin, kPassword, server.address());
+    add_login(server);
+    add_login_data(server, {});
+    server.stall(5000);
+    server.start();
+    session().start();
+    ASSERT_TRUE(eventually([&] { return session().state(Server::Trade) == 0; }));
+    EXPECT_TRUE(session().trade_thread_running());
+    session().stop();
+    EXPECT_FALSE(session().trade_thread_running());
+    EXPECT_FALSE(session().history_thread_running());
+    EXPECT_EQ(session().state(Server::Trade), kNoConnection);
+    const size_t posted = notifier_.posted().size();
+    session().stop();
+    EXPECT_EQ(notifier_.posted().size(), posted);
+    server.release();
+    server.finish();
+}
+
+// Logs in with the minimal login data; the connection is then in its receive loop.
+void add_logged_in(FakeServer& server) {
+    add_login(server);
+    add_login_data(server, {});
+}
+
+Bytes tick_records(size_t n) { return Bytes(n * sizeof(market::TickRecord), 1); }
+
+TEST_F(ServerSessionTest, QuotesReachTheSymbolsBaseAndACountOfZeroEndsTheLoopWithTheQuitByte) {
+    FakeServer server;
+    set_account(kLogin, kPassword, server.address());
+    add_logged_in(server);
+    server.send(Bytes{151, 2} + tick_records(2)).send({151, 0}).expect({13});
+    run_script(server);
+    EXPECT_TRUE(server.all_matched()) << server.report();
+    EXPECT_EQ(stores_.symbols.ticks_received, 2u);
+    EXPECT_EQ(stores_.trade.revaluations, 1u);
+    EXPECT_TRUE(notifier_.contains(kNotifyQuotes, 0));
+}
+
+TEST_F(ServerSessionTest, UnknownCommandClosesWithoutTheQuitByte) {
+    FakeServer server;
+    set_account(kLogin, kPassword, server.address());
+    add_logged_in(server);
+    server.send({0x42}).expect({13});
+    run_script(server);
+    EXPECT_FALSE(server.all_matched());
+    EXPECT_NE(server.report().find("gave 0"), std::string::npos) << server.report();
+    EXPECT_EQ(lines_containing("'1234': unknown command 42"), 1u) << ::testing::PrintToString(lines());
+}
+
+TEST_F(ServerSessionTest, ChartHistoryOverTheBarLimitClosesWithoutTheQuitByte) {
+    auto header = [](int32_t count) {
+        market::ChartHistoryHeader head{};
+        std::memcpy(head.symbol, "EURUSDEURUSD", sizeof head.symbol);   // no terminator: forced on receipt
+        head.period = 60;
+        head.bar_count = count;
+        return bytes_of(head);
+    };
+    FakeServer server;
+    set_account(kLogin, kPassword, server.address());
+    add_logged_in(server);
+    // The server's build takes the 28-byte bar form.
+    server.send(Bytes{156} + header(2) + Bytes(2 * sizeof(market::WireBar28), 0));
+    server.send(Bytes{156} + header(market::kMaxChartHistoryBars + 1)).expect({13});
+    run_script(server);
+    EXPECT_FALSE(server.all_matched());
+    EXPECT_NE(server.report().find("gave 0"), std::string::npos) << server.report();
+    EXPECT_EQ(stores_.history.pushes, 1u);
+    EXPECT_EQ(stores_.history.bars_received, 2u);
+    EXPECT_TRUE(notifier_.contains(kNotifyChartHistory, 0));
+}
+
+TEST_F(ServerSessionTest, SilenceBringsKeepAlives) {
+    FakeServer server;
+    set_account(kLogin, kPassword, server.address());
+    add_logged_in(server);
+    // Nothing from the server: the idle ping after 10 s, the keep-alive after 20 s.
+    server.expect({2}).expect({2}).send({2}).send({13}).expect({13});
+    run_script(server);
+    EXPECT_TRUE(server.all_matched()) << server.report();
+}
+
+TEST_F(ServerSessionTest, WatchdogClosesASilentConnectionAndReportsTheAddressFailed) {
+    FakeServer server;
+    ASSERT_TRUE(servers_.update_server("Fake", "Fake Company", config::kServerTypeSelectable,
+                                       std::vector{access_point(server.address())}));
+    set_account(kLogin, kPassword, "Fake");
+    add_login(server);
+    // The server never answers the server information request.
+    server.expect({16}).stall(5000);
+    server.start();
+    session().start();
+    ASSERT_TRUE(server.wait_for_steps(4));
+    ASSERT_EQ(servers_.find_copy("Fake")->selected_address(), server.address());
+
+    session().watchdog();   // not yet 60 s of silence
+    EXPECT_EQ(servers_.find_copy("Fake")->selected_address(), server.address());
+    clock_.advance_ms(kWatchdogSilenceMs + 1);
+    session().watchdog();
+    std::optional<config::ServerEntry> entry = servers_.find_copy("Fake");
+    EXPECT_TRUE(entry->selected_address().empty());
+    EXPECT_EQ(entry->access_points[0].time_ms, config::kFailedMs);
+    // The login data failed on the closed connection.
+    EXPECT_TRUE(eventually([&] { return session().state(Server::Trade) == 2; }));
+    session().stop();
+    server.release();
+    server.finish();
+}
+
+TEST_F(ServerSessionTest, OldServerVersionClearsThePassword) {
+    FakeServer server;
+    set_account(kLogin, kPassword, server.address());
+    add_login(server);
+    LoginData data;
+    data.protocol_version = 403;
+    add_login_data(server, data);
+    run_script(server);
+    EXPECT_TRUE(server.all_matched()) << server.report();
+    ASSERT_TRUE(eventually([&] { return lines_containing("'1234': old server version") == 1; }));
+    EXPECT_EQ(config_.login_record().password[0], '\0');
+}
+
+TEST_F(ServerSessionTest, UpdateIsAskedOnTheFirstConnectionOnly) {
+    ASSERT_TRUE(platform::write_file_atomic(folder_.file("refreshkit"), Bytes{1}));
+    FakeServer first;
+    set_account(kLogin, kPassword, first.address());
+    add_login(first);
+    first.expect(Bytes{15, 4} + le32(400) + le32(445) + Bytes{12} + Bytes{'F', 'a', 'k', 'e', ' ', 'C', 'o', 'm', 'p',
+                                                                         'a', 'n', 'y'});
+    first.send({1});   // no newer build
+    add_login_data(first, {});
+    first.send({13}).expect({13});
+    run_script(first);
+    EXPECT_TRUE(first.all_matched()) << first.report();
+    EXPECT_TRUE(starter_.started().empty());
+    EXPECT_FALSE(platform::file_exists(folder_.file("profiles/refreshkit.ini")));
+
+    // The next connection of the same thread goes on with the server information at once.
+    FakeServer second;
+    set_account(kLogin, kPassword, second.address());
+    add_login(second);
+    second.expect({16});
+    second.start();
+    second.finish();
+    EXPECT_TRUE(second.all_matched()) << second.report();
+}
+
+}  // namespace
+}  // namespace kb::session::test

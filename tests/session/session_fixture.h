@@ -1,0 +1,235 @@
+#pragma once
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "config/fixed_text.h"
+#include "config/server_list.h"
+#include "config/terminal_config.h"
+#include "core/journal.h"
+#include "net/block_writer.h"
+#include "net/login_packet.h"
+#include "net/packet_stream.h"
+#include "net/server_info.h"
+#include "platform/clock.h"
+#include "platform/notifier.h"
+#include "session/server_session.h"
+#include "session/session_services.h"
+#include "tests/support/fake_server.h"
+#include "tests/support/recording_process_starter.h"
+#include "tests/support/recording_sound_player.h"
+#include "tests/support/temp_folder.h"
+#include "trade/account_record.h"
+
+namespace kb::session::test {
+
+using testing::Bytes;
+
+// A manual clock whose pauses also take a fiftieth of their length in real time, so that a
+// session thread that waits gives the fake server's thread room to run while seconds of
+// session time pass in milliseconds.
+class PacedClock final : public platform::Clock {
+public:
+    uint32_t tick_ms() override { return manual_.tick_ms(); }
+    int64_t unix_time() override { return manual_.unix_time(); }
+    platform::DateTime local_time() override { return manual_.local_time(); }
+    void sleep_ms(uint32_t ms) override {
+        manual_.sleep_ms(ms);
+        std::this_thread::sleep_for(std::chrono::microseconds(ms * 20));
+    }
+    void advance_ms(uint32_t ms) { manual_.advance_ms(ms); }
+    uint64_t total_slept_ms() { return manual_.total_slept_ms(); }
+
+private:
+    platform::ManualClock manual_;
+};
+
+class RecordingNotifier final : public platform::Notifier {
+public:
+    void post(int code, intptr_t value) override {
+        std::lock_guard guard(lock_);
+        posted_.emplace_back(code, value);
+    }
+    intptr_t send(int code, intptr_t value) override {
+        post(code, value);
+        return 0;
+    }
+    std::vector<std::pair<int, intptr_t>> posted() {
+        std::lock_guard guard(lock_);
+        return posted_;
+    }
+    bool contains(int code, intptr_t value) {
+        for (auto [c, v] : posted())
+            if (c == code && v == value) return true;
+        return false;
+    }
+
+private:
+    std::mutex lock_;
+    std::vector<std::pair<int, intptr_t>> posted_;
+};
+
+// ---- bytes ----
+
+template <class Value>
+Bytes bytes_of(const Value& value) {
+    Bytes out(sizeof value);
+    std::memcpy(out.data(), &value, sizeof value);
+    return out;
+}
+inline Bytes le32(uint32_t value) { return bytes_of(value); }
+inline Bytes le16(uint16_t value) { return bytes_of(value); }
+inline Bytes operator+(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+inline Bytes compressed(const Bytes& plain) {
+    net::OutputBuffer out;
+    EXPECT_TRUE(net::put_compressed_block(out, plain));
+    return Bytes(out.data(), out.data() + out.size());
+}
+
+inline constexpr int32_t kLogin = 1234;
+inline constexpr char kPassword[] = "secret1";
+// Below the first build with the login challenge, above the first with 28-byte bars.
+inline constexpr uint16_t kServerBuild = 400;
+inline constexpr uint32_t kServerIdentity = 77;
+
+// What a fake trade server says during the login data; the default is a minimal login.
+struct LoginData {
+    std::string server_name;                        // empty: the list and the login record stay
+    std::vector<net::AccessPointRecord> access_points;
+    uint16_t protocol_version = 404;
+    size_t symbols = 0;
+    Bytes crash_log;                                // expected upload, empty for none
+    size_t recipients = 0;
+    size_t history_records = 0;
+    uint32_t account_mode = 0;
+    trade::AccountData account{};
+};
+
+inline net::AccessPointRecord access_point(const std::string& address) {
+    net::AccessPointRecord point{};
+    config::set_field_text(point.address, address);
+    return point;
+}
+
+// ---- script pieces ----
+
+inline void add_login(testing::FakeServer& server, int code = 0, int32_t login = kLogin,
+                      const char* password = kPassword) {
+    const net::ConnectionKey key = net::login_key(net::LoginMode::TradeServer, password);
+    const net::LoginPacketBytes packet = net::build_login_packet(login, key, net::LoginMode::TradeServer);
+    server.expect_raw(Bytes(packet.begin(), packet.end())).use_key(key);
+    if (code != 0) {
+        server.send({static_cast<uint8_t>(code)});
+        return;
+    }
+    server.send(Bytes{0, 0} + le16(kServerBuild) + le32(kServerIdentity));
+}
+
+inline void add_login_data(testing::FakeServer& server, const LoginData& data) {
+    net::ServerInformation info;
+    info.head.trade_value = 5;
+    info.head.protocol_version = data.protocol_version;
+    info.access_points = data.access_points;
+    config::set_field_text(info.tail.server_name, data.server_name);
+    config::set_field_text(info.tail.text, "Fake Company");
+    server.expect({16}).send(Bytes{0, 9} + compressed(net::build_server_information(info)));
+    if (data.protocol_version < net::kMinimumServerProtocolVersion) return;
+
+    server.expect(Bytes{8} + Bytes(16, 0))
+        .send(Bytes{0} + compressed(Bytes(data.symbols * sizeof(market::SymbolRecord), 0)));
+    server.expect(Bytes{10} + Bytes(16, 0)).send(Bytes{0} + compressed(Bytes(3 * sizeof(market::SymbolGroupRecord), 0)));
+    if (!data.crash_log.empty())
+        server.expect(Bytes{5} + le32(static_cast<uint32_t>(data.crash_log.size())) + data.crash_log);
+    server.expect({33}).send(Bytes{0} + le32(static_cast<uint32_t>(data.recipients)) +
+                             Bytes(data.recipients * sizeof(messaging::MailRecipient), 'a'));
+    server.expect(Bytes{34} + le32(0) + le32(0x7fffffff))
+        .send(Bytes{0} + compressed(Bytes(data.history_records * sizeof(trade::TradeRecord), 0)));
+    server.expect(Bytes{30} + le32(data.account_mode))
+        .send(Bytes{0} + compressed(trade::build_account_data(data.account, {})));
+}
+
+// One login's worth of services around a session, in a temporary program folder.
+class SessionFixture : public ::testing::Test {
+protected:
+    SessionFixture()
+        : journal_(folder_.path(), clock_),
+          servers_(folder_.path(), clock_, nullptr),
+          config_(folder_.path(), clock_, &servers_, sound_, starter_) {
+        platform::make_directory(folder_.file("logs"));
+        platform::make_directory(folder_.file("profiles"));
+        servers_.load_all("Fake Company");
+        config_.load_all(config::BrandingServer::Absent);
+        journal_.set_echo([this](std::string_view line) {
+            std::lock_guard guard(lines_lock_);
+            lines_.emplace_back(line);
+        });
+    }
+    ~SessionFixture() override {
+        if (session_) session_->stop();
+    }
+
+    void set_account(int32_t login, const char* password, const std::string& server, int32_t mode = 0) {
+        config::LoginRecord record = config_.login_record();
+        record.login = login;
+        std::memset(record.password, 0, sizeof record.password);
+        config::set_field_text(record.password, password);
+        std::memset(record.server, 0, sizeof record.server);
+        config::set_field_text(record.server, server);
+        record.mode = mode;
+        record.mode_in_effect = mode;
+        config_.set_login_record(record);
+    }
+
+    ServerSession& session() {
+        if (!session_)
+            session_ = std::make_unique<ServerSession>(SessionEnvironment{
+                folder_.path(), clock_, platform::system_clock(), journal_, notifier_, starter_, config_, servers_,
+                nullptr, "Fake Company", stores_.sinks()});
+        return *session_;
+    }
+
+    // Polls (1 ms real pauses) until done() holds; false after 10 s of real time.
+    static bool eventually(const std::function<bool()>& done) {
+        for (int i = 0; i < 10000; ++i) {
+            if (done()) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return done();
+    }
+
+    std::vector<std::string> lines() {
+        std::lock_guard guard(lines_lock_);
+        return lines_;
+    }
+    size_t lines_containing(const std::string& text) {
+        size_t n = 0;
+        for (const std::string& line : lines()) n += line.find(text) != std::string::npos;
+        return n;
+    }
+
+    kb::testing::TempFolder folder_;
+    PacedClock clock_;
+    core::Journal journal_;
+    kb::testing::RecordingSoundPlayer sound_;
+    kb::testing::RecordingProcessStarter starter_;
+    RecordingNotifier notifier_;
+    config::ServerList servers_;
+    config::TerminalConfig config_;
+    PlaceholderStores stores_;
+    std::mutex lines_lock_;
+    std::vector<std::string> lines_;
+    std::unique_ptr<ServerSession> session_;
+};
+
+}  // namespace kb::session::test
