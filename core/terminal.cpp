@@ -38,9 +38,10 @@ void Terminal::start(ServiceFactory* factory) {
 void Terminal::shutdown() {
     if (!started_) return;
     started_ = false;
-    // The services that arrive later take their places in this order: ServerSession,
-    // WhiteLabels, LanguagePack, (DisplayMetrics), NewsBase, Mailbox, AlertsBase,
-    // TradeDispatcher, TradeBase, SymbolsBase, HistoryCenter, then the three below.
+    services_.server_session.reset();
+    // The services that arrive later take their places in this order: WhiteLabels,
+    // LanguagePack, (DisplayMetrics), NewsBase, Mailbox, AlertsBase, TradeDispatcher,
+    // TradeBase, SymbolsBase, HistoryCenter, then the three below.
     services_.accounts_base.reset();
     services_.server_list.reset();
     services_.terminal_config.reset();

@@ -18,6 +18,9 @@ class TerminalConfig;
 class ServerList;
 class AccountsBase;
 }  // namespace kb::config
+namespace kb::session {
+class ServerSession;
+}
 
 namespace kb::core {
 
@@ -41,6 +44,7 @@ struct Services {
     ServicePtr<config::TerminalConfig> terminal_config = no_service<config::TerminalConfig>();
     ServicePtr<config::ServerList> server_list = no_service<config::ServerList>();
     ServicePtr<config::AccountsBase> accounts_base = no_service<config::AccountsBase>();
+    ServicePtr<session::ServerSession> server_session = no_service<session::ServerSession>();
 };
 
 // The running terminal's context: program folder, branding, clock, journal, settings,

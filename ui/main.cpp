@@ -10,6 +10,7 @@
 #include "platform/process.h"
 #include "platform/program_folder.h"
 #include "platform/single_instance.h"
+#include "session/server_session.h"
 #include "ui/display_metrics_qt.h"
 #include "ui/main_window.h"
 #include "ui/qt_notifier.h"
@@ -32,6 +33,8 @@ int run(kb::core::Terminal& terminal, const kb::ui::TerminalOptions& options, kb
     notifier.set_window(&window);
     terminal.set_notifier(&notifier);
     window.show();
+    session::ServerSession* session = terminal.services().server_session.get();
+    if (session) session->start();
 
     instance.listen([&window] {
         QMetaObject::invokeMethod(&window, [&window] { window.bring_to_front(); }, Qt::QueuedConnection);
@@ -49,7 +52,8 @@ int run(kb::core::Terminal& terminal, const kb::ui::TerminalOptions& options, kb
 
     int result = app.exec();
 
-    // Nothing may reach the window once it goes.
+    // The connection threads end, and nothing may reach the window, before it goes.
+    if (session) session->stop();
     identity.stop();
     instance.stop_listening();
     terminal.set_notifier(nullptr);

@@ -7,6 +7,7 @@
 
 #include "config/accounts_base.h"
 #include "core/strings.h"
+#include "session/server_session.h"
 #include "ui/placeholder_views.h"
 
 namespace kb::ui {
@@ -159,9 +160,10 @@ std::optional<intptr_t> MainWindow::handle_notification(int code, intptr_t value
             chart_->recompute_active_chart();
             break;
         case kNotifyReconnect:   // 0
-            // The history centre's reset and dropping both connections join here with the
-            // session; the accounts are saved before the new login.
+            // The accounts are saved before the new login; the history centre's reset joins
+            // here when it exists.
             if (config::AccountsBase* accounts = terminal_.services().accounts_base.get()) accounts->save();
+            if (session::ServerSession* session = terminal_.services().server_session.get()) session->reconnect();
             chart_->recompute_active_chart();
             break;
         case kNotifyConnectionState:   // 0 = trade server, 1 = history server

@@ -3,6 +3,8 @@
 #include "config/accounts_base.h"
 #include "config/server_list.h"
 #include "config/terminal_config.h"
+#include "platform/clock.h"
+#include "session/server_session.h"
 
 namespace kb::ui {
 
@@ -21,6 +23,22 @@ void TerminalServices::create_services(core::Terminal& terminal) {
     core::Services& services = terminal.services();
     if (services.terminal_config)
         core::create_service(services.accounts_base, terminal.program_folder(), *services.terminal_config);
+    create_session(terminal);
+}
+
+void TerminalServices::create_session(core::Terminal& terminal) {
+    core::Services& services = terminal.services();
+    if (!services.terminal_config || !services.server_list) return;
+    session_notifier_ = std::make_unique<session::TerminalNotifier>(terminal);
+    core::create_service(services.server_session,
+                         session::SessionEnvironment{terminal.program_folder(), terminal.clock(), terminal.clock(),
+                                                     terminal.journal(), *session_notifier_, starter_,
+                                                     *services.terminal_config, *services.server_list,
+                                                     services.accounts_base.get(), terminal.branding().company_name(),
+                                                     placeholders_.sinks()});
+    terminal.add_watchdog([&terminal] {
+        if (session::ServerSession* session = terminal.services().server_session.get()) session->watchdog();
+    });
 }
 
 }  // namespace kb::ui

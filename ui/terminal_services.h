@@ -1,14 +1,20 @@
 #pragma once
+#include <memory>
+
 #include "core/terminal.h"
 #include "platform/process.h"
 #include "platform/sound.h"
+#include "session/session_services.h"
+#include "session/terminal_notifier.h"
 
 namespace kb::ui {
 
 // Creates the terminal's global services in their start order: the server list and the
-// configuration (then loads both), later the saved accounts. The services that arrive
-// with later work are created here in their places. The sound player and the process
-// starter are not owned and must outlive the terminal's services.
+// configuration (then loads both), later the saved accounts and, last, the server session
+// with its watchdog. The services that arrive with later work are created here in their
+// places; until then the session feeds placeholders of them, owned here. The sound player
+// and the process starter are not owned; they and this object must outlive the
+// terminal's services.
 class TerminalServices final : public core::ServiceFactory {
 public:
     TerminalServices(platform::SoundPlayer& sound, platform::ProcessStarter& starter)
@@ -18,8 +24,12 @@ public:
     void create_services(core::Terminal& terminal) override;
 
 private:
+    void create_session(core::Terminal& terminal);
+
     platform::SoundPlayer& sound_;
     platform::ProcessStarter& starter_;
+    session::PlaceholderStores placeholders_;
+    std::unique_ptr<session::TerminalNotifier> session_notifier_;
 };
 
 }  // namespace kb::ui
