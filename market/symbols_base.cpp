@@ -123,6 +123,7 @@ void SymbolsBase::load_selection_locked() {
         return;
     }
     for (SelectedSymbol entry : content.entries) {
+        if (find_selected(field_text(entry.name)) != nullptr) continue;   // a damaged file may repeat a name
         const SymbolRecord* symbol = find_symbol(field_text(entry.name));
         if (symbol == nullptr) {
             if (content.form == SelectionForm::Current) symbols_changed_ = true;
