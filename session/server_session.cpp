@@ -52,7 +52,7 @@ void ServerSession::stop() {
 
 void ServerSession::reconnect() {
     const config::LoginRecord account = env_.config.login_record();
-    if (account.login != trade_stream_.login()) {
+    if (account.login != trade_login_) {
         if (env_.sinks.channels) env_.sinks.channels->reset();
         if (env_.sinks.trade) env_.sinks.trade->clear();
         notify(kNotifyTrades, 0);
@@ -146,6 +146,7 @@ bool ServerSession::run_one_trade_session(bool& failure_journaled, bool& update_
         }
         return false;
     }
+    trade_login_ = account.login;
     notify(kNotifyConnectionState, static_cast<intptr_t>(Server::Trade));
     if (!update_checked) {
         update_checked = true;

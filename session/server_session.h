@@ -179,6 +179,8 @@ private:
     std::atomic<bool> quit_requested_[2] = {false, false};
     std::atomic<int> states_[2] = {6, 6};
     std::atomic<uint32_t> activity_[2] = {0, 0};
+    // The login the trade server connection was last logged in with.
+    std::atomic<int32_t> trade_login_{0};
     // From the server information reply.
     std::atomic<uint16_t> trade_value_{0};
     std::atomic<uint16_t> protocol_version_{0};

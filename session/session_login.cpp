@@ -55,6 +55,8 @@ int ServerSession::connect_and_log_in(net::PacketStream& connection, const std::
                                       std::string_view password, net::LoginMode mode) {
     const config::ListConnection connected = config::connect_through_list(connection, address, env_.servers);
     if (!connected.connected) return kNoConnection;
+    // A fresh connection is not silent, whatever came before it.
+    record_activity(&connection == &trade_stream_ ? Server::Trade : Server::History);
 
     const int code = net::log_in(connection, login, password, mode);
     if (code == kOk) return kOk;

@@ -20,6 +20,7 @@
 #include "net/packet_stream.h"
 #include "net/server_info.h"
 #include "platform/clock.h"
+#include "platform/files.h"
 #include "platform/notifier.h"
 #include "session/server_session.h"
 #include "session/session_services.h"
@@ -136,6 +137,22 @@ inline void add_login(testing::FakeServer& server, int code = 0, int32_t login =
     server.send(Bytes{0, 0} + le16(kServerBuild) + le32(kServerIdentity));
 }
 
+// A history server login with the given identity, then its account data request (the
+// account reads news: mode 0).
+inline Bytes history_login_packet() {
+    const net::ConnectionKey key = net::login_key(net::LoginMode::HistoryServer, "");
+    const net::LoginPacketBytes packet = net::build_login_packet(kLogin, key, net::LoginMode::HistoryServer);
+    return Bytes(packet.begin(), packet.end());
+}
+
+inline void add_history_login(testing::FakeServer& server, uint32_t identity, uint16_t history_version = 330) {
+    server.expect_raw(history_login_packet()).use_key(net::login_key(net::LoginMode::HistoryServer, ""));
+    server.send(Bytes{0, 0} + le16(kServerBuild) + le32(identity));
+    trade::AccountData account{};
+    account.history_server_version = history_version;
+    server.expect(Bytes{30} + le32(0)).send(Bytes{0} + compressed(trade::build_account_data(account, {})));
+}
+
 inline void add_login_data(testing::FakeServer& server, const LoginData& data) {
     net::ServerInformation info;
     info.head.trade_value = 5;
@@ -179,13 +196,17 @@ protected:
         if (session_) session_->stop();
     }
 
-    void set_account(int32_t login, const char* password, const std::string& server, int32_t mode = 0) {
+    // mode 1: the account also uses the history server at history_address.
+    void set_account(int32_t login, const char* password, const std::string& server, int32_t mode = 0,
+                     const std::string& history_address = "") {
         config::LoginRecord record = config_.login_record();
         record.login = login;
         std::memset(record.password, 0, sizeof record.password);
         config::set_field_text(record.password, password);
         std::memset(record.server, 0, sizeof record.server);
         config::set_field_text(record.server, server);
+        std::memset(record.account_server, 0, sizeof record.account_server);
+        config::set_field_text(record.account_server, history_address);
         record.mode = mode;
         record.mode_in_effect = mode;
         config_.set_login_record(record);
