@@ -391,8 +391,11 @@ bool HistoryBase::add_tick(const TickRecord& tick) {
     }
     BarRecord& bar = bars_.back();
     if (!new_bar) {
-        bar.low = std::min<double>(bar.low, bid);
-        bar.high = std::max<double>(bar.high, bid);
+        // Packed fields are copied out: a reference to one may be misaligned.
+        const double low = bar.low;
+        const double high = bar.high;
+        bar.low = std::min(low, bid);
+        bar.high = std::max(high, bid);
         bar.close = bid;
     }
     bar.volume = bar.volume + 1;

@@ -112,10 +112,10 @@ TEST_F(HistoryBaseTest, TicksBuildBarsAndSaveWritesTheFileExactly) {
     ASSERT_EQ(bytes.size(), 148u + 2 * 44u);
     HistoryFileHeader header;
     std::memcpy(&header, bytes.data(), sizeof header);
-    EXPECT_EQ(header.version, 400);
+    EXPECT_EQ(int32_t{header.version}, 400);
     EXPECT_EQ(field_text(header.symbol), "EURUSD");
-    EXPECT_EQ(header.period, 60);
-    EXPECT_EQ(header.digits, 5);
+    EXPECT_EQ(int32_t{header.period}, 60);
+    EXPECT_EQ(int32_t{header.digits}, 5);
     EXPECT_EQ(field_text(header.notice), kHistoryNotice);
     const uint8_t zero[52] = {};
     EXPECT_EQ(std::memcmp(bytes.data() + 96, zero, sizeof zero), 0);
@@ -301,7 +301,7 @@ TEST_F(HistoryBaseTest, DayWeekAndMonthBarsOpenAtTheirPeriodStart) {
     // A Sunday tick belongs to the week opening that Sunday.
     auto weekly = open(10080);
     ASSERT_TRUE(weekly->add_tick(make_tick(1, kMonday - 86400 + 60, 1.1f, 1.2f)));
-    EXPECT_EQ(weekly->bars().front().time, kMonday - 86400);
+    EXPECT_EQ(int32_t{weekly->bars().front().time}, kMonday - 86400);
 }
 
 TEST_F(HistoryBaseTest, TicksOutsideTheQuoteWindowsAreDroppedAndPastMidnightWindowsCarryOver) {
@@ -336,8 +336,8 @@ TEST_F(HistoryBaseTest, SaveRewritesFromTheFirstChangedBarAndKeepsOlderFileBars)
     ASSERT_EQ(bytes.size(), 148u + 21 * 44u);
     std::vector<BarRecord> stored((bytes.size() - 148) / 44);
     std::memcpy(stored.data(), bytes.data() + 148, stored.size() * 44);
-    EXPECT_EQ(stored[0].time, kMonday);
-    EXPECT_EQ(stored[20].time, kMonday + 20 * kHour);
+    EXPECT_EQ(int32_t{stored[0].time}, kMonday);
+    EXPECT_EQ(int32_t{stored[20].time}, kMonday + 20 * kHour);
     EXPECT_DOUBLE_EQ(static_cast<double>(stored[20].open), 1.3);
 }
 
@@ -398,8 +398,8 @@ TEST(OtherHistoryFile, NewestRecordsOfVersion402AreRead) {
     ASSERT_TRUE(platform::write_file_atomic(folder.file("other.hst"), bytes));
     std::vector<BarRecord> bars = read_other_history(folder.file("other.hst"), 200);
     ASSERT_EQ(bars.size(), 200u);
-    EXPECT_EQ(bars.front().time, 1100);
-    EXPECT_EQ(bars.back().time, 1299);
+    EXPECT_EQ(int32_t{bars.front().time}, 1100);
+    EXPECT_EQ(int32_t{bars.back().time}, 1299);
 
     bytes[0] = 0x91;   // 401
     ASSERT_TRUE(platform::write_file_atomic(folder.file("other.hst"), bytes));

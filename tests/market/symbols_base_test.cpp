@@ -77,8 +77,8 @@ TEST_F(SymbolsBaseTest, SpreadDifferenceWidensTheQuoteAndKeepsTheRawPrices) {
     EXPECT_DOUBLE_EQ(entry->ask, 1.23472);
     EXPECT_DOUBLE_EQ(entry->raw_bid, 1.23450);
     EXPECT_DOUBLE_EQ(entry->raw_ask, 1.23470);
-    EXPECT_EQ(entry->time, 1000);
-    EXPECT_EQ(entry->updated, 1);
+    EXPECT_EQ(int32_t{entry->time}, 1000);
+    EXPECT_EQ(int32_t{entry->updated}, 1);
     // The packet carries the adjusted prices on to the trade base; the history centre saw
     // the quote as received.
     EXPECT_FLOAT_EQ(ticks[0].bid, 1.23449f);
@@ -103,20 +103,20 @@ TEST_F(SymbolsBaseTest, PacketIsProcessedFromItsLastRecord) {
     TickRecord ticks[] = {make_tick(1, 2000, 1.1002f, 1.1004f), make_tick(1, 1000, 1.1000f, 1.1002f)};
     base->add_quotes(ticks);
     ASSERT_EQ(listener.ticks.size(), 2u);
-    EXPECT_EQ(listener.ticks[0].time, 1000);
+    EXPECT_EQ(int32_t{listener.ticks[0].time}, 1000);
     auto entry = base->selected_by_name("EURUSD");
-    EXPECT_EQ(entry->time, 2000);
+    EXPECT_EQ(int32_t{entry->time}, 2000);
     EXPECT_DOUBLE_EQ(entry->bid, 1.1002);
-    EXPECT_EQ(entry->direction, 0);   // up from 1.1000
+    EXPECT_EQ(int32_t{entry->direction}, 0);   // up from 1.1000
 
     TickRecord lower[] = {make_tick(1, 3000, 1.0990f, 1.0992f)};
     base->add_quotes(lower);
-    EXPECT_EQ(base->selected_by_name("EURUSD")->direction, 1);
+    EXPECT_EQ(int32_t{base->selected_by_name("EURUSD")->direction}, 1);
     auto recent = base->recent_ticks("EURUSD");
     ASSERT_EQ(recent.size(), 2u);
-    EXPECT_EQ(recent[0].time, 3000);
-    EXPECT_EQ(recent[1].time, 2000);
-    EXPECT_EQ(recent[0].sequence, 3);
+    EXPECT_EQ(int32_t{recent[0].time}, 3000);
+    EXPECT_EQ(int32_t{recent[1].time}, 2000);
+    EXPECT_EQ(int32_t{recent[0].sequence}, 3);
 }
 
 TEST_F(SymbolsBaseTest, HighLowUpdateIsReadInPointsAndLoweredByHalfTheDifference) {
@@ -131,7 +131,7 @@ TEST_F(SymbolsBaseTest, HighLowUpdateIsReadInPointsAndLoweredByHalfTheDifference
     auto entry = base->selected_by_name("EURUSD");
     EXPECT_DOUBLE_EQ(entry->high, 1.24999);
     EXPECT_DOUBLE_EQ(entry->low, 1.20009);
-    EXPECT_EQ(entry->updated, 1);
+    EXPECT_EQ(int32_t{entry->updated}, 1);
     EXPECT_TRUE(listener.ticks.empty());
 }
 
@@ -188,8 +188,8 @@ TEST_F(SymbolsBaseTest, DefaultSelectionTakesTenSmallestSortKeysBelow8000) {
     for (size_t i = 0; i < 10; ++i) {
         auto entry = base->selected_at(i);
         selected.emplace_back(field_text(entry->name));
-        EXPECT_EQ(entry->shown, 1);
-        EXPECT_EQ(entry->direction, 2);
+        EXPECT_EQ(int32_t{entry->shown}, 1);
+        EXPECT_EQ(int32_t{entry->direction}, 2);
     }
     EXPECT_EQ(selected, (std::vector<std::string>{"K1", "K2", "K3", "K4", "K5", "K6", "K8", "K9", "K10", "K11"}));
 }
@@ -217,7 +217,7 @@ TEST_F(SymbolsBaseTest, FilesAreWrittenInTheServerFolderAndReadBack) {
     auto entry = again->selected_by_name("EURUSD");
     ASSERT_TRUE(entry);
     EXPECT_DOUBLE_EQ(entry->bid, 1.5);
-    EXPECT_EQ(entry->updated, 1);
+    EXPECT_EQ(int32_t{entry->updated}, 1);
     EXPECT_EQ(again->selected_count(), 1u);
     EXPECT_EQ(again->symbols_digest(), net::md5(bytes_of_file(server_file("Demo", "symbols.raw"))));
     EXPECT_EQ(again->groups_digest(), net::md5(bytes_of_file(server_file("Demo", "symgroups.raw"))));
@@ -268,8 +268,8 @@ TEST_F(SymbolsBaseTest, OlderSelectionFileIsConvertedAndUnknownFormIgnored) {
         ASSERT_EQ(base->selected_count(), 1u);
         auto entry = base->selected_at(0);
         EXPECT_EQ(field_text(entry->name), "USDJPY");
-        EXPECT_EQ(entry->symbol_index, 2);
-        EXPECT_EQ(entry->digits, 3);
+        EXPECT_EQ(int32_t{entry->symbol_index}, 2);
+        EXPECT_EQ(int32_t{entry->digits}, 3);
         EXPECT_DOUBLE_EQ(entry->raw_bid, 150.25);
         EXPECT_DOUBLE_EQ(entry->raw_ask, 150.28);
         std::vector<uint8_t> rewritten = bytes_of_file(server_file("Demo", "symbols.sel"));
@@ -333,10 +333,10 @@ TEST_F(SymbolsBaseTest, SymbolUpdateOfType2ReplacesTheSymbolAndItsSelectionField
     updates[2].header.transaction_type = 2;
     updates[2].symbol = make_symbol("NOSUCH", 99, 4, 0);
     base->update_symbols(updates);
-    EXPECT_EQ(base->symbol_by_name("EURUSD")->digits, 4);
-    EXPECT_EQ(base->symbol_at(2)->sort_key, 50);   // sorted by key
+    EXPECT_EQ(int32_t{base->symbol_by_name("EURUSD")->digits}, 4);
+    EXPECT_EQ(int32_t{base->symbol_at(2)->sort_key}, 50);   // sorted by key
     EXPECT_FALSE(base->symbol_by_name("NOSUCH"));
-    EXPECT_EQ(base->selected_by_name("EURUSD")->digits, 4);
+    EXPECT_EQ(int32_t{base->selected_by_name("EURUSD")->digits}, 4);
     EXPECT_EQ(listener.updated, (std::vector<std::string>{"EURUSD", "NOSUCH"}));
 }
 
@@ -353,7 +353,7 @@ TEST_F(SymbolsBaseTest, HideKeepsSymbolsInUse) {
     base->hide_all_not_in_use();
     ASSERT_EQ(base->selected_count(), 2u);
     EXPECT_FALSE(base->selected_by_name("EURUSD"));
-    EXPECT_EQ(base->selected_by_name("GOLD")->shown, 1);
+    EXPECT_EQ(int32_t{base->selected_by_name("GOLD")->shown}, 1);
     charts.names.clear();
     EXPECT_TRUE(base->hide(1));
     EXPECT_EQ(base->selected_count(), 1u);
@@ -369,11 +369,11 @@ TEST_F(SymbolsBaseTest, SelectEnsureSelectedAndSelectAll) {
     auto prices = base->ensure_selected("GOLD");
     ASSERT_TRUE(prices);
     EXPECT_EQ(prices->bid, 0.0);
-    EXPECT_EQ(base->selected_by_name("GOLD")->shown, 0);
+    EXPECT_EQ(int32_t{base->selected_by_name("GOLD")->shown}, 0);
 
     base->select_all();
     EXPECT_EQ(base->selected_count(), 3u);
-    EXPECT_EQ(base->selected_by_name("GOLD")->shown, 1);
+    EXPECT_EQ(int32_t{base->selected_by_name("GOLD")->shown}, 1);
 }
 
 TEST_F(SymbolsBaseTest, ReplaceDropsSelectedSymbolsThatAreGoneAndSetGroupsChecksTheCount) {
@@ -417,7 +417,7 @@ TEST(TickHistory, ShedsThe256OldestWhenAbove4090) {
     EXPECT_EQ(history.sequence(), 4092);
     auto recent = history.recent("EURUSD");
     ASSERT_EQ(recent.size(), 2u);
-    EXPECT_EQ(recent[0].time, 4091);
+    EXPECT_EQ(int32_t{recent[0].time}, 4091);
     EXPECT_TRUE(history.take_added());
     EXPECT_FALSE(history.take_added());
 }
