@@ -122,6 +122,8 @@ void HistoryBase::load_locked() {
     modified_ = false;
     last_bid_ = last_ask_ = 0;
     last_tick_time_ = 0;
+    time_sign_ = 0;
+    last_sync_ = 0;
 
     std::string path = own_path_locked();
     RandomAccessFile file;

@@ -30,8 +30,10 @@ constexpr int32_t kDirectionNone = 2;
 constexpr int kAddPlace = 1;
 constexpr int kLoadPlace = 2;
 
+// The server name names a folder: one that would leave "history" is not taken.
 std::string server_or_default(std::string name) {
-    if (name.empty()) return kDefaultServer;
+    if (name.empty() || name == "." || name == ".." || name.find_first_of("/\\") != std::string::npos)
+        return kDefaultServer;
     if (name.size() > kMaxServerName) name.resize(kMaxServerName);
     return name;
 }

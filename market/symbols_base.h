@@ -41,7 +41,8 @@ struct SymbolPrices {
 // adjusted quotes on after add_quotes() returns.
 class SymbolsBase {
 public:
-    // Loads the symbols, groups and selection of the server (empty name: "default")
+    // Loads the symbols, groups and selection of the server (empty name, or one that
+    // can't name a folder: "default")
     // from "<program folder>/history/<server>/". journal and ticks may be null.
     SymbolsBase(std::string program_folder, std::string server, core::Journal* journal, TickListener* ticks);
     // Saves the symbols and groups (when changed) and the selection.

@@ -406,6 +406,12 @@ TEST_F(SymbolsBaseTest, SetServerSavesTheOldFolderAndLoadsTheNew) {
     EXPECT_TRUE(base->set_server("Demo"));
     EXPECT_EQ(base->symbol_count(), 3u);
     EXPECT_TRUE(base->selected_by_name("EURUSD"));
+
+    for (const char* name : {"", "..", "../escape", "a/b"}) {
+        EXPECT_TRUE(base->set_server(name)) << name;
+        EXPECT_EQ(base->server(), "default") << name;
+        base->set_server("Demo");
+    }
 }
 
 TEST(TickHistory, ShedsThe256OldestWhenAbove4090) {
