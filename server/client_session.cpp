@@ -1,10 +1,13 @@
 #include "server/client_session.h"
 
+#include <algorithm>
 #include <string>
 
 #include "net/login_packet.h"
 #include "net/protocol.h"
 #include "server/command_table.h"
+#include "server/login_data_records.h"
+#include "server/message_packets.h"
 #include "server/quote_packet.h"
 #include "server/server_login.h"
 
@@ -15,6 +18,8 @@ namespace {
 // The probe's line and the quit line after it are short; anything longer is not a probe.
 constexpr size_t kProbeLineLimit = 64;
 constexpr size_t kTickQueueLimit = 16384;
+// News sent at once when pushes start, and per look afterwards.
+constexpr size_t kNewsBacklog = 32;
 
 }  // namespace
 
@@ -78,6 +83,7 @@ bool ClientSession::log_in(uint8_t first_byte) {
     if (!login) return false;
     account_ = login->account;
     investor_ = login->investor;
+    login_mode_ = login->mode;
     return true;
 }
 
@@ -99,7 +105,7 @@ void ClientSession::command_loop() {
             handled = true;
         }
         // Quotes go out between requests too, so a busy client still gets its prices.
-        if (!push_queued_quotes()) break;
+        if (!push_queued_quotes() || !push_stored_messages()) break;
         if (handled) continue;
         if (context_.clock.tick_ms() - last_activity > context_.limits.idle_ms) {
             context_.log.write("'%d': no data for %u ms, connection dropped", account_.login,
@@ -132,6 +138,50 @@ bool ClientSession::push_queued_quotes() {
         ticks.swap(queued_ticks_);
     }
     return ticks.empty() || send_quotes(ticks);
+}
+
+void ClientSession::start_message_pushes() {
+    if (message_pushes_ || login_mode_ == net::LoginMode::TradeChannel) return;
+    message_pushes_ = true;
+    last_message_poll_ = context_.clock.tick_ms();
+    last_news_id_ = context_.storage.last_news_id();
+    // The account as stored before this login tells when the client was last here.
+    push_news(context_.storage.news_since(account_.last_login_time, kNewsBacklog));
+}
+
+bool ClientSession::push_stored_messages() {
+    if (!message_pushes_ || context_.clock.tick_ms() - last_message_poll_ < context_.message_poll_ms) return true;
+    last_message_poll_ = context_.clock.tick_ms();
+    return push_news(context_.storage.news_after(last_news_id_, kNewsBacklog)) && push_mail();
+}
+
+// News go to both doors: the client keeps those of the history server while it is connected
+// and those of the trade server otherwise.
+bool ClientSession::push_news(const std::vector<NewsRow>& items) {
+    const int setting = account_group(context_.config, account_.group).news;
+    for (const NewsRow& news : items) {
+        last_news_id_ = std::max(last_news_id_, news.id);
+        if (setting == 0) continue;
+        net::OutputBuffer& out = stream_->output();
+        out.reset();
+        if (!put_news_header(out, news, setting == 2 ? NewsBody::OnRequest : NewsBody::Along)) continue;
+        if (!stream_->send_output()) return false;
+    }
+    return true;
+}
+
+// Mail goes only to the trade server door; the history server's clients don't read it.
+// A message stays undelivered until it was sent, so an absent recipient gets it next time.
+bool ClientSession::push_mail() {
+    if (role_ != ServerRole::Trade) return true;
+    for (const MailRow& mail : context_.storage.undelivered_mail(account_.login)) {
+        net::OutputBuffer& out = stream_->output();
+        out.reset();
+        if (!put_mail_message(out, mail)) continue;
+        if (!stream_->send_output()) return false;
+        context_.storage.mark_mail_delivered(mail.id);
+    }
+    return true;
 }
 
 bool ClientSession::send_quotes(std::span<const Tick> ticks) {

@@ -53,12 +53,16 @@ public:
     const AccountRow& account() const { return account_; }
     AccountRow& account() { return account_; }
     bool investor_mode() const { return investor_; }
+    net::LoginMode login_mode() const { return login_mode_; }
     uint32_t peer_address() const { return peer_address_; }
     // Quotes of these instruments (indexes into the configuration) are pushed from now on.
     void set_subscription(const std::set<int>& instruments);
 
     // Sends the queued ticks as quote packets. False when sending failed (stream closed).
     bool push_queued_quotes();
+    // From now on stored news and mail are pushed (the client has its login data): news
+    // posted since the account's previous login at once, later items as they are stored.
+    void start_message_pushes();
 
     void on_ticks(std::span<const Tick> ticks) override;
 
@@ -71,6 +75,9 @@ private:
     bool log_in(uint8_t first_byte);
     void command_loop();
     bool send_quotes(std::span<const Tick> ticks);
+    bool push_stored_messages();
+    bool push_news(const std::vector<NewsRow>& items);
+    bool push_mail();
 
     ServerContext& context_;
     const ServerRole role_;
@@ -78,6 +85,10 @@ private:
     const uint32_t peer_address_;
     AccountRow account_;
     bool investor_ = false;
+    net::LoginMode login_mode_ = net::LoginMode::TradeServer;
+    bool message_pushes_ = false;
+    int64_t last_news_id_ = 0;
+    uint32_t last_message_poll_ = 0;
 
     platform::Event wake_{platform::EventReset::Automatic};
     std::mutex queue_lock_;

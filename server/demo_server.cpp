@@ -17,10 +17,19 @@ constexpr int kListenBacklog = 128;
 DemoServer::DemoServer(const ServerConfig& config, Storage& storage, platform::Clock& clock, ServerLog& log,
                        SessionLimits limits, size_t max_sessions)
     : feed_(PriceEngine(config.instruments, config.price_seed, clock.unix_time() * 1000), clock),
+      history_(config, clock.unix_time()),
       context_{config, storage, feed_, clock, log, limits},
-      pool_(context_, max_sessions) {}
+      pool_(context_, max_sessions) {
+    context_.history = &history_;
+    std::set<int> every_instrument;
+    for (int i = 0; i < static_cast<int>(config.instruments.size()); ++i) every_instrument.insert(i);
+    feed_.subscribe(history_, every_instrument);
+}
 
-DemoServer::~DemoServer() { stop(); }
+DemoServer::~DemoServer() {
+    stop();
+    feed_.unsubscribe(history_);
+}
 
 bool DemoServer::start(const ListenAddress& trade, const ListenAddress& history, std::string& error) {
     if (!trade_listener_.listen(trade.host, trade.port, kListenBacklog)) {
@@ -33,6 +42,7 @@ bool DemoServer::start(const ListenAddress& trade, const ListenAddress& history,
         return false;
     }
     context_.stopping = false;
+    context_.access_point = trade.host + ":" + std::to_string(trade_port());
     bool started = feed_.start(kFeedPeriodMs) &&
                    trade_acceptor_.start([this] { accept_loop(trade_listener_, ServerRole::Trade); }) &&
                    history_acceptor_.start([this] { accept_loop(history_listener_, ServerRole::History); });

@@ -6,6 +6,7 @@
 #include "platform/clock.h"
 #include "platform/socket.h"
 #include "platform/thread.h"
+#include "server/bar_history.h"
 #include "server/listen_address.h"
 #include "server/quote_feed.h"
 #include "server/server_context.h"
@@ -37,11 +38,13 @@ public:
     uint16_t history_port() const { return history_listener_.local_port(); }
     size_t active_sessions() { return pool_.active(); }
     QuoteFeed& feed() { return feed_; }
+    BarHistory& history() { return history_; }
 
 private:
     void accept_loop(platform::Socket& listener, ServerRole role);
 
     QuoteFeed feed_;
+    BarHistory history_;
     ServerContext context_;
     SessionPool pool_;
     platform::Socket trade_listener_;

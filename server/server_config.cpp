@@ -263,8 +263,9 @@ void read_listen(Reader& reader, const json& object, ServerConfig& out) {
 }
 
 void read_configuration(Reader& reader, const json& root, ServerConfig& out) {
-    reader.only_keys(root, "configuration", {"server", "update", "listen", "price_seed", "default_group",
-                                             "symbol_groups", "quote_hours", "groups", "instruments"});
+    reader.only_keys(root, "configuration", {"server", "update", "listen", "price_seed", "history_days",
+                                             "default_group", "symbol_groups", "quote_hours", "groups",
+                                             "instruments"});
     if (reader.failed()) return;
     if (root.contains("server")) read_server(reader, root["server"], out.server);
     if (root.contains("update")) {
@@ -274,6 +275,7 @@ void read_configuration(Reader& reader, const json& root, ServerConfig& out) {
     }
     if (root.contains("listen")) read_listen(reader, root["listen"], out);
     reader.integer(root, "price_seed", "configuration", out.price_seed, 0, INT64_MAX);
+    reader.integer(root, "history_days", "configuration", out.history_days, 1, 366);
     reader.text(root, "default_group", "configuration", out.default_group, 15, false);
     if (reader.failed()) return;
 

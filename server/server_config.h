@@ -77,6 +77,7 @@ struct ServerConfig {
     std::string trade_listen = "127.0.0.1:4443";
     std::string history_listen = "127.0.0.1:4444";
     uint64_t price_seed = 1;
+    int history_days = 90;                  // chart history generated back from the first start
     std::string default_group;              // the group new accounts join; the first one when empty
     std::vector<std::string> symbol_groups;  // names of the symbol groups, index order, at most 32
     std::vector<GroupConfig> groups;

@@ -1,6 +1,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 #include "platform/clock.h"
 #include "server/quote_feed.h"
@@ -9,6 +10,8 @@
 #include "server/storage.h"
 
 namespace kb::server {
+
+class BarHistory;
 
 // Limits of a connection, in milliseconds of the server's clock.
 struct SessionLimits {
@@ -27,6 +30,10 @@ struct ServerContext {
     ServerLog& log;
     SessionLimits limits;
     std::atomic<bool> stopping{false};
+    BarHistory* history = nullptr;   // chart bars; null when the server keeps none
+    std::string access_point{};      // "host:port" of the trade server, set before serving starts
+    // How often a session looks for news and mail stored since its last look.
+    uint32_t message_poll_ms = 1000;
 };
 
 }  // namespace kb::server

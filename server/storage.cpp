@@ -421,6 +421,34 @@ std::vector<NewsRow> Storage::news_after(int64_t after_id, size_t limit) {
     return news;
 }
 
+std::vector<NewsRow> Storage::news_since(int64_t time, size_t limit) {
+    std::lock_guard guard(lock_);
+    SqliteStatement row = db_.prepare(
+        "SELECT id, time, subject, category, body FROM news WHERE time > ? ORDER BY id DESC LIMIT ?");
+    row.bind(1, time).bind(2, static_cast<int64_t>(std::min<size_t>(limit, INT64_MAX)));
+    std::vector<NewsRow> news;
+    while (row.next_row()) news.push_back(NewsRow{row.integer(0), row.integer(1), row.text(2), row.text(3), row.text(4)});
+    std::reverse(news.begin(), news.end());
+    return news;
+}
+
+int64_t Storage::last_news_id() {
+    std::lock_guard guard(lock_);
+    SqliteStatement row = db_.prepare("SELECT COALESCE(MAX(id), 0) FROM news");
+    return row.next_row() ? row.integer(0) : 0;
+}
+
+std::vector<std::pair<int32_t, std::string>> Storage::group_members(const std::string& group, int32_t except,
+                                                                    size_t limit) {
+    std::lock_guard guard(lock_);
+    SqliteStatement row = db_.prepare(
+        "SELECT login, name FROM accounts WHERE group_name = ? AND enabled = 1 AND login <> ? ORDER BY login LIMIT ?");
+    row.bind(1, group).bind(2, int64_t{except}).bind(3, static_cast<int64_t>(std::min<size_t>(limit, INT64_MAX)));
+    std::vector<std::pair<int32_t, std::string>> members;
+    while (row.next_row()) members.emplace_back(static_cast<int32_t>(row.integer(0)), row.text(1));
+    return members;
+}
+
 std::optional<int64_t> Storage::add_crash_log(const CrashLogRow& log) {
     std::lock_guard guard(lock_);
     SqliteStatement statement =

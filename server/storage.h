@@ -4,6 +4,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "net/digest.h"
@@ -97,6 +98,9 @@ public:
     bool set_enabled(int32_t login, bool enabled);
     bool set_passwords(int32_t login, const net::Md5Digest& password, const net::Md5Digest& investor);
     bool record_login(int32_t login, int64_t time, uint32_t address);
+    // Login and name of up to limit enabled accounts of a group other than except, by login.
+    std::vector<std::pair<int32_t, std::string>> group_members(const std::string& group, int32_t except,
+                                                               size_t limit);
 
     // Adds a balance (or credit) operation and changes the account's balance (credit) by
     // amount in one transaction. Returns the operation's ticket; nullopt when the account
@@ -123,6 +127,10 @@ public:
     std::optional<NewsRow> news(int64_t id);
     // Up to limit items with an id above after_id, oldest first.
     std::vector<NewsRow> news_after(int64_t after_id, size_t limit);
+    // The newest limit items posted after time, oldest first.
+    std::vector<NewsRow> news_since(int64_t time, size_t limit);
+    // The highest news id; 0 when there is none.
+    int64_t last_news_id();
 
     // ---- crash logs ----
     std::optional<int64_t> add_crash_log(const CrashLogRow& log);

@@ -1,0 +1,23 @@
+#pragma once
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "server/bar_history.h"
+
+namespace kb::server {
+
+enum class ServerRole;
+
+// The two wire forms of bars: 22 bytes with 16-bit differences, 28 with 32-bit ones.
+enum class BarForm { Narrow22, Wide28 };
+
+// The form a client reads from this server: it decides by the build the login reply
+// reported, wide from build 325 on the trade server and from 326 on the history server.
+BarForm bar_form(ServerRole role, int reported_build);
+
+// The bars in the form, oldest first. A bar whose differences don't fit 16 bits is left
+// out of the narrow form (a client of such a server can't read it). Pure function.
+std::vector<uint8_t> encode_bars(std::span<const PointBar> bars, BarForm form, int32_t& count);
+
+}  // namespace kb::server

@@ -1,0 +1,70 @@
+#include <cstring>
+#include <limits>
+
+#include "market/bar_record.h"
+#include "server/bar_history.h"
+#include "server/chart_bars.h"
+#include "server/client_session.h"
+#include "server/session_commands.h"
+
+namespace kb::server {
+
+namespace {
+
+// A client queues at most 256 requests; a few times that is still a sane packet.
+constexpr uint16_t kMaxChartRequests = 1024;
+
+std::vector<PointBar> requested_bars(BarHistory& history, int instrument, const market::ChartRequest& request) {
+    const int32_t from = request.from_time;
+    const auto limit = static_cast<size_t>(market::kMaxChartHistoryBars);
+    if (request.bar_count > 0) {
+        const int32_t before = from > 0 ? from : std::numeric_limits<int32_t>::max();
+        return history.bars_before(instrument, request.period, before, static_cast<size_t>(request.bar_count));
+    }
+    return history.bars(instrument, request.period, from, std::numeric_limits<int32_t>::max(), limit);
+}
+
+bool answer(ClientSession& session, int instrument, const market::ChartRequest& request) {
+    ServerContext& context = session.context();
+    const std::vector<PointBar> bars = requested_bars(*context.history, instrument, request);
+    market::ChartHistoryHeader header{};
+    std::memcpy(header.symbol, request.symbol, sizeof header.symbol);
+    header.period = request.period;
+    header.oldest_time = context.history->oldest_time(instrument, request.period);
+    const std::vector<uint8_t> wire =
+        encode_bars(bars, bar_form(session.role(), context.config.reported_build()), header.bar_count);
+    net::OutputBuffer& out = session.stream().output();
+    out.reset();
+    out.put_command(net::Command::ChartHistory);
+    out.put_bytes(&header, sizeof header);
+    out.put_bytes(wire.data(), wire.size());
+    return session.stream().send_output();
+}
+
+}  // namespace
+
+HandlerResult handle_chart_request(ClientSession& session) {
+    net::PacketStream& stream = session.stream();
+    uint16_t count = 0;
+    if (!stream.read_u16(count)) return HandlerResult::Close;
+    if (count > kMaxChartRequests) {
+        session.context().log.write("'%d': %u chart requests at once, connection closed", session.account().login,
+                                    count);
+        return HandlerResult::Close;
+    }
+    std::vector<market::ChartRequest> requests(count);
+    if (count && !stream.read(requests.data(), requests.size() * sizeof(market::ChartRequest)))
+        return HandlerResult::Close;
+    const ServerConfig& config = session.context().config;
+    for (market::ChartRequest& request : requests) {
+        request.symbol[sizeof request.symbol - 1] = '\0';
+        if (request.symbol[0] == '\0' || request.bar_count < 0 || !session.context().history) continue;
+        const InstrumentConfig* instrument = config.find_instrument(request.symbol);
+        if (!instrument || !BarHistory::is_chart_period(request.period)) continue;
+        if (!answer(session, static_cast<int>(instrument - config.instruments.data()), request))
+            return HandlerResult::Close;
+    }
+    return HandlerResult::Continue;
+}
+
+}  // namespace kb::server

@@ -1,0 +1,49 @@
+#include <limits>
+
+#include "net/block_writer.h"
+#include "server/bar_history.h"
+#include "server/chart_bars.h"
+#include "server/client_session.h"
+#include "server/history_sync_request.h"
+#include "server/reply.h"
+#include "server/session_commands.h"
+
+namespace kb::server {
+
+namespace {
+
+HandlerResult sent(bool ok) { return ok ? HandlerResult::Continue : HandlerResult::Close; }
+
+}  // namespace
+
+// A client holding this server's data (same time sign) gets the bars from its newest one
+// on, that one included as it may have changed since; any other client gets every bar.
+HandlerResult handle_history_sync(ClientSession& session) {
+    net::PacketStream& stream = session.stream();
+    HistorySyncRequest request{};
+    if (!stream.read(&request, sizeof request)) return HandlerResult::Close;
+    request.symbol[sizeof request.symbol - 1] = '\0';
+    ServerContext& context = session.context();
+    const InstrumentConfig* instrument = context.config.find_instrument(request.symbol);
+    if (!context.history || !instrument || !BarHistory::is_chart_period(request.period))
+        return sent(send_code(stream, net::ReturnCode::InvalidParameters));
+    const int index = static_cast<int>(instrument - context.config.instruments.data());
+    BarHistory& history = *context.history;
+    const bool same_data = request.time_sign == history.time_sign() && request.newest_time > 0;
+    const int32_t from = same_data ? request.newest_time : std::numeric_limits<int32_t>::min();
+    const std::vector<PointBar> bars =
+        history.bars(index, request.period, from, std::numeric_limits<int32_t>::max(), BarHistory::kMaxBarsKept);
+    // The client's newest bar follows the live ticks itself: only newer bars are news.
+    if (same_data && bars.size() <= 1)
+        return sent(send_code(stream, net::ReturnCode::OkNoResult));
+    int32_t count = 0;
+    const std::vector<uint8_t> wire = encode_bars(bars, bar_form(session.role(), context.config.reported_build()), count);
+    net::OutputBuffer& out = stream.output();
+    out.reset();
+    out.put_byte(net::code_byte(net::ReturnCode::Ok));
+    out.put_i32(history.time_sign());
+    if (!net::put_compressed_block(out, wire)) return HandlerResult::Close;
+    return sent(stream.send_output());
+}
+
+}  // namespace kb::server

@@ -1,0 +1,119 @@
+#include "server/login_data_records.h"
+
+#include "market/record_text.h"
+
+namespace kb::server {
+
+namespace {
+
+using market::set_field_text;
+
+constexpr int32_t kMinimumVolume = 1;       // 0.01 lot
+constexpr int32_t kMaximumVolume = 10000;   // 100 lots
+constexpr int32_t kVolumeStep = 1;
+constexpr int32_t kFloatingProfitAlwaysCounts = 1;
+
+void fill_quote_hours(market::SymbolRecord& record, const WeekQuoteHours& hours) {
+    for (int day = 0; day < market::kDaysPerWeek; ++day) {
+        market::DayQuoteHours& out = record.quote_hours[day];
+        out.first_overnight_window = 0;
+        bool overnight_seen = false;
+        for (int i = 0; i < market::kQuoteWindowsPerDay; ++i) {
+            const QuoteWindow& window = hours.days[static_cast<size_t>(day)][static_cast<size_t>(i)];
+            out.windows[i].open_minute = window.open;
+            out.windows[i].close_minute = window.close;
+            out.other_windows[i].open_minute = window.open;
+            out.other_windows[i].close_minute = window.close;
+            if (!overnight_seen && window.open > window.close) {
+                out.first_overnight_window = i;
+                overnight_seen = true;
+            }
+        }
+    }
+}
+
+market::SymbolRecord symbol_record(const InstrumentConfig& instrument, int index) {
+    market::SymbolRecord record{};
+    set_field_text(record.name, instrument.name);
+    set_field_text(record.description, instrument.description);
+    set_field_text(record.profit_currency, instrument.profit_currency);
+    set_field_text(record.margin_currency, instrument.margin_currency);
+    record.group_index = instrument.symbol_group;
+    record.digits = instrument.digits;
+    record.display_flag = 1;
+    record.symbol_index = index;
+    record.sort_key = instrument.sort_key;
+    fill_quote_hours(record, instrument.quote_hours);
+    record.profit_mode = instrument.profit_mode;
+    record.execution_mode = static_cast<int32_t>(instrument.execution);
+    record.contract_size = instrument.contract_size;
+    record.tick_size = instrument.point;
+    record.tick_value = instrument.contract_size * instrument.point;
+    record.stops_level = instrument.stops_level;
+    record.margin_mode = instrument.margin_mode;
+    record.margin_divider = 1;
+    record.point = instrument.point;
+    record.buy_profit_multiplier = 1;
+    record.sell_profit_multiplier = 1;
+    return record;
+}
+
+}  // namespace
+
+const GroupConfig& account_group(const ServerConfig& config, const std::string& name) {
+    if (const GroupConfig* group = config.find_group(name)) return *group;
+    if (const GroupConfig* group = config.find_group(config.default_group)) return *group;
+    return config.groups.front();
+}
+
+std::vector<market::SymbolRecord> build_symbol_records(const ServerConfig& config) {
+    std::vector<market::SymbolRecord> records;
+    records.reserve(config.instruments.size());
+    for (size_t i = 0; i < config.instruments.size(); ++i)
+        records.push_back(symbol_record(config.instruments[i], static_cast<int>(i)));
+    return records;
+}
+
+std::array<market::SymbolGroupRecord, market::kSymbolGroupCount> build_symbol_groups(const ServerConfig& config) {
+    std::array<market::SymbolGroupRecord, market::kSymbolGroupCount> groups{};
+    for (size_t i = 0; i < config.symbol_groups.size() && i < groups.size(); ++i)
+        set_field_text(groups[i].name, config.symbol_groups[i]);
+    return groups;
+}
+
+market::GroupRecord build_group_record(const GroupConfig& group) {
+    market::GroupRecord record{};
+    set_field_text(record.name, group.name);
+    for (market::GroupSymbolSettings& settings : record.symbol_groups) {
+        settings.minimum_volume = kMinimumVolume;
+        settings.maximum_volume = kMaximumVolume;
+        settings.volume_step = kVolumeStep;
+    }
+    set_field_text(record.deposit_currency, group.currency);
+    record.free_margin_mode = kFloatingProfitAlwaysCounts;
+    record.flags = market::kExpirationAllowed;
+    return record;
+}
+
+trade::TradeRecord build_trade_record(const TradeRow& row, const ServerConfig& config) {
+    trade::TradeRecord record{};
+    record.ticket = static_cast<int32_t>(row.ticket);
+    record.login = row.login;
+    set_field_text(record.symbol, row.symbol);
+    if (const InstrumentConfig* instrument = config.find_instrument(row.symbol)) record.digits = instrument->digits;
+    record.type = static_cast<int32_t>(row.type);
+    record.volume = row.volume;
+    record.open_price = row.open_price;
+    record.stop_loss = row.stop_loss;
+    record.take_profit = row.take_profit;
+    record.close_time = static_cast<int32_t>(row.close_time);
+    record.commission = row.commission;
+    record.swap = row.swap;
+    record.close_price = row.close_price;
+    record.profit = row.profit;
+    set_field_text(record.comment, row.comment);
+    record.margin_rate = 1;
+    return record;
+}
+
+}  // namespace kb::server
