@@ -1,6 +1,7 @@
 #include "market/history_base.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -370,6 +371,7 @@ bool HistoryBase::add_tick(const TickRecord& tick) {
                             static_cast<double>(received_bid), static_cast<double>(received_ask));
         return false;
     }
+    if (!std::isfinite(received_bid) || !std::isfinite(received_ask)) return false;
     const double bid = core::normalize(received_bid, digits_);
     last_bid_ = bid;
     last_ask_ = core::normalize(received_ask, digits_);

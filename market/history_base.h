@@ -74,7 +74,8 @@ public:
     bool save();
 
     // Builds bars from a quote of this symbol. False when the tick was dropped (offline,
-    // outside the quote hours, older than the last tick, no memory).
+    // outside the quote hours, older than the last tick, a price that is not a number,
+    // no memory).
     bool add_tick(const TickRecord& tick);
     // Merges downloaded bars (any order) and saves; the stored bars between the first and
     // last downloaded time are replaced. time_sign 0 keeps the stored one. Returns the

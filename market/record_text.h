@@ -17,7 +17,7 @@ template <size_t N>
 void set_field_text(char (&field)[N], std::string_view text) {
     size_t length = text.size() < N ? text.size() : N - 1;
     std::memset(field, 0, N);
-    std::memcpy(field, text.data(), length);
+    if (length > 0) std::memcpy(field, text.data(), length);
 }
 
 }  // namespace kb::market

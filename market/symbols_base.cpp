@@ -1,6 +1,7 @@
 #include "market/symbols_base.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -295,6 +296,8 @@ void SymbolsBase::process_quote_locked(TickRecord& record) {
 
     const double bid = core::normalize(record.bid, digits);
     const double ask = core::normalize(record.ask, digits);
+    // A price that is not a number would spread into every view and margin figure.
+    if (!std::isfinite(bid) || !std::isfinite(ask)) return;
     entry->raw_bid = bid;
     entry->raw_ask = ask;
     if (ticks_ != nullptr) ticks_->on_tick(record);

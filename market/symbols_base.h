@@ -81,7 +81,8 @@ public:
 
     // Quotes (command 151), last record first. Records of selected symbols are passed to
     // the tick listener as received, then their bid and ask are replaced by the prices
-    // after the spread difference, which the caller hands to the trade base.
+    // after the spread difference, which the caller hands to the trade base. Quotes whose
+    // price is not a finite number are ignored.
     void add_quotes(std::span<TickRecord> records);
 
     std::optional<SymbolRecord> symbol_by_name(std::string_view name) const;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -134,6 +135,7 @@ TEST_F(HistoryBaseTest, TickOlderThanTheNewestBarIsRefused) {
     EXPECT_FALSE(history->add_tick(make_tick(1, newest - 1, 1.1f, 1.1002f)));
     ASSERT_FALSE(journal.lines().empty());
     EXPECT_EQ(journal.lines().back(), "Old tick EURUSD60 1.10000/1.10020");
+    EXPECT_FALSE(history->add_tick(make_tick(1, newest, std::numeric_limits<float>::quiet_NaN(), 1.1002f)));
     EXPECT_TRUE(history->add_tick(make_tick(1, newest, 1.1f, 1.1002f)));
     EXPECT_EQ(history->bar_count(), 3u);
 }

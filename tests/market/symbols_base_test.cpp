@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "market_test_support.h"
@@ -88,14 +90,18 @@ TEST_F(SymbolsBaseTest, SpreadDifferenceWidensTheQuoteAndKeepsTheRawPrices) {
     EXPECT_EQ(base->newest_quote_time(), 1000);
 }
 
-TEST_F(SymbolsBaseTest, QuoteOfAnUnselectedSymbolChangesNothing) {
+TEST_F(SymbolsBaseTest, QuoteOfAnUnselectedSymbolOrWithoutANumberChangesNothing) {
     auto base = open_with_eurusd();
-    TickRecord ticks[] = {make_tick(2, 1000, 150.5f, 150.6f)};
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    TickRecord ticks[] = {make_tick(2, 1000, 150.5f, 150.6f), make_tick(1, 1000, nan, 1.1f),
+                          make_tick(1, 1000, 1.1f, std::numeric_limits<float>::infinity())};
     base->add_quotes(ticks);
     EXPECT_TRUE(listener.ticks.empty());
     EXPECT_FLOAT_EQ(ticks[0].bid, 150.5f);
     EXPECT_EQ(base->newest_quote_time(), 0);
     EXPECT_TRUE(base->recent_ticks("USDJPY").empty());
+    EXPECT_TRUE(base->recent_ticks("EURUSD").empty());
+    EXPECT_EQ(int32_t{base->selected_by_name("EURUSD")->updated}, 0);
 }
 
 TEST_F(SymbolsBaseTest, PacketIsProcessedFromItsLastRecord) {
@@ -412,6 +418,31 @@ TEST_F(SymbolsBaseTest, SetServerSavesTheOldFolderAndLoadsTheNew) {
         EXPECT_EQ(base->server(), "default") << name;
         base->set_server("Demo");
     }
+}
+
+TEST_F(SymbolsBaseTest, QuotesAndReadersMayRunOnDifferentThreads) {
+    auto base = open_with_eurusd();
+    constexpr int kQuotes = 2000;
+    std::thread feeder([&] {
+        for (int i = 1; i <= kQuotes; ++i) {
+            TickRecord ticks[] = {make_tick(1, i, 1.0f + static_cast<float>(i) / 8192, 1.5f)};
+            base->add_quotes(ticks);
+        }
+    });
+    std::vector<SelectedSymbol> out(32);
+    int32_t last_seen = 0;
+    for (int i = 0; i < kQuotes; ++i) {
+        for (size_t n = base->collect_updated(out); n > 0; --n) {
+            const int32_t time = out[n - 1].time;
+            EXPECT_GE(time, last_seen);
+            last_seen = time;
+        }
+        base->recent_ticks("EURUSD");
+        base->subscription_list();
+    }
+    feeder.join();
+    EXPECT_EQ(int32_t{base->selected_by_name("EURUSD")->time}, kQuotes);
+    EXPECT_EQ(base->newest_quote_time(), kQuotes);
 }
 
 TEST(TickHistory, ShedsThe256OldestWhenAbove4090) {
