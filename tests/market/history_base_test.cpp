@@ -387,6 +387,36 @@ TEST_F(HistoryBaseTest, ChartCopiesFollowTheVersionAndHiddenBars) {
     EXPECT_TRUE(history->copy_to_chart(chart));
 }
 
+TEST_F(HistoryBaseTest, DamagedFilesLoadWhatIsSound) {
+    const std::vector<uint8_t> good = hst_bytes("EURUSD", 60, hourly_bars(kMonday, 4));
+    std::vector<uint8_t> garbage_bars = good;
+    for (size_t i = 148; i < garbage_bars.size(); ++i) garbage_bars[i] = 0xFF;   // NaN prices
+    const std::pair<std::vector<uint8_t>, size_t> cases[] = {
+        {std::vector<uint8_t>(good.begin(), good.begin() + 148), 0},        // header only
+        {std::vector<uint8_t>(good.begin(), good.end() - 1), 3},            // last bar cut short
+        {std::vector<uint8_t>(good.begin(), good.begin() + 148 + 43), 0},   // no whole bar
+        {garbage_bars, 0},
+    };
+    for (const auto& [bytes, bars] : cases) {
+        write("EURUSD60.hst", bytes);
+        auto history = open();
+        EXPECT_EQ(history->bar_count(), bars) << bytes.size();
+        EXPECT_TRUE(history->add_tick(make_tick(1, kMonday + 10 * kHour, 1.1f, 1.2f))) << bytes.size();
+    }
+}
+
+TEST_F(HistoryBaseTest, ServerChangeSavesAndLoadsTheOtherFolder) {
+    write("EURUSD60.hst", hst_bytes("EURUSD", 60, hourly_bars(kMonday, 2)), "Live");
+    auto history = open();
+    ASSERT_TRUE(history->add_tick(make_tick(1, kMonday, 1.1f, 1.2f)));
+    const int64_t version = history->version();
+    history->set_server("Live");
+    EXPECT_EQ(history->bar_count(), 2u);
+    EXPECT_GT(history->version(), version);
+    EXPECT_EQ(read("EURUSD60.hst").size(), 148u + 44u);   // the Demo bar was saved first
+    EXPECT_EQ(history->file_path(), path("EURUSD60.hst", "Live"));
+}
+
 TEST(OtherHistoryFile, NewestRecordsOfVersion402AreRead) {
     ::kb::testing::TempFolder folder;
     std::vector<uint8_t> bytes(600 + 300 * 52);
