@@ -113,6 +113,9 @@ public:
     // connection's address is reported failed to the server list.
     void watchdog();
 
+    // The first value of the server information, kept for the trade screens.
+    uint16_t server_trade_value() const { return trade_value_; }
+
     bool trade_thread_running() const { return trade_thread_.running(); }
     bool history_thread_running() const { return history_thread_.running(); }
 

@@ -46,6 +46,7 @@ std::string hand_off_text(const UpdateCheck& check, std::string_view server, int
     };
     line("owner", check.company);
     line("program", kProductName);
+    // The terminal's executable under its name on this platform, "terminal".
     line("mainfile", kTerminalExecutable);
     line("server", server);
     line("login", std::to_string(check.login));

@@ -20,6 +20,12 @@ protected:
     }
 };
 
+// Logs in with the minimal login data; the connection is then in its receive loop.
+void add_logged_in(FakeServer& server) {
+    add_login(server);
+    add_login_data(server, {});
+}
+
 TEST_F(ServerSessionTest, FullLoginDownloadsEveryLoginDataStepInOrder) {
     FakeServer server;
     set_account(kLogin, kPassword, server.address());
@@ -51,6 +57,7 @@ TEST_F(ServerSessionTest, FullLoginDownloadsEveryLoginDataStepInOrder) {
     EXPECT_EQ(stores_.trade.accounts, 1u);
     EXPECT_EQ(stores_.trade.group_name(), "demo");
     EXPECT_EQ(stores_.channels.resets, 1u);
+    EXPECT_EQ(session().server_trade_value(), 5);
     // The server information renames the account's server and enters it in the list.
     EXPECT_STREQ(config_.login_record().server, "Fake-Live");
     std::optional<config::ServerEntry> entry = servers_.find_copy("Fake-Live");
@@ -153,12 +160,6 @@ TEST_F(ServerSessionTest, StopIsIdempotentAndEndsTheThreads) {
     server.finish();
 }
 
-// Logs in with the minimal login data; the connection is then in its receive loop.
-void add_logged_in(FakeServer& server) {
-    add_login(server);
-    add_login_data(server, {});
-}
-
 Bytes tick_records(size_t n) { return Bytes(n * sizeof(market::TickRecord), 1); }
 
 TEST_F(ServerSessionTest, QuotesReachTheSymbolsBaseAndACountOfZeroEndsTheLoopWithTheQuitByte) {
@@ -171,6 +172,49 @@ TEST_F(ServerSessionTest, QuotesReachTheSymbolsBaseAndACountOfZeroEndsTheLoopWit
     EXPECT_EQ(stores_.symbols.ticks_received, 2u);
     EXPECT_EQ(stores_.trade.revaluations, 1u);
     EXPECT_TRUE(notifier_.contains(kNotifyQuotes, 0));
+}
+
+TEST_F(ServerSessionTest, PushedBlocksReachTheirStores) {
+    FakeServer server;
+    set_account(kLogin, kPassword, server.address());
+    LoginData data;
+    config::set_field_text(data.account.group.name, "demo");
+    add_login(server);
+    add_login_data(server, data);
+
+    messaging::MailRecord mail{};
+    mail.id = 7;
+    mail.body_length = 5;
+    server.send(Bytes{153} + compressed(bytes_of(mail) + Bytes{'h', 'e', 'l', 'l', 'o'}));
+    server.send(Bytes{154} + compressed(Bytes(sizeof(market::SymbolUpdateRecord), 0)));
+    server.send(Bytes{155} + compressed(Bytes(2 * sizeof(trade::TradeTransaction), 0)));
+    market::GroupUpdateRecord mine{};
+    mine.header.transaction_type = market::kUpdateTransaction;
+    config::set_field_text(mine.group.name, "demo");
+    market::GroupUpdateRecord other = mine;
+    config::set_field_text(other.group.name, "other");
+    server.send(Bytes{171} + compressed(bytes_of(mine) + bytes_of(other)));
+    server.send({13}).expect({13});
+    run_script(server);
+    EXPECT_TRUE(server.all_matched()) << server.report();
+    EXPECT_EQ(stores_.mail.messages, 1u);
+    EXPECT_EQ(stores_.symbols.updates_received, 1u);
+    EXPECT_EQ(stores_.trade.recalculations, 1u);
+    EXPECT_EQ(stores_.trade.transactions_received, 2u);
+    EXPECT_EQ(stores_.trade.groups_set, 1u);
+    EXPECT_EQ(stores_.symbols.groups_set, 2u);   // the account's group at login, then the update
+    EXPECT_TRUE(notifier_.contains(kNotifyMail, 0));
+    EXPECT_TRUE(notifier_.contains(kNotifySymbols, 0));
+}
+
+TEST_F(ServerSessionTest, SymbolUpdatesOfBrokenRecordsEndTheLoop) {
+    FakeServer server;
+    set_account(kLogin, kPassword, server.address());
+    add_logged_in(server);
+    server.send(Bytes{154} + compressed(Bytes(sizeof(market::SymbolUpdateRecord) + 1, 0))).expect({13});
+    run_script(server);
+    EXPECT_TRUE(server.all_matched()) << server.report();
+    EXPECT_EQ(stores_.symbols.updates_received, 0u);
 }
 
 TEST_F(ServerSessionTest, UnknownCommandClosesWithoutTheQuitByte) {
