@@ -1,0 +1,143 @@
+#include "market/record_text.h"
+#include "messaging/mail_record.h"
+#include "session/news_header_reader.h"
+#include "trade/account_record.h"
+#include "tests/server/login_data_fixture.h"
+
+namespace kb::server {
+namespace {
+
+using net::Command;
+
+class MessagePushes : public testing_support::LoginDataServer {
+protected:
+    // Logged in and past the account data, after which the server pushes.
+    std::unique_ptr<net::PacketStream> terminal(int32_t login, const std::string& password,
+                                                net::LoginMode mode = net::LoginMode::TradeServer) {
+        auto stream = logged_in(login, password, mode);
+        EXPECT_TRUE(send(*stream, [](net::OutputBuffer& out) {
+            out.put_command(Command::AccountData);
+            out.put_u32(0);
+        }));
+        EXPECT_EQ(stream->read_byte(), 0);
+        EXPECT_TRUE(net::read_compressed(*stream, 262144).ok());
+        return stream;
+    }
+
+    // Lets the sessions' next look at the database come due.
+    void next_look() { clock.advance_ms(1500); }
+
+    std::optional<session::ReceivedNews> read_news(net::PacketStream& stream) {
+        EXPECT_EQ(stream.read_byte(), net::command_byte(Command::NewsHeader));
+        return session::read_news_header(stream);
+    }
+
+    std::optional<int64_t> post(const std::string& subject, const std::string& body) {
+        return storage->add_news(NewsRow{0, clock.unix_time(), subject, "fx", body});
+    }
+};
+
+TEST_F(MessagePushes, NewsArriveWithBodiesAtLoginAndWhileConnected) {
+    ASSERT_TRUE(post("Before login", "first body"));
+    auto stream = terminal(1001, "secret1");
+    std::optional<session::ReceivedNews> news = read_news(*stream);
+    ASSERT_TRUE(news);
+    EXPECT_EQ(market::field_text(news->record.subject), "Before login");
+    EXPECT_EQ(market::field_text(news->record.keywords), "fx");
+    EXPECT_EQ(news->body, "first body");
+    EXPECT_EQ(news->record.time, clock.unix_time());
+
+    const std::optional<int64_t> later = post("While connected", std::string(20000, 'x'));
+    ASSERT_TRUE(later);
+    next_look();
+    news = read_news(*stream);
+    ASSERT_TRUE(news);
+    EXPECT_EQ(news->record.id, static_cast<uint32_t>(*later));
+    EXPECT_EQ(news->body, std::string(20000, 'x'));
+    expect_in_step(*stream);
+}
+
+TEST_F(MessagePushes, NewsOnRequestAnnounceTheBodyForLater) {
+    const std::optional<int64_t> id = post("Headline", "asked for later");
+    ASSERT_TRUE(id);
+    auto stream = terminal(1005, "secret5");   // a group with bodies on request
+    std::optional<session::ReceivedNews> news = read_news(*stream);
+    ASSERT_TRUE(news);
+    EXPECT_EQ(news->record.body_length, messaging::kBodyNotReceived);
+    EXPECT_TRUE(news->body.empty());
+    expect_in_step(*stream);
+}
+
+TEST_F(MessagePushes, HistoryServerPushesNewsButNotMail) {
+    auto history = terminal(1001, "", net::LoginMode::HistoryServer);
+    ASSERT_TRUE(history->send_byte(Command::KeepAlive));
+    EXPECT_EQ(history->read_byte(), net::command_byte(Command::KeepAlive));
+    ASSERT_TRUE(storage->add_mail(MailRow{0, 1001, "Desk", "Hello", "body", clock.unix_time(), false}));
+    ASSERT_TRUE(post("Both doors", "b"));
+    next_look();
+    std::optional<session::ReceivedNews> news = read_news(*history);
+    ASSERT_TRUE(news);
+    EXPECT_EQ(market::field_text(news->record.subject), "Both doors");
+    expect_in_step(*history);
+    EXPECT_EQ(storage->undelivered_mail(1001).size(), 1u) << "kept for the trade server connection";
+}
+
+// Mail to an absent account waits in the database and arrives at its next login; mail to
+// a connected one arrives at the next look. Each is delivered once.
+TEST_F(MessagePushes, MailReachesItsRecipientOnceConnectedOrAtNextLogin) {
+    const int64_t sent_at = clock.unix_time();
+    ASSERT_TRUE(storage->add_mail(MailRow{0, 1003, "Desk", "Welcome", "Hello Bob", sent_at, false}));
+    auto bob = terminal(1003, "secret3");
+    next_look();
+    auto read_mail = [](net::PacketStream& stream) {
+        EXPECT_EQ(stream.read_byte(), net::command_byte(Command::MailMessage));
+        net::CompressedBlock block = net::read_compressed(stream, 65536);
+        EXPECT_GE(block.size, sizeof(messaging::MailRecord));
+        messaging::MailRecord header{};
+        std::memcpy(&header, block.bytes.get(), sizeof header);
+        EXPECT_EQ(block.size, sizeof header + static_cast<size_t>(header.body_length));
+        return std::make_pair(header, std::string(reinterpret_cast<const char*>(block.bytes.get()) + sizeof header,
+                                                  block.size - sizeof header));
+    };
+    auto [header, body] = read_mail(*bob);
+    EXPECT_EQ(market::field_text(header.name), "Desk");
+    EXPECT_EQ(market::field_text(header.subject), "Welcome");
+    EXPECT_EQ(header.time, sent_at);
+    EXPECT_EQ(body, "Hello Bob");
+    EXPECT_TRUE(storage->undelivered_mail(1003).empty());
+
+    ASSERT_TRUE(storage->add_mail(MailRow{0, 1003, "Desk", "Second", "again", clock.unix_time(), false}));
+    next_look();
+    EXPECT_EQ(market::field_text(read_mail(*bob).first.subject), "Second");
+    next_look();
+    expect_in_step(*bob);   // nothing delivered twice
+}
+
+TEST_F(MessagePushes, AccountsTradesAndWaitingMailSurviveARestart) {
+    ASSERT_TRUE(storage->add_mail(MailRow{0, 1001, "Desk", "Kept", "across restarts", clock.unix_time(), false}));
+    TradeRow open;
+    open.login = 1001;
+    open.symbol = "EURUSD";
+    open.volume = 100;
+    open.open_price = 1.1;
+    ASSERT_TRUE(storage->insert_trade(open));
+    ASSERT_TRUE(storage->add_balance_operation(1001, TradeType::Balance, 250, "bonus", clock.unix_time()));
+
+    start(testing_support::login_data_config());
+    auto stream = logged_in(1001, "secret1");
+    ASSERT_TRUE(send(*stream, [](net::OutputBuffer& out) {
+        out.put_command(Command::AccountData);
+        out.put_u32(0);
+    }));
+    ASSERT_EQ(stream->read_byte(), 0);
+    net::CompressedBlock block = net::read_compressed(*stream, 262144);
+    std::optional<trade::AccountDataReply> reply = trade::parse_account_data({block.bytes.get(), block.size});
+    ASSERT_TRUE(reply);
+    EXPECT_DOUBLE_EQ(reply->account.balance, 5250);
+    EXPECT_EQ(reply->open_trades.size(), 1u);
+    next_look();
+    EXPECT_EQ(stream->read_byte(), net::command_byte(Command::MailMessage));
+}
+
+}  // namespace
+}  // namespace kb::server
