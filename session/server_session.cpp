@@ -170,12 +170,14 @@ bool ServerSession::run_one_trade_session(bool& failure_journaled, bool& update_
         return false;
     }
 
-    if (account.mode == 1) start_history_thread();
+    if (account.mode == kUsesHistoryServer) start_history_thread();
     env_.config.play_event(config::SoundEvent::Connect);
 
     const config::LoginRecord current = env_.config.login_record();
-    history_required_ = current.mode_in_effect == 1;
-    const uint32_t mode = current.mode_in_effect == 1 ? 3 : current.enable_news == 0 ? 2 : 0;
+    history_required_ = current.mode_in_effect == kUsesHistoryServer;
+    const uint32_t mode = history_required_          ? kAccountDataWithHistoryServer
+                          : current.enable_news == 0 ? kAccountDataWithoutNews
+                                                     : kAccountDataFull;
     std::optional<trade::AccountDataReply> reply;
     code = request_account_data(trade_stream_, mode, account.login, reply);
     if (code != kOk) {
@@ -206,6 +208,11 @@ bool ServerSession::run_one_trade_session(bool& failure_journaled, bool& update_
 }
 
 // ---- history server thread ----
+//
+//   started by the trade server thread, which waits up to 45 s for "started"
+//   6 --connect, log in, account data, same identity--> 0, started --loop ends--> 6, end
+//   |
+//   +--failure or another identity: state = code (or 6), started, end
 
 void ServerSession::start_history_thread() {
     stop_history_thread();
@@ -227,7 +234,7 @@ void ServerSession::stop_history_thread() {
 
 void ServerSession::store_history_connected(bool connected) {
     config::LoginRecord account = env_.config.login_record();
-    account.mode_in_effect = connected ? 1 : 0;
+    account.mode_in_effect = connected ? kUsesHistoryServer : 0;
     env_.config.set_login_record(account);
 }
 
@@ -235,7 +242,7 @@ void ServerSession::run_history_server() {
     quit_requested_[1] = false;
     set_state(Server::History, kNoConnection);
     const config::LoginRecord account = env_.config.login_record();
-    if (account.mode != 1 || !usable_address(account.account_server)) {
+    if (account.mode != kUsesHistoryServer || !usable_address(account.account_server)) {
         history_started_.set();
         return;
     }
@@ -244,7 +251,9 @@ void ServerSession::run_history_server() {
     if (code != kOk)
         env_.journal.write(core::Level::Error, "'%d': DataCenter connecting failed [%d]", account.login, code);
     std::optional<trade::AccountDataReply> reply;
-    if (code == kOk) code = request_account_data(history_stream_, account.enable_news == 0 ? 2 : 0, account.login, reply);
+    if (code == kOk) code = request_account_data(history_stream_,
+                                    account.enable_news == 0 ? kAccountDataWithoutNews : kAccountDataFull,
+                                    account.login, reply);
     if (code != kOk) {
         history_stream_.close();
         set_state(Server::History, code);

@@ -46,6 +46,15 @@ enum SessionNotification : int {
 // The value of code 7 after a login: the history screen keeps its range.
 inline constexpr intptr_t kHistoryRangeKept = -2;
 
+// The mode of an account data request (command 30).
+enum AccountDataMode : uint32_t {
+    kAccountDataFull = 0,
+    kAccountDataWithoutNews = 2,
+    kAccountDataWithHistoryServer = 3,
+};
+// The login record's mode (and mode in effect) of an account that uses the history server.
+inline constexpr int32_t kUsesHistoryServer = 1;
+
 // Waits and limits of the session.
 inline constexpr uint32_t kRetryPauseMs = 500;
 inline constexpr int kRetryPauses = 10;              // 5 s between attempts

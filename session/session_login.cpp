@@ -210,7 +210,7 @@ void ServerSession::apply_trade_account(const config::LoginRecord& account, cons
     if (env_.sinks.channels) env_.sinks.channels->reset();
     if (env_.sinks.symbols) env_.sinks.symbols->set_group(reply.account.group);
     if (env_.sinks.trade) env_.sinks.trade->set_account(reply);
-    if (env_.sinks.history && account.mode_in_effect != 1) env_.sinks.history->prime();
+    if (env_.sinks.history && account.mode_in_effect != kUsesHistoryServer) env_.sinks.history->prime();
     if (env_.accounts) {
         trade::AccountRecord record{};
         record.login = account.login;
