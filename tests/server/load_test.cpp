@@ -1,0 +1,168 @@
+// Many terminal sessions at once with quotes flowing, on loopback, bounded in count and
+// time. Reports what it saw; asserts only that every session was held and every keep-alive
+// answered, never a duration.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+#include "market/symbol_record.h"
+#include "net/login_packet.h"
+#include "net/packet_stream.h"
+#include "server/demo_server.h"
+#include "tests/support/temp_folder.h"
+
+namespace kb::server {
+namespace {
+
+using Steady = std::chrono::steady_clock;
+
+constexpr int kSessions = 200;
+constexpr int kClientThreads = 4;
+constexpr auto kRunTime = std::chrono::seconds(3);
+
+std::string load_config() {
+    std::string instruments;
+    const char* names[] = {"EURUSD", "GBPUSD", "USDCHF", "AUDUSD", "NZDUSD"};
+    for (const char* name : names) {
+        if (!instruments.empty()) instruments += ",";
+        instruments += std::string(R"({"name": ")") + name +
+                       R"(", "digits": 5, "point": 0.00001, "spread": 12, "start_price": 1.1, "tick_rate": 600,
+                          "margin_currency": "EUR", "profit_currency": "USD", "quote_hours": "always"})";
+    }
+    return R"({"history_days": 1, "symbol_groups": ["Forex"],
+      "quote_hours": {"always": {"sunday": ["00:00-24:00"], "monday": ["00:00-24:00"], "tuesday": ["00:00-24:00"],
+                      "wednesday": ["00:00-24:00"], "thursday": ["00:00-24:00"], "friday": ["00:00-24:00"],
+                      "saturday": ["00:00-24:00"]}},
+      "groups": [{"name": "demo", "currency": "USD"}], "instruments": [)" +
+           instruments + "]}";
+}
+
+struct ClientResult {
+    int keep_alives = 0;
+    int failures = 0;
+    uint64_t quotes = 0;
+    double worst_ms = 0;
+};
+
+// Reads n bytes as they arrive, polling every 0.2 ms: the stream's own reads pause 100 ms
+// whenever the socket is momentarily empty, which would hide the server's latency.
+bool read_arriving(net::PacketStream& stream, void* bytes, size_t n) {
+    auto* out = static_cast<uint8_t*>(bytes);
+    for (size_t done = 0; done < n;) {
+        const size_t available = std::min(stream.bytes_available(), n - done);
+        if (!stream.is_open()) return false;
+        if (available == 0) {
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+            continue;
+        }
+        if (!stream.read(out + done, available)) return false;
+        done += available;
+    }
+    return true;
+}
+
+// Reads pushed quotes until the keep-alive answer; false on anything else.
+bool await_keep_alive(net::PacketStream& stream, uint64_t& quotes) {
+    for (;;) {
+        uint8_t command = 0;
+        if (!read_arriving(stream, &command, 1)) return false;
+        if (command == net::command_byte(net::Command::KeepAlive)) return true;
+        uint8_t count = 0;
+        market::TickRecord ticks[256];
+        if (command != net::command_byte(net::Command::Quotes) || !read_arriving(stream, &count, 1) || count == 0 ||
+            !read_arriving(stream, ticks, count * sizeof(market::TickRecord)))
+            return false;
+        quotes += count;
+    }
+}
+
+// Each thread serves the sessions i with i % kClientThreads == t.
+template <class Work>
+void on_client_threads(Work work) {
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kClientThreads; ++t) threads.emplace_back(work, t);
+    for (std::thread& thread : threads) thread.join();
+}
+
+TEST(Load, TwoHundredSessionsWithQuotesAnswerEveryKeepAlive) {
+    std::string error;
+    std::optional<ServerConfig> config = parse_server_config(load_config(), error);
+    ASSERT_TRUE(config) << error;
+    testing::TempFolder folder;
+    std::unique_ptr<Storage> storage = Storage::open(folder.file("server.db"), error);
+    ASSERT_TRUE(storage) << error;
+    for (int i = 0; i < kSessions; ++i) {
+        AccountRow account;
+        account.login = 2000 + i;
+        account.password_digest = net::md5("load");
+        account.group = "demo";
+        ASSERT_TRUE(storage->create_account(account));
+    }
+    ServerLog log(platform::system_clock(), [](std::string_view) {});
+    DemoServer server(*config, *storage, platform::system_clock(), log);
+    ASSERT_TRUE(server.start({"127.0.0.1", 0}, {"127.0.0.1", 0}, error)) << error;
+
+    std::vector<std::unique_ptr<net::PacketStream>> streams(kSessions);
+    std::atomic<int> logged_in{0};
+    on_client_threads([&](int t) {
+        for (int i = t; i < kSessions; i += kClientThreads) {
+            auto stream = std::make_unique<net::PacketStream>(nullptr);
+            if (!stream->connect("127.0.0.1:" + std::to_string(server.trade_port()), 443) ||
+                net::log_in(*stream, 2000 + i, "load", net::LoginMode::TradeServer) != 0)
+                continue;
+            net::OutputBuffer& out = stream->output();
+            out.reset();
+            out.put_command(net::Command::Subscription);
+            out.put_u16(static_cast<uint16_t>(config->instruments.size()));
+            for (uint16_t index = 0; index < config->instruments.size(); ++index) out.put_u16(index);
+            if (!stream->send_output()) continue;
+            streams[static_cast<size_t>(i)] = std::move(stream);
+            ++logged_in;
+        }
+    });
+    ASSERT_EQ(logged_in, kSessions);
+    EXPECT_EQ(server.active_sessions(), static_cast<size_t>(kSessions));
+
+    std::vector<ClientResult> results(kClientThreads);
+    const Steady::time_point end = Steady::now() + kRunTime;
+    on_client_threads([&](int t) {
+        ClientResult& result = results[static_cast<size_t>(t)];
+        while (Steady::now() < end) {
+            for (int i = t; i < kSessions; i += kClientThreads) {
+                net::PacketStream& stream = *streams[static_cast<size_t>(i)];
+                const Steady::time_point sent = Steady::now();
+                if (!stream.send_byte(net::Command::KeepAlive) || !await_keep_alive(stream, result.quotes)) {
+                    ++result.failures;
+                    continue;
+                }
+                ++result.keep_alives;
+                result.worst_ms = std::max(
+                    result.worst_ms, std::chrono::duration<double, std::milli>(Steady::now() - sent).count());
+            }
+        }
+});
+
+    ClientResult total;
+    for (const ClientResult& result : results) {
+        total.keep_alives += result.keep_alives;
+        total.failures += result.failures;
+        total.quotes += result.quotes;
+        total.worst_ms = std::max(total.worst_ms, result.worst_ms);
+    }
+    const double seconds = std::chrono::duration<double>(kRunTime).count();
+    std::printf("sessions held: %zu, keep-alives answered: %d, quotes delivered: %.0f/s, worst keep-alive: %.1f ms\n",
+                server.active_sessions(), total.keep_alives, static_cast<double>(total.quotes) / seconds,
+                total.worst_ms);
+    EXPECT_EQ(total.failures, 0);
+    EXPECT_GE(total.keep_alives, kSessions);
+    EXPECT_GT(total.quotes, 0u);
+    EXPECT_EQ(server.active_sessions(), static_cast<size_t>(kSessions));
+}
+
+}  // namespace
+}  // namespace kb::server
