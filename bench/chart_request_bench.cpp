@@ -64,6 +64,7 @@ struct LoopbackServer {
         storage->create_account(account);
         demo = std::make_unique<server::DemoServer>(config, *storage, clock, log);
         demo->start({"127.0.0.1", 0}, {"127.0.0.1", 0}, error);
+        demo->history().wait_ready();
         client.connect("127.0.0.1:" + std::to_string(demo->trade_port()), 443);
         net::log_in(client, 1001, "secret1", net::LoginMode::TradeServer);
     }

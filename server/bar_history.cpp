@@ -75,23 +75,52 @@ int32_t BarHistory::bar_open_time(int32_t period, int64_t time) {
 }
 
 BarHistory::BarHistory(const ServerConfig& config, int64_t now)
-    : time_sign_(static_cast<int32_t>(floor_div(now, kDay) * kDay - int64_t{config.history_days} * kDay)) {
-    instruments_.resize(config.instruments.size());
-    std::vector<Tick> ticks;
-    for (size_t i = 0; i < config.instruments.size(); ++i) {
-        Instrument& instrument = instruments_[i];
-        instrument.point = config.instruments[i].point;
-        PriceEngine engine({coarse_copy(config.instruments[i])}, config.price_seed, int64_t{time_sign_} * 1000);
-        for (int64_t until = int64_t{time_sign_} + kDay;; until += kDay) {
-            ticks.clear();
-            engine.advance_to(std::min(until, now) * 1000, ticks);
-            for (const Tick& tick : ticks) add_tick_locked(instrument, tick.time, tick.bid);
-            if (until >= now) break;
-        }
-    }
+    : configured_(config.instruments),
+      seed_(config.price_seed),
+      now_(now),
+      time_sign_(static_cast<int32_t>(floor_div(now, kDay) * kDay - int64_t{config.history_days} * kDay)),
+      instruments_(config.instruments.size()) {
+    for (size_t i = 0; i < instruments_.size(); ++i) instruments_[i].point = config.instruments[i].point;
 }
 
-void BarHistory::add_tick_locked(Instrument& instrument, int64_t time, double bid) {
+void BarHistory::generate() {
+    std::vector<Tick> ticks;
+    for (size_t i = 0; i < configured_.size() && !cancelled_; ++i) {
+        Instrument generated;
+        generated.point = configured_[i].point;
+        PriceEngine engine({coarse_copy(configured_[i])}, seed_, int64_t{time_sign_} * 1000);
+        for (int64_t until = int64_t{time_sign_} + kDay; !cancelled_; until += kDay) {
+            ticks.clear();
+            engine.advance_to(std::min(until, now_) * 1000, ticks);
+            for (const Tick& tick : ticks) add_tick(generated, tick.time, tick.bid);
+            if (until >= now_) break;
+        }
+        // Live bars win: the generated ones stop where the live ones begin.
+        std::lock_guard guard(lock_);
+        for (size_t p = 0; p < kChartPeriods.size(); ++p) {
+            Series& live = instruments_[i].periods[p];
+            Series& past = generated.periods[p];
+            if (!live.empty()) {
+                const int32_t first_live = live.front().time;
+                past.erase(std::find_if(past.begin(), past.end(), [&](const PointBar& bar) { return bar.time >= first_live; }),
+                           past.end());
+                past.insert(past.end(), live.begin(), live.end());
+            }
+            if (past.size() > kMaxBarsKept) past.erase(past.begin(), past.end() - static_cast<std::ptrdiff_t>(kMaxBarsKept));
+            live.swap(past);
+        }
+    }
+    std::lock_guard guard(lock_);
+    ready_ = true;
+    ready_changed_.notify_all();
+}
+
+void BarHistory::wait_ready() {
+    std::unique_lock guard(lock_);
+    ready_changed_.wait(guard, [this] { return ready_; });
+}
+
+void BarHistory::add_tick(Instrument& instrument, int64_t time, double bid) {
     const int32_t points = static_cast<int32_t>(std::lround(bid / instrument.point));
     for (size_t p = 0; p < kChartPeriods.size(); ++p) {
         Series& series = instrument.periods[p];
@@ -114,7 +143,7 @@ void BarHistory::on_ticks(std::span<const Tick> ticks) {
     std::lock_guard guard(lock_);
     for (const Tick& tick : ticks) {
         if (tick.instrument < 0 || static_cast<size_t>(tick.instrument) >= instruments_.size()) continue;
-        add_tick_locked(instruments_[static_cast<size_t>(tick.instrument)], tick.time, tick.bid);
+        add_tick(instruments_[static_cast<size_t>(tick.instrument)], tick.time, tick.bid);
     }
 }
 

@@ -56,6 +56,7 @@ HandlerResult handle_chart_request(ClientSession& session) {
     if (count && !stream.read(requests.data(), requests.size() * sizeof(market::ChartRequest)))
         return HandlerResult::Close;
     const ServerConfig& config = session.context().config;
+    if (session.context().history) session.context().history->wait_ready();
     for (market::ChartRequest& request : requests) {
         request.symbol[sizeof request.symbol - 1] = '\0';
         if (request.symbol[0] == '\0' || request.bar_count < 0 || !session.context().history) continue;

@@ -43,7 +43,7 @@ bool DemoServer::start(const ListenAddress& trade, const ListenAddress& history,
     }
     context_.stopping = false;
     context_.access_point = trade.host + ":" + std::to_string(trade_port());
-    bool started = feed_.start(kFeedPeriodMs) &&
+    bool started = history_generator_.start([this] { history_.generate(); }) && feed_.start(kFeedPeriodMs) &&
                    trade_acceptor_.start([this] { accept_loop(trade_listener_, ServerRole::Trade); }) &&
                    history_acceptor_.start([this] { accept_loop(history_listener_, ServerRole::History); });
     if (!started) {
@@ -75,6 +75,8 @@ void DemoServer::stop() {
     history_acceptor_.join();
     pool_.stop_all();
     feed_.stop();
+    history_.cancel();
+    history_generator_.join();
 }
 
 }  // namespace kb::server

@@ -28,7 +28,8 @@ public:
     DemoServer(const DemoServer&) = delete;
     DemoServer& operator=(const DemoServer&) = delete;
 
-    // Binds both addresses (port 0 picks a free one) and starts serving. False with error
+    // Binds both addresses (port 0 picks a free one) and starts serving; the chart history
+    // is generated meanwhile on a thread of its own (chart requests wait for it). False with error
     // set, nothing left running, when an address can't be bound or a thread can't start.
     bool start(const ListenAddress& trade, const ListenAddress& history, std::string& error);
     // Stops accepting, closes every session and waits for all threads. Idempotent.
@@ -51,6 +52,7 @@ private:
     platform::Socket history_listener_;
     platform::Thread trade_acceptor_;
     platform::Thread history_acceptor_;
+    platform::Thread history_generator_;
 };
 
 }  // namespace kb::server

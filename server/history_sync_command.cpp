@@ -29,6 +29,7 @@ HandlerResult handle_history_sync(ClientSession& session) {
         return sent(send_code(stream, net::ReturnCode::InvalidParameters));
     const int index = static_cast<int>(instrument - context.config.instruments.data());
     BarHistory& history = *context.history;
+    history.wait_ready();
     const bool same_data = request.time_sign == history.time_sign() && request.newest_time > 0;
     const int32_t from = same_data ? request.newest_time : std::numeric_limits<int32_t>::min();
     const std::vector<PointBar> bars =

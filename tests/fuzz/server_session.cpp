@@ -75,6 +75,7 @@ struct Harness {
         feed = std::make_unique<server::QuoteFeed>(
             server::PriceEngine(config.instruments, 1, clock.unix_time() * 1000), clock);
         history = std::make_unique<server::BarHistory>(config, clock.unix_time());
+        history->generate();
         log = std::make_unique<server::ServerLog>(clock, [](std::string_view) {});
         context.reset(new server::ServerContext{config, *storage, *feed, clock, *log, {10000, 30, 1}});
         context->history = history.get();

@@ -37,6 +37,8 @@ TEST(BarHistory, GeneratedFromTheSeedAndExtendedByLiveTicks) {
     ASSERT_TRUE(config) << error;
     const int64_t now = 1'704'103'200;
     BarHistory first(*config, now), second(*config, now);
+    first.generate();
+    second.generate();
     const std::vector<PointBar> hours = first.bars(0, 60, 0, kMax, 100000);
     ASSERT_EQ(hours.size(), 3u * 24 + 10) << "three days back from midnight, then today up to 10:00";
     EXPECT_EQ(hours.front().time, first.time_sign());
@@ -50,6 +52,7 @@ TEST(BarHistory, GeneratedFromTheSeedAndExtendedByLiveTicks) {
 
     config->price_seed = 2;
     BarHistory other_seed(*config, now);
+    other_seed.generate();
     EXPECT_NE(other_seed.bars(0, 60, 0, kMax, 1).at(0).close, hours.back().close);
 
     const Tick live[] = {{0, now + 30, 1.20000, 1.20012, 0}, {0, now + 90, 1.19000, 1.19012, 0}};
@@ -62,6 +65,23 @@ TEST(BarHistory, GeneratedFromTheSeedAndExtendedByLiveTicks) {
     EXPECT_EQ(hour.close, 119000);
     EXPECT_EQ(hour.high, 120000);
     EXPECT_EQ(hour.volume, 2);
+}
+
+TEST(BarHistory, LiveTicksBeforeTheGenerationAreKept) {
+    std::string error;
+    std::optional<ServerConfig> config = parse_server_config(testing_support::login_data_config(), error);
+    ASSERT_TRUE(config) << error;
+    const int64_t now = 1'704'103'200;
+    BarHistory history(*config, now);
+    const Tick live[] = {{0, now + 30, 1.20000, 1.20012, 0}};
+    history.on_ticks(live);
+    history.generate();
+    const std::vector<PointBar> hours = history.bars(0, 60, 0, kMax, 100000);
+    ASSERT_EQ(hours.size(), 3u * 24 + 11);
+    EXPECT_EQ(hours.back().time, now);
+    EXPECT_EQ(hours.back().close, 120000);
+    EXPECT_EQ(hours.back().volume, 1) << "the live bar, not a generated one";
+    EXPECT_LT(hours[hours.size() - 2].time, now);
 }
 
 }  // namespace

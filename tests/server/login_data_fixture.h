@@ -58,6 +58,7 @@ protected:
         add_account(1005, "secret5", "reader", "Cy Example", 0);
         server = std::make_unique<DemoServer>(*config, *storage, clock, log, SessionLimits{10000, 60000, 5});
         ASSERT_TRUE(server->start({"127.0.0.1", 0}, {"127.0.0.1", 0}, error)) << error;
+        server->history().wait_ready();
     }
 
     void add_account(int32_t login, const std::string& password, const std::string& group, const std::string& name,

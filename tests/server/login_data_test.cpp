@@ -272,8 +272,11 @@ TEST_F(LoginDataServer, QuotesFollowTheSubscriptionOnly) {
         for (int i = 0; i < count; ++i, ++received) {
             market::TickRecord tick;
             ASSERT_TRUE(stream->read(&tick, sizeof tick));
-            EXPECT_EQ(tick.symbol_index, 1) << "only the subscribed instrument";
-            EXPECT_GT(tick.ask, tick.bid);
+            // Packed fields are copied before the checks bind references to them.
+            const uint16_t symbol_index = tick.symbol_index;
+            const float bid = tick.bid, ask = tick.ask;
+            EXPECT_EQ(symbol_index, 1) << "only the subscribed instrument";
+            EXPECT_GT(ask, bid);
         }
     }
     EXPECT_GT(received, 0u);
@@ -315,12 +318,16 @@ void request_chart(net::PacketStream& stream, std::initializer_list<market::Char
 void expect_bars_match(const ChartAnswer& answer, const std::vector<PointBar>& stored, double point) {
     ASSERT_EQ(answer.bars.size(), stored.size());
     for (size_t i = 0; i < stored.size(); ++i) {
-        EXPECT_EQ(answer.bars[i].time, stored[i].time);
-        EXPECT_NEAR(answer.bars[i].open, stored[i].open * point, point / 2);
-        EXPECT_NEAR(answer.bars[i].high, stored[i].high * point, point / 2);
-        EXPECT_NEAR(answer.bars[i].low, stored[i].low * point, point / 2);
-        EXPECT_NEAR(answer.bars[i].close, stored[i].close * point, point / 2);
-        EXPECT_GE(answer.bars[i].high, answer.bars[i].low);
+        // Packed fields are copied before the checks bind references to them.
+        const market::BarRecord& bar = answer.bars[i];
+        const int32_t time = bar.time;
+        const double open = bar.open, high = bar.high, low = bar.low, close = bar.close;
+        EXPECT_EQ(time, stored[i].time);
+        EXPECT_NEAR(open, stored[i].open * point, point / 2);
+        EXPECT_NEAR(high, stored[i].high * point, point / 2);
+        EXPECT_NEAR(low, stored[i].low * point, point / 2);
+        EXPECT_NEAR(close, stored[i].close * point, point / 2);
+        EXPECT_GE(high, low);
     }
 }
 
@@ -340,7 +347,8 @@ TEST_F(LoginDataServer, ChartRequestsAreAnsweredInTheWideFormFromBuild325) {
     ChartAnswer before = read_chart_answer(*stream, true, 2);
     EXPECT_EQ(market::field_text(before.header.symbol), "XAUUSD");
     ASSERT_EQ(before.header.bar_count, 10);
-    EXPECT_LT(before.bars.back().time, newest);
+    const int32_t last_time = before.bars.back().time;
+    EXPECT_LT(last_time, newest);
     expect_bars_match(before, history.bars_before(1, 15, newest, 10), 0.01);
     expect_in_step(*stream);   // unknown symbols and periods get no answer
 }

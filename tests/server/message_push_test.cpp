@@ -102,7 +102,8 @@ TEST_F(MessagePushes, MailReachesItsRecipientOnceConnectedOrAtNextLogin) {
     auto [header, body] = read_mail(*bob);
     EXPECT_EQ(market::field_text(header.name), "Desk");
     EXPECT_EQ(market::field_text(header.subject), "Welcome");
-    EXPECT_EQ(header.time, sent_at);
+    const int32_t time = header.time;   // copied: a packed field
+    EXPECT_EQ(time, sent_at);
     EXPECT_EQ(body, "Hello Bob");
     EXPECT_TRUE(storage->undelivered_mail(1003).empty());
 
