@@ -415,40 +415,38 @@ size_t HistoryBase::import_bars(std::span<const BarRecord> bars, int32_t time_si
     return import_locked(std::vector<BarRecord>(bars.begin(), bars.end()), time_sign);
 }
 
+// Converts downloaded bars; nullopt when there is no memory for them.
 template <typename Wire>
-static std::vector<BarRecord> converted(std::span<const Wire> bars, int digits) {
-    std::vector<BarRecord> out;
-    out.reserve(bars.size());
-    for (const Wire& bar : bars) out.push_back(bar_from_wire(bar, digits));
-    return out;
+static std::optional<std::vector<BarRecord>> converted(std::span<const Wire> bars, int digits) {
+    try {
+        std::vector<BarRecord> out;
+        out.reserve(bars.size());
+        for (const Wire& bar : bars) out.push_back(bar_from_wire(bar, digits));
+        return out;
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
 }
 
 size_t HistoryBase::import_bars(std::span<const WireBar22> bars, int32_t time_sign) {
     std::lock_guard guard(lock_);
-    std::vector<BarRecord> incoming;
-    try {
-        incoming = converted(bars, digits_);
-    } catch (const std::bad_alloc&) {
-        if (journal_ != nullptr)
-            journal_->write(core::Level::Fault, "HistoryBase: not enough memory for import '%s' [%d bars]", name_.c_str(),
-                            static_cast<int>(bars.size()));
-        return 0;
-    }
-    return import_locked(std::move(incoming), time_sign);
+    return import_converted(converted(bars, digits_), bars.size(), time_sign);
 }
 
 size_t HistoryBase::import_bars(std::span<const WireBar28> bars, int32_t time_sign) {
     std::lock_guard guard(lock_);
-    std::vector<BarRecord> incoming;
-    try {
-        incoming = converted(bars, digits_);
-    } catch (const std::bad_alloc&) {
+    return import_converted(converted(bars, digits_), bars.size(), time_sign);
+}
+
+size_t HistoryBase::import_converted(std::optional<std::vector<BarRecord>> incoming, size_t count,
+                                     int32_t time_sign) {
+    if (!incoming) {
         if (journal_ != nullptr)
             journal_->write(core::Level::Fault, "HistoryBase: not enough memory for import '%s' [%d bars]", name_.c_str(),
-                            static_cast<int>(bars.size()));
+                            static_cast<int>(count));
         return 0;
     }
-    return import_locked(std::move(incoming), time_sign);
+    return import_locked(std::move(*incoming), time_sign);
 }
 
 size_t HistoryBase::import_locked(std::vector<BarRecord> incoming, int32_t time_sign) {

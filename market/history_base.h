@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -117,6 +118,7 @@ private:
     bool write_whole_file(const std::string& path);
     void trim_file_locked();
     size_t import_locked(std::vector<BarRecord> incoming, int32_t time_sign);
+    size_t import_converted(std::optional<std::vector<BarRecord>> incoming, size_t count, int32_t time_sign);
     bool refresh_quote_window(int32_t time);
     bool make_room_locked();
     int32_t bar_open_time(int32_t time, bool& new_bar) const;
