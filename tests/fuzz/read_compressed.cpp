@@ -15,7 +15,7 @@
 #include "net/packet_stream.h"
 #include "net/scramble.h"
 #include "platform/clock.h"
-#include "tests/support/socket_pair.h"
+#include "tests/support/fed_stream.h"
 
 namespace {
 
@@ -52,17 +52,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> bytes = compress ? valid_then_damaged(data + 1, size - 1)
                                           : std::vector<uint8_t>(data + 1, data + size);
     const net::ConnectionKey key = keyed ? net::connection_key("fuzz") : net::ConnectionKey{};
-    if (prescrambled) {
-        net::ScrambleState state;
-        net::scramble_outgoing(bytes, key, state);
-    }
-
     static platform::ManualClock clock;
-    testing::SocketPair pair;
     net::PacketStream stream(nullptr, clock);
-    stream.set_key(key);
-    stream.adopt(std::move(pair.reader));
-    pair.write_and_close(bytes);
+    testing::feed_stream(stream, std::move(bytes), key,
+                         prescrambled ? testing::Prescramble::Yes : testing::Prescramble::No);
 
     std::vector<uint8_t> buffer(into ? limit + net::kBlockSpareBytes : 0);
     while (stream.is_open()) {

@@ -13,7 +13,7 @@
 #include "net/packet_stream.h"
 #include "net/scramble.h"
 #include "platform/clock.h"
-#include "tests/support/socket_pair.h"
+#include "tests/support/fed_stream.h"
 
 namespace {
 
@@ -90,17 +90,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> bytes(ops + op_count, data + size);
 
     const net::ConnectionKey key = keyed ? net::connection_key("fuzz") : net::ConnectionKey{};
-    if (prescrambled) {
-        net::ScrambleState state;
-        net::scramble_outgoing(bytes, key, state);
-    }
-
     static platform::ManualClock clock;
-    testing::SocketPair pair;
     net::PacketStream stream(nullptr, clock);
-    stream.set_key(key);
-    stream.adopt(std::move(pair.reader));
-    pair.write_and_close(bytes);
+    testing::feed_stream(stream, std::move(bytes), key,
+                         prescrambled ? testing::Prescramble::Yes : testing::Prescramble::No);
 
     for (size_t i = 0; i < op_count && stream.is_open(); ++i) run(stream, ops[i]);
     return 0;
