@@ -14,7 +14,7 @@
 
 #include "market/history_base.h"
 #include "market/hst_file.h"
-#include "market/record_text.h"
+#include "core/fixed_text.h"
 #include "platform/files.h"
 
 namespace {
@@ -45,7 +45,7 @@ private:
 
 SymbolRecord all_day_symbol() {
     SymbolRecord symbol{};
-    set_field_text(symbol.name, "EURUSD");
+    kb::core::set_field_text(symbol.name, "EURUSD");
     symbol.digits = 5;
     for (DayQuoteHours& day : symbol.quote_hours) {
         day.windows[0].close_minute = 1440;
@@ -64,7 +64,7 @@ std::vector<BarRecord> minute_bars(size_t count) {
 void write_history(const std::string& folder, size_t count) {
     HistoryFileHeader header{};
     header.version = kHistoryFileVersion;
-    set_field_text(header.symbol, "EURUSD");
+    kb::core::set_field_text(header.symbol, "EURUSD");
     header.period = 1;
     header.digits = 5;
     std::vector<BarRecord> bars = minute_bars(count);

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "config/config_paths.h"
-#include "config/fixed_text.h"
+#include "core/fixed_text.h"
 #include "config/store_file.h"
 #include "config/terminal_config.h"
 #include "net/scramble.h"
@@ -15,9 +15,9 @@ namespace kb::config {
 namespace {
 
 void terminate_texts(AccountSnapshot& account) {
-    terminate_field(account.password);
-    terminate_field(account.server);
-    terminate_field(account.name);
+    core::terminate_field(account.password);
+    core::terminate_field(account.server);
+    core::terminate_field(account.name);
     account.text_end_563 = '\0';
 }
 
@@ -122,7 +122,7 @@ bool AccountsBase::update_password(int32_t login, std::string_view password) {
     std::lock_guard guard(lock_);
     for (AccountSnapshot& held : accounts_) {
         if (held.login != login) continue;
-        set_field_text(held.password, password);
+        core::set_field_text(held.password, password);
         save_locked(keep);
         return true;
     }

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "config/fixed_text.h"
+#include "core/fixed_text.h"
 #include "net/scramble.h"
 
 namespace kb::config {
@@ -34,9 +34,9 @@ LoginRecord parse_login_record(std::span<const uint8_t> bytes, int64_t now) {
         record.max_bars = kDefaultMaxBars;
     }
     record.mode_in_effect = record.mode;
-    terminate_field(record.password);
-    terminate_field(record.server);
-    terminate_field(record.account_server);
+    core::terminate_field(record.password);
+    core::terminate_field(record.server);
+    core::terminate_field(record.account_server);
     return record;
 }
 

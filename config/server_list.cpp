@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "config/config_paths.h"
-#include "config/fixed_text.h"
+#include "core/fixed_text.h"
 #include "config/store_file.h"
 #include "core/settings_store.h"
 #include "platform/files.h"
@@ -75,8 +75,8 @@ void ServerList::load_all(std::string_view terminal_company) {
     }
     if (entries_.empty()) {
         AccessPointRecord point{};
-        set_field_text(point.address, kDefaultServerAddress);
-        set_field_text(point.description, kDefaultServerDescription);
+        core::set_field_text(point.address, kDefaultServerAddress);
+        core::set_field_text(point.description, kDefaultServerDescription);
         update_locked(kDefaultServerName, kMakerCompany, kServerTypeSelectable, std::span(&point, 1));
     }
 }
@@ -107,15 +107,15 @@ bool ServerList::update_locked(std::string_view name, std::string_view company, 
         if (points.size() < access_points.size()) points.resize(access_points.size());
         for (size_t i = 0; i < access_points.size(); ++i) {
             AccessPointRecord incoming = access_points[i];
-            terminate_field(incoming.address);
-            terminate_field(incoming.description);
+            core::terminate_field(incoming.address);
+            core::terminate_field(incoming.description);
             incoming.time_ms = address_of(incoming) == address_of(points[i]) ? points[i].time_ms : 0;
             incoming.probe_state = kProbeNotMeasured;
             incoming.scratch = 0;
             points[i] = incoming;
         }
         points.resize(access_points.size());
-        set_field_text(entry->record.company, company);
+        core::set_field_text(entry->record.company, company);
         entry->record.type = type;
         entry->record.access_point_count = static_cast<int32_t>(points.size());
         if (!entry->selected_address().empty() && entry->find_access_point(entry->selected_address()) == nullptr) {
@@ -123,14 +123,14 @@ bool ServerList::update_locked(std::string_view name, std::string_view company, 
         }
     } else {
         ServerEntry created;
-        set_field_text(created.record.name, name);
-        set_field_text(created.record.company, company);
+        core::set_field_text(created.record.name, name);
+        core::set_field_text(created.record.company, company);
         created.record.type = type;
         created.record.best_time_ms = kNeverMeasuredMs;
         created.record.access_point_count = static_cast<int32_t>(access_points.size());
         for (AccessPointRecord incoming : access_points) {
-            terminate_field(incoming.address);
-            terminate_field(incoming.description);
+            core::terminate_field(incoming.address);
+            core::terminate_field(incoming.description);
             incoming.time_ms = kNeverMeasuredMs;
             incoming.probe_state = kProbeNotMeasured;
             incoming.scratch = 0;
@@ -145,7 +145,7 @@ bool ServerList::update_locked(std::string_view name, std::string_view company, 
 }
 
 void ServerList::write_entry_locked(const ServerEntry& entry) {
-    if (entry.name() == field_text(entry.record.company)) return;
+    if (entry.name() == core::field_text(entry.record.company)) return;
     write_store_file(server_file(entry.name()), serialize_server_file(entry));
 }
 
@@ -190,7 +190,7 @@ void ServerList::select_access_point(std::string_view name, std::string_view add
     std::lock_guard guard(lock_);
     ServerEntry* entry = find_locked(name);
     if (entry == nullptr) return;
-    set_field_text(entry->record.selected_address, address);
+    core::set_field_text(entry->record.selected_address, address);
     entry->record.selection_tick = clock_.tick_ms();
     dirty_ = true;
 }

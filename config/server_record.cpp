@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <cstring>
 
-#include "config/fixed_text.h"
+#include "core/fixed_text.h"
 #include "net/scramble.h"
 
 namespace kb::config {
 
-std::string_view ServerEntry::name() const { return field_text(record.name); }
+std::string_view ServerEntry::name() const { return core::field_text(record.name); }
 
-std::string_view ServerEntry::selected_address() const { return field_text(record.selected_address); }
+std::string_view ServerEntry::selected_address() const { return core::field_text(record.selected_address); }
 
 AccessPointRecord* ServerEntry::find_access_point(std::string_view address) {
     for (AccessPointRecord& point : access_points) {
@@ -19,7 +19,7 @@ AccessPointRecord* ServerEntry::find_access_point(std::string_view address) {
     return nullptr;
 }
 
-std::string_view address_of(const AccessPointRecord& point) { return field_text(point.address); }
+std::string_view address_of(const AccessPointRecord& point) { return core::field_text(point.address); }
 
 void sort_access_points(std::vector<AccessPointRecord>& points) {
     const auto rank = [](const AccessPointRecord& point) {
@@ -49,14 +49,14 @@ ServerFileStatus parse_server_file(std::span<const uint8_t> bytes, ServerEntry& 
     entry.access_points.resize(count);
     std::memcpy(entry.access_points.data(), plain.data(), plain.size());
     for (AccessPointRecord& point : entry.access_points) {
-        terminate_field(point.address);
-        terminate_field(point.description);
+        core::terminate_field(point.address);
+        core::terminate_field(point.description);
         point.scratch = 0;
         if (point.probe_state == 1) point.probe_state = kProbeNotMeasured;
     }
-    terminate_field(record.name);
-    terminate_field(record.company);
-    terminate_field(record.selected_address);
+    core::terminate_field(record.name);
+    core::terminate_field(record.company);
+    core::terminate_field(record.selected_address);
     if (!entry.selected_address().empty() && entry.find_access_point(entry.selected_address()) == nullptr) {
         std::memset(record.selected_address, 0, sizeof record.selected_address);
     }
@@ -72,8 +72,8 @@ std::vector<uint8_t> serialize_server_file(const ServerEntry& entry) {
     header.next_link = 0;
     std::vector<AccessPointRecord> points = entry.access_points;
     for (AccessPointRecord& point : points) {
-        fill_after_text(point.address);
-        fill_after_text(point.description);
+        core::fill_after_text(point.address);
+        core::fill_after_text(point.description);
     }
     std::vector<uint8_t> image(sizeof header + points.size() * sizeof(AccessPointRecord));
     std::memcpy(image.data(), &header, sizeof header);

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "config/config_paths.h"
-#include "config/fixed_text.h"
+#include "core/fixed_text.h"
 #include "config/server_list.h"
 #include "config/store_file.h"
 #include "config/utf16_text.h"
@@ -82,7 +82,7 @@ void TerminalConfig::load_login_locked() {
 
 void TerminalConfig::validate_server_name_locked(LoginRecord& record) {
     if (!branding_server_ || servers_ == nullptr) return;
-    set_field_text(record.server, servers_->resolve_server_name(field_text(record.server)));
+    core::set_field_text(record.server, servers_->resolve_server_name(core::field_text(record.server)));
     record.server_chosen = 1;
 }
 
@@ -102,9 +102,9 @@ void TerminalConfig::set_login_record(const LoginRecord& record) {
         std::lock_guard guard(lock_);
         LoginRecord incoming = record;
         validate_server_name_locked(incoming);
-        terminate_field(incoming.password);
-        terminate_field(incoming.server);
-        identity_changed = incoming.login != login_.login || field_text(incoming.server) != field_text(login_.server);
+        core::terminate_field(incoming.password);
+        core::terminate_field(incoming.server);
+        identity_changed = incoming.login != login_.login || core::field_text(incoming.server) != core::field_text(login_.server);
         if (incoming.max_bars < kMinimumMaxBars) incoming.max_bars = kMinimumMaxBars;
         login_ = incoming;
 

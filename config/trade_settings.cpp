@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "config/fixed_text.h"
+#include "core/fixed_text.h"
 
 namespace kb::config {
 
@@ -32,8 +32,8 @@ TradeSettings parse_trade_settings(std::span<const uint8_t> bytes) {
     if (bytes.size() >= sizeof settings) std::memcpy(&settings, bytes.data(), sizeof settings);
     if (settings.value_8 < 0) settings.value_8 = 0;
     if (settings.value_12 < 0) settings.value_12 = 0;
-    terminate_field(settings.text_20);
-    terminate_field(settings.text_32);
+    core::terminate_field(settings.text_20);
+    core::terminate_field(settings.text_32);
     if (settings.version != kTradeSettingsVersion) settings = default_trade_settings();
     apply_forced_values(settings);
     return settings;
@@ -42,8 +42,8 @@ TradeSettings parse_trade_settings(std::span<const uint8_t> bytes) {
 TradeSettings prepared_for_save(const TradeSettings& settings) {
     TradeSettings copy = settings;
     copy.version = kTradeSettingsVersion;
-    terminate_field(copy.text_20);
-    terminate_field(copy.text_32);
+    core::terminate_field(copy.text_20);
+    core::terminate_field(copy.text_32);
     apply_forced_values(copy);
     return copy;
 }

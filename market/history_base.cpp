@@ -10,7 +10,7 @@
 #include "core/number_format.h"
 #include "market/bar_repair.h"
 #include "market/quote_hours.h"
-#include "market/record_text.h"
+#include "core/fixed_text.h"
 #include "platform/files.h"
 #include "platform/random_access_file.h"
 
@@ -55,7 +55,7 @@ bool read_header(RandomAccessFile& file, HistoryFileHeader& header) {
 }
 
 bool header_names(const HistoryFileHeader& header, std::string_view symbol, int period) {
-    return header.version == kHistoryFileVersion && field_text(header.symbol) == symbol && header.period == period;
+    return header.version == kHistoryFileVersion && core::field_text(header.symbol) == symbol && header.period == period;
 }
 
 int32_t bar_time_at(RandomAccessFile& file, int64_t position, bool& ok) {
@@ -69,7 +69,7 @@ int32_t bar_time_at(RandomAccessFile& file, int64_t position, bool& ok) {
 
 std::unique_ptr<HistoryBase> HistoryBase::create(const SymbolRecord& symbol, int period, bool offline,
                                                  HistorySettings settings, core::Journal* journal) {
-    if (period < 1 || period > kMaxPeriod || !valid_file_name(field_text(symbol.name))) return nullptr;
+    if (period < 1 || period > kMaxPeriod || !valid_file_name(core::field_text(symbol.name))) return nullptr;
     if (!valid_file_name(settings.server) && !settings.server.empty()) return nullptr;
     std::unique_ptr<HistoryBase> base(new HistoryBase(symbol, period, offline, std::move(settings), journal));
     base->load();
@@ -82,7 +82,7 @@ HistoryBase::HistoryBase(const SymbolRecord& symbol, int period, bool offline, H
       program_folder_(std::move(settings.program_folder)),
       server_(settings.server.empty() ? kDefaultServer : std::move(settings.server)),
       symbol_(symbol),
-      name_(field_text(symbol.name)),
+      name_(core::field_text(symbol.name)),
       digits_(symbol.digits),
       period_(period),
       period_index_(period_index_of(period)),
@@ -140,9 +140,9 @@ void HistoryBase::load_locked() {
             journal_->write(core::Level::Fault, "HistoryBase: invalid database header for '%s%d'", name_.c_str(), period_);
         return;
     }
-    if (field_text(header.symbol) != name_ || header.period != period_) {
+    if (core::field_text(header.symbol) != name_ || header.period != period_) {
         if (journal_ != nullptr) {
-            std::string header_symbol(field_text(header.symbol));
+            std::string header_symbol(core::field_text(header.symbol));
             journal_->write(core::Level::Fault, "HistoryBase: database '%s%d' instead '%s%d'", header_symbol.c_str(),
                             static_cast<int>(header.period), name_.c_str(), period_);
         }
@@ -207,8 +207,8 @@ void HistoryBase::load_all() {
 HistoryFileHeader HistoryBase::header_locked() const {
     HistoryFileHeader header{};
     header.version = kHistoryFileVersion;
-    set_field_text(header.notice, kHistoryNotice);
-    set_field_text(header.symbol, name_);
+    core::set_field_text(header.notice, kHistoryNotice);
+    core::set_field_text(header.symbol, name_);
     header.period = period_;
     header.digits = digits_;
     header.time_sign = time_sign_;

@@ -9,7 +9,7 @@
 #include "core/journal.h"
 #include "core/number_format.h"
 #include "market/price_points.h"
-#include "market/record_text.h"
+#include "core/fixed_text.h"
 
 namespace kb::market {
 
@@ -126,8 +126,8 @@ void SymbolsBase::load_selection_locked() {
         return;
     }
     for (SelectedSymbol entry : content.entries) {
-        if (find_selected(field_text(entry.name)) != nullptr) continue;   // a damaged file may repeat a name
-        const SymbolRecord* symbol = find_symbol(field_text(entry.name));
+        if (find_selected(core::field_text(entry.name)) != nullptr) continue;   // a damaged file may repeat a name
+        const SymbolRecord* symbol = find_symbol(core::field_text(entry.name));
         if (symbol == nullptr) {
             if (content.form == SelectionForm::Current) symbols_changed_ = true;
             continue;
@@ -171,7 +171,7 @@ void SymbolsBase::replace_symbols(std::span<const SymbolRecord> records) {
     if (!selection_.empty()) {
         std::stable_sort(symbols_.begin(), symbols_.end(), [](const SymbolRecord& a, const SymbolRecord& b) {
             if (a.group_index != b.group_index) return a.group_index < b.group_index;
-            return field_text(a.name) < field_text(b.name);
+            return core::field_text(a.name) < core::field_text(b.name);
         });
     }
     save_symbols_locked();
@@ -198,7 +198,7 @@ void SymbolsBase::update_symbols(std::span<const SymbolUpdateRecord> entries) {
     std::lock_guard guard(lock_);
     for (SymbolRecord& symbol : symbols_) {
         auto match = std::find_if(received.begin(), received.end(), [&](const SymbolRecord& update) {
-            return field_text(update.name) == field_text(symbol.name);
+            return core::field_text(update.name) == core::field_text(symbol.name);
         });
         if (match != received.end()) symbol = *match;
     }
@@ -225,7 +225,7 @@ size_t SymbolsBase::apply_group_updates(std::span<const GroupUpdateRecord> entri
     size_t applied = 0;
     for (const GroupUpdateRecord& entry : entries) {
         if (entry.header.transaction_type != kUpdateTransaction) continue;
-        if (field_text(entry.group.name) != account_group) continue;
+        if (core::field_text(entry.group.name) != account_group) continue;
         set_group_settings(entry.group);
         ++applied;
     }
@@ -236,7 +236,7 @@ void SymbolsBase::apply_overrides_locked() {
     int32_t count = std::clamp(group_settings_.override_count, 0, kGroupOverrideCount);
     for (int32_t i = 0; i < count; ++i) {
         const GroupOverride& override = group_settings_.overrides[i];
-        SymbolRecord* symbol = find_symbol(field_text(override.symbol));
+        SymbolRecord* symbol = find_symbol(core::field_text(override.symbol));
         if (symbol == nullptr) continue;
         auto apply = [](double& target, double value) {
             if (value != kNotOverridden) target = value;
@@ -320,7 +320,7 @@ void SymbolsBase::process_quote_locked(TickRecord& record) {
     entry->time = time;
     newest_quote_time_ = std::max(newest_quote_time_, time);
 
-    if (!tick_history_.append(field_text(entry->name), time, adjusted_bid, adjusted_ask) && journal_ != nullptr)
+    if (!tick_history_.append(core::field_text(entry->name), time, adjusted_bid, adjusted_ask) && journal_ != nullptr)
         journal_->write(core::Level::Fault, "SymbolsBase: not enough memory for ticks [%d]",
                         static_cast<int>(TickHistory::kCapacity));
 }
@@ -329,7 +329,7 @@ void SymbolsBase::process_quote_locked(TickRecord& record) {
 
 SymbolRecord* SymbolsBase::find_symbol(std::string_view name) {
     auto it = std::find_if(symbols_.begin(), symbols_.end(),
-                           [&](const SymbolRecord& s) { return field_text(s.name) == name; });
+                           [&](const SymbolRecord& s) { return core::field_text(s.name) == name; });
     return it == symbols_.end() ? nullptr : &*it;
 }
 
@@ -339,7 +339,7 @@ const SymbolRecord* SymbolsBase::find_symbol(std::string_view name) const {
 
 SelectedSymbol* SymbolsBase::find_selected(std::string_view name) {
     auto it = std::find_if(selection_.begin(), selection_.end(),
-                           [&](const SelectedSymbol& e) { return field_text(e.name) == name; });
+                           [&](const SelectedSymbol& e) { return core::field_text(e.name) == name; });
     return it == selection_.end() ? nullptr : &*it;
 }
 
@@ -387,7 +387,7 @@ void SymbolsBase::add_entry_locked(const SymbolRecord& symbol, Shown shown) {
         return;
     }
     SelectedSymbol entry{};
-    set_field_text(entry.name, field_text(symbol.name));
+    core::set_field_text(entry.name, core::field_text(symbol.name));
     refresh_from_symbol(entry, symbol);
     entry.shown = static_cast<int32_t>(shown);
     entry.direction = kDirectionNone;
@@ -397,7 +397,7 @@ void SymbolsBase::add_entry_locked(const SymbolRecord& symbol, Shown shown) {
 
 void SymbolsBase::refresh_entries_locked() {
     std::erase_if(selection_, [&](SelectedSymbol& entry) {
-        const SymbolRecord* symbol = find_symbol(field_text(entry.name));
+        const SymbolRecord* symbol = find_symbol(core::field_text(entry.name));
         if (symbol == nullptr) return true;
         refresh_from_symbol(entry, *symbol);
         return false;
@@ -451,7 +451,7 @@ void SymbolsBase::select_all() {
             if (symbol.sort_key >= 0 && symbol.sort_key < kSelectAllKeyLimit) ordered.push_back(&symbol);
         std::stable_sort(ordered.begin(), ordered.end(),
                          [](const SymbolRecord* a, const SymbolRecord* b) { return a->sort_key < b->sort_key; });
-        for (const SymbolRecord* symbol : ordered) names.emplace_back(field_text(symbol->name));
+        for (const SymbolRecord* symbol : ordered) names.emplace_back(core::field_text(symbol->name));
     }
     for (const std::string& name : names) select(name, Shown::Yes, Save::No);
     save();
@@ -471,7 +471,7 @@ bool SymbolsBase::hide(size_t position) {
     std::vector<std::string> in_use = names_in_use();
     std::lock_guard guard(lock_);
     if (position >= selection_.size()) return false;
-    if (contains(in_use, field_text(selection_[position].name))) return false;
+    if (contains(in_use, core::field_text(selection_[position].name))) return false;
     selection_.erase(selection_.begin() + static_cast<ptrdiff_t>(position));
     selection_changed_ = true;
     save_selection_locked();
@@ -482,7 +482,7 @@ void SymbolsBase::hide_all_not_in_use() {
     std::vector<std::string> in_use = names_in_use();
     std::lock_guard guard(lock_);
     std::erase_if(selection_, [&](SelectedSymbol& entry) {
-        if (!contains(in_use, field_text(entry.name))) return true;
+        if (!contains(in_use, core::field_text(entry.name))) return true;
         entry.shown = static_cast<int32_t>(Shown::Yes);
         return false;
     });

@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "market/record_text.h"
+#include "core/fixed_text.h"
 
 namespace kb::market {
 
@@ -16,7 +16,7 @@ bool TickHistory::append(std::string_view name, int32_t time, double bid, double
     }
     if (entries_.size() > kShedThreshold) entries_.erase(entries_.begin(), entries_.begin() + kShedCount);
     TickHistoryEntry entry{};
-    set_field_text(entry.name, name);
+    core::set_field_text(entry.name, name);
     entry.time = time;
     entry.bid = bid;
     entry.ask = ask;
@@ -29,7 +29,7 @@ bool TickHistory::append(std::string_view name, int32_t time, double bid, double
 std::vector<TickHistoryEntry> TickHistory::recent(std::string_view name) const {
     std::vector<TickHistoryEntry> out;
     for (auto it = entries_.rbegin(); it != entries_.rend() && out.size() < 2; ++it)
-        if (field_text(it->name) == name) out.push_back(*it);
+        if (core::field_text(it->name) == name) out.push_back(*it);
     return out;
 }
 

@@ -1,6 +1,6 @@
 #include <cstring>
 
-#include "market/record_text.h"
+#include "core/fixed_text.h"
 #include "server/client_session.h"
 #include "server/login_data_records.h"
 #include "server/reply.h"
@@ -41,7 +41,7 @@ HandlerResult handle_account_data(ClientSession& session) {
     data.leverage = stored->leverage;
     data.balance = stored->balance;
     data.credit = stored->credit;
-    market::set_field_text(data.name, stored->name);
+    core::set_field_text(data.name, stored->name);
     data.first_login = before.last_login_time == 0 ? 1 : 0;
     data.news_setting = group.news;
     data.history_server_version = static_cast<uint16_t>(context.config.reported_build());

@@ -1,12 +1,10 @@
 #include "server/login_data_records.h"
 
-#include "market/record_text.h"
+#include "core/fixed_text.h"
 
 namespace kb::server {
 
 namespace {
-
-using market::set_field_text;
 
 constexpr int32_t kMinimumVolume = 1;       // 0.01 lot
 constexpr int32_t kMaximumVolume = 10000;   // 100 lots
@@ -34,10 +32,10 @@ void fill_quote_hours(market::SymbolRecord& record, const WeekQuoteHours& hours)
 
 market::SymbolRecord symbol_record(const InstrumentConfig& instrument, int index) {
     market::SymbolRecord record{};
-    set_field_text(record.name, instrument.name);
-    set_field_text(record.description, instrument.description);
-    set_field_text(record.profit_currency, instrument.profit_currency);
-    set_field_text(record.margin_currency, instrument.margin_currency);
+    core::set_field_text(record.name, instrument.name);
+    core::set_field_text(record.description, instrument.description);
+    core::set_field_text(record.profit_currency, instrument.profit_currency);
+    core::set_field_text(record.margin_currency, instrument.margin_currency);
     record.group_index = instrument.symbol_group;
     record.digits = instrument.digits;
     record.display_flag = 1;
@@ -77,19 +75,19 @@ std::vector<market::SymbolRecord> build_symbol_records(const ServerConfig& confi
 std::array<market::SymbolGroupRecord, market::kSymbolGroupCount> build_symbol_groups(const ServerConfig& config) {
     std::array<market::SymbolGroupRecord, market::kSymbolGroupCount> groups{};
     for (size_t i = 0; i < config.symbol_groups.size() && i < groups.size(); ++i)
-        set_field_text(groups[i].name, config.symbol_groups[i]);
+        core::set_field_text(groups[i].name, config.symbol_groups[i]);
     return groups;
 }
 
 market::GroupRecord build_group_record(const GroupConfig& group) {
     market::GroupRecord record{};
-    set_field_text(record.name, group.name);
+    core::set_field_text(record.name, group.name);
     for (market::GroupSymbolSettings& settings : record.symbol_groups) {
         settings.minimum_volume = kMinimumVolume;
         settings.maximum_volume = kMaximumVolume;
         settings.volume_step = kVolumeStep;
     }
-    set_field_text(record.deposit_currency, group.currency);
+    core::set_field_text(record.deposit_currency, group.currency);
     record.free_margin_mode = kFloatingProfitAlwaysCounts;
     record.flags = market::kExpirationAllowed;
     return record;
@@ -99,7 +97,7 @@ trade::TradeRecord build_trade_record(const TradeRow& row, const ServerConfig& c
     trade::TradeRecord record{};
     record.ticket = static_cast<int32_t>(row.ticket);
     record.login = row.login;
-    set_field_text(record.symbol, row.symbol);
+    core::set_field_text(record.symbol, row.symbol);
     if (const InstrumentConfig* instrument = config.find_instrument(row.symbol)) record.digits = instrument->digits;
     record.type = static_cast<int32_t>(row.type);
     record.volume = row.volume;
@@ -111,7 +109,7 @@ trade::TradeRecord build_trade_record(const TradeRow& row, const ServerConfig& c
     record.swap = row.swap;
     record.close_price = row.close_price;
     record.profit = row.profit;
-    set_field_text(record.comment, row.comment);
+    core::set_field_text(record.comment, row.comment);
     record.margin_rate = 1;
     return record;
 }

@@ -1,4 +1,4 @@
-#include "market/record_text.h"
+#include "core/fixed_text.h"
 #include "messaging/mail_record.h"
 #include "server/client_session.h"
 #include "server/reply.h"
@@ -25,7 +25,7 @@ HandlerResult handle_mail_recipients(ClientSession& session) {
     for (const auto& [login, name] : members) {
         messaging::MailRecipient recipient{};
         recipient.login = login;
-        market::set_field_text(recipient.name, name);
+        core::set_field_text(recipient.name, name);
         out.put_bytes(&recipient, sizeof recipient);
     }
     return stream.send_output() ? HandlerResult::Continue : HandlerResult::Close;

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "market/record_text.h"
+#include "core/fixed_text.h"
 #include "messaging/mail_record.h"
 #include "messaging/news_record.h"
 #include "net/block_writer.h"
@@ -62,9 +62,9 @@ bool put_news_body(net::OutputBuffer& out, uint32_t id, const std::string& body)
 bool put_mail_message(net::OutputBuffer& out, const MailRow& mail) {
     messaging::MailRecord header{};
     header.id = static_cast<int32_t>(mail.id);
-    market::set_field_text(header.name, mail.from);
+    core::set_field_text(header.name, mail.from);
     header.time = static_cast<int32_t>(mail.time);
-    market::set_field_text(header.subject, mail.subject);
+    core::set_field_text(header.subject, mail.subject);
     const size_t body_size = std::min(mail.body.size(), kMaxMailBlock - sizeof header);
     header.body_length = static_cast<int32_t>(body_size);
     std::vector<uint8_t> block(sizeof header + body_size);

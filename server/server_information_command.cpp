@@ -1,4 +1,4 @@
-#include "market/record_text.h"
+#include "core/fixed_text.h"
 #include "net/block_writer.h"
 #include "net/server_info.h"
 #include "server/client_session.h"
@@ -20,13 +20,13 @@ HandlerResult handle_server_information(ClientSession& session) {
     info.head.protocol_version = static_cast<uint16_t>(context.config.server.protocol_version);
     if (!context.access_point.empty()) {
         net::AccessPointRecord point{};
-        market::set_field_text(point.address, context.access_point);
-        market::set_field_text(point.description, context.config.server.company);
+        core::set_field_text(point.address, context.access_point);
+        core::set_field_text(point.description, context.config.server.company);
         point.time_ms = kNeverMeasured;
         info.access_points.push_back(point);
     }
-    market::set_field_text(info.tail.server_name, context.config.server.name);
-    market::set_field_text(info.tail.text, context.config.server.company);
+    core::set_field_text(info.tail.server_name, context.config.server.name);
+    core::set_field_text(info.tail.text, context.config.server.company);
     const std::vector<uint8_t> block = net::build_server_information(info);
 
     net::PacketStream& stream = session.stream();

@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "config/accounts_base.h"
-#include "config/fixed_text.h"
+#include "core/fixed_text.h"
 #include "config/server_connect.h"
 #include "config/server_list.h"
 #include "config/terminal_config.h"
@@ -119,15 +119,15 @@ int ServerSession::read_server_information(const config::LoginRecord& account) {
 
     trade_value_ = info->head.trade_value;
     protocol_version_ = info->head.protocol_version;
-    const std::string name(config::field_text(info->tail.server_name));
+    const std::string name(core::field_text(info->tail.server_name));
     if (!name.empty() && !info->access_points.empty()) {
         std::optional<config::ServerEntry> known = env_.servers.find_copy(name);
-        env_.servers.update_server(name, config::field_text(info->tail.text),
+        env_.servers.update_server(name, core::field_text(info->tail.text),
                                    known ? known->record.type : config::kServerTypeSelectable, info->access_points);
     }
-    if (!name.empty() && name != config::field_text(account.server)) {
+    if (!name.empty() && name != core::field_text(account.server)) {
         config::LoginRecord renamed = env_.config.login_record();
-        config::set_field_text(renamed.server, name);
+        core::set_field_text(renamed.server, name);
         env_.config.set_login_record(renamed);
     }
     return kOk;

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "config/accounts_base.h"
-#include "config/fixed_text.h"
+#include "core/fixed_text.h"
 #include "config/terminal_config.h"
 #include "net/scramble.h"
 #include "tests/config/config_test_support.h"
@@ -18,9 +18,9 @@ namespace {
 AccountSnapshot account(int32_t login, const char* password = "pw", const char* name = "Holder") {
     AccountSnapshot snapshot{};
     snapshot.login = login;
-    set_field_text(snapshot.password, password);
-    set_field_text(snapshot.name, name);
-    set_field_text(snapshot.server, "Broker-Live");
+    core::set_field_text(snapshot.password, password);
+    core::set_field_text(snapshot.name, name);
+    core::set_field_text(snapshot.server, "Broker-Live");
     snapshot.balance = 1000.0;
     snapshot.account_data_564[100] = 0x3C;
     return snapshot;
@@ -85,9 +85,9 @@ TEST(AccountsFile, LoadTerminatesTexts) {
     stored.text_end_563 = 'x';
     std::vector<AccountSnapshot> loaded = parse_accounts(scrambled({stored}));
     ASSERT_EQ(loaded.size(), 1u);
-    EXPECT_EQ(field_text(loaded[0].password).size(), 15u);
-    EXPECT_EQ(field_text(loaded[0].server).size(), 127u);
-    EXPECT_EQ(field_text(loaded[0].name).size(), 63u);
+    EXPECT_EQ(core::field_text(loaded[0].password).size(), 15u);
+    EXPECT_EQ(core::field_text(loaded[0].server).size(), 127u);
+    EXPECT_EQ(core::field_text(loaded[0].name).size(), 63u);
     EXPECT_EQ(loaded[0].text_end_563, '\0');
 }
 
@@ -100,7 +100,7 @@ TEST_F(AccountsBaseTest, RoundTripThroughTheFile) {
     }
     AccountsBase reloaded(folder.path(), config);
     ASSERT_EQ(reloaded.size(), 2u);
-    EXPECT_EQ(field_text(reloaded.find(11)->password), "c");
+    EXPECT_EQ(core::field_text(reloaded.find(11)->password), "c");
     EXPECT_EQ(reloaded.at(1)->login, 12);
     EXPECT_EQ(reloaded.find(11)->account_data_564[100], 0x3C);
 
@@ -160,31 +160,31 @@ TEST_F(AccountsBaseTest, PasswordChangeRewritesTheSavedPassword) {
     accounts.add_or_replace(account(7, "old"));
     EXPECT_TRUE(accounts.update_password(7, "new"));
     EXPECT_FALSE(accounts.update_password(8, "x"));
-    EXPECT_EQ(field_text(AccountsBase(folder.path(), config).find(7)->password), "new");
+    EXPECT_EQ(core::field_text(AccountsBase(folder.path(), config).find(7)->password), "new");
 }
 
 TEST_F(AccountsBaseTest, RememberCurrentAccountSwitchesToTheSavedOne) {
     AccountsBase accounts(folder.path(), config);
     AccountSnapshot saved = account(22, "pw22");
-    set_field_text(saved.account_server, "acct-22.example");
+    core::set_field_text(saved.account_server, "acct-22.example");
     accounts.add_or_replace(saved);
 
     LoginRecord login = config.login_record();
     login.login = 22;
     login.server_chosen = 0;
-    set_field_text(login.account_server, "acct-old.example");
+    core::set_field_text(login.account_server, "acct-old.example");
     config.set_login_record(login);
 
     AccountSnapshot trade_snapshot = account(21, "pw21");
     EXPECT_TRUE(accounts.remember_current_account(trade_snapshot));
     EXPECT_EQ(trade_snapshot.login, 22);
     EXPECT_EQ(config.login_record().server_chosen, 1);
-    EXPECT_EQ(field_text(config.login_record().account_server), "acct-22.example");
+    EXPECT_EQ(core::field_text(config.login_record().account_server), "acct-22.example");
 
     std::optional<AccountSnapshot> remembered = accounts.find(21);
     ASSERT_TRUE(remembered);
     EXPECT_EQ(remembered->remembered, 1);
-    EXPECT_EQ(field_text(remembered->account_server), "acct-old.example");
+    EXPECT_EQ(core::field_text(remembered->account_server), "acct-old.example");
 }
 
 TEST_F(AccountsBaseTest, RememberCurrentAccountWithoutASavedOneKeepsTheSnapshot) {

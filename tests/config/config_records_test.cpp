@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "config/chart_settings.h"
-#include "config/fixed_text.h"
+#include "core/fixed_text.h"
 #include "config/login_record.h"
 #include "config/sound_events.h"
 #include "config/trade_settings.h"
@@ -32,9 +32,9 @@ std::vector<uint8_t> scrambled_bytes(const LoginRecord& record) {
 LoginRecord sample_login() {
     LoginRecord record = default_login_record(kNow);
     record.login = 123456;
-    set_field_text(record.password, "secret1");
-    set_field_text(record.server, "Broker-Live");
-    set_field_text(record.account_server, "acct.example:443");
+    core::set_field_text(record.password, "secret1");
+    core::set_field_text(record.server, "Broker-Live");
+    core::set_field_text(record.account_server, "acct.example:443");
     record.mode = 1;
     record.max_bars = 5000;
     record.reserved_292[7] = 0x5A;
@@ -52,9 +52,9 @@ TEST(LoginRecordFile, RoundTripsThroughScrambledImage) {
 
     LoginRecord loaded = parse_login_record(image, kNow + 500);
     EXPECT_EQ(loaded.login, 123456);
-    EXPECT_EQ(field_text(loaded.password), "secret1");
-    EXPECT_EQ(field_text(loaded.server), "Broker-Live");
-    EXPECT_EQ(field_text(loaded.account_server), "acct.example:443");
+    EXPECT_EQ(core::field_text(loaded.password), "secret1");
+    EXPECT_EQ(core::field_text(loaded.server), "Broker-Live");
+    EXPECT_EQ(core::field_text(loaded.account_server), "acct.example:443");
     EXPECT_EQ(loaded.max_bars, 5000);
     EXPECT_EQ(loaded.created_time, static_cast<int32_t>(kNow)) << "creation time comes from the file";
     EXPECT_EQ(loaded.reserved_292[7], 0x5A);
@@ -84,7 +84,7 @@ TEST(LoginRecordFile, ShortMissingOrOtherVersionGiveDefaults) {
         LoginRecord loaded = parse_login_record(bytes, kNow);
         EXPECT_EQ(loaded.version, 400) << bytes.size();
         EXPECT_EQ(loaded.login, 0);
-        EXPECT_EQ(field_text(loaded.server), "");
+        EXPECT_EQ(core::field_text(loaded.server), "");
         EXPECT_EQ(loaded.max_bars, 16000);
         EXPECT_EQ(loaded.server_chosen, 1);
         EXPECT_EQ(loaded.keep_personal_data, 1);
@@ -107,8 +107,8 @@ TEST(LoginRecordFile, LoadRepairsMaxBarsCopiesModeAndTerminatesTexts) {
     LoginRecord loaded = parse_login_record(bytes, kNow);
     EXPECT_EQ(loaded.max_bars, 16000);
     EXPECT_EQ(loaded.mode_in_effect, 7);
-    EXPECT_EQ(field_text(loaded.password).size(), 15u);
-    EXPECT_EQ(field_text(loaded.server).size(), 127u);
+    EXPECT_EQ(core::field_text(loaded.password).size(), 15u);
+    EXPECT_EQ(core::field_text(loaded.server).size(), 127u);
 }
 
 TEST(LoginRecordFile, WithoutKeepPersonalDataThePasswordIsEmptyAndItsFillerChanges) {
@@ -185,8 +185,8 @@ TEST(TradeSettingsFile, ForcedValuesTerminatorsAndDialogFieldsOnLoad) {
     EXPECT_EQ(loaded.forced_one_16, 1);
     EXPECT_EQ(loaded.forced_zero_44, 0);
     EXPECT_EQ(loaded.value_8, 250);
-    EXPECT_EQ(field_text(loaded.text_20), "xxxxxxxxxxx");
-    EXPECT_EQ(field_text(loaded.text_32), "yyyyyyyyyyy");
+    EXPECT_EQ(core::field_text(loaded.text_20), "xxxxxxxxxxx");
+    EXPECT_EQ(core::field_text(loaded.text_32), "yyyyyyyyyyy");
     EXPECT_EQ(loaded.dialog_fields[0], 0x42);
 }
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "config/fixed_text.h"
+#include "core/fixed_text.h"
 #include "config/server_record.h"
 #include "platform/files.h"
 
@@ -13,8 +13,8 @@ namespace kb::config::test {
 inline AccessPointRecord access_point(const std::string& address, int32_t priority = 0,
                                       const std::string& description = "") {
     AccessPointRecord point{};
-    set_field_text(point.address, address);
-    set_field_text(point.description, description);
+    core::set_field_text(point.address, address);
+    core::set_field_text(point.description, description);
     point.priority = priority;
     return point;
 }

@@ -19,8 +19,8 @@ protected:
 
     std::vector<uint8_t> srv_image(const char* name, const char* company, int32_t count, size_t points_written) {
         ServerEntry entry;
-        set_field_text(entry.record.name, name);
-        set_field_text(entry.record.company, company);
+        core::set_field_text(entry.record.name, name);
+        core::set_field_text(entry.record.company, company);
         entry.record.type = 1;
         for (size_t i = 0; i < points_written; ++i) entry.access_points.push_back(access_point("10.0.0." + std::to_string(i + 1)));
         std::vector<uint8_t> image = serialize_server_file(entry);
@@ -63,7 +63,7 @@ TEST_F(ServerListTest, FoldersAndSecondClaimsOnANameAreIgnored) {
     ASSERT_TRUE(test::write_bytes(folder.file("config/b.srv"), srv_image("Same", "Second", 1, 1)));
     list.load_all("Broker");
     ASSERT_EQ(list.size(), 1u);
-    EXPECT_EQ(field_text(list.copy_at(0)->record.company), "First");
+    EXPECT_EQ(core::field_text(list.copy_at(0)->record.company), "First");
     EXPECT_TRUE(platform::directory_exists(folder.file("config/Folder.srv")));
 }
 
@@ -74,8 +74,8 @@ TEST_F(ServerListTest, FileLayoutIsPlainHeaderThenOneScrambledChain) {
     ASSERT_EQ(bytes.size(), 352u + 2 * 160u);
     ServerRecord header;
     std::memcpy(&header, bytes.data(), sizeof header);
-    EXPECT_EQ(field_text(header.name), "Broker-Live");
-    EXPECT_EQ(field_text(header.company), "Broker Ltd");
+    EXPECT_EQ(core::field_text(header.name), "Broker-Live");
+    EXPECT_EQ(core::field_text(header.company), "Broker Ltd");
     EXPECT_EQ(header.access_point_count, 2);
     EXPECT_EQ(header.best_time_ms, kNeverMeasuredMs);
 
@@ -83,8 +83,8 @@ TEST_F(ServerListTest, FileLayoutIsPlainHeaderThenOneScrambledChain) {
     net::file_unscramble(array);
     AccessPointRecord second;
     std::memcpy(&second, array.data() + 160, sizeof second);
-    EXPECT_EQ(field_text(second.address), "b.example");
-    EXPECT_EQ(field_text(second.description), "B");
+    EXPECT_EQ(core::field_text(second.address), "b.example");
+    EXPECT_EQ(core::field_text(second.description), "B");
     EXPECT_EQ(second.priority, 2);
     EXPECT_EQ(second.time_ms, kNeverMeasuredMs);
     EXPECT_EQ(second.address[63], '\0');
@@ -120,8 +120,8 @@ TEST_F(ServerListTest, SaveAndLoadRoundTrip) {
 TEST_F(ServerListTest, LoadRepairsFieldsOfADamagedButValidFile) {
     ServerEntry entry;
     std::memset(entry.record.name, 'n', sizeof entry.record.name);
-    set_field_text(entry.record.company, "Co");
-    set_field_text(entry.record.selected_address, "gone.example");
+    core::set_field_text(entry.record.company, "Co");
+    core::set_field_text(entry.record.selected_address, "gone.example");
     entry.access_points.push_back(access_point("kept.example"));
     entry.access_points[0].probe_state = 1;
     entry.access_points[0].scratch = 99;
@@ -156,11 +156,11 @@ TEST_F(ServerListTest, EmptyListGetsTheDemoServerAndResetsWhiteLabels) {
     EXPECT_EQ(settings.read_number(core::kSectionSettings, "WhiteLabelTimestamp", -1), 0);
     std::optional<ServerEntry> demo = list.find_copy("Quorvantis-Demo");
     ASSERT_TRUE(demo);
-    EXPECT_EQ(field_text(demo->record.company), "Quorvantis Software Corp.");
+    EXPECT_EQ(core::field_text(demo->record.company), "Quorvantis Software Corp.");
     EXPECT_EQ(demo->record.type, 1);
     ASSERT_EQ(demo->access_points.size(), 1u);
     EXPECT_EQ(address_of(demo->access_points[0]), "127.0.0.1:4443");
-    EXPECT_EQ(field_text(demo->access_points[0].description), "Quorvantis Demo");
+    EXPECT_EQ(core::field_text(demo->access_points[0].description), "Quorvantis Demo");
     EXPECT_TRUE(platform::file_exists(list.server_file("Quorvantis-Demo")));
 }
 
@@ -183,7 +183,7 @@ TEST_F(ServerListTest, UpdatingAKnownServerKeepsTimesOfUnchangedAddresses) {
 
     std::optional<ServerEntry> entry = list.copy_at(0);
     ASSERT_TRUE(entry);
-    EXPECT_EQ(field_text(entry->record.company), "New Co");
+    EXPECT_EQ(core::field_text(entry->record.company), "New Co");
     EXPECT_EQ(entry->record.type, 0);
     EXPECT_EQ(entry->record.access_point_count, 3);
     ASSERT_EQ(entry->access_points.size(), 3u);

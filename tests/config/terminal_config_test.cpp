@@ -52,8 +52,8 @@ TEST_F(TerminalConfigTest, EveryRecordRoundTripsThroughItsFile) {
         config.load_all(BrandingServer::Absent);
         LoginRecord login = config.login_record();
         login.login = 77;
-        set_field_text(login.password, "pw");
-        set_field_text(login.server, "Typed");
+        core::set_field_text(login.password, "pw");
+        core::set_field_text(login.server, "Typed");
         login.max_bars = 3000;
         config.set_login_record(login);
 
@@ -62,7 +62,7 @@ TEST_F(TerminalConfigTest, EveryRecordRoundTripsThroughItsFile) {
         config.set_chart_settings(charts);
         TradeSettings trade = config.trade_settings();
         trade.value_12 = 55;
-        set_field_text(trade.text_32, "lots");
+        core::set_field_text(trade.text_32, "lots");
         config.set_trade_settings(trade);
         SoundEvents events = config.sound_events();
         events.slots[3].enabled = 0;
@@ -72,13 +72,13 @@ TEST_F(TerminalConfigTest, EveryRecordRoundTripsThroughItsFile) {
     TerminalConfig reloaded = make_config();
     reloaded.load_all(BrandingServer::Absent);
     EXPECT_EQ(reloaded.login_record().login, 77);
-    EXPECT_EQ(field_text(reloaded.login_record().password), "pw");
-    EXPECT_EQ(field_text(reloaded.login_record().server), "Typed");
+    EXPECT_EQ(core::field_text(reloaded.login_record().password), "pw");
+    EXPECT_EQ(core::field_text(reloaded.login_record().server), "Typed");
     EXPECT_EQ(reloaded.chart_settings().option_8, 4);
     EXPECT_EQ(reloaded.chart_settings().bars_per_chart, 3000);
     EXPECT_EQ(reloaded.chart_settings().bars_per_history_file, 3064);
     EXPECT_EQ(reloaded.trade_settings().value_12, 55);
-    EXPECT_EQ(field_text(reloaded.trade_settings().text_32), "lots");
+    EXPECT_EQ(core::field_text(reloaded.trade_settings().text_32), "lots");
     EXPECT_EQ(reloaded.sound_events().slots[3].enabled, 0);
     EXPECT_EQ(reloaded.sound_events().slots[12].name, "Mine");
 
@@ -151,7 +151,7 @@ TEST_F(TerminalConfigTest, KeyFilesReloadWhenLoginOrServerChanges) {
     login.login = 5;
     config.set_login_record(login);
     EXPECT_EQ(loads, 2);
-    set_field_text(login.server, "Other");
+    core::set_field_text(login.server, "Other");
     config.set_login_record(login);
     EXPECT_EQ(loads, 3);
 }
@@ -161,7 +161,7 @@ TEST_F(TerminalConfigTest, KeepPersonalDataOffSavesAnEmptyPasswordWithChangingFi
     config.load_all(BrandingServer::Absent);
     LoginRecord login = config.login_record();
     login.keep_personal_data = 0;
-    set_field_text(login.password, "hunter2");
+    core::set_field_text(login.password, "hunter2");
     config.set_login_record(login);
     std::vector<uint8_t> first = test::file_bytes(config.login_file());
     config.save_login_record();
@@ -174,7 +174,7 @@ TEST_F(TerminalConfigTest, KeepPersonalDataOffSavesAnEmptyPasswordWithChangingFi
     EXPECT_EQ(first[12], 0);
     EXPECT_EQ(second[12], 0);
     EXPECT_NE(std::memcmp(&first[13], &second[13], 15), 0);
-    EXPECT_EQ(field_text(config.login_record().password), "hunter2") << "memory keeps it for this run";
+    EXPECT_EQ(core::field_text(config.login_record().password), "hunter2") << "memory keeps it for this run";
 }
 
 TEST_F(TerminalConfigTest, BrandingValidatesTheServerNameAgainstTheList) {
@@ -184,24 +184,24 @@ TEST_F(TerminalConfigTest, BrandingValidatesTheServerNameAgainstTheList) {
 
     LoginRecord login = default_login_record(0);
     login.server_chosen = 0;
-    set_field_text(login.server, "Unknown");
+    core::set_field_text(login.server, "Unknown");
     uint8_t image[sizeof login];
     serialize_login_record(login, image);
     ASSERT_TRUE(test::write_bytes(folder.file("config/server.ini"), image));
 
     TerminalConfig plain = make_config();
     plain.load_all(BrandingServer::Absent);
-    EXPECT_EQ(field_text(plain.login_record().server), "Unknown");
+    EXPECT_EQ(core::field_text(plain.login_record().server), "Unknown");
 
     TerminalConfig branded = make_config();
     branded.load_all(BrandingServer::Present);
-    EXPECT_EQ(field_text(branded.login_record().server), "Auto") << "first selectable server in list order";
+    EXPECT_EQ(core::field_text(branded.login_record().server), "Auto") << "first selectable server in list order";
     EXPECT_EQ(branded.login_record().server_chosen, 1);
 
     LoginRecord known = branded.login_record();
-    set_field_text(known.server, "Known");
+    core::set_field_text(known.server, "Known");
     branded.set_login_record(known);
-    EXPECT_EQ(field_text(branded.login_record().server), "Known");
+    EXPECT_EQ(core::field_text(branded.login_record().server), "Known");
 }
 
 // ---- playing events ----

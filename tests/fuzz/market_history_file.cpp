@@ -5,7 +5,7 @@
 #include <string>
 
 #include "market/history_base.h"
-#include "market/record_text.h"
+#include "core/fixed_text.h"
 #include "platform/files.h"
 #include "platform/random_access_file.h"
 
@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path = folder() + "/history/Demo/EURUSD60.hst";
     if (!kb::platform::write_file_atomic(path, {data, size})) return 0;
     kb::market::SymbolRecord symbol{};
-    kb::market::set_field_text(symbol.name, "EURUSD");
+    kb::core::set_field_text(symbol.name, "EURUSD");
     symbol.digits = 5;
     auto history = kb::market::HistoryBase::create(symbol, 60, true, {folder(), "Demo", 512, 256}, nullptr);
     if (!history) std::abort();

@@ -7,7 +7,7 @@
 
 #include "market/symbol_files.h"
 #include "market/symbols_base.h"
-#include "market/record_text.h"
+#include "core/fixed_text.h"
 #include "platform/files.h"
 #include "platform/random_access_file.h"
 
@@ -21,9 +21,9 @@ const std::string& folder() {
         kb::platform::make_directory(file + "/history");
         kb::platform::make_directory(file + "/history/Demo");
         kb::market::SymbolRecord symbols[2]{};
-        kb::market::set_field_text(symbols[0].name, "EURUSD");
+        kb::core::set_field_text(symbols[0].name, "EURUSD");
         symbols[0].symbol_index = 1;
-        kb::market::set_field_text(symbols[1].name, "AAAA");
+        kb::core::set_field_text(symbols[1].name, "AAAA");
         symbols[1].symbol_index = 2;
         symbols[1].sort_key = 9000;
         kb::platform::write_file_atomic(file + "/history/Demo/symbols.raw",
@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (base.selected_count() > 2 && content.form == kb::market::SelectionForm::Unknown) std::abort();
     for (size_t i = 0; i < base.selected_count(); ++i) {
         auto entry = base.selected_at(i);
-        if (!entry || !base.symbol_by_name(kb::market::field_text(entry->name))) std::abort();
+        if (!entry || !base.symbol_by_name(kb::core::field_text(entry->name))) std::abort();
     }
     kb::market::TickRecord ticks[1]{};
     ticks[0].symbol_index = 1;

@@ -42,7 +42,7 @@ std::vector<uint8_t> hst_bytes(std::string_view symbol, int period, const std::v
                                int32_t version = kHistoryFileVersion) {
     HistoryFileHeader header{};
     header.version = version;
-    set_field_text(header.symbol, symbol);
+    core::set_field_text(header.symbol, symbol);
     header.period = period;
     header.digits = 5;
     header.time_sign = 77;
@@ -114,10 +114,10 @@ TEST_F(HistoryBaseTest, TicksBuildBarsAndSaveWritesTheFileExactly) {
     HistoryFileHeader header;
     std::memcpy(&header, bytes.data(), sizeof header);
     EXPECT_EQ(int32_t{header.version}, 400);
-    EXPECT_EQ(field_text(header.symbol), "EURUSD");
+    EXPECT_EQ(core::field_text(header.symbol), "EURUSD");
     EXPECT_EQ(int32_t{header.period}, 60);
     EXPECT_EQ(int32_t{header.digits}, 5);
-    EXPECT_EQ(field_text(header.notice), kHistoryNotice);
+    EXPECT_EQ(core::field_text(header.notice), kHistoryNotice);
     const uint8_t zero[52] = {};
     EXPECT_EQ(std::memcmp(bytes.data() + 96, zero, sizeof zero), 0);
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "core/journal.h"
-#include "market/record_text.h"
+#include "core/fixed_text.h"
 #include "market/symbol_record.h"
 #include "platform/clock.h"
 
@@ -13,7 +13,7 @@ namespace kb::market::testing {
 inline SymbolRecord make_symbol(std::string_view name, int32_t index, int32_t digits = 5, int32_t sort_key = 0,
                                 int32_t group = 0) {
     SymbolRecord symbol{};
-    set_field_text(symbol.name, name);
+    core::set_field_text(symbol.name, name);
     symbol.symbol_index = index;
     symbol.digits = digits;
     symbol.sort_key = sort_key;

@@ -20,7 +20,7 @@ using testing::make_tick;
 
 struct RecordingListener : TickListener {
     void on_tick(const TickRecord& tick) override { ticks.push_back(tick); }
-    void on_symbol_updated(const SymbolRecord& symbol) override { updated.emplace_back(field_text(symbol.name)); }
+    void on_symbol_updated(const SymbolRecord& symbol) override { updated.emplace_back(core::field_text(symbol.name)); }
     std::vector<TickRecord> ticks;
     std::vector<std::string> updated;
 };
@@ -193,7 +193,7 @@ TEST_F(SymbolsBaseTest, DefaultSelectionTakesTenSmallestSortKeysBelow8000) {
     std::vector<std::string> selected;
     for (size_t i = 0; i < 10; ++i) {
         auto entry = base->selected_at(i);
-        selected.emplace_back(field_text(entry->name));
+        selected.emplace_back(core::field_text(entry->name));
         EXPECT_EQ(int32_t{entry->shown}, 1);
         EXPECT_EQ(int32_t{entry->direction}, 2);
     }
@@ -214,7 +214,7 @@ TEST_F(SymbolsBaseTest, FilesAreWrittenInTheServerFolderAndReadBack) {
     EXPECT_EQ(version, 400);
     SelectedSymbol stored;
     std::memcpy(&stored, selection.data() + 4, sizeof stored);
-    EXPECT_EQ(field_text(stored.name), "EURUSD");
+    EXPECT_EQ(core::field_text(stored.name), "EURUSD");
     EXPECT_DOUBLE_EQ(stored.bid, 1.5);
     EXPECT_EQ(bytes_of_file(server_file("Demo", "symgroups.raw")).size(), 2560u);
 
@@ -257,11 +257,11 @@ TEST_F(SymbolsBaseTest, OlderSelectionFileIsConvertedAndUnknownFormIgnored) {
         base->replace_symbols(symbols);
     }
     SelectedSymbol old_entries[2]{};
-    set_field_text(old_entries[0].name, "USDJPY");
+    core::set_field_text(old_entries[0].name, "USDJPY");
     old_entries[0].bid = 150.25;
     old_entries[0].ask = 150.28;
     old_entries[0].shown = 1;
-    set_field_text(old_entries[1].name, "GONE");
+    core::set_field_text(old_entries[1].name, "GONE");
     std::vector<uint8_t> old_file;
     for (const SelectedSymbol& entry : old_entries) {
         const auto* begin = reinterpret_cast<const uint8_t*>(&entry);
@@ -273,7 +273,7 @@ TEST_F(SymbolsBaseTest, OlderSelectionFileIsConvertedAndUnknownFormIgnored) {
         auto base = open();
         ASSERT_EQ(base->selected_count(), 1u);
         auto entry = base->selected_at(0);
-        EXPECT_EQ(field_text(entry->name), "USDJPY");
+        EXPECT_EQ(core::field_text(entry->name), "USDJPY");
         EXPECT_EQ(int32_t{entry->symbol_index}, 2);
         EXPECT_EQ(int32_t{entry->digits}, 3);
         EXPECT_DOUBLE_EQ(entry->raw_bid, 150.25);
@@ -310,7 +310,7 @@ TEST_F(SymbolsBaseTest, GroupOverridesReplaceOnlyGivenValues) {
     auto base = open_with_eurusd();
     GroupRecord group{};
     group.override_count = 1;
-    set_field_text(group.overrides[0].symbol, "USDJPY");
+    core::set_field_text(group.overrides[0].symbol, "USDJPY");
     group.overrides[0].value_1680 = 7.5;
     group.overrides[0].value_1688 = kNotOverridden;
     group.overrides[0].margin_divider = 2.0;
@@ -323,9 +323,9 @@ TEST_F(SymbolsBaseTest, GroupOverridesReplaceOnlyGivenValues) {
 
     GroupUpdateRecord updates[2]{};
     updates[0].header.transaction_type = 2;
-    set_field_text(updates[0].group.name, "other");
+    core::set_field_text(updates[0].group.name, "other");
     updates[1].header.transaction_type = 2;
-    set_field_text(updates[1].group.name, "demo");
+    core::set_field_text(updates[1].group.name, "demo");
     EXPECT_EQ(base->apply_group_updates(updates, "demo"), 1u);
 }
 
@@ -392,13 +392,13 @@ TEST_F(SymbolsBaseTest, ReplaceDropsSelectedSymbolsThatAreGoneAndSetGroupsChecks
     std::vector<SymbolGroupRecord> groups(33);
     EXPECT_FALSE(base->set_groups(groups));
     std::vector<SymbolGroupRecord> two(2);
-    set_field_text(two[1].name, "Metals");
+    core::set_field_text(two[1].name, "Metals");
     SymbolGroupRecord stale{};
-    set_field_text(stale.name, "Stale");
+    core::set_field_text(stale.name, "Stale");
     std::vector<SymbolGroupRecord> full(32, stale);
     EXPECT_TRUE(base->set_groups(full));
     EXPECT_TRUE(base->set_groups(two));
-    EXPECT_EQ(field_text(base->group_at(1).name), "Metals");
+    EXPECT_EQ(core::field_text(base->group_at(1).name), "Metals");
     EXPECT_EQ(base->group_at(5).name[0], 0);
     EXPECT_EQ(base->group_at(32).name[0], 0);
 }

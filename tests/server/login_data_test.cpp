@@ -2,7 +2,7 @@
 #include <limits>
 
 #include "market/bar_record.h"
-#include "market/record_text.h"
+#include "core/fixed_text.h"
 #include "market/symbol_record.h"
 #include "messaging/mail_record.h"
 #include "net/digest.h"
@@ -35,9 +35,9 @@ TEST_F(LoginDataServer, ServerInformationNamesThisServerAndItsAccessPoint) {
     ASSERT_TRUE(info);
     EXPECT_GE(info->head.protocol_version, net::kMinimumServerProtocolVersion);
     ASSERT_EQ(info->access_points.size(), 1u);
-    EXPECT_EQ(market::field_text(info->access_points[0].address), "127.0.0.1:" + std::to_string(server->trade_port()));
-    EXPECT_EQ(market::field_text(info->tail.server_name), "Loopback-Data");
-    EXPECT_EQ(market::field_text(info->tail.text), "Loopback Brokers");
+    EXPECT_EQ(core::field_text(info->access_points[0].address), "127.0.0.1:" + std::to_string(server->trade_port()));
+    EXPECT_EQ(core::field_text(info->tail.server_name), "Loopback-Data");
+    EXPECT_EQ(core::field_text(info->tail.text), "Loopback Brokers");
     expect_in_step(*stream);
 }
 
@@ -58,7 +58,7 @@ TEST_F(LoginDataServer, SymbolsAndGroupsHonourTheClientsDigest) {
     ASSERT_EQ(symbols_block.status, net::BlockStatus::Data);
     auto symbols = records<market::SymbolRecord>(symbols_block);
     ASSERT_EQ(symbols.size(), 2u);
-    EXPECT_EQ(market::field_text(symbols[1].name), "XAUUSD");
+    EXPECT_EQ(core::field_text(symbols[1].name), "XAUUSD");
     EXPECT_EQ(symbols[1].symbol_index, 1);
     EXPECT_EQ(symbols[1].digits, 2);
     EXPECT_EQ(symbols[1].group_index, 1);
@@ -75,9 +75,9 @@ TEST_F(LoginDataServer, SymbolsAndGroupsHonourTheClientsDigest) {
     net::CompressedBlock groups_block = net::read_compressed(*stream, 1000000);
     auto groups = records<market::SymbolGroupRecord>(groups_block);
     ASSERT_EQ(groups.size(), 32u);
-    EXPECT_EQ(market::field_text(groups[0].name), "Forex");
-    EXPECT_EQ(market::field_text(groups[1].name), "Metals");
-    EXPECT_EQ(market::field_text(groups[2].name), "");
+    EXPECT_EQ(core::field_text(groups[0].name), "Forex");
+    EXPECT_EQ(core::field_text(groups[1].name), "Metals");
+    EXPECT_EQ(core::field_text(groups[2].name), "");
 
     ASSERT_TRUE(request(Command::SymbolGroups, net::md5({groups_block.bytes.get(), groups_block.size})));
     EXPECT_EQ(stream->read_byte(), kNothingNew);
@@ -116,7 +116,7 @@ TEST_F(LoginDataServer, MailRecipientsAreTheOtherAccountsOfTheGroup) {
     messaging::MailRecipient recipient{};
     ASSERT_TRUE(stream->read(&recipient, sizeof recipient));
     EXPECT_EQ(recipient.login, 1003);
-    EXPECT_EQ(market::field_text(recipient.name), "Bob Example");
+    EXPECT_EQ(core::field_text(recipient.name), "Bob Example");
     expect_in_step(*stream);
 
     auto alone = logged_in(1005, "secret5");
@@ -155,13 +155,13 @@ TEST_F(LoginDataServer, AccountHistoryHoldsClosedTradesAndBalanceOperationsOfThe
     EXPECT_EQ(trades[0].type, trade::kBalance);
     EXPECT_DOUBLE_EQ(trades[0].profit, 5000);
     EXPECT_EQ(trades[1].ticket, *ticket);
-    EXPECT_EQ(market::field_text(trades[1].symbol), "EURUSD");
+    EXPECT_EQ(core::field_text(trades[1].symbol), "EURUSD");
     EXPECT_EQ(trades[1].digits, 5);
     EXPECT_EQ(trades[1].type, trade::kSell);
     EXPECT_EQ(trades[1].volume, 150);
     EXPECT_EQ(trades[1].close_time, clock.unix_time() - 60);
     EXPECT_DOUBLE_EQ(trades[1].profit, 93);
-    EXPECT_EQ(market::field_text(trades[1].comment), "closed by hand");
+    EXPECT_EQ(core::field_text(trades[1].comment), "closed by hand");
 
     ASSERT_TRUE(history(static_cast<int32_t>(clock.unix_time() - 120), static_cast<int32_t>(clock.unix_time())));
     ASSERT_EQ(stream->read_byte(), kOk);
@@ -199,16 +199,16 @@ TEST_F(LoginDataServer, AccountDataCarriesGroupAccountFieldsAndOpenTrades) {
     EXPECT_EQ(data.login, 1001);
     EXPECT_EQ(data.leverage, 200);
     EXPECT_DOUBLE_EQ(data.balance, 5000);
-    EXPECT_EQ(market::field_text(data.name), "Ann Example");
-    EXPECT_EQ(market::field_text(data.group.name), "demo");
-    EXPECT_EQ(market::field_text(data.group.deposit_currency), "USD");
+    EXPECT_EQ(core::field_text(data.name), "Ann Example");
+    EXPECT_EQ(core::field_text(data.group.name), "demo");
+    EXPECT_EQ(core::field_text(data.group.deposit_currency), "USD");
     EXPECT_EQ(data.group.symbol_groups[1].minimum_volume, 1);
     EXPECT_EQ(data.first_login, 1);
     EXPECT_EQ(data.news_setting, trade::kNewsHeaders);
     EXPECT_EQ(data.history_server_version, 445);
     EXPECT_FALSE(trade::reports_previous_authorization(data));
     ASSERT_EQ(reply->open_trades.size(), 1u);
-    EXPECT_EQ(market::field_text(reply->open_trades[0].symbol), "XAUUSD");
+    EXPECT_EQ(core::field_text(reply->open_trades[0].symbol), "XAUUSD");
     EXPECT_EQ(reply->open_trades[0].digits, 2);
     EXPECT_DOUBLE_EQ(reply->open_trades[0].open_price, 2049.5);
 
@@ -223,7 +223,7 @@ TEST_F(LoginDataServer, AccountDataCarriesGroupAccountFieldsAndOpenTrades) {
     reply = read_account_data(*reader);
     ASSERT_TRUE(reply);
     EXPECT_EQ(reply->account.news_setting, trade::kNewsOnRequest);
-    EXPECT_EQ(market::field_text(reply->account.group.deposit_currency), "EUR");
+    EXPECT_EQ(core::field_text(reply->account.group.deposit_currency), "EUR");
     EXPECT_TRUE(reply->open_trades.empty());
 }
 
@@ -338,14 +338,14 @@ TEST_F(LoginDataServer, ChartRequestsAreAnsweredInTheWideFormFromBuild325) {
     request_chart(*stream, {market::ChartRequest{"EURUSD", 60, 0, 0}, market::ChartRequest{"NOSUCH", 60, 0, 0},
                             market::ChartRequest{"XAUUSD", 15, newest, 10}, market::ChartRequest{"EURUSD", 7, 0, 0}});
     ChartAnswer all = read_chart_answer(*stream, true, 5);
-    EXPECT_EQ(market::field_text(all.header.symbol), "EURUSD");
+    EXPECT_EQ(core::field_text(all.header.symbol), "EURUSD");
     EXPECT_EQ(all.header.period, 60);
     EXPECT_GE(all.header.bar_count, 3 * 24) << "three days of hours";
     EXPECT_EQ(all.header.oldest_time, history.oldest_time(0, 60));
     expect_bars_match(all, history.bars(0, 60, 0, std::numeric_limits<int32_t>::max(), 100000), 0.00001);
 
     ChartAnswer before = read_chart_answer(*stream, true, 2);
-    EXPECT_EQ(market::field_text(before.header.symbol), "XAUUSD");
+    EXPECT_EQ(core::field_text(before.header.symbol), "XAUUSD");
     ASSERT_EQ(before.header.bar_count, 10);
     const int32_t last_time = before.bars.back().time;
     EXPECT_LT(last_time, newest);

@@ -1,4 +1,4 @@
-#include "market/record_text.h"
+#include "core/fixed_text.h"
 #include "messaging/mail_record.h"
 #include "session/news_header_reader.h"
 #include "trade/account_record.h"
@@ -42,8 +42,8 @@ TEST_F(MessagePushes, NewsArriveWithBodiesAtLoginAndWhileConnected) {
     auto stream = terminal(1001, "secret1");
     std::optional<session::ReceivedNews> news = read_news(*stream);
     ASSERT_TRUE(news);
-    EXPECT_EQ(market::field_text(news->record.subject), "Before login");
-    EXPECT_EQ(market::field_text(news->record.keywords), "fx");
+    EXPECT_EQ(core::field_text(news->record.subject), "Before login");
+    EXPECT_EQ(core::field_text(news->record.keywords), "fx");
     EXPECT_EQ(news->body, "first body");
     EXPECT_EQ(news->record.time, clock.unix_time());
 
@@ -77,7 +77,7 @@ TEST_F(MessagePushes, HistoryServerPushesNewsButNotMail) {
     next_look();
     std::optional<session::ReceivedNews> news = read_news(*history);
     ASSERT_TRUE(news);
-    EXPECT_EQ(market::field_text(news->record.subject), "Both doors");
+    EXPECT_EQ(core::field_text(news->record.subject), "Both doors");
     expect_in_step(*history);
     EXPECT_EQ(storage->undelivered_mail(1001).size(), 1u) << "kept for the trade server connection";
 }
@@ -100,8 +100,8 @@ TEST_F(MessagePushes, MailReachesItsRecipientOnceConnectedOrAtNextLogin) {
                                                   block.size - sizeof header));
     };
     auto [header, body] = read_mail(*bob);
-    EXPECT_EQ(market::field_text(header.name), "Desk");
-    EXPECT_EQ(market::field_text(header.subject), "Welcome");
+    EXPECT_EQ(core::field_text(header.name), "Desk");
+    EXPECT_EQ(core::field_text(header.subject), "Welcome");
     const int32_t time = header.time;   // copied: a packed field
     EXPECT_EQ(time, sent_at);
     EXPECT_EQ(body, "Hello Bob");
@@ -109,7 +109,7 @@ TEST_F(MessagePushes, MailReachesItsRecipientOnceConnectedOrAtNextLogin) {
 
     ASSERT_TRUE(storage->add_mail(MailRow{0, 1003, "Desk", "Second", "again", clock.unix_time(), false}));
     next_look();
-    EXPECT_EQ(market::field_text(read_mail(*bob).first.subject), "Second");
+    EXPECT_EQ(core::field_text(read_mail(*bob).first.subject), "Second");
     next_look();
     expect_in_step(*bob);   // nothing delivered twice
 }

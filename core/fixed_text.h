@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace kb::config {
+namespace kb::core {
 
 // Helpers for the 8-bit NUL-terminated texts inside fixed-size record fields.
 
@@ -36,4 +36,4 @@ void fill_after_text(char (&field)[N]) {
     for (size_t i = strnlen(field, N) + 1; i + 1 < N; ++i) field[i] = static_cast<char>(std::rand());
 }
 
-}  // namespace kb::config
+}  // namespace kb::core
