@@ -39,7 +39,7 @@ TEST_F(ServerSessionTest, FullLoginDownloadsEveryLoginDataStepInOrder) {
     data.crash_log = crash_log;
     data.recipients = 1;
     data.history_records = 3;
-    config::set_field_text(data.account.group.name, "demo");
+    core::set_field_text(data.account.group.name, "demo");
     add_login(server);
     add_login_data(server, data);
     // The server ends the session: the terminal answers with the quit byte.
@@ -178,7 +178,7 @@ TEST_F(ServerSessionTest, PushedBlocksReachTheirStores) {
     FakeServer server;
     set_account(kLogin, kPassword, server.address());
     LoginData data;
-    config::set_field_text(data.account.group.name, "demo");
+    core::set_field_text(data.account.group.name, "demo");
     add_login(server);
     add_login_data(server, data);
 
@@ -190,9 +190,9 @@ TEST_F(ServerSessionTest, PushedBlocksReachTheirStores) {
     server.send(Bytes{155} + compressed(Bytes(2 * sizeof(trade::TradeTransaction), 0)));
     market::GroupUpdateRecord mine{};
     mine.header.transaction_type = market::kUpdateTransaction;
-    config::set_field_text(mine.group.name, "demo");
+    core::set_field_text(mine.group.name, "demo");
     market::GroupUpdateRecord other = mine;
-    config::set_field_text(other.group.name, "other");
+    core::set_field_text(other.group.name, "other");
     server.send(Bytes{171} + compressed(bytes_of(mine) + bytes_of(other)));
     server.send({13}).expect({13});
     run_script(server);
@@ -270,7 +270,7 @@ TEST_F(ServerSessionTest, WatchdogClosesASilentConnectionAndReportsTheAddressFai
     server.expect({16}).stall(5000);
     server.start();
     session().start();
-    ASSERT_TRUE(server.wait_for_steps(4));
+    ASSERT_TRUE(server.wait_for_steps(5));
     ASSERT_EQ(servers_.find_copy("Fake")->selected_address(), server.address());
 
     session().watchdog();   // not yet 60 s of silence

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "config/fixed_text.h"
+#include "core/fixed_text.h"
 #include "config/server_list.h"
 #include "config/terminal_config.h"
 #include "core/journal.h"
@@ -119,7 +119,7 @@ struct LoginData {
 
 inline net::AccessPointRecord access_point(const std::string& address) {
     net::AccessPointRecord point{};
-    config::set_field_text(point.address, address);
+    core::set_field_text(point.address, address);
     return point;
 }
 
@@ -129,7 +129,8 @@ inline void add_login(testing::FakeServer& server, int code = 0, int32_t login =
                       const char* password = kPassword) {
     const net::ConnectionKey key = net::login_key(net::LoginMode::TradeServer, password);
     const net::LoginPacketBytes packet = net::build_login_packet(login, key, net::LoginMode::TradeServer);
-    server.expect_raw(Bytes(packet.begin(), packet.end())).use_key(key);
+    // The session's clock runs ahead of the script's thread: let its keep-alives pass.
+    server.expect_raw(Bytes(packet.begin(), packet.end())).use_key(key).pass_over(2);
     if (code != 0) {
         server.send({static_cast<uint8_t>(code)});
         return;
@@ -146,7 +147,7 @@ inline Bytes history_login_packet() {
 }
 
 inline void add_history_login(testing::FakeServer& server, uint32_t identity, uint16_t history_version = 330) {
-    server.expect_raw(history_login_packet()).use_key(net::login_key(net::LoginMode::HistoryServer, ""));
+    server.expect_raw(history_login_packet()).use_key(net::login_key(net::LoginMode::HistoryServer, "")).pass_over(2);
     server.send(Bytes{0, 0} + le16(kServerBuild) + le32(identity));
     trade::AccountData account{};
     account.history_server_version = history_version;
@@ -158,8 +159,8 @@ inline void add_login_data(testing::FakeServer& server, const LoginData& data) {
     info.head.trade_value = 5;
     info.head.protocol_version = data.protocol_version;
     info.access_points = data.access_points;
-    config::set_field_text(info.tail.server_name, data.server_name);
-    config::set_field_text(info.tail.text, "Fake Company");
+    core::set_field_text(info.tail.server_name, data.server_name);
+    core::set_field_text(info.tail.text, "Fake Company");
     server.expect({16}).send(Bytes{0, 9} + compressed(net::build_server_information(info)));
     if (data.protocol_version < net::kMinimumServerProtocolVersion) return;
 
@@ -202,11 +203,11 @@ protected:
         config::LoginRecord record = config_.login_record();
         record.login = login;
         std::memset(record.password, 0, sizeof record.password);
-        config::set_field_text(record.password, password);
+        core::set_field_text(record.password, password);
         std::memset(record.server, 0, sizeof record.server);
-        config::set_field_text(record.server, server);
+        core::set_field_text(record.server, server);
         std::memset(record.account_server, 0, sizeof record.account_server);
-        config::set_field_text(record.account_server, history_address);
+        core::set_field_text(record.account_server, history_address);
         record.mode = mode;
         record.mode_in_effect = mode;
         config_.set_login_record(record);

@@ -40,6 +40,7 @@ FakeServer& FakeServer::add(Step step) {
 
 FakeServer& FakeServer::use_key(const net::ConnectionKey& key) { return add({StepKind::UseKey, {}, 0, key}); }
 FakeServer& FakeServer::expect(Bytes bytes) { return add({StepKind::Expect, std::move(bytes)}); }
+FakeServer& FakeServer::pass_over(uint8_t filler) { return add({StepKind::PassOver, {}, filler}); }
 FakeServer& FakeServer::expect_raw(Bytes bytes) { return add({StepKind::ExpectRaw, std::move(bytes)}); }
 FakeServer& FakeServer::send(Bytes bytes) { return add({StepKind::Send, std::move(bytes)}); }
 FakeServer& FakeServer::send_raw(Bytes bytes) { return add({StepKind::SendRaw, std::move(bytes)}); }
@@ -105,6 +106,17 @@ void FakeServer::run() {
     progress_changed_.notify_all();
 }
 
+bool FakeServer::receive_first(Bytes& out, const Step& step) {
+    const bool scrambled = key_ && step.kind == StepKind::Expect;
+    const bool passing = scrambled && filler_ && !step.bytes.empty() && step.bytes[0] != *filler_;
+    for (;;) {
+        out.clear();
+        if (!receive(out, step.bytes.empty() ? 0 : 1)) return false;
+        if (scrambled) net::unscramble_incoming(out, *key_, receive_state_);
+        if (!passing || out[0] != *filler_) return true;
+    }
+}
+
 bool FakeServer::run_step(size_t index, const Step& step) {
     const std::string what = "step " + std::to_string(index + 1);
     switch (step.kind) {
@@ -113,11 +125,19 @@ bool FakeServer::run_step(size_t index, const Step& step) {
         receive_state_ = {};
         send_state_ = {};
         return true;
+    case StepKind::PassOver:
+        filler_ = static_cast<uint8_t>(step.count);
+        return true;
     case StepKind::Expect:
     case StepKind::ExpectRaw: {
         Bytes got;
-        const bool complete = receive(got, step.bytes.size());
-        if (key_ && step.kind == StepKind::Expect) net::unscramble_incoming(got, *key_, receive_state_);
+        bool complete = receive_first(got, step);
+        if (complete && step.bytes.size() > 1) {
+            Bytes rest;
+            complete = receive(rest, step.bytes.size() - 1);
+            if (key_ && step.kind == StepKind::Expect) net::unscramble_incoming(rest, *key_, receive_state_);
+            got.insert(got.end(), rest.begin(), rest.end());
+        }
         if (!complete) {
             note(what + " wanted " + std::to_string(step.bytes.size()) + " bytes, the connection gave " +
                  std::to_string(got.size()) + (got.empty() ? std::string() : ": " + hex(got)));

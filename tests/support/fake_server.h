@@ -43,6 +43,10 @@ public:
     FakeServer& expect(Bytes bytes);
     // Reads bytes.size() bytes without unscrambling and compares them.
     FakeServer& expect_raw(Bytes bytes);
+    // From here on an expect() whose first byte is not filler first passes over any
+    // number of filler bytes: the keep-alives a client sends on its own clock while the
+    // script's thread runs late.
+    FakeServer& pass_over(uint8_t filler);
     // Sends bytes, scrambled when a key is in use.
     FakeServer& send(Bytes bytes);
     FakeServer& send_raw(Bytes bytes);
@@ -73,7 +77,7 @@ public:
     std::string report() const;
 
 private:
-    enum class StepKind { UseKey, Expect, ExpectRaw, Send, SendRaw, Stall, Close, CloseMidPacket, Garbage };
+    enum class StepKind { UseKey, PassOver, Expect, ExpectRaw, Send, SendRaw, Stall, Close, CloseMidPacket, Garbage };
     struct Step {
         StepKind kind;
         Bytes bytes = {};
@@ -86,6 +90,8 @@ private:
     bool run_step(size_t index, const Step& step);
     // Reads n bytes into out; on a failure out keeps the bytes that came.
     bool receive(Bytes& out, size_t n);
+    // Reads the first byte of an expect() step, passing over filler bytes.
+    bool receive_first(Bytes& out, const Step& step);
     bool transmit(const Bytes& bytes, const std::string& what);
     void note(std::string line);
 
@@ -105,6 +111,7 @@ private:
 
     // Touched only by the script thread until finish() has joined it.
     std::optional<net::ConnectionKey> key_;
+    std::optional<uint8_t> filler_;
     net::ScrambleState receive_state_;
     net::ScrambleState send_state_;
     std::vector<std::string> problems_;
