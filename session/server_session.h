@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/notifications.h"
 #include "config/login_record.h"
 #include "core/crash_log.h"
 #include "net/packet_stream.h"
@@ -31,18 +32,8 @@ namespace kb::session {
 // The two connections of a session.
 enum class Server : int { Trade = 0, History = 1 };
 
-// The notification codes the session posts to the user interface.
-enum SessionNotification : int {
-    kNotifySymbols = 1,
-    kNotifyQuotes = 2,
-    kNotifyNews = 3,
-    kNotifyMail = 4,
-    kNotifyTrades = 6,
-    kNotifyAccountHistory = 7,
-    kNotifyChartHistory = 8,
-    kNotifyLoggedIn = 20,
-    kNotifyConnectionState = 22,
-};
+using enum core::Notification;
+
 // The value of code 7 after a login: the history screen keeps its range.
 inline constexpr intptr_t kHistoryRangeKept = -2;
 

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string_view>
 
+#include "core/notifications.h"
 #include "core/terminal.h"
 #include "core/window_title.h"
 
@@ -17,28 +18,7 @@ class TradeView;
 class HistoryView;
 class NewsView;
 
-// The codes the services post to the main window (the second value's meaning is given
-// at each case of MainWindow::handle_notification).
-enum Notification : int {
-    kNotifySymbols = 1,
-    kNotifyQuotes = 2,
-    kNotifyNews = 3,
-    kNotifyMail = 4,
-    kNotifyTrades = 6,
-    kNotifyAccountHistory = 7,
-    kNotifyChartHistory = 8,
-    kNotifySelectTab = 9,
-    kNotifyEnableToolbar = 10,
-    kNotifyDisableToolbar = 11,
-    kNotifyShowOrderChart = 16,
-    kNotifyGenerateKey = 17,
-    kNotifyLoggedIn = 20,
-    kNotifyReconnect = 21,
-    kNotifyConnectionState = 22,
-    kNotifyOpenOrderDialog = 23,
-    kNotifyInvalidateChart = 25,
-    kNotifyMailComposer = 33,
-};
+using enum core::Notification;
 
 enum Tab : int { kTabQuotes = 0, kTabChart = 1, kTabTrade = 2, kTabHistory = 3, kTabNews = 4, kTabCount = 5 };
 
