@@ -563,6 +563,11 @@ std::optional<std::vector<uint16_t>> SymbolsBase::subscription_list() {
     return indexes;
 }
 
+void SymbolsBase::request_subscription() {
+    std::lock_guard guard(lock_);
+    selection_changed_ = true;
+}
+
 std::vector<TickHistoryEntry> SymbolsBase::recent_ticks(std::string_view name) const {
     std::lock_guard guard(lock_);
     return tick_history_.recent(name);

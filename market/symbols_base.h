@@ -123,6 +123,9 @@ public:
     // ascending order (the single kNoSubscription for an empty selection), for command
     // 150. Nothing when unchanged.
     std::optional<std::vector<uint16_t>> subscription_list();
+    // Makes the next subscription_list() return the list even when the selection is
+    // unchanged: a new connection knows nothing of the last one's subscription.
+    void request_subscription();
 
     // Up to two newest ticks of the symbol, newest first.
     std::vector<TickHistoryEntry> recent_ticks(std::string_view name) const;
