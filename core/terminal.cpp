@@ -41,7 +41,8 @@ void Terminal::shutdown() {
     services_.server_session.reset();
     // The services that arrive later take their places in this order: WhiteLabels,
     // LanguagePack, (DisplayMetrics), NewsBase, Mailbox, AlertsBase, TradeDispatcher,
-    // TradeBase, SymbolsBase, HistoryCenter, then the three below.
+    // TradeBase, then the symbols base, then HistoryCenter, then the last three.
+    services_.symbols_base.reset();
     services_.accounts_base.reset();
     services_.server_list.reset();
     services_.terminal_config.reset();

@@ -18,6 +18,9 @@ class TerminalConfig;
 class ServerList;
 class AccountsBase;
 }  // namespace kb::config
+namespace kb::market {
+class SymbolsBase;
+}
 namespace kb::session {
 class ServerSession;
 }
@@ -44,6 +47,7 @@ struct Services {
     ServicePtr<config::TerminalConfig> terminal_config = no_service<config::TerminalConfig>();
     ServicePtr<config::ServerList> server_list = no_service<config::ServerList>();
     ServicePtr<config::AccountsBase> accounts_base = no_service<config::AccountsBase>();
+    ServicePtr<market::SymbolsBase> symbols_base = no_service<market::SymbolsBase>();
     ServicePtr<session::ServerSession> server_session = no_service<session::ServerSession>();
 };
 

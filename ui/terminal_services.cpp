@@ -3,8 +3,11 @@
 #include "config/accounts_base.h"
 #include "config/server_list.h"
 #include "config/terminal_config.h"
+#include "core/fixed_text.h"
+#include "market/symbols_base.h"
 #include "platform/clock.h"
 #include "session/server_session.h"
+#include "session/symbols_store.h"
 
 namespace kb::ui {
 
@@ -21,9 +24,20 @@ void TerminalServices::create_configuration(core::Terminal& terminal) {
 
 void TerminalServices::create_services(core::Terminal& terminal) {
     core::Services& services = terminal.services();
+    create_symbols(terminal);
     if (services.terminal_config)
         core::create_service(services.accounts_base, terminal.program_folder(), *services.terminal_config);
     create_session(terminal);
+}
+
+void TerminalServices::create_symbols(core::Terminal& terminal) {
+    core::Services& services = terminal.services();
+    if (!services.terminal_config) return;
+    const config::LoginRecord account = services.terminal_config->login_record();
+    market::SymbolsBase* symbols =
+        core::create_service(services.symbols_base, terminal.program_folder(),
+                             std::string(core::field_text(account.server)), &terminal.journal(), nullptr);
+    if (symbols) symbols_store_ = std::make_unique<session::SymbolsStore>(*symbols);
 }
 
 void TerminalServices::create_session(core::Terminal& terminal) {
@@ -35,10 +49,16 @@ void TerminalServices::create_session(core::Terminal& terminal) {
                                                      terminal.journal(), *session_notifier_, starter_,
                                                      *services.terminal_config, *services.server_list,
                                                      services.accounts_base.get(), terminal.branding().company_name(),
-                                                     placeholders_.sinks()});
+                                                     sinks()});
     terminal.add_watchdog([&terminal] {
         if (session::ServerSession* session = terminal.services().server_session.get()) session->watchdog();
     });
+}
+
+session::SessionSinks TerminalServices::sinks() {
+    session::SessionSinks sinks = placeholders_.sinks();
+    if (symbols_store_) sinks.symbols = symbols_store_.get();
+    return sinks;
 }
 
 }  // namespace kb::ui

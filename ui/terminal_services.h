@@ -10,11 +10,11 @@
 namespace kb::ui {
 
 // Creates the terminal's global services in their start order: the server list and the
-// configuration (then loads both), later the saved accounts and, last, the server session
-// with its watchdog. The services that arrive with later work are created here in their
-// places; until then the session feeds placeholders of them, owned here. The sound player
-// and the process starter are not owned; they and this object must outlive the
-// terminal's services.
+// configuration (then loads both), later the symbols base of the current account's
+// server, the saved accounts and, last, the server session with its watchdog. The
+// services that arrive with later work are created here in their places; until then the
+// session feeds placeholders of them, owned here. The sound player and the process
+// starter are not owned; they and this object must outlive the terminal's services.
 class TerminalServices final : public core::ServiceFactory {
 public:
     TerminalServices(platform::SoundPlayer& sound, platform::ProcessStarter& starter)
@@ -24,11 +24,15 @@ public:
     void create_services(core::Terminal& terminal) override;
 
 private:
+    void create_symbols(core::Terminal& terminal);
     void create_session(core::Terminal& terminal);
+    // The placeholders, with the stores that exist in their places.
+    session::SessionSinks sinks();
 
     platform::SoundPlayer& sound_;
     platform::ProcessStarter& starter_;
     session::PlaceholderStores placeholders_;
+    std::unique_ptr<session::SymbolsSink> symbols_store_;
     std::unique_ptr<session::TerminalNotifier> session_notifier_;
 };
 

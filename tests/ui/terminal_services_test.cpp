@@ -4,6 +4,7 @@
 #include "config/server_list.h"
 #include "config/terminal_config.h"
 #include "core/terminal.h"
+#include "market/symbols_base.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/process.h"
@@ -33,6 +34,8 @@ TEST(TerminalServices, StartCreatesAndLoadsTheServicesAndShutdownDestroysThem) {
     ASSERT_TRUE(services.server_list);
     ASSERT_TRUE(services.terminal_config);
     ASSERT_TRUE(services.accounts_base);
+    ASSERT_TRUE(services.symbols_base);
+    EXPECT_EQ(services.symbols_base->server(), config::kDefaultServerName) << "the login record's server";
     // A fresh folder gets the built-in server entry.
     EXPECT_TRUE(services.server_list->find_copy(config::kDefaultServerName).has_value());
 
@@ -40,6 +43,7 @@ TEST(TerminalServices, StartCreatesAndLoadsTheServicesAndShutdownDestroysThem) {
     EXPECT_FALSE(services.server_list);
     EXPECT_FALSE(services.terminal_config);
     EXPECT_FALSE(services.accounts_base);
+    EXPECT_FALSE(services.symbols_base);
 }
 
 TEST(TerminalServices, ReconnectSavesTheAccounts) {
