@@ -10,6 +10,7 @@ constexpr int32_t kMinimumVolume = 1;       // 0.01 lot
 constexpr int32_t kMaximumVolume = 10000;   // 100 lots
 constexpr int32_t kVolumeStep = 1;
 constexpr int32_t kFloatingProfitAlwaysCounts = 1;
+constexpr uint32_t kWhiteRow = 0x00FFFFFF;    // the terminal paints each market watch row in it
 
 void fill_quote_hours(market::SymbolRecord& record, const WeekQuoteHours& hours) {
     for (int day = 0; day < market::kDaysPerWeek; ++day) {
@@ -39,6 +40,7 @@ market::SymbolRecord symbol_record(const InstrumentConfig& instrument, int index
     record.group_index = instrument.symbol_group;
     record.digits = instrument.digits;
     record.display_flag = 1;
+    record.row_colour = kWhiteRow;
     record.symbol_index = index;
     record.sort_key = instrument.sort_key;
     fill_quote_hours(record, instrument.quote_hours);
