@@ -1,0 +1,275 @@
+#include "trade/request_check.h"
+
+#include "core/fixed_text.h"
+#include "core/journal.h"
+#include "core/number_format.h"
+#include "net/protocol.h"
+#include "trade/request_journal.h"
+
+namespace kb::trade {
+
+namespace {
+
+using net::ReturnCode;
+constexpr int code(ReturnCode value) { return net::code_value(value); }
+
+constexpr int kPasses = 0;
+constexpr int kNothingChanged = code(ReturnCode::OkNoResult);
+constexpr int kInvalid = code(ReturnCode::InvalidParameters);
+
+enum ExecutionMode : int32_t { kByRequest = 0, kInstant = 1, kMarket = 2 };
+
+bool buy_side(int type) { return type == kBuy || type == kBuyLimit || type == kBuyStop; }
+bool is_pending(int type) { return type >= kBuyLimit && type <= kSellStop; }
+bool is_position(int type) { return type == kBuy || type == kSell; }
+bool uses_ticket(uint8_t kind) { return kind >= kInstantClose && kind <= kCloseBy; }
+
+// The test of one request; each step returns the code of its first failing rule.
+class RequestCheck {
+public:
+    RequestCheck(TradeRequest& request, const RequestCheckInputs& in, core::Journal* journal)
+        : request_(request), in_(in), journal_(journal) {}
+
+    int run() {
+        if (in_.investor_mode) {
+            if (journal_)
+                journal_->write(core::Level::Error, "'%d': trading attempt in the investor mode", in_.login);
+            return code(ReturnCode::TradeDisabled);
+        }
+        if (uses_ticket(request_.kind) && in_.order && in_.order->login != in_.login) {
+            if (journal_)
+                journal_->write(core::Level::Error,
+                                "'%d': client account differs from the account in trade position'%d'", in_.login,
+                                in_.order->login);
+            if (in_.clear_foreign_trades) in_.clear_foreign_trades();
+            return kInvalid;
+        }
+        if (!in_.symbol || !in_.group) return kInvalid;
+        const int32_t group_index = in_.symbol->group_index;
+        if (group_index < 0 || group_index >= market::kSymbolGroupCount) return kInvalid;
+        settings_ = &in_.group->symbol_groups[group_index];
+        return by_kind();
+    }
+
+private:
+    const market::SymbolRecord& symbol() const { return *in_.symbol; }
+    double distance() const { return symbol().stops_level * symbol().point; }
+    double normal(double price) const { return core::normalize(price, symbol().digits); }
+    bool long_only_refuses(int type) const { return symbol().long_only == 1 && !buy_side(type); }
+
+    int by_kind() {
+        switch (request_.kind) {
+            case kPriceRequest: return price_request_rules();
+            case kInstantOrder: return instant_order();
+            case kOrderByRequest: return order_by_request();
+            case kMarketOrder: return market_order();
+            case kPendingOrder: return pending_order();
+            case kInstantClose: return instant_close();
+            case kCloseByRequest: return close_by_request();
+            case kMarketClose: return market_close();
+            case kModify: return modify();
+            case kDelete: return in_.order && is_pending(in_.order->type) ? kPasses : kInvalid;
+            case kCloseBy: return close_by();
+            case kMultipleCloseBy: return multiple_close_by();
+            default: return code(ReturnCode::CommonError);
+        }
+    }
+
+    // ---- shared rules ----
+
+    int volume(int32_t requested) const {
+        if (requested <= 0 || requested > settings_->maximum_volume) return code(ReturnCode::InvalidVolume);
+        if (settings_->volume_step > 0 && requested % settings_->volume_step != 0) return code(ReturnCode::InvalidVolume);
+        if (requested < settings_->minimum_volume) return code(ReturnCode::InvalidVolume);
+        return kPasses;
+    }
+
+    // A close may take the whole position whatever the group's volume rules say.
+    int close_volume() const {
+        if (request_.volume > in_.order->volume) return code(ReturnCode::InvalidVolume);
+        if (request_.volume == in_.order->volume) return kPasses;
+        return volume(request_.volume);
+    }
+
+    // Outside request execution, a price may be asked only for more than the instant limit.
+    int price_request_mode() const {
+        if (symbol().execution_mode == kByRequest) return kPasses;
+        const int32_t limit = symbol().instant_volume_limit;
+        return limit >= 1 && limit < request_.volume ? kPasses : kInvalid;
+    }
+
+    int order_limit() const {
+        const int32_t limit = in_.group->order_limit;
+        return limit > 0 && in_.open_orders >= limit ? code(ReturnCode::TooManyOrders) : kPasses;
+    }
+
+    int margin() const {
+        if (!in_.margin_ok || in_.margin_ok(request_)) return kPasses;
+        const int refused = code(ReturnCode::NotEnoughMoney);
+        if (journal_ && is_open_kind(request_.kind)) {
+            const std::optional<TradeRecord> none;
+            RequestJournal(*journal_, in_.login, symbol().digits, request_, none, none).failed(refused);
+        }
+        return refused;
+    }
+
+    int expiration() const {
+        if (request_.expiration != 0 && !(in_.group->flags & market::kExpirationAllowed))
+            return code(ReturnCode::ExpirationDisabled);
+        request_.expiration -= request_.expiration % 60;
+        return kPasses;
+    }
+
+    // Stop loss and take profit against the reference price, then a pending order's price.
+    int stops(int type, double reference) const {
+        const double low = normal(reference - distance()), high = normal(reference + distance());
+        const double sl = normal(request_.stop_loss), tp = normal(request_.take_profit);
+        const bool buy = buy_side(type);
+        if (sl != 0 && (buy ? sl > low : sl < high)) return code(ReturnCode::InvalidStops);
+        if (tp != 0 && (buy ? tp < high : tp > low)) return code(ReturnCode::InvalidStops);
+        return kPasses;
+    }
+
+    int pending_price(int type) const {
+        const double price = normal(request_.price);
+        if (!(price > 0) || price > kMaximumPendingPrice) return kInvalid;
+        if (request_.expiration != 0 && request_.expiration < in_.quote_time + kMinimumExpirationSeconds)
+            return kInvalid;
+        const double ask = in_.ask, bid = in_.bid, d = distance();
+        bool fits = false;
+        switch (type) {
+            case kBuyLimit: fits = price <= normal(ask - d); break;
+            case kSellLimit: fits = price >= normal(bid + d); break;
+            case kBuyStop: fits = price >= normal(ask + d); break;
+            case kSellStop: fits = price <= normal(bid - d); break;
+            default: return kInvalid;
+        }
+        return fits ? kPasses : code(ReturnCode::InvalidStops);
+    }
+
+    // The price must be the ask (buy) or bid (sell) of one of the two newest ticks that
+    // are at most 5 s older than the newest quote.
+    int recent_price(bool buy) const {
+        const double wanted = normal(request_.price);
+        for (const market::TickHistoryEntry& tick : in_.recent_ticks) {
+            if (tick.time < in_.quote_time - kRecentTickSeconds) continue;
+            if (normal(buy ? tick.ask : tick.bid) == wanted) return kPasses;
+        }
+        return code(ReturnCode::InvalidPrices);
+    }
+
+    // The tests of an order at the market after its execution-mode rule.
+    int market_order_tests() const {
+        if (!is_position(request_.order_type)) return kInvalid;
+        if (long_only_refuses(request_.order_type)) return code(ReturnCode::TradeDisabled);
+        if (int c = volume(request_.volume)) return c;
+        if (request_.deviation < 0) return kInvalid;
+        if (int c = order_limit()) return c;
+        const bool buy = request_.order_type == kBuy;
+        if (int c = stops(request_.order_type, buy ? in_.bid : in_.ask)) return c;
+        return margin();
+    }
+
+    // ---- kinds ----
+
+    int price_request_rules() const {
+        if (int c = price_request_mode()) return c;
+        return volume(request_.volume);
+    }
+
+    int instant_order() const {
+        if (symbol().execution_mode != kInstant) return kInvalid;
+        if (int c = market_order_tests()) return c;
+        return recent_price(request_.order_type == kBuy);
+    }
+
+    int order_by_request() const {
+        if (int c = price_request_mode()) return c;
+        return market_order_tests();
+    }
+
+    int market_order() const {
+        if (symbol().execution_mode != kMarket || request_.price != 0) return kInvalid;
+        return market_order_tests();
+    }
+
+    int pending_order() const {
+        if (!is_pending(request_.order_type)) return kInvalid;
+        if (long_only_refuses(request_.order_type)) return code(ReturnCode::TradeDisabled);
+        if (int c = expiration()) return c;
+        if (int c = volume(request_.volume)) return c;
+        if (int c = order_limit()) return c;
+        if (int c = stops(request_.order_type, request_.price)) return c;
+        return pending_price(request_.order_type);
+    }
+
+    bool open_position() const { return in_.order && is_position(in_.order->type); }
+
+    int instant_close() const {
+        if (symbol().execution_mode != kInstant || !open_position()) return kInvalid;
+        if (int c = close_volume()) return c;
+        if (request_.deviation < 0 || request_.deviation > kMaximumCloseDeviation) return kInvalid;
+        request_.order_type = static_cast<int16_t>(in_.order->type);
+        if (int c = margin()) return c;
+        // A position closes at the other side: a buy at the bid, a sell at the ask.
+        return recent_price(in_.order->type == kSell);
+    }
+
+    int close_by_request() const {
+        if (!open_position()) return kInvalid;
+        if (int c = price_request_mode()) return c;
+        if (long_only_refuses(in_.order->type)) return code(ReturnCode::TradeDisabled);
+        return close_volume();
+    }
+
+    int market_close() const {
+        if (symbol().execution_mode != kMarket || !open_position()) return kInvalid;
+        if (long_only_refuses(in_.order->type)) return code(ReturnCode::TradeDisabled);
+        return close_volume();
+    }
+
+    int modify() const {
+        if (!in_.order) return kInvalid;
+        const TradeRecord& order = *in_.order;
+        if (int c = expiration()) return c;
+        const bool pending = is_pending(order.type);
+        if (int c = stops(order.type, pending ? request_.price : order.close_price)) return c;
+        const bool same_stops = normal(request_.stop_loss) == normal(order.stop_loss) &&
+                                normal(request_.take_profit) == normal(order.take_profit);
+        if (!pending) return same_stops ? kNothingChanged : kPasses;
+        // The record keeps no expiration this test could compare, so a pending order
+        // counts as unchanged only when its price and stops stay and no expiration is set.
+        if (same_stops && normal(request_.price) == normal(order.open_price) && request_.expiration == 0)
+            return kNothingChanged;
+        return pending_price(order.type);
+    }
+
+    int close_by() const {
+        if (symbol().long_only == 1 || (settings_->flags & market::kCloseByRefused)) return kInvalid;
+        if (!in_.order || !in_.opposite) return kInvalid;
+        const TradeRecord& order = *in_.order;
+        const TradeRecord& opposite = *in_.opposite;
+        if (opposite.login != in_.login) return kInvalid;
+        if (core::field_text(opposite.symbol) != core::field_text(order.symbol)) return kInvalid;
+        if (is_pending(order.type) && order.type == opposite.type) return kInvalid;
+        return kPasses;
+    }
+
+    int multiple_close_by() const {
+        if (symbol().long_only == 1 || (settings_->flags & market::kMultipleCloseByRefused)) return kInvalid;
+        return kPasses;
+    }
+
+    TradeRequest& request_;
+    const RequestCheckInputs& in_;
+    core::Journal* journal_;
+    const market::GroupSymbolSettings* settings_ = nullptr;
+};
+
+}  // namespace
+
+int check_request(TradeRequest& request, const RequestCheckInputs& inputs, core::Journal* journal) {
+    return RequestCheck(request, inputs, journal).run();
+}
+
+}  // namespace kb::trade
