@@ -1,0 +1,75 @@
+#include "trade/margin.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kb::trade {
+
+namespace {
+
+struct Terms {
+    const market::SymbolRecord& symbol;
+    double leverage;
+    double divider;
+    bool with_request;
+};
+
+// The margin of a net volume at an average price, by the symbol's calculation mode.
+double net_part(const Terms& t, double net, double price) {
+    const market::SymbolRecord& s = t.symbol;
+    const double im = s.initial_margin;
+    switch (s.margin_mode) {
+        case 0: return (im > 0 ? im : s.contract_size) * net / t.leverage / t.divider;
+        case 1: return (im > 0 ? im * net : net * price * s.contract_size) / t.divider;
+        case 2: return (im > 0 && t.with_request ? im : s.maintenance_margin) * net / t.divider;
+        case 3:
+            if (s.tick_size == 0 || s.tick_value == 0) return 0;
+            return (im > 0 ? im * net : net * price * s.contract_size / s.tick_size * s.tick_value) / t.divider;
+        case 4: return (im > 0 ? im * net : net * price * s.contract_size) / t.leverage / t.divider;
+        default: return 0;
+    }
+}
+
+// The margin of the hedged volume at the average price.
+double hedged_part(const Terms& t, double hedged, double price) {
+    const market::SymbolRecord& s = t.symbol;
+    const double hm = s.hedged_margin;
+    const bool initial = s.initial_margin > 0;
+    switch (s.margin_mode) {
+        case 0: return hedged * hm / t.leverage / t.divider;
+        case 1: return (initial ? hedged : hedged * price) * hm / t.divider;
+        case 2: return hedged * hm / t.divider;
+        case 3:
+            if (initial) return hedged * hm / t.divider;
+            if (s.tick_size == 0) return 0;
+            return hedged * price * hm / s.tick_size * s.tick_value / t.divider;
+        case 4: return (initial ? hedged : hedged * price) * hm / t.leverage / t.divider;
+        default: return 0;
+    }
+}
+
+double average(double sum, double volume) { return volume != 0 ? sum / volume : 0; }
+
+double side_margin(const Terms& t, const SideSums& side) {
+    return net_part(t, side.volume, average(side.volume_price, side.volume)) *
+           average(side.volume_rate, side.volume);
+}
+
+}  // namespace
+
+double symbol_margin(const market::SymbolRecord& symbol, const SideSums& buys, const SideSums& sells,
+                     const MarginTerms& terms) {
+    const Terms t{symbol, static_cast<double>(std::max<int32_t>(terms.leverage, 1)),
+                  symbol.margin_divider != 0 ? symbol.margin_divider : 1.0, terms.with_request};
+    const double total = buys.volume + sells.volume;
+    const double net = std::fabs(buys.volume - sells.volume);
+    if (total > net && terms.larger_leg) return std::max(side_margin(t, buys), side_margin(t, sells));
+
+    const double price = average(buys.volume_price + sells.volume_price, total);
+    const double rate = average(buys.volume_rate + sells.volume_rate, total);
+    double margin = net_part(t, net, price);
+    if (total > net) margin += hedged_part(t, total - net, price);
+    return margin * rate;
+}
+
+}  // namespace kb::trade

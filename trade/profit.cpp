@@ -1,0 +1,43 @@
+#include "trade/profit.h"
+
+#include "core/number_format.h"
+
+namespace kb::trade {
+
+int deposit_digits(std::string_view currency) { return currency == "JPY" ? 0 : 2; }
+
+double base_profit_multiplier(const market::SymbolRecord& symbol) {
+    if (symbol.profit_mode == 2) return symbol.tick_value != 0 && symbol.tick_size != 0 ? symbol.tick_value : 0;
+    return symbol.contract_size;
+}
+
+double position_profit(const TradeRecord& position, const market::SymbolRecord& symbol, double multiplier,
+                       int deposit_decimals) {
+    if (!is_position(position.type)) return 0;
+    const double volume = position.volume;
+    const double open = position.open_price;
+    const double close = position.close_price;
+    const bool buy = position.type == kBuy;
+    double profit = 0;
+    if (symbol.profit_mode == 1 || symbol.profit_mode == 2) {
+        profit = (buy ? close - open : open - close) * multiplier * volume / 100;
+        if (symbol.profit_mode == 2) {
+            if (symbol.tick_size == 0) return 0;
+            profit /= symbol.tick_size;
+        }
+    } else {
+        const double lots = volume * multiplier / 100;
+        const double at_close = core::normalize(close * lots, deposit_decimals);
+        const double at_open = core::normalize(open * lots, deposit_decimals);
+        profit = buy ? at_close - at_open : at_open - at_close;
+    }
+    return core::normalize(profit, deposit_decimals);
+}
+
+double profit_points(const TradeRecord& position) {
+    const double gain = position.type == kSell ? position.open_price - position.close_price
+                                               : position.close_price - position.open_price;
+    return core::normalize(gain, position.digits) * core::power_of_ten(position.digits);
+}
+
+}  // namespace kb::trade
