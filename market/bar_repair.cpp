@@ -55,7 +55,8 @@ int check_and_repair(std::vector<BarRecord>& bars) {
 
 bool is_acceptable_download(const BarRecord& bar) {
     const double volume = bar.volume;
-    return prices_sound(bar) && volume >= 1;
+    // An infinite volume would be deleted by the next load's check: refuse it here.
+    return prices_sound(bar) && std::isfinite(volume) && volume >= 1;
 }
 
 }  // namespace kb::market

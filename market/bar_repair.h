@@ -13,7 +13,7 @@ namespace kb::market {
 int check_and_repair(std::vector<BarRecord>& bars);
 
 // True when a downloaded bar may be merged: positive prices not above 10000000, low not
-// above high, open and close within low..high, volume at least 1.
+// above high, open and close within low..high, a finite volume of at least 1.
 bool is_acceptable_download(const BarRecord& bar);
 
 }  // namespace kb::market

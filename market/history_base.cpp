@@ -67,6 +67,8 @@ int32_t bar_time_at(RandomAccessFile& file, int64_t position, bool& ok) {
 
 }  // namespace
 
+bool HistoryBase::is_standard_period(int period) { return period_index_of(period) >= 0; }
+
 std::unique_ptr<HistoryBase> HistoryBase::create(const SymbolRecord& symbol, int period, bool offline,
                                                  HistorySettings settings, core::Journal* journal) {
     if (period < 1 || period > kMaxPeriod || !valid_file_name(core::field_text(symbol.name))) return nullptr;
@@ -466,6 +468,8 @@ size_t HistoryBase::import_locked(std::vector<BarRecord> incoming, int32_t time_
     size_t accepted = 0;
     for (const BarRecord& bar : incoming) {
         if (!is_acceptable_download(bar)) continue;
+        // A second bar of one time would be a load error later: the first one stays, as on load.
+        if (accepted > 0 && merged.back().time == bar.time) continue;
         merged.push_back(bar);
         ++accepted;
     }
@@ -507,6 +511,7 @@ bool HistoryBase::copy_to_chart(ChartBuffer& chart) {
 void HistoryBase::set_symbol(const SymbolRecord& symbol) {
     std::lock_guard guard(lock_);
     symbol_ = symbol;
+    digits_ = symbol.digits;
     window_start_ = window_end_ = 0;
 }
 
@@ -533,6 +538,12 @@ int32_t HistoryBase::first_bar_time() const {
 int32_t HistoryBase::last_bar_time() const {
     std::lock_guard guard(lock_);
     return bars_.empty() ? 0 : bars_.back().time;
+}
+
+int32_t HistoryBase::newest_bar_time(size_t n) const {
+    std::lock_guard guard(lock_);
+    if (bars_.empty()) return 0;
+    return n < bars_.size() ? bars_[bars_.size() - 1 - n].time : bars_.front().time;
 }
 
 int HistoryBase::digits() const {

@@ -52,6 +52,9 @@ public:
     static constexpr int kMaxPeriod = 43200;
     static constexpr size_t kLoadAllBars = 10000000;
 
+    // True for the nine chart periods (M1, M5, M15, M30, H1, H4, D1, W1, MN).
+    static bool is_standard_period(int period);
+
     // A history of the symbol and period (1..43200 minutes), loaded from its file. Null
     // for a period out of range or a symbol name that can't name a file. journal may be
     // null. An offline history ignores ticks and is never saved on destruction.
@@ -79,8 +82,9 @@ public:
     // no memory).
     bool add_tick(const TickRecord& tick);
     // Merges downloaded bars (any order) and saves; the stored bars between the first and
-    // last downloaded time are replaced. time_sign 0 keeps the stored one. Returns the
-    // number of bars accepted; 0 changes nothing.
+    // last downloaded time are replaced; of downloaded bars with one time the first
+    // accepted stays. time_sign 0 keeps the stored one. Returns the number of bars
+    // accepted; 0 changes nothing.
     size_t import_bars(std::span<const BarRecord> bars, int32_t time_sign);
     size_t import_bars(std::span<const WireBar22> bars, int32_t time_sign);
     size_t import_bars(std::span<const WireBar28> bars, int32_t time_sign);
@@ -97,6 +101,9 @@ public:
     size_t capacity() const;
     int32_t first_bar_time() const;      // 0 without bars
     int32_t last_bar_time() const;
+    // Open time of the bar n places before the newest (0: the newest), or of the first bar
+    // when it holds fewer; 0 without bars.
+    int32_t newest_bar_time(size_t n) const;
     int digits() const;
     int period() const { return period_; }
     bool is_symbol(std::string_view name) const;

@@ -238,6 +238,20 @@ TEST_F(HistoryBaseTest, ImportReplacesExactlyTheStoredBarsBetweenTheFirstAndLast
     EXPECT_EQ(history->bar_count(), 9u);
 }
 
+TEST_F(HistoryBaseTest, ImportStoresNothingTheNextLoadWouldCountAsAnError) {
+    auto history = open();
+    const double infinity = std::numeric_limits<double>::infinity();
+    const std::vector<BarRecord> incoming = {bar(kMonday, 1.1, 1.0, 1.2, 1.1, 5), bar(kMonday, 1.3, 1.0, 1.4, 1.3, 6),
+                                             bar(kMonday + kHour, 1.1, 1.0, 1.2, 1.1, infinity),
+                                             bar(kMonday + 2 * kHour, 1.1, 1.0, 1.2, 1.1, 7)};
+    EXPECT_EQ(history->import_bars(incoming, 0), 2u);
+    EXPECT_EQ(times_of(history->bars()), (std::vector<int32_t>{kMonday, kMonday + 2 * kHour}));
+    EXPECT_DOUBLE_EQ(static_cast<double>(history->bars()[0].open), 1.1);
+    history->load();
+    EXPECT_EQ(history->bar_count(), 2u);
+    EXPECT_TRUE(journal.lines().empty());
+}
+
 TEST_F(HistoryBaseTest, WireBarsAreConvertedWithTheSymbolDigits) {
     auto history = open();
     const WireBar22 narrow[] = {{kMonday, 110000, 20, -10, 5, 12.0}};
