@@ -329,6 +329,10 @@ std::optional<market::SymbolPrices> TradeBase::pair_prices_locked(std::string_vi
     return symbols_ ? symbols_->ensure_selected(name) : std::nullopt;
 }
 
+void TradeBase::select_route_locked(const ConversionRoute& route) {
+    for (const ConversionLeg& leg : route.legs) pair_prices_locked(leg.pair);
+}
+
 void TradeBase::refresh_symbols_locked() {
     traded_.clear();
     symbols_stale_ = false;
@@ -347,6 +351,7 @@ void TradeBase::refresh_symbols_locked() {
         if (traded.symbol) {
             const std::string_view profit = currency_code(traded.symbol->profit_currency, sizeof traded.symbol->profit_currency);
             traded.route = find_route(profit, deposit, name_suffix(traded.name), PairPreference::DirectFirst, exists);
+            select_route_locked(traded.route);
         }
         traded_.push_back(std::move(traded));
     }
@@ -488,6 +493,7 @@ double TradeBase::margin_rate_locked(const market::SymbolRecord& symbol, const H
     const std::string_view suffix = symbol.margin_mode == 0 ? name_suffix(name) : std::string_view();
     auto exists = [this](std::string_view pair) { return symbol_exists(pair); };
     const ConversionRoute route = find_route(margin, deposit, suffix, PairPreference::InvertedFirst, exists);
+    select_route_locked(route);
     return route_rate(route, PriceSide::Mid, [this](std::string_view pair) { return pair_prices_locked(pair); });
 }
 

@@ -190,6 +190,7 @@ private:
     bool store_open_trade_locked(const TradeRecord& record);
     bool store_history_locked(const TradeRecord& record);
     void refresh_symbols_locked();
+    void select_route_locked(const ConversionRoute& route);
     int revalue_locked();
     void recompute_locked(const HypotheticalOrder* order, MarginProjection* projection);
     double margin_of_locked(const HypotheticalOrder* order);
