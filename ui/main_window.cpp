@@ -1,6 +1,8 @@
 #include "ui/main_window.h"
 
+#include <QMenuBar>
 #include <QMessageBox>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimerEvent>
@@ -8,6 +10,8 @@
 #include "config/accounts_base.h"
 #include "core/strings.h"
 #include "session/server_session.h"
+#include "ui/connection_status.h"
+#include "ui/login_dialog.h"
 #include "ui/placeholder_views.h"
 
 namespace kb::ui {
@@ -32,6 +36,7 @@ int login_failure_text_id(int final_state) {
 
 MainWindow::MainWindow(core::Terminal& terminal, QWidget* parent) : QMainWindow(parent), terminal_(terminal) {
     build_tabs();
+    build_menu_and_status();
     resize(480, 640);
     recompute_title();
     watchdog_timer_ = startTimer(kWatchdogIntervalMs);
@@ -66,6 +71,40 @@ void MainWindow::build_tabs() {
     connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
         terminal_.settings().write_number(core::kSectionWindow, kActiveTabSetting, index);
     });
+}
+
+void MainWindow::build_menu_and_status() {
+    QMenu* file = menuBar()->addMenu("&File");
+    file->addAction("&Login...", this, [this] { open_login_dialog(); });
+    status_ = new ConnectionStatus;
+    statusBar()->addWidget(status_, 1);
+    refresh_connection_status();
+}
+
+LoginDialog* MainWindow::open_login_dialog() {
+    if (!login_dialog_) {
+        login_dialog_ = new LoginDialog(terminal_, this);
+        login_dialog_->setAttribute(Qt::WA_DeleteOnClose);
+        connect(login_dialog_, &LoginDialog::login_chosen, this, [this] { dialog_login_requested_ = true; });
+    }
+    login_dialog_->open();
+    return login_dialog_;
+}
+
+void MainWindow::refresh_connection_status() {
+    session::ServerSession* session = terminal_.services().server_session.get();
+    const int not_connected = net::code_value(net::ReturnCode::NoConnection);
+    status_->show_states(session ? session->state(session::Server::Trade) : not_connected,
+                         session ? session->state(session::Server::History) : not_connected);
+}
+
+// A dialog login ends with the trade server's first final state after its reconnect:
+// connected, or a refusal that has a message.
+void MainWindow::report_dialog_login_result() {
+    session::ServerSession* session = terminal_.services().server_session.get();
+    if (!dialog_login_pending_ || !session) return;
+    const int state = session->state(session::Server::Trade);
+    if (state == net::code_value(net::ReturnCode::Ok) || report_login_failure(state)) dialog_login_pending_ = false;
 }
 
 void MainWindow::select_tab(int index) {
@@ -118,6 +157,7 @@ std::optional<intptr_t> MainWindow::handle_notification(int code, intptr_t value
             quotes_->refresh_market_watch();
             break;
         case kNotifyQuotes:   // 0, or the trade base's recalculation result
+            status_->count_quotes();
             quotes_->refresh_market_watch();
             trade_->refresh_trades();
             chart_->forward(code, value);
@@ -164,11 +204,14 @@ std::optional<intptr_t> MainWindow::handle_notification(int code, intptr_t value
             // here when it exists.
             if (config::AccountsBase* accounts = terminal_.services().accounts_base.get()) accounts->save();
             if (session::ServerSession* session = terminal_.services().server_session.get()) session->reconnect();
+            // Set after the reconnect, so that states of the account before don't count.
+            dialog_login_pending_ = dialog_login_requested_;
+            dialog_login_requested_ = false;
             chart_->recompute_active_chart();
             break;
         case kNotifyConnectionState:   // 0 = trade server, 1 = history server
-            // The status display and the login result box read the session's state,
-            // which arrives with the session.
+            refresh_connection_status();
+            if (value == static_cast<intptr_t>(session::Server::Trade)) report_dialog_login_result();
             break;
         case kNotifyOpenOrderDialog:   // the order kind
             quotes_->open_order_dialog(value);
@@ -195,7 +238,10 @@ void MainWindow::timerEvent(QTimerEvent* event) {
 }
 
 void MainWindow::on_timer(int logical_id) {
-    if (logical_id == kWatchdogTimerId) terminal_.run_watchdogs();
+    if (logical_id != kWatchdogTimerId) return;
+    terminal_.run_watchdogs();
+    refresh_connection_status();
+    status_->tick();
 }
 
 }  // namespace kb::ui

@@ -1,5 +1,6 @@
 #pragma once
 #include <QMainWindow>
+#include <QPointer>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -12,6 +13,8 @@ class QTabWidget;
 
 namespace kb::ui {
 
+class ConnectionStatus;
+class LoginDialog;
 class QuotesView;
 class ChartView;
 class TradeView;
@@ -64,6 +67,12 @@ public:
     // Restores, raises and activates the window (a second start asked for it).
     void bring_to_front();
 
+    // Opens the login dialog without blocking (the File menu's "Login..."); a login
+    // chosen there makes the next final trade server state 64, 65 or 66 show its
+    // message box. Returns the open dialog.
+    LoginDialog* open_login_dialog();
+    ConnectionStatus* connection_status() const { return status_; }
+
     QuotesView* quotes_view() const { return quotes_; }
     ChartView* chart_view() const { return chart_; }
     TradeView* trade_view() const { return trade_; }
@@ -80,6 +89,9 @@ protected:
 private:
     void on_timer(int logical_id);
     void build_tabs();
+    void build_menu_and_status();
+    void refresh_connection_status();
+    void report_dialog_login_result();
     intptr_t request_key_generation();
 
     core::Terminal& terminal_;
@@ -91,6 +103,12 @@ private:
     NewsView* news_ = nullptr;
     std::optional<core::TitleAccount> title_account_;
     uint32_t toolbar_buttons_ = 0;
+    ConnectionStatus* status_ = nullptr;
+    QPointer<LoginDialog> login_dialog_;
+    // A login dialog chose an account; its reconnect (code 21) has not been handled yet.
+    bool dialog_login_requested_ = false;
+    // The reconnect of a dialog login ran; the next final trade server state is reported.
+    bool dialog_login_pending_ = false;
     int watchdog_timer_ = 0;
 };
 

@@ -1,0 +1,52 @@
+#include "ui/connection_status.h"
+
+#include "net/protocol.h"
+
+namespace kb::ui {
+
+namespace {
+
+constexpr int kNotConnected = net::code_value(net::ReturnCode::NoConnection);
+
+}  // namespace
+
+std::string connection_status_text(int trade_state, int history_state, uint64_t quote_packets) {
+    return std::string("MainServer: ") + net::return_code_text(trade_state) +
+           ", DataCenter: " + net::return_code_text(history_state) + ", quotes: " + std::to_string(quote_packets);
+}
+
+ConnectionStatus::ConnectionStatus(QWidget* parent)
+    : QLabel(parent), trade_state_(kNotConnected), history_state_(kNotConnected) {
+    update_text();
+}
+
+void ConnectionStatus::show_states(int trade_state, int history_state) {
+    if (trade_state == trade_state_ && history_state == history_state_) return;
+    trade_state_ = trade_state;
+    history_state_ = history_state;
+    update_text();
+    echo_now();
+}
+
+void ConnectionStatus::count_quotes() {
+    ++quote_packets_;
+    update_text();
+}
+
+void ConnectionStatus::tick() {
+    if (++ticks_since_echo_ < kQuoteEchoTicks) return;
+    if (quote_packets_ != echoed_quote_packets_) echo_now();
+    ticks_since_echo_ = 0;
+}
+
+void ConnectionStatus::update_text() {
+    setText(QString::fromStdString(connection_status_text(trade_state_, history_state_, quote_packets_)));
+}
+
+void ConnectionStatus::echo_now() {
+    echoed_quote_packets_ = quote_packets_;
+    ticks_since_echo_ = 0;
+    if (echo_) echo_(text().toStdString());
+}
+
+}  // namespace kb::ui

@@ -1,0 +1,113 @@
+#include "ui/login_dialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+#include "config/accounts_base.h"
+#include "config/server_list.h"
+#include "core/notifications.h"
+#include "ui/login_choice.h"
+
+namespace kb::ui {
+
+namespace {
+
+constexpr int kMaxPasswordLength = 15;
+
+}  // namespace
+
+LoginDialog::LoginDialog(core::Terminal& terminal, QWidget* parent) : QDialog(parent), terminal_(terminal) {
+    setWindowTitle("Login");
+    login_ = new QComboBox;
+    login_->setEditable(true);
+    password_ = new QLineEdit;
+    password_->setEchoMode(QLineEdit::Password);
+    password_->setMaxLength(kMaxPasswordLength);
+    server_ = new QComboBox;
+    server_->setEditable(true);
+    keep_ = new QCheckBox("Keep personal data");
+    error_ = new QLabel;
+    error_->setWordWrap(true);
+    error_->hide();
+
+    auto* form = new QFormLayout;
+    form->addRow("Login:", login_);
+    form->addRow("Password:", password_);
+    form->addRow("Server:", server_);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    connect(buttons, &QDialogButtonBox::accepted, this, &LoginDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &LoginDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(keep_);
+    layout->addWidget(error_);
+    layout->addWidget(buttons);
+
+    core::Services& services = terminal_.services();
+    if (config::AccountsBase* accounts = services.accounts_base.get()) {
+        for (size_t i = 0; i < accounts->size(); ++i)
+            if (std::optional<config::AccountSnapshot> account = accounts->at(i))
+                login_->addItem(QString::number(account->login));
+    }
+    if (config::ServerList* servers = services.server_list.get()) {
+        for (size_t i = 0; i < servers->size(); ++i)
+            if (std::optional<config::ServerEntry> entry = servers->copy_at(i))
+                server_->addItem(QString::fromStdString(std::string(entry->name())));
+    }
+    fill_from_current_account();
+    // Only a login chosen from the list fills the other fields; typing one doesn't.
+    connect(login_, &QComboBox::activated, this, [this](int index) { fill_from_saved_account(login_->itemText(index)); });
+}
+
+QString LoginDialog::error_text() const { return error_->isHidden() ? QString() : error_->text(); }
+
+void LoginDialog::fill_from_current_account() {
+    if (!terminal_.services().terminal_config) return;
+    const LoginChoice current = current_login_choice(*terminal_.services().terminal_config);
+    login_->setEditText(current.login > 0 ? QString::number(current.login) : QString());
+    password_->setText(QString::fromStdString(current.password));
+    server_->setEditText(QString::fromStdString(current.server));
+    keep_->setChecked(current.keep_personal_data);
+}
+
+void LoginDialog::fill_from_saved_account(const QString& login_text) {
+    config::AccountsBase* accounts = terminal_.services().accounts_base.get();
+    bool ok = false;
+    int32_t login = login_text.toInt(&ok);
+    if (!accounts || !ok) return;
+    if (std::optional<LoginChoice> saved = saved_login_choice(*accounts, login, keep_->isChecked())) {
+        password_->setText(QString::fromStdString(saved->password));
+        server_->setEditText(QString::fromStdString(saved->server));
+    }
+}
+
+void LoginDialog::accept() {
+    core::Services& services = terminal_.services();
+    std::string error;
+    LoginChoice choice;
+    choice.login = login_->currentText().trimmed().toInt();   // 0 for anything but a number
+    choice.password = password_->text().toStdString();
+    choice.server = server_->currentText().trimmed().toStdString();
+    choice.keep_personal_data = keep_->isChecked();
+    if (!services.terminal_config || !services.server_list) {
+        error = "the configuration could not be loaded";
+    } else {
+        apply_login_choice(*services.terminal_config, *services.server_list, choice, error);
+    }
+    if (!error.empty()) {
+        error_->setText(QString::fromStdString("Can't log in: " + error));
+        error_->show();
+        return;
+    }
+    error_->hide();
+    emit login_chosen();
+    terminal_.notify(core::kNotifyReconnect, 0);
+    QDialog::accept();
+}
+
+}  // namespace kb::ui
