@@ -16,6 +16,7 @@
 namespace kb::market {
 namespace {
 
+using testing::all_day_symbol;
 using testing::make_symbol;
 using testing::make_tick;
 
@@ -25,17 +26,6 @@ constexpr int32_t kHour = 3600;
 
 BarRecord bar(int32_t time, double open, double low, double high, double close, double volume = 10) {
     return BarRecord{time, open, low, high, close, volume};
-}
-
-// Quotes all day, every day; no window runs past midnight.
-SymbolRecord all_day_symbol(std::string_view name = "EURUSD") {
-    SymbolRecord symbol = make_symbol(name, 1, 5);
-    for (DayQuoteHours& day : symbol.quote_hours) {
-        day.windows[0].open_minute = 0;
-        day.windows[0].close_minute = 1440;
-        day.first_overnight_window = kQuoteWindowsPerDay;
-    }
-    return symbol;
 }
 
 std::vector<uint8_t> hst_bytes(std::string_view symbol, int period, const std::vector<BarRecord>& bars,

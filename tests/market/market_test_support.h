@@ -25,6 +25,17 @@ inline SymbolRecord make_symbol(std::string_view name, int32_t index, int32_t di
     return symbol;
 }
 
+// A symbol quoted all day, every day; no window runs past midnight.
+inline SymbolRecord all_day_symbol(std::string_view name = "EURUSD", int32_t index = 1) {
+    SymbolRecord symbol = make_symbol(name, index, 5);
+    for (DayQuoteHours& day : symbol.quote_hours) {
+        day.windows[0].open_minute = 0;
+        day.windows[0].close_minute = 1440;
+        day.first_overnight_window = kQuoteWindowsPerDay;
+    }
+    return symbol;
+}
+
 inline TickRecord make_tick(uint16_t index, int32_t time, float bid, float ask) {
     TickRecord tick{};
     tick.symbol_index = index;
