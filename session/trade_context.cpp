@@ -1,0 +1,378 @@
+// The trade context's public side and its worker thread: submit, cancel, stop, the
+// watchdog, the idle loop, connecting and sending.
+#include "session/trade_context.h"
+
+#include <cstring>
+#include <string>
+
+#include "config/server_connect.h"
+#include "config/terminal_config.h"
+#include "core/fixed_text.h"
+#include "core/journal.h"
+#include "net/login_packet.h"
+#include "net/trade_request_signing.h"
+#include "trade/request_journal.h"
+#include "trade/request_sink.h"
+
+namespace kb::session {
+
+namespace {
+
+using net::ReturnCode;
+constexpr int kCommonError = net::code_value(ReturnCode::CommonError);
+constexpr int kNoConnection = net::code_value(ReturnCode::NoConnection);
+constexpr int kTimeout = net::code_value(ReturnCode::TradeTimeout);
+
+bool passed(uint32_t now, uint32_t deadline) { return static_cast<int32_t>(now - deadline) > 0; }
+
+}  // namespace
+
+TradeContext::TradeContext(TradeContextEnvironment environment)
+    : env_(environment), stream_(&environment.journal, environment.stream_clock) {}
+
+TradeContext::~TradeContext() { stop(); }
+
+int TradeContext::submit(const trade::TradeRequest& request, platform::Notifier* window) {
+    std::lock_guard control(control_lock_);
+    if (busy_.exchange(true)) return net::code_value(ReturnCode::TradeContextBusy);
+    {
+        std::lock_guard guard(lock_);
+        request_ = request;
+        requester_ = window;
+        canceller_ = nullptr;
+        request_id_ = 0;
+    }
+    cancel_requested_ = false;
+    timed_out_ = false;
+    finished_.reset();
+    ready_ = true;
+
+    std::lock_guard guard(thread_lock_);
+    if (thread_active_) return 0;
+    // A worker that has decided to end is past its last use of the context.
+    thread_.join();
+    if (!thread_.start([this] { run(); })) {
+        ready_ = false;
+        busy_ = false;
+        return kCommonError;
+    }
+    thread_active_ = true;
+    return 0;
+}
+
+void TradeContext::cancel(platform::Notifier* window) {
+    if (!busy_) {
+        post(window, kNotifyCancelResult, kCommonError);
+        return;
+    }
+    if (cancel_requested_) return;
+    {
+        std::lock_guard guard(lock_);
+        canceller_ = window;
+    }
+    cancel_requested_ = true;
+}
+
+std::pair<double, double> TradeContext::last_prices() const {
+    std::lock_guard guard(lock_);
+    return {bid_, ask_};
+}
+
+trade::TradeRecord TradeContext::result() const {
+    std::lock_guard guard(lock_);
+    return result_;
+}
+
+bool TradeContext::wait_for_finish(uint32_t timeout_ms) {
+    ++waiters_;
+    const bool finished = finished_.wait(timeout_ms);
+    --waiters_;
+    if (finished) taken_.set();
+    return finished;
+}
+
+bool TradeContext::thread_running() const {
+    std::lock_guard control(control_lock_);
+    return thread_.running();
+}
+
+void TradeContext::watchdog() {
+    std::unique_lock control(control_lock_, std::try_to_lock);
+    if (!control.owns_lock() || !thread_.running() || !ready_) return;
+    if (env_.clock.tick_ms() - activity_ <= activity_timeout_) return;
+    timed_out_ = true;
+    stream_.close();
+}
+
+void TradeContext::stop() {
+    std::lock_guard control(control_lock_);
+    stop_ = true;
+    stream_.close();
+    const uint32_t start = env_.clock.tick_ms();
+    while (thread_.running() && env_.clock.tick_ms() - start < kTradeStopWaitMs) env_.clock.sleep_ms(kTradePollMs);
+    // A thread can't be ended safely from outside; with its connection closed every call
+    // it makes fails, so it is waited for after the line.
+    if (thread_.running()) env_.journal.write(core::Level::Fault, "TradeContext: deadlock error");
+    thread_.join();
+    {
+        std::lock_guard guard(thread_lock_);
+        thread_active_ = false;
+    }
+    {
+        std::lock_guard guard(lock_);
+        request_ = {};
+        result_ = {};
+        bid_ = ask_ = 0;
+        requester_ = canceller_ = nullptr;
+    }
+    finished_.set();
+    taken_.set();
+    state_ = kTradeReady;
+    ready_ = false;
+    busy_ = false;
+    stop_ = false;
+}
+
+// ---- worker ----
+
+void TradeContext::run() {
+    platform::Clock& clock = env_.clock;
+    uint32_t idle_deadline = clock.tick_ms() + kTradeIdleMs;
+    uint32_t keep_alive = clock.tick_ms() + kTradeIdlePingMs;
+    while (!stop_) {
+        if (!ready_) {
+            const uint32_t now = clock.tick_ms();
+            if (passed(now, idle_deadline)) {
+                if (may_end()) break;
+                continue;
+            }
+            if (passed(now, keep_alive)) {
+                if (!stream_.send_byte(net::Command::KeepAlive)) {
+                    if (may_end()) break;
+                    continue;
+                }
+                keep_alive = now + kTradeIdlePingMs;
+            }
+            clock.sleep_ms(kTradeIdlePollMs);
+            continue;
+        }
+        process_request();
+        const int state = state_;
+        if (stop_ && ready_ && (state == net::code_value(ReturnCode::OrderAccepted) ||
+                                state == net::code_value(ReturnCode::OrderInProcess)))
+            fail(kNoConnection);
+        idle_deadline = clock.tick_ms() + kTradeIdleMs;
+        keep_alive = clock.tick_ms() + kTradeIdlePingMs;
+        clock.sleep_ms(kTradeAfterRequestMs);
+    }
+    stream_.close();
+    std::lock_guard guard(thread_lock_);
+    thread_active_ = false;
+}
+
+// The worker may end only while no request waits; submit() checks under the same lock.
+bool TradeContext::may_end() {
+    std::lock_guard guard(thread_lock_);
+    if (ready_) return false;
+    stream_.close();
+    thread_active_ = false;
+    return true;
+}
+
+void TradeContext::process_request() {
+    const int login_code = connect_and_log_in();
+    if (login_code != 0) {
+        fail(timed_out_.exchange(false) ? kTimeout : login_code);
+        return;
+    }
+    if (!send_request()) return;
+    while (ready_ && !stop_) {
+        if (cancel_requested_.exchange(false)) handle_cancel();
+        if (!ready_ || receive_step() == Step::End) break;
+    }
+}
+
+int TradeContext::connect_and_log_in() {
+    if (stream_.is_open()) return 0;
+    const config::LoginRecord account = env_.config.login_record();
+    {
+        std::lock_guard guard(lock_);
+        login_ = account.login;
+    }
+    const std::string server(core::field_text(account.server));
+    if (server.empty()) return kCommonError;
+
+    activity_timeout_ = kTradeConnectActivityMs;
+    note_activity();
+    const config::ListConnection connection = config::connect_through_list(stream_, server, env_.servers);
+    activity_timeout_ = kTradeActivityMs;
+    if (!connection.connected) {
+        env_.journal.write(core::Level::Error, "'%d': cannot connect to: %s", account.login, server.c_str());
+        return kNoConnection;
+    }
+    const std::string password(core::field_text(account.password));
+    const int code = net::log_in(stream_, account.login, password, net::LoginMode::TradeChannel);
+    if (code == 0) {
+        note_activity();
+        next_ping_ = env_.clock.tick_ms() + kTradePingMs;
+        return 0;
+    }
+    stream_.close();
+    if (code == net::code_value(ReturnCode::SecuredLoginRequired)) {
+        // The terminal keeps no key pairs yet, so no account has a key file to answer with.
+        env_.journal.write(core::Level::Error, "'%d': public key was not found", account.login);
+        return kCommonError;
+    }
+    env_.journal.write(core::Level::Error, "'%d': cannot login [%s]", account.login, net::return_code_text(code));
+    return code;
+}
+
+bool TradeContext::send_request() {
+    net::TradeRequestBytes bytes;
+    {
+        std::lock_guard guard(lock_);
+        order_ = opposite_ = std::nullopt;
+        digits_ = 5;
+        if (trade::RequestSink* trade = env_.trade) {
+            if (request_.ticket) order_ = trade->trade_by_ticket(request_.ticket);
+            if (request_.opposite_ticket) opposite_ = trade->trade_by_ticket(request_.opposite_ticket);
+            const int digits = trade->symbol_digits(core::field_text(request_.symbol));
+            if (digits >= 0) digits_ = digits;
+            else if (order_) digits_ = order_->digits;
+        }
+        if (state_ == kTradeReady) trade::RequestJournal(env_.journal, login_, digits_, request_, order_, opposite_).sending();
+        std::memcpy(bytes.data(), &request_, bytes.size());
+        request_id_ = 0;
+    }
+    if (!net::send_trade_request(stream_, bytes)) {
+        stream_.close();
+        journal_error("TradeContext: transaction sending error");
+        fail(timed_out_.exchange(false) ? kTimeout : kCommonError);
+        return false;
+    }
+    note_activity();
+    return true;
+}
+
+TradeContext::Step TradeContext::receive_step() {
+    platform::Clock& clock = env_.clock;
+    if (timed_out_.exchange(false)) {
+        fail(kTimeout);
+        return Step::End;
+    }
+    if (!stream_.is_open()) {
+        fail(kNoConnection);
+        return Step::End;
+    }
+    if (stream_.bytes_available() == 0) {
+        if (passed(clock.tick_ms(), next_ping_)) {
+            if (!stream_.send_byte(net::Command::KeepAlive)) {
+                stream_.close();
+                journal_error("TradeContext: ping error");
+                fail(timed_out_.exchange(false) ? kTimeout : kNoConnection);
+                return Step::End;
+            }
+            next_ping_ = clock.tick_ms() + kTradePingMs;
+        }
+        clock.sleep_ms(kTradePollMs);
+        return Step::Continue;
+    }
+    uint8_t command = 0;
+    if (!stream_.read(&command, 1)) {
+        journal_error("TradeContext: command reading error");
+        stream_.close();
+        fail(timed_out_.exchange(false) ? kTimeout : kCommonError);
+        return Step::End;
+    }
+    note_activity();
+    next_ping_ = clock.tick_ms() + kTradePingMs;
+    switch (static_cast<net::Command>(command)) {
+        case net::Command::Quit: fail(kNoConnection); return Step::End;
+        case net::Command::TradeRequest: on_notification(); break;
+        case net::Command::TradeReject: on_reject(); break;
+        // The server's answer to a keep-alive.
+        case net::Command::KeepAlive: break;
+        default:
+            env_.journal.write(core::Level::Error, "TradeContext: unknown command %02X", command);
+            fail(kCommonError);
+            return Step::End;
+    }
+    return ready_ ? Step::Continue : Step::End;
+}
+
+void TradeContext::handle_cancel() {
+    platform::Notifier* canceller = nullptr;
+    int32_t id = 0;
+    {
+        std::lock_guard guard(lock_);
+        canceller = canceller_;
+        id = request_id_;
+    }
+    const int state = state_;
+    if (state == kTradeReady) {
+        post(canceller, kNotifyCancelResult, 0);
+        {
+            std::lock_guard guard(lock_);
+            journal_state(kTradeCancelled);
+        }
+        end_request(kTradeCancelled, true);
+        return;
+    }
+    if (state != net::code_value(ReturnCode::OrderAccepted)) {
+        post(canceller, kNotifyCancelResult, net::code_value(ReturnCode::OrderLocked));
+        return;
+    }
+    net::OutputBuffer& out = stream_.output();
+    out.reset();
+    out.put_command(net::Command::TradeReject);
+    out.put_i32(id);
+    post(canceller, kNotifyCancelResult, stream_.send_output() ? 0 : kCommonError);
+}
+
+// ---- finishing ----
+
+void TradeContext::finish(int code) {
+    const bool goes_on = code == net::code_value(ReturnCode::OrderAccepted) ||
+                         code == net::code_value(ReturnCode::OrderInProcess);
+    if (goes_on) {
+        state_ = code;
+        note_activity();
+        std::lock_guard guard(lock_);
+        post(requester_, kNotifyTradeResult, code);
+        return;
+    }
+    end_request(code, code == kCommonError || code == kNoConnection);
+}
+
+void TradeContext::fail(int code) {
+    {
+        std::lock_guard guard(lock_);
+        journal_state(code);
+    }
+    finish(code);
+}
+
+void TradeContext::end_request(int code, bool close) {
+    state_ = code;
+    note_activity();
+    {
+        std::lock_guard guard(lock_);
+        post(requester_, kNotifyTradeResult, code);
+    }
+    finished_.set();
+    if (waiters_ > 0) taken_.wait(kTradeResultTakenMs);
+    if (close) stream_.close();
+    state_ = kTradeReady;
+    ready_ = false;
+    busy_ = false;
+}
+
+void TradeContext::note_activity() { activity_ = env_.clock.tick_ms(); }
+
+void TradeContext::post(platform::Notifier* window, int code, int value) {
+    if (window) window->post(code, value);
+}
+
+void TradeContext::journal_error(const char* text) { env_.journal.write(core::Level::Error, "%s", text); }
+
+}  // namespace kb::session

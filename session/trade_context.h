@@ -1,0 +1,180 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <utility>
+
+#include "net/packet_stream.h"
+#include "platform/clock.h"
+#include "platform/event.h"
+#include "platform/notifier.h"
+#include "platform/thread.h"
+#include "trade/trade_record.h"
+#include "trade/trade_request.h"
+
+namespace kb::core {
+class Journal;
+}
+namespace kb::config {
+class TerminalConfig;
+class ServerList;
+}  // namespace kb::config
+namespace kb::trade {
+class RequestSink;
+}
+
+namespace kb::session {
+
+// Notifications a trade context posts to the windows that asked it (value: a return code).
+inline constexpr int kNotifyTradeResult = 14;   // to the requester: the request's state
+inline constexpr int kNotifyCancelResult = 15;  // to the canceller: the outcome of its cancel
+
+// The trade context's own states beside the return codes.
+inline constexpr int kTradeReady = 1;
+inline constexpr int kTradeCancelled = 144;
+
+// Waits of a trade context.
+inline constexpr uint32_t kTradeIdleMs = 30000;          // the thread ends after this long without requests
+inline constexpr uint32_t kTradeIdlePingMs = 10000;      // keep-alives while idle
+inline constexpr uint32_t kTradePingMs = 20000;          // keep-alives while a request is followed
+inline constexpr uint32_t kTradeActivityMs = 60000;      // the watchdog's limit
+inline constexpr uint32_t kTradeConnectActivityMs = 20000;
+inline constexpr uint32_t kTradeStopWaitMs = 30000;
+inline constexpr uint32_t kTradeResultTakenMs = 5000;
+inline constexpr uint32_t kTradeIdlePollMs = 50;
+inline constexpr uint32_t kTradePollMs = 50;
+inline constexpr uint32_t kTradeAfterRequestMs = 100;
+
+// What a trade context works with. Everything referenced must outlive the context.
+struct TradeContextEnvironment {
+    platform::Clock& clock;            // waits, deadlines and activity times
+    platform::Clock& stream_clock;     // the stream's short pauses while the server stalls
+    core::Journal& journal;
+    config::TerminalConfig& config;    // the current account
+    config::ServerList& servers;       // how a server name is reached
+    trade::RequestSink* trade = nullptr;   // may be null: outcomes are then only journaled
+};
+
+// Sends one trade request at a time to the trade server over a connection of its own
+// (a trade channel login) and follows the server's notifications until the request is
+// done, rejected, failed or cancelled; the outcome goes to the trade base as transactions,
+// to the journal and, as notification 14, to the requesting window.
+//
+// submit, cancel, the queries, watchdog and stop belong to the user-interface thread;
+// the worker thread does all network traffic. The worker starts with the first request
+// and ends after 30 s without one, closing its connection.
+//
+//   ready (1) --submit--> send 190 --142--> accepted (142) --143--> in process (143)
+//      ^                     |                   |                        |
+//      |                     | cancel:           | cancel: send 191       |
+//      |                     | 144, closed       |                        |
+//      +---------------------+-------- 0 done / 138 requote / any other code: finish
+//
+// Finishing posts 14 with the code and returns to ready; codes 2 and 6 also close the
+// connection, so the next request connects and logs in again.
+class TradeContext {
+public:
+    explicit TradeContext(TradeContextEnvironment environment);
+    // Stops the worker.
+    ~TradeContext();
+    TradeContext(const TradeContext&) = delete;
+    TradeContext& operator=(const TradeContext&) = delete;
+
+    // Takes the request unless one is under way (146, nothing is sent). window (may be
+    // null, must outlive the request) gets notification 14 with each state. Returns 0,
+    // or 2 when the worker thread can't be started.
+    int submit(const trade::TradeRequest& request, platform::Notifier* window);
+    // Asks to cancel the request under way; window gets notification 15 with the outcome:
+    // 0 when cancelled locally or the cancel was sent, 139 once the dealer has it, the
+    // server's code from its answer, 2 when there is nothing to cancel or sending failed.
+    // Ignored while an earlier cancel is pending.
+    void cancel(platform::Notifier* window);
+
+    // The prices of the last price request or requote (bid, ask).
+    std::pair<double, double> last_prices() const;
+    // The record the last done request produced (all zero when none).
+    trade::TradeRecord result() const;
+    // The state: 1 ready, 142 accepted, 143 in process.
+    int state() const { return state_; }
+    bool busy() const { return busy_; }
+    bool thread_running() const;
+
+    // Waits up to timeout_ms of real time for the request under way to finish and lets the
+    // worker go on at once; false on time-out. For callers that block on a request.
+    bool wait_for_finish(uint32_t timeout_ms);
+
+    // Once a second: a request that saw no traffic for longer than the activity time-out
+    // (60 s, 20 s while connecting) loses its connection and finishes with 128.
+    void watchdog();
+    // Ends the worker: closes the connection and waits up to 30 s of the clock for it;
+    // clears request, result and prices; releases waiting callers; the context is ready.
+    void stop();
+
+private:
+    enum class Step { Continue, End };
+
+    // ---- worker ----
+    void run();
+    bool may_end();
+    void process_request();
+    int connect_and_log_in();
+    bool send_request();
+    Step receive_step();
+    void handle_cancel();
+    void on_notification();
+    int notification_outcome(int32_t id, uint8_t code);
+    int done_outcome();
+    int read_prices(double& bid, double& ask);
+    void on_reject();
+    void journal_state(int code);
+    void finish(int code);
+    // Journals the request's line for the code, then finishes.
+    void fail(int code);
+    void end_request(int code, bool close);
+    void note_activity();
+    void apply(trade::TransactionType type, const trade::TradeRecord& record, double balance = 0, double credit = 0);
+    void post(platform::Notifier* window, int code, int value);
+    void journal_error(const char* text);
+
+    TradeContextEnvironment env_;
+    net::PacketStream stream_;
+    platform::Thread thread_;
+
+    // Serialises submit, stop and the watchdog, which may come from different threads
+    // (the session resets the contexts from its own thread). The worker never takes it.
+    mutable std::mutex control_lock_;
+    // Start and end of the worker thread.
+    std::mutex thread_lock_;
+    bool thread_active_ = false;
+
+    // Guards the request, its outcome and the windows.
+    mutable std::mutex lock_;
+    trade::TradeRequest request_{};
+    std::optional<trade::TradeRecord> order_;      // the ticket's record when sent
+    std::optional<trade::TradeRecord> opposite_;   // the opposite ticket's record when sent
+    int digits_ = 5;
+    int32_t login_ = 0;
+    int32_t request_id_ = 0;
+    trade::TradeRecord result_{};
+    double bid_ = 0;
+    double ask_ = 0;
+    platform::Notifier* requester_ = nullptr;
+    platform::Notifier* canceller_ = nullptr;
+
+    std::atomic<bool> busy_{false};           // admission: exchanged by submit
+    std::atomic<bool> ready_{false};          // the request is copied and not finished
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> cancel_requested_{false};
+    std::atomic<bool> timed_out_{false};
+    std::atomic<int> state_{kTradeReady};
+    std::atomic<uint32_t> activity_{0};
+    std::atomic<uint32_t> activity_timeout_{kTradeActivityMs};
+    std::atomic<int> waiters_{0};
+    uint32_t next_ping_ = 0;                   // worker only
+
+    platform::Event finished_{platform::EventReset::Manual};
+    platform::Event taken_{platform::EventReset::Automatic};
+};
+
+}  // namespace kb::session
