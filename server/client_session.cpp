@@ -34,6 +34,11 @@ void ClientSession::close() {
     wake_.set();
 }
 
+void ClientSession::request_quit() {
+    quit_requested_ = true;
+    wake_.set();
+}
+
 void ClientSession::run() {
     if (open_connection() == Opening::LoggedIn) command_loop();
     context_.feed.unsubscribe(*this);
@@ -78,7 +83,17 @@ void ClientSession::answer_probe() {
     }
 }
 
+// Waits before reading the rest of the login packet while the door's logins are held.
+void ClientSession::wait_while_logins_held() {
+    const std::atomic<bool>& held =
+        role_ == ServerRole::History ? context_.history_logins_held : context_.trade_logins_held;
+    if (!held) return;
+    context_.log.write("login held");
+    while (held && stream_->is_open() && !context_.stopping) wake_.wait(context_.limits.poll_ms);
+}
+
 bool ClientSession::log_in(uint8_t first_byte) {
+    wait_while_logins_held();
     std::optional<AcceptedLogin> login = accept_login(context_, role_, *stream_, first_byte, peer_address_);
     if (!login) return false;
     account_ = login->account;
@@ -91,6 +106,10 @@ void ClientSession::command_loop() {
     const CommandTable& commands = role_ == ServerRole::History ? history_server_commands() : trade_server_commands();
     uint32_t last_activity = context_.clock.tick_ms();
     while (stream_->is_open() && !context_.stopping) {
+        if (quit_requested_) {
+            quit_by_server();
+            break;
+        }
         bool handled = false;
         if (stream_->bytes_available() > 0) {
             uint8_t command = stream_->read_byte();
@@ -115,6 +134,14 @@ void ClientSession::command_loop() {
         wake_.wait(context_.limits.poll_ms);
     }
     stream_->close();
+}
+
+void ClientSession::quit_by_server() {
+    if (!stream_->send_quit()) return;
+    bool answered = false;
+    while (!answered && wait_for_bytes(context_.limits.first_packet_ms))
+        answered = stream_->read_byte() == net::command_byte(net::Command::Quit);
+    context_.log.write("'%d': quit sent, %s", account_.login, answered ? "answered with quit" : "no answer");
 }
 
 void ClientSession::set_subscription(const std::set<int>& instruments) {

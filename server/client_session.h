@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -44,6 +45,10 @@ public:
     void run();
     // Ends the connection from another thread (server stop); run() returns soon after.
     void close();
+    // Asks the session, from any thread, to end the way a server going down does: a
+    // logged-in session sends the quit byte 13, waits for the client's 13 (passing over
+    // anything sent before it), logs whether it came and closes.
+    void request_quit();
 
     // ---- for command handlers (session thread) ----
     ServerContext& context() { return context_; }
@@ -72,7 +77,9 @@ private:
     Opening open_connection();
     bool wait_for_bytes(uint32_t limit_ms);
     void answer_probe();
+    void wait_while_logins_held();
     bool log_in(uint8_t first_byte);
+    void quit_by_server();
     void command_loop();
     bool send_quotes(std::span<const Tick> ticks);
     bool push_stored_messages();
@@ -87,6 +94,7 @@ private:
     bool investor_ = false;
     net::LoginMode login_mode_ = net::LoginMode::TradeServer;
     bool message_pushes_ = false;
+    std::atomic<bool> quit_requested_{false};
     int64_t last_news_id_ = 0;
     uint32_t last_message_poll_ = 0;
 

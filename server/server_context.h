@@ -34,6 +34,9 @@ struct ServerContext {
     std::string access_point{};      // "host:port" of the trade server, set before serving starts
     // How often a session looks for news and mail stored since its last look.
     uint32_t message_poll_ms = 1000;
+    // While set, logins arriving at that door are left unanswered: a slow server, for tests.
+    std::atomic<bool> trade_logins_held{false};
+    std::atomic<bool> history_logins_held{false};
 };
 
 }  // namespace kb::server

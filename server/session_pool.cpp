@@ -50,6 +50,11 @@ size_t SessionPool::active() {
                                              [](const auto& running) { return !running->finished; }));
 }
 
+void SessionPool::quit_all() {
+    std::lock_guard guard(lock_);
+    for (auto& running : running_) running->session->request_quit();
+}
+
 void SessionPool::stop_all() {
     std::list<std::unique_ptr<Running>> all;
     {

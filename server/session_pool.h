@@ -26,6 +26,8 @@ public:
     bool start(ServerRole role, std::unique_ptr<net::PacketStream> stream, uint32_t peer_address);
     // Sessions whose thread still runs.
     size_t active();
+    // Asks every running session to end with the quit byte (ClientSession::request_quit).
+    void quit_all();
     // Closes every session's connection and waits for their threads.
     void stop_all();
 
