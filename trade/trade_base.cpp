@@ -11,6 +11,7 @@
 #include "platform/notifier.h"
 #include "trade/margin.h"
 #include "trade/profit.h"
+#include "trade/request_check.h"
 
 namespace kb::trade {
 
@@ -127,6 +128,11 @@ AccountRecord TradeBase::account() const {
 std::string TradeBase::group_name() const {
     std::lock_guard guard(lock_);
     return std::string(account_.group.name, strnlen(account_.group.name, sizeof account_.group.name));
+}
+
+int32_t TradeBase::news_setting() const {
+    std::lock_guard guard(lock_);
+    return account_.news_setting;
 }
 
 void TradeBase::set_investor_mode(bool investor) {
@@ -470,6 +476,37 @@ int TradeBase::margin_test(const TradeRequest& request) {
         return 0;
     }
     return margin_test(order);
+}
+
+int TradeBase::test_request(TradeRequest& request) {
+    request.symbol[sizeof request.symbol - 1] = '\0';
+    const std::string_view name(request.symbol, strnlen(request.symbol, sizeof request.symbol));
+    RequestCheckInputs inputs;
+    market::GroupRecord group;
+    {
+        std::lock_guard guard(lock_);
+        inputs.investor_mode = investor_;
+        inputs.login = account_.login;
+        group = account_.group;
+        inputs.open_orders = static_cast<int32_t>(open_trades_.size());
+        for (const TradeRecord& trade : open_trades_) {
+            if (trade.ticket == request.ticket) inputs.order = trade;
+            if (trade.ticket == request.opposite_ticket) inputs.opposite = trade;
+        }
+    }
+    inputs.group = &group;
+    if (symbols_) {
+        inputs.symbol = symbols_->symbol_by_name(name);
+        if (std::optional<market::SymbolPrices> quote = symbols_->prices(name)) {
+            inputs.bid = quote->bid;
+            inputs.ask = quote->ask;
+        }
+        inputs.quote_time = symbols_->newest_quote_time();
+        inputs.recent_ticks = symbols_->recent_ticks(name);
+    }
+    inputs.margin_ok = [this](const TradeRequest& checked) { return margin_test(checked) == 0; };
+    inputs.clear_foreign_trades = [this] { clear_for_other_login(); };
+    return check_request(request, inputs, journal_);
 }
 
 double TradeBase::margin_rate(const HypotheticalOrder& order) {

@@ -116,6 +116,8 @@ public:
     void set_group(const market::GroupRecord& group);
     AccountRecord account() const;
     std::string group_name() const;
+    // The account data's news setting (kNewsOff before a login).
+    int32_t news_setting() const;
     void set_investor_mode(bool investor);
     bool investor_mode() const;
 
@@ -157,6 +159,11 @@ public:
     // The rate that converts the order's symbol's margin currency into the deposit
     // currency (0 when no pair connects them or a pair has no quote yet).
     double margin_rate(const HypotheticalOrder& order);
+
+    // The local test of a request before it is sent: the first failing rule's code (see
+    // check_request), 0 when it may be sent. A ticket of another login clears the base
+    // (clear_for_other_login). Not while holding the base's lock: the margin test takes it.
+    int test_request(TradeRequest& request);
 
     // Lookups; all copies.
     std::optional<TradeRecord> open_trade_by_ticket(int32_t ticket) const;

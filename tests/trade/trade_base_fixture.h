@@ -94,11 +94,25 @@ protected:
         core::set_field_text(account.group.name, "demo");
         core::set_field_text(account.group.deposit_currency, deposit);
         account.group.free_margin_mode = free_margin_mode;
+        account.group.symbol_groups[0].minimum_volume = 1;
+        account.group.symbol_groups[0].maximum_volume = 10000;
+        account.group.symbol_groups[0].volume_step = 1;
         account.login = 5001;
         account.leverage = 100;
         account.balance = balance;
         account.credit = credit;
         base.set_account(account, open);
+    }
+
+    // Changes a symbol as a symbol update from the server does, and lets the base see it.
+    template <class Change>
+    void change_symbol(std::string_view name, Change change) {
+        market::SymbolUpdateRecord update{};
+        update.header.transaction_type = market::kUpdateTransaction;
+        update.symbol = symbols.symbol_by_name(name).value();
+        change(update.symbol);
+        symbols.update_symbols(std::span(&update, 1));
+        base.refresh_symbols();
     }
 
     // Selects the symbol when needed and feeds one quote of it.

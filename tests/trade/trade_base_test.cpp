@@ -217,14 +217,8 @@ TEST_F(TradeBaseTest, FreeMarginModesAddTheFloatingProfit) {
 
 TEST_F(TradeBaseTest, MarginOfHedgedPositionsAndTheLargerLeg) {
     const TradeRecord open[] = {trade(1, "EURUSD", kBuy, 100, 1.25, 1.25), trade(2, "EURUSD", kSell, 40, 1.27, 1.27)};
-    market::SymbolRecord eurusd = *symbols.symbol_by_name("EURUSD");
-    eurusd.hedged_margin = 50000;
-    market::SymbolUpdateRecord update{};
-    update.header.transaction_type = market::kUpdateTransaction;
-    update.symbol = eurusd;
-    symbols.update_symbols(std::span(&update, 1));
+    change_symbol("EURUSD", [](market::SymbolRecord& symbol) { symbol.hedged_margin = 50000; });
     log_in(open);
-    base.refresh_symbols();
     // Net 60 at 1000 per lot, hedged 80 at 500 per lot, at the average rate (100 x 1.25 + 40 x 1.27) / 140.
     const double rate = (100 * 1.25 + 40 * 1.27) / 140;
     EXPECT_NEAR(base.summary().margin, (600 + 400) * rate, 1e-9);
@@ -262,13 +256,7 @@ TEST_F(TradeBaseTest, MarginTestRefusesWithoutFreeMarginUnlessTheOrderHedges) {
     EXPECT_NEAR(base.project(hedge).free_margin_after, 100 - 575, 1e-9);
     EXPECT_LT(base.project(hedge).margin_after, base.project(hedge).margin);
     EXPECT_EQ(base.margin_test(hedge), 0);
-    market::SymbolRecord flagged = *symbols.symbol_by_name("EURUSD");
-    flagged.margin_flag = 1;
-    market::SymbolUpdateRecord update{};
-    update.header.transaction_type = market::kUpdateTransaction;
-    update.symbol = flagged;
-    symbols.update_symbols(std::span(&update, 1));
-    base.refresh_symbols();
+    change_symbol("EURUSD", [](market::SymbolRecord& symbol) { symbol.margin_flag = 1; });
     EXPECT_EQ(base.margin_test(hedge), kNotEnoughMoney);
 }
 
@@ -292,6 +280,42 @@ TEST_F(TradeBaseTest, MarginTestOfRequests) {
     TradeRequest modify = order;
     modify.kind = kModify;
     EXPECT_EQ(base.margin_test(modify), 0);
+}
+
+TEST_F(TradeBaseTest, RequestTestReadsTheBaseAndTheSymbols) {
+    change_symbol("EURUSD", [](market::SymbolRecord& symbol) { symbol.execution_mode = 1; });
+    const TradeRecord open[] = {trade(1, "EURUSD", kBuy, 100, 1.25)};
+    log_in(open, "USD", 1, 1500);
+    quote("EURUSD", 1.25f, 1.2502f);
+    TradeRequest request{};
+    request.kind = kInstantOrder;
+    request.order_type = kBuy;
+    core::set_field_text(request.symbol, "EURUSD");
+    request.volume = 30;
+    request.price = 1.2502;
+    EXPECT_EQ(base.test_request(request), 0);
+    request.volume = 100;
+    EXPECT_EQ(base.test_request(request), kNotEnoughMoney);
+    ASSERT_FALSE(journal.lines().empty());
+    EXPECT_EQ(journal.lines().back().rfind("'5001': order buy 1.00 EURUSD opening at 1.25020", 0), 0u)
+        << journal.lines().back();
+
+    // A ticket of another login empties the base and tells the views.
+    TradeRecord foreign = trade(2, "EURUSD", kSell, 100, 1.25);
+    foreign.login = 7777;
+    ASSERT_TRUE(base.add_open_trade(foreign));
+    notifier.take();
+    TradeRequest close{};
+    close.kind = kInstantClose;
+    close.ticket = 2;
+    core::set_field_text(close.symbol, "EURUSD");
+    close.volume = 100;
+    close.price = 1.2502;
+    EXPECT_NE(base.test_request(close), 0);
+    EXPECT_EQ(base.open_trade_count(), 0u);
+    const std::vector<std::pair<int, intptr_t>> posts = {{core::kNotifyTrades, 0},
+                                                         {core::kNotifyAccountHistory, kHistoryChanged}};
+    EXPECT_EQ(notifier.take(), posts);
 }
 
 TEST_F(TradeBaseTest, MarginRateOfARequest) {
