@@ -1,0 +1,211 @@
+#pragma once
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <optional>
+#include <span>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "net/scramble.h"
+#include "platform/files.h"
+#include "server/demo_server.h"
+#include "server/server_config.h"
+#include "server/server_log.h"
+#include "server/storage.h"
+#include "session/server_session.h"
+#include "tests/integration/gated_clock.h"
+#include "tests/integration/subscribing_symbols.h"
+#include "tests/server/login_data_fixture.h"
+#include "tests/session/session_fixture.h"
+
+namespace kb::integration {
+
+using session::Server;
+
+inline constexpr int32_t kAnn = 1001;
+inline constexpr char kAnnPassword[] = "secret1";
+inline constexpr int32_t kBob = 1003;
+inline constexpr char kBobPassword[] = "secret3";
+
+// Hands every post to the recording notifier and, for each code 22 about the trade server,
+// notes the session clock's tick and the trade server state the session has just set.
+// Thread-safe.
+class TimelineNotifier final : public platform::Notifier {
+public:
+    struct Entry {
+        uint32_t tick;
+        int state;
+    };
+
+    TimelineNotifier(platform::Notifier& inner, platform::Clock& clock) : inner_(inner), clock_(clock) {}
+    void watch(const session::ServerSession* watched) { session_ = watched; }
+
+    void post(int code, intptr_t value) override {
+        inner_.post(code, value);
+        const session::ServerSession* watched = session_;
+        if (code != core::kNotifyConnectionState || value != 0 || !watched) return;
+        std::lock_guard guard(lock_);
+        entries_.push_back({clock_.tick_ms(), watched->state(Server::Trade)});
+    }
+    intptr_t send(int code, intptr_t value) override {
+        post(code, value);
+        return 0;
+    }
+
+    // The ticks at which the trade server state became `to` right after being `from`.
+    std::vector<uint32_t> transitions(int from, int to) {
+        std::lock_guard guard(lock_);
+        std::vector<uint32_t> ticks;
+        for (size_t i = 1; i < entries_.size(); ++i)
+            if (entries_[i - 1].state == from && entries_[i].state == to) ticks.push_back(entries_[i].tick);
+        return ticks;
+    }
+    // The ticks of every post made with the trade server in the given state.
+    std::vector<uint32_t> ticks_in_state(int state) {
+        std::lock_guard guard(lock_);
+        std::vector<uint32_t> ticks;
+        for (const Entry& entry : entries_)
+            if (entry.state == state) ticks.push_back(entry.tick);
+        return ticks;
+    }
+
+private:
+    platform::Notifier& inner_;
+    platform::Clock& clock_;
+    std::atomic<const session::ServerSession*> session_{nullptr};
+    std::mutex lock_;
+    std::vector<Entry> entries_;
+};
+
+// A terminal session in a temporary program folder against a demo-server on free loopback
+// ports, over real TCP. The session's waits run on the paced manual clock, its streams on
+// the gated real clock; the server runs on a manual clock that the tests move along with
+// the session's (run_clocks_until), so its idle limit and its mail look-ups follow the
+// session's time.
+class DemoSessionTest : public session::test::SessionFixture {
+protected:
+    void SetUp() override {
+        std::string error;
+        server_config_ = server::parse_server_config(server::testing_support::login_data_config(), error);
+        ASSERT_TRUE(server_config_) << error;
+        storage_ = server::Storage::open(folder_.file("server.db"), error);
+        ASSERT_TRUE(storage_) << error;
+        add_server_account(kAnn, kAnnPassword, 5000);
+        add_server_account(kBob, kBobPassword, 0);
+        server_ = std::make_unique<server::DemoServer>(*server_config_, *storage_, server_clock_, server_log_,
+                                                       server::SessionLimits{10000, 60000, 5});
+        ASSERT_TRUE(server_->start({"127.0.0.1", 0}, {"127.0.0.1", 0}, error)) << error;
+        server_->history().wait_ready();
+    }
+
+    ~DemoSessionTest() override {
+        // A stream waiting at the closed gate would hold up the stop.
+        gate_.open();
+        if (session_) session_->stop();
+        session_.reset();
+        server_.reset();
+    }
+
+    void add_server_account(int32_t login, const std::string& password, double deposit) {
+        server::AccountRow account;
+        account.login = login;
+        account.password_digest = net::md5(password);
+        account.name = "Account " + std::to_string(login);
+        account.group = "demo";
+        account.leverage = 200;
+        account.created = server_clock_.unix_time() - 3600;
+        ASSERT_TRUE(storage_->create_account(account, deposit));
+    }
+
+    std::string trade_address() const { return "127.0.0.1:" + std::to_string(server_->trade_port()); }
+    std::string history_address() const { return "127.0.0.1:" + std::to_string(server_->history_port()); }
+
+    void start_session() {
+        session::SessionSinks sinks = stores_.sinks();
+        sinks.symbols = &symbols_;
+        session_ = std::make_unique<session::ServerSession>(session::SessionEnvironment{
+            folder_.path(), clock_, gate_, journal_, timeline_, starter_, config_, servers_, nullptr, "Fake Company",
+            sinks});
+        timeline_.watch(session_.get());
+        session_->start();
+    }
+
+    bool trade_state_is(int code) { return eventually([&] { return session_->state(Server::Trade) == code; }); }
+
+    // Moves the server's clock a second at a time, each after the session's clock has moved
+    // a second (or 200 ms of real time passed), until done() holds; false after 600 steps.
+    bool run_clocks_until(const std::function<bool()>& done) {
+        for (int step = 0; step < 600; ++step) {
+            if (done()) return true;
+            const uint32_t start = clock_.tick_ms();
+            for (int i = 0; i < 200 && clock_.tick_ms() - start < 1000; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            server_clock_.advance_ms(1000);
+        }
+        return done();
+    }
+
+    // Waits for three login attempts that ended in the state; one retry pause of the
+    // session's clock lies between each and the next.
+    void expect_attempts_a_pause_apart(int state) {
+        ASSERT_TRUE(eventually([&] { return timeline_.ticks_in_state(state).size() >= 3; })) << state;
+        const std::vector<uint32_t> attempts = timeline_.ticks_in_state(state);
+        for (size_t i = 1; i < attempts.size(); ++i)
+            EXPECT_EQ(attempts[i] - attempts[i - 1], session::kRetryPauseMs * session::kRetryPauses) << i;
+    }
+
+    size_t server_lines_containing(const std::string& text) {
+        std::lock_guard guard(server_lines_lock_);
+        size_t n = 0;
+        for (const std::string& line : server_lines_) n += line.find(text) != std::string::npos;
+        return n;
+    }
+    bool server_logged(const std::string& text, size_t times = 1) {
+        return eventually([&] { return server_lines_containing(text) >= times; });
+    }
+
+    // The gate closes as soon as the server holds a login, so the waiting connection can't
+    // give up before the test has driven the session's clock.
+    void close_gate_when_a_login_is_held() { close_gate_on_hold_ = true; }
+
+    // The history-server-connected flag as config/server.ini holds it (a load replaces it
+    // with the account's mode); -1 when the file is missing or short.
+    int32_t saved_history_connected_flag() {
+        std::optional<std::vector<uint8_t>> bytes = platform::read_file(folder_.file("config/server.ini"));
+        config::LoginRecord record{};
+        if (!bytes || bytes->size() < sizeof record) return -1;
+        net::file_unscramble(std::span<uint8_t>(bytes->data(), sizeof record));
+        std::memcpy(&record, bytes->data(), sizeof record);
+        return record.mode_in_effect;
+    }
+
+    config::LoginRecord saved_login_record() {
+        config::TerminalConfig reloaded(folder_.path(), clock_, &servers_, sound_, starter_);
+        reloaded.load_login_record();
+        return reloaded.login_record();
+    }
+
+    platform::ManualClock server_clock_{1'704'103'200};   // Monday 2024-01-01 10:00
+    GatedClock gate_;
+    TimelineNotifier timeline_{notifier_, clock_};
+    SubscribingSymbols symbols_;
+    std::optional<server::ServerConfig> server_config_;
+    std::unique_ptr<server::Storage> storage_;
+    std::mutex server_lines_lock_;
+    std::vector<std::string> server_lines_;
+    std::atomic<bool> close_gate_on_hold_{false};
+    server::ServerLog server_log_{server_clock_, [this](std::string_view line) {
+                                      if (close_gate_on_hold_ && line.find("login held") != std::string_view::npos)
+                                          gate_.close();
+                                      std::lock_guard guard(server_lines_lock_);
+                                      server_lines_.emplace_back(line);
+                                  }};
+    std::unique_ptr<server::DemoServer> server_;
+};
+
+}  // namespace kb::integration
