@@ -10,6 +10,7 @@
 #include "platform/event.h"
 #include "platform/notifier.h"
 #include "platform/thread.h"
+#include "trade/trade_notification.h"
 #include "trade/trade_record.h"
 #include "trade/trade_request.h"
 
@@ -123,9 +124,7 @@ private:
     Step receive_step();
     void handle_cancel();
     void on_notification();
-    int notification_outcome(int32_t id, uint8_t code);
-    int done_outcome();
-    int read_prices(double& bid, double& ask);
+    void apply_notification(const trade::FollowedRequest& followed, const trade::TradeNotification& notification);
     void on_reject();
     void journal_state(int code);
     void finish(int code);
@@ -133,7 +132,6 @@ private:
     void fail(int code);
     void end_request(int code, bool close);
     void note_activity();
-    void apply(trade::TransactionType type, const trade::TradeRecord& record, double balance = 0, double credit = 0);
     void post(platform::Notifier* window, int code, int value);
     void journal_error(const char* text);
 
