@@ -33,7 +33,8 @@ HandlerResult handle_account_data(ClientSession& session) {
         return send_code(stream, net::ReturnCode::InvalidAccount) ? HandlerResult::Continue : HandlerResult::Close;
     // The previous login's fields come from the account as it was before this login.
     const AccountRow& before = session.account();
-    const GroupConfig& group = account_group(context.config, stored->group);
+    const std::shared_ptr<const ServerConfig> settings = context.settings_now();
+    const GroupConfig& group = account_group(*settings, stored->group);
 
     trade::AccountData data{};
     data.group = build_group_record(group);

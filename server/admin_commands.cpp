@@ -1,11 +1,14 @@
 #include "server/admin_commands.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
 #include "net/digest.h"
+#include "server/live_settings.h"
+#include "server/trade_transactions.h"
 
 namespace kb::server {
 
@@ -85,7 +88,7 @@ AdminResult create_account(const CommandLine& line, const ServerConfig& config, 
                                  " with balance " + money(*deposit) + " " + group->currency};
 }
 
-AdminResult deposit(const CommandLine& line, Storage& storage, platform::Clock& clock) {
+AdminResult deposit(const CommandLine& line, const ServerConfig& config, Storage& storage, platform::Clock& clock) {
     std::optional<int64_t> login = parse_integer(line.get("login"), 1, INT32_MAX);
     if (!login) return failure("--login must be a number from 1 to 2147483647");
     std::optional<double> amount = parse_amount(line.get("amount"));
@@ -100,6 +103,9 @@ AdminResult deposit(const CommandLine& line, Storage& storage, platform::Clock& 
     std::optional<int64_t> ticket =
         storage.add_balance_operation(account->login, TradeType::Balance, *amount, comment, clock.unix_time());
     if (!ticket) return failure("deposit failed: " + storage.last_error());
+    // The operation reaches a connected terminal like any other trade change.
+    if (std::optional<TradeRow> operation = storage.trade(*ticket))
+        store_trade_changes(storage, config, account->login, {{trade::kTransactionDelete, *operation}});
     return AdminResult{true, (*amount > 0 ? "deposit " : "withdrawal ") + money(std::fabs(*amount)) + " on " +
                                  std::to_string(*login) + ": balance " + money(account->balance + *amount) +
                                  ", ticket " + std::to_string(*ticket)};
@@ -137,13 +143,38 @@ AdminResult send_mail(const CommandLine& line, Storage& storage, platform::Clock
     return AdminResult{true, "mail " + std::to_string(*id) + " queued for " + std::to_string(*to)};
 }
 
+// Every given option is checked against the configuration with the changes stored so far,
+// then all are stored; a running server pushes them to its terminals.
+AdminResult set_settings(const CommandLine& line, const ServerConfig& config, Storage& storage, const std::string& kind,
+                         const std::string& name_option) {
+    const std::string name = line.get(name_option);
+    ServerConfig changed = config;
+    std::string error;
+    for (const SettingOverride& stored : storage.overrides()) apply_override(changed, stored, error);
+    std::vector<SettingOverride> settings;
+    for (const auto& [option, value] : line.options) {
+        if (option == name_option || option == "db" || option == "config") continue;
+        std::string key = option;
+        std::replace(key.begin(), key.end(), '-', '_');
+        settings.push_back(SettingOverride{kind, name, key, value});
+        if (!apply_override(changed, settings.back(), error)) return failure(error);
+    }
+    if (settings.empty()) return failure("give at least one setting to change (see --help)");
+    for (const SettingOverride& setting : settings) {
+        if (!storage.set_override(setting)) return failure("settings not stored: " + storage.last_error());
+    }
+    return AdminResult{true, kind + " " + name + ": " + std::to_string(settings.size()) + " setting(s) changed"};
+}
+
 }  // namespace
 
 AdminResult run_admin_command(const CommandLine& line, const ServerConfig& config, Storage& storage,
                               platform::Clock& clock) {
     switch (line.kind) {
         case CommandKind::CreateAccount: return create_account(line, config, storage, clock);
-        case CommandKind::Deposit: return deposit(line, storage, clock);
+        case CommandKind::Deposit: return deposit(line, config, storage, clock);
+        case CommandKind::SetInstrument: return set_settings(line, config, storage, "instrument", "symbol");
+        case CommandKind::SetGroup: return set_settings(line, config, storage, "group", "group");
         case CommandKind::PostNews: return post_news(line, storage, clock);
         case CommandKind::SendMail: return send_mail(line, storage, clock);
         case CommandKind::Serve:

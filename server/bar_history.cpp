@@ -1,6 +1,7 @@
 #include "server/bar_history.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 #include "server/price_engine.h"
@@ -18,6 +19,8 @@ constexpr int32_t kMonthPeriod = 43200;
 // with the same variance per minute keep the start fast.
 constexpr double kGeneratedTicksPerMinute = 2;
 constexpr size_t kTrimSlack = 4096;
+constexpr const char* kOriginKey = "history_origin";
+constexpr size_t kBarsPerSave = 2048;
 
 int64_t floor_div(int64_t value, int64_t divisor) {
     return value >= 0 ? value / divisor : -((-value + divisor - 1) / divisor);
@@ -74,31 +77,69 @@ int32_t BarHistory::bar_open_time(int32_t period, int64_t time) {
     return static_cast<int32_t>(open);
 }
 
-BarHistory::BarHistory(const ServerConfig& config, int64_t now)
+BarHistory::BarHistory(const ServerConfig& config, int64_t now, Storage* storage)
     : configured_(config.instruments),
       seed_(config.price_seed),
       now_(now),
-      time_sign_(static_cast<int32_t>(floor_div(now, kDay) * kDay - int64_t{config.history_days} * kDay)),
+      storage_(storage),
+      time_sign_(origin(config, now)),
       instruments_(config.instruments.size()) {
     for (size_t i = 0; i < instruments_.size(); ++i) instruments_[i].point = config.instruments[i].point;
 }
 
-void BarHistory::generate() {
+// The first start fixes the origin; later starts keep it, so clients keep their histories.
+int32_t BarHistory::origin(const ServerConfig& config, int64_t now) {
+    const int32_t fresh = static_cast<int32_t>(floor_div(now, kDay) * kDay - int64_t{config.history_days} * kDay);
+    if (!storage_) return fresh;
+    if (std::optional<int64_t> stored = storage_->server_value(kOriginKey)) return static_cast<int32_t>(*stored);
+    storage_->set_server_value(kOriginKey, fresh);
+    return fresh;
+}
+
+std::vector<double> BarHistory::stored_closes(const ServerConfig& config, Storage& storage) {
+    std::vector<double> closes;
+    for (const InstrumentConfig& instrument : config.instruments) {
+        const std::vector<PointBar> last = storage.load_bars(instrument.name, kChartPeriods[0], 1);
+        closes.push_back(last.empty() ? 0.0 : last.back().close * instrument.point);
+    }
+    return closes;
+}
+
+// The stored bars of an instrument, extended to now by the price engine: from the origin
+// when nothing is stored, else from the newest stored minute on, at its close.
+BarHistory::Instrument BarHistory::past_of(size_t index) {
+    const InstrumentConfig& configured = configured_[index];
+    Instrument past;
+    past.point = configured.point;
+    if (storage_) {
+        for (size_t p = 0; p < kChartPeriods.size(); ++p)
+            past.periods[p] = storage_->load_bars(configured.name, kChartPeriods[p], kMaxBarsKept);
+    }
+    const Series& minutes = past.periods[0];
+    int64_t from = time_sign_;
+    std::vector<InstrumentConfig> walked = {coarse_copy(configured)};
+    if (!minutes.empty()) from = int64_t{minutes.back().time} + 60;
+    PriceEngine engine(walked, seed_, from * 1000);
+    if (!minutes.empty()) engine.resume(0, minutes.back().close * configured.point);
     std::vector<Tick> ticks;
+    for (int64_t until = from + kDay; !cancelled_; until += kDay) {
+        ticks.clear();
+        engine.advance_to(std::min(until, now_) * 1000, ticks);
+        for (const Tick& tick : ticks) add_tick(past, tick.time, tick.bid);
+        if (until >= now_) break;
+    }
+    return past;
+}
+
+void BarHistory::generate() {
     for (size_t i = 0; i < configured_.size() && !cancelled_; ++i) {
-        Instrument generated;
-        generated.point = configured_[i].point;
-        PriceEngine engine({coarse_copy(configured_[i])}, seed_, int64_t{time_sign_} * 1000);
-        for (int64_t until = int64_t{time_sign_} + kDay; !cancelled_; until += kDay) {
-            ticks.clear();
-            engine.advance_to(std::min(until, now_) * 1000, ticks);
-            for (const Tick& tick : ticks) add_tick(generated, tick.time, tick.bid);
-            if (until >= now_) break;
-        }
+        Instrument generated = past_of(i);
+        if (cancelled_) break;
         // Live bars win: the generated ones stop where the live ones begin.
         std::lock_guard guard(lock_);
+        Instrument& held = instruments_[i];
         for (size_t p = 0; p < kChartPeriods.size(); ++p) {
-            Series& live = instruments_[i].periods[p];
+            Series& live = held.periods[p];
             Series& past = generated.periods[p];
             if (!live.empty()) {
                 const int32_t first_live = live.front().time;
@@ -108,11 +149,76 @@ void BarHistory::generate() {
             }
             if (past.size() > kMaxBarsKept) past.erase(past.begin(), past.end() - static_cast<std::ptrdiff_t>(kMaxBarsKept));
             live.swap(past);
+            held.unsaved_from[p] = std::min(held.unsaved_from[p], generated.unsaved_from[p]);
         }
+        held.complete = true;
     }
     std::lock_guard guard(lock_);
     ready_ = true;
     ready_changed_.notify_all();
+}
+
+void BarHistory::cancel() {
+    std::lock_guard guard(lock_);
+    cancelled_ = true;
+    ready_changed_.notify_all();
+}
+
+bool BarHistory::save() {
+    if (!storage_) return true;
+    std::vector<BarSeriesWrite> writes;
+    {
+        std::lock_guard guard(lock_);
+        for (size_t i = 0; i < instruments_.size(); ++i) {
+            Instrument& instrument = instruments_[i];
+            if (!instrument.complete) continue;
+            for (size_t p = 0; p < kChartPeriods.size(); ++p) {
+                const Series& series = instrument.periods[p];
+                if (instrument.unsaved_from[p] == INT32_MAX || series.empty()) continue;
+                auto first = std::lower_bound(series.begin(), series.end(), instrument.unsaved_from[p],
+                                              [](const PointBar& bar, int32_t time) { return bar.time < time; });
+                writes.push_back(BarSeriesWrite{configured_[i].name, kChartPeriods[p],
+                                                std::vector<PointBar>(first, series.end()), series.front().time});
+                instrument.unsaved_from[p] = INT32_MAX;
+            }
+        }
+    }
+    // Small transactions: the storage's lock is free for logins and deals in between.
+    std::vector<BarSeriesWrite> failed;
+    for (const BarSeriesWrite& write : writes) {
+        for (size_t first = 0; first < write.bars.size(); first += kBarsPerSave) {
+            const size_t count = std::min(kBarsPerSave, write.bars.size() - first);
+            BarSeriesWrite piece{write.symbol, write.period,
+                                 std::vector<PointBar>(write.bars.begin() + static_cast<std::ptrdiff_t>(first),
+                                                       write.bars.begin() + static_cast<std::ptrdiff_t>(first + count)),
+                                 write.keep_from};
+            if (!storage_->save_bars(std::span<const BarSeriesWrite>(&piece, 1))) {
+                failed.push_back(std::move(piece));
+                break;
+            }
+        }
+    }
+    if (failed.empty()) return true;
+    // Mark the unsaved bars again so the next save retries them.
+    std::lock_guard guard(lock_);
+    for (const BarSeriesWrite& write : failed) {
+        const size_t i = static_cast<size_t>(std::find_if(configured_.begin(), configured_.end(),
+                                                          [&](const InstrumentConfig& c) { return c.name == write.symbol; }) -
+                                             configured_.begin());
+        int32_t& from = instruments_[i].unsaved_from[period_index(write.period)];
+        from = std::min(from, write.bars.front().time);
+    }
+    return false;
+}
+
+void BarHistory::save_periodically(uint32_t period_ms) {
+    std::unique_lock guard(lock_);
+    while (!cancelled_) {
+        ready_changed_.wait_for(guard, std::chrono::milliseconds(period_ms), [this] { return cancelled_.load(); });
+        guard.unlock();
+        save();
+        guard.lock();
+    }
 }
 
 void BarHistory::wait_ready() {
@@ -127,6 +233,7 @@ void BarHistory::add_tick(Instrument& instrument, int64_t time, double bid) {
         const int32_t open = bar_open_time(kChartPeriods[p], time);
         if (series.empty() || series.back().time < open) {
             series.push_back({open, points, points, points, points, 1});
+            instrument.unsaved_from[p] = std::min(instrument.unsaved_from[p], open);
             if (series.size() > kMaxBarsKept + kTrimSlack)
                 series.erase(series.begin(), series.end() - static_cast<std::ptrdiff_t>(kMaxBarsKept));
         } else if (series.back().time == open) {
@@ -135,6 +242,7 @@ void BarHistory::add_tick(Instrument& instrument, int64_t time, double bid) {
             bar.low = std::min(bar.low, points);
             bar.close = points;
             ++bar.volume;
+            instrument.unsaved_from[p] = std::min(instrument.unsaved_from[p], open);
         }
     }
 }

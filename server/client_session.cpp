@@ -3,13 +3,17 @@
 #include <algorithm>
 #include <string>
 
+#include "market/symbol_record.h"
+#include "net/block_writer.h"
 #include "net/login_packet.h"
 #include "net/protocol.h"
 #include "server/command_table.h"
 #include "server/login_data_records.h"
 #include "server/message_packets.h"
 #include "server/quote_packet.h"
+#include "server/reply.h"
 #include "server/server_login.h"
+#include "trade/trade_record.h"
 
 namespace kb::server {
 
@@ -20,6 +24,7 @@ constexpr size_t kProbeLineLimit = 64;
 constexpr size_t kTickQueueLimit = 16384;
 // News sent at once when pushes start, and per look afterwards.
 constexpr size_t kNewsBacklog = 32;
+constexpr size_t kTransactionsPerPush = 256;
 
 }  // namespace
 
@@ -172,20 +177,85 @@ void ClientSession::start_message_pushes() {
     message_pushes_ = true;
     last_message_poll_ = context_.clock.tick_ms();
     last_news_id_ = context_.storage.last_news_id();
+    // The account data just sent holds the trades and settings as they are now.
+    last_transaction_id_ = context_.storage.last_transaction_id();
+    seen_trade_changes_ = context_.trade_changes;
+    if (context_.settings) settings_version_ = context_.settings->version();
     // The account as stored before this login tells when the client was last here.
     push_news(context_.storage.news_since(account_.last_login_time, kNewsBacklog));
 }
 
 bool ClientSession::push_stored_messages() {
-    if (!message_pushes_ || context_.clock.tick_ms() - last_message_poll_ < context_.message_poll_ms) return true;
+    if (!message_pushes_) return true;
+    // This process's own trade changes go out at once, those of other processes at the next look.
+    const uint64_t trade_changes = context_.trade_changes;
+    if (trade_changes != seen_trade_changes_) {
+        seen_trade_changes_ = trade_changes;
+        if (!push_transactions()) return false;
+    }
+    if (context_.clock.tick_ms() - last_message_poll_ < context_.message_poll_ms) return true;
     last_message_poll_ = context_.clock.tick_ms();
-    return push_news(context_.storage.news_after(last_news_id_, kNewsBacklog)) && push_mail();
+    return push_news(context_.storage.news_after(last_news_id_, kNewsBacklog)) && push_mail() &&
+           push_settings() && push_transactions();
+}
+
+// Symbol updates and the group's settings follow the admin's changes; only the trade
+// server door carries them.
+bool ClientSession::push_settings() {
+    if (role_ != ServerRole::Trade || !context_.settings) return true;
+    context_.settings->refresh();
+    const uint64_t version = context_.settings->version();
+    if (version == settings_version_) return true;
+    settings_version_ = version;
+    const std::shared_ptr<const ServerConfig> config = context_.settings_now();
+    const GroupConfig& group = account_group(*config, account_.group);
+    std::vector<market::SymbolUpdateRecord> symbols;
+    for (const market::SymbolRecord& record : build_symbol_records(*config, &group)) {
+        market::SymbolUpdateRecord& entry = symbols.emplace_back();
+        entry.header = market::UpdateHeader{};
+        entry.header.transaction_type = market::kUpdateTransaction;
+        entry.symbol = record;
+    }
+    market::GroupUpdateRecord group_entry{};
+    group_entry.header.transaction_type = market::kUpdateTransaction;
+    group_entry.group = build_group_record(group);
+    net::OutputBuffer& out = stream_->output();
+    out.reset();
+    out.put_command(net::Command::SymbolUpdates);
+    if (!net::put_compressed_block(out, record_bytes(std::span<const market::SymbolUpdateRecord>(symbols))) ||
+        !stream_->send_output())
+        return false;
+    out.reset();
+    out.put_command(net::Command::GroupSettings);
+    return net::put_compressed_block(out, record_bytes(std::span<const market::GroupUpdateRecord>(&group_entry, 1))) &&
+           stream_->send_output();
+}
+
+// Trade transactions go to the account's trade server connection (not its trade channels).
+bool ClientSession::push_transactions() {
+    if (role_ != ServerRole::Trade) return true;
+    for (;;) {
+        const std::vector<TransactionRow> rows =
+            context_.storage.transactions_after(account_.login, last_transaction_id_, kTransactionsPerPush);
+        if (rows.empty()) return true;
+        std::vector<uint8_t> block;
+        for (const TransactionRow& row : rows) {
+            last_transaction_id_ = row.id;
+            if (row.record.size() == sizeof(trade::TradeTransaction))
+                block.insert(block.end(), row.record.begin(), row.record.end());
+        }
+        if (block.empty()) continue;
+        net::OutputBuffer& out = stream_->output();
+        out.reset();
+        out.put_command(net::Command::TradeUpdates);
+        if (!net::put_compressed_block(out, block) || !stream_->send_output()) return false;
+    }
 }
 
 // News go to both doors: the client keeps those of the history server while it is connected
 // and those of the trade server otherwise.
 bool ClientSession::push_news(const std::vector<NewsRow>& items) {
-    const int setting = account_group(context_.config, account_.group).news;
+    const int setting = account_group(*context_.settings_now(), account_.group).news;
     for (const NewsRow& news : items) {
         last_news_id_ = std::max(last_news_id_, news.id);
         if (setting == 0) continue;

@@ -85,6 +85,8 @@ private:
     bool push_stored_messages();
     bool push_news(const std::vector<NewsRow>& items);
     bool push_mail();
+    bool push_settings();
+    bool push_transactions();
 
     ServerContext& context_;
     const ServerRole role_;
@@ -97,6 +99,9 @@ private:
     std::atomic<bool> quit_requested_{false};
     int64_t last_news_id_ = 0;
     uint32_t last_message_poll_ = 0;
+    int64_t last_transaction_id_ = 0;
+    uint64_t seen_trade_changes_ = 0;
+    uint64_t settings_version_ = 0;
 
     platform::Event wake_{platform::EventReset::Automatic};
     std::mutex queue_lock_;

@@ -21,6 +21,9 @@ const std::vector<CommandShape>& command_shapes() {
         {"deposit", CommandKind::Deposit, {"login", "amount"}, {"comment"}},
         {"post-news", CommandKind::PostNews, {"subject", "body"}, {"category"}},
         {"send-mail", CommandKind::SendMail, {"to", "subject", "body"}, {"from"}},
+        {"set-instrument", CommandKind::SetInstrument, {"symbol"}, {"description", "stops-level", "execution"}},
+        {"set-group", CommandKind::SetGroup, {"group"},
+         {"execution", "requote-rate", "dealer-delay-ms", "news", "leverage", "margin-call", "stop-out"}},
     };
     return shapes;
 }
@@ -108,6 +111,12 @@ std::string usage_text() {
            "  demo-server deposit --login N --amount AMOUNT [--comment TEXT]   (negative: withdrawal)\n"
            "  demo-server post-news --subject TEXT --body TEXT [--category TEXT]\n"
            "  demo-server send-mail --to LOGIN --subject TEXT --body TEXT [--from NAME]\n"
+           "  demo-server set-instrument --symbol NAME [--description TEXT] [--stops-level POINTS]\n"
+           "                             [--execution request|instant|market]\n"
+           "  demo-server set-group --group NAME [--execution request|instant|market] [--requote-rate 0..1]\n"
+           "                        [--dealer-delay-ms N] [--news 0|1|2] [--leverage N] [--margin-call PERCENT]\n"
+           "                        [--stop-out PERCENT]\n"
+           "      A running server pushes changed settings to its terminals within a second.\n"
            "\n"
            "Options of every command:\n"
            "  --db PATH       SQLite database (default demo-server.db beside the executable)\n"

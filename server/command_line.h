@@ -6,7 +6,7 @@
 
 namespace kb::server {
 
-enum class CommandKind { Serve, Help, CreateAccount, Deposit, PostNews, SendMail };
+enum class CommandKind { Serve, Help, CreateAccount, Deposit, PostNews, SendMail, SetInstrument, SetGroup };
 
 // The parsed command line: which command and its "--name value" options (names without
 // the dashes).

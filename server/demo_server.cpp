@@ -11,16 +11,27 @@ namespace {
 constexpr int kAcceptWaitMs = 200;
 constexpr uint32_t kFeedPeriodMs = 100;
 constexpr int kListenBacklog = 128;
+constexpr uint32_t kBarSavePeriodMs = 60000;
+
+// The prices go on from where the stored chart history ends.
+PriceEngine resumed_engine(const ServerConfig& config, Storage& storage, platform::Clock& clock) {
+    PriceEngine engine(config.instruments, config.price_seed, clock.unix_time() * 1000);
+    const std::vector<double> closes = BarHistory::stored_closes(config, storage);
+    for (size_t i = 0; i < closes.size(); ++i) engine.resume(static_cast<int>(i), closes[i]);
+    return engine;
+}
 
 }  // namespace
 
 DemoServer::DemoServer(const ServerConfig& config, Storage& storage, platform::Clock& clock, ServerLog& log,
                        SessionLimits limits, size_t max_sessions)
-    : feed_(PriceEngine(config.instruments, config.price_seed, clock.unix_time() * 1000), clock),
-      history_(config, clock.unix_time()),
+    : feed_(resumed_engine(config, storage, clock), clock),
+      history_(config, clock.unix_time(), &storage),
+      settings_(config, storage),
       context_{config, storage, feed_, clock, log, limits},
       pool_(context_, max_sessions) {
     context_.history = &history_;
+    context_.settings = &settings_;
     std::set<int> every_instrument;
     for (int i = 0; i < static_cast<int>(config.instruments.size()); ++i) every_instrument.insert(i);
     feed_.subscribe(history_, every_instrument);
@@ -43,7 +54,11 @@ bool DemoServer::start(const ListenAddress& trade, const ListenAddress& history,
     }
     context_.stopping = false;
     context_.access_point = trade.host + ":" + std::to_string(trade_port());
-    bool started = history_generator_.start([this] { history_.generate(); }) && feed_.start(kFeedPeriodMs) &&
+    bool started = history_generator_.start([this] {
+        history_.generate();
+        history_.save();
+        history_.save_periodically(kBarSavePeriodMs);
+    }) && feed_.start(kFeedPeriodMs) &&
                    trade_acceptor_.start([this] { accept_loop(trade_listener_, ServerRole::Trade); }) &&
                    history_acceptor_.start([this] { accept_loop(history_listener_, ServerRole::History); });
     if (!started) {
@@ -77,6 +92,7 @@ void DemoServer::stop() {
     feed_.stop();
     history_.cancel();
     history_generator_.join();
+    if (!history_.save()) context_.log.write("chart bars not saved: %s", context_.storage.last_error().c_str());
 }
 
 }  // namespace kb::server

@@ -29,7 +29,8 @@ public:
     DemoServer& operator=(const DemoServer&) = delete;
 
     // Binds both addresses (port 0 picks a free one) and starts serving; the chart history
-    // is generated meanwhile on a thread of its own (chart requests wait for it). False with error
+    // is loaded and generated up to now meanwhile on a thread of its own (chart requests wait
+    // for it), which then saves the new bars every minute and once more at stop. False with error
     // set, nothing left running, when an address can't be bound or a thread can't start.
     bool start(const ListenAddress& trade, const ListenAddress& history, std::string& error);
     // Stops accepting, closes every session and waits for all threads. Idempotent.
@@ -50,12 +51,14 @@ public:
     size_t active_sessions() { return pool_.active(); }
     QuoteFeed& feed() { return feed_; }
     BarHistory& history() { return history_; }
+    LiveSettings& settings() { return settings_; }
 
 private:
     void accept_loop(platform::Socket& listener, ServerRole role);
 
     QuoteFeed feed_;
     BarHistory history_;
+    LiveSettings settings_;
     ServerContext context_;
     SessionPool pool_;
     platform::Socket trade_listener_;

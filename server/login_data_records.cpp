@@ -66,11 +66,15 @@ const GroupConfig& account_group(const ServerConfig& config, const std::string& 
     return config.groups.front();
 }
 
-std::vector<market::SymbolRecord> build_symbol_records(const ServerConfig& config) {
+ExecutionMode dealing_mode(const GroupConfig& group, const InstrumentConfig&) { return group.execution; }
+
+std::vector<market::SymbolRecord> build_symbol_records(const ServerConfig& config, const GroupConfig* group) {
     std::vector<market::SymbolRecord> records;
     records.reserve(config.instruments.size());
-    for (size_t i = 0; i < config.instruments.size(); ++i)
+    for (size_t i = 0; i < config.instruments.size(); ++i) {
         records.push_back(symbol_record(config.instruments[i], static_cast<int>(i)));
+        if (group) records.back().execution_mode = static_cast<int32_t>(dealing_mode(*group, config.instruments[i]));
+    }
     return records;
 }
 

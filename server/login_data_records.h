@@ -17,8 +17,12 @@ namespace kb::server {
 const GroupConfig& account_group(const ServerConfig& config, const std::string& name);
 
 // One SymbolRecord per configured instrument, in configuration order; the symbol index is
-// the instrument's position, the one quotes and subscriptions use.
-std::vector<market::SymbolRecord> build_symbol_records(const ServerConfig& config);
+// the instrument's position, the one quotes and subscriptions use. With a group, the
+// records carry the group's execution mode, the one its accounts are dealt in.
+std::vector<market::SymbolRecord> build_symbol_records(const ServerConfig& config, const GroupConfig* group = nullptr);
+
+// The execution mode an account of the group is dealt in for an instrument: the group's.
+ExecutionMode dealing_mode(const GroupConfig& group, const InstrumentConfig& instrument);
 
 // The 32 symbol groups: the configured names by index, the rest empty.
 std::array<market::SymbolGroupRecord, market::kSymbolGroupCount> build_symbol_groups(const ServerConfig& config);

@@ -55,6 +55,11 @@ PriceEngine::PriceEngine(std::vector<InstrumentConfig> instruments, uint64_t see
     }
 }
 
+void PriceEngine::resume(int instrument, double price) {
+    if (instrument < 0 || static_cast<size_t>(instrument) >= walkers_.size() || !(price > 0)) return;
+    walkers_[static_cast<size_t>(instrument)].log_mid = std::log(price);
+}
+
 double PriceEngine::hour_activity(int64_t unix_ms) {
     int hour = static_cast<int>((floor_seconds(unix_ms) % 86400 + 86400) % 86400 / 3600);
     if (hour < 7) return 0.6;    // Asian hours

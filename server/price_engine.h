@@ -44,6 +44,11 @@ public:
     // Starts every instrument at its start price; the first ticks follow start_unix_ms.
     PriceEngine(std::vector<InstrumentConfig> instruments, uint64_t seed, int64_t start_unix_ms);
 
+    // Moves an instrument's mid price to price (the close a previous run stored), keeping
+    // the start price as the level the walk returns to. Ignored for an unknown index or a
+    // price that is not above 0.
+    void resume(int instrument, double price);
+
     // Appends to out every tick with a time before unix_ms, in time order, and moves the
     // engine there. A time at or before the current one produces nothing.
     void advance_to(int64_t unix_ms, std::vector<Tick>& out);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/clock.h"
+#include "server/live_settings.h"
 #include "server/quote_feed.h"
 #include "server/server_config.h"
 #include "server/server_log.h"
@@ -32,11 +33,20 @@ struct ServerContext {
     std::atomic<bool> stopping{false};
     BarHistory* history = nullptr;   // chart bars; null when the server keeps none
     std::string access_point{};      // "host:port" of the trade server, set before serving starts
-    // How often a session looks for news and mail stored since its last look.
+    // How often a session looks for news, mail, settings and trade changes stored since its
+    // last look (also those other processes stored).
     uint32_t message_poll_ms = 1000;
+    LiveSettings* settings = nullptr;   // the admin's changes; null: the file's configuration
+    // Raised whenever this process stores a trade transaction, so sessions look at once.
+    std::atomic<uint64_t> trade_changes{0};
     // While set, logins arriving at that door are left unanswered: a slow server, for tests.
     std::atomic<bool> trade_logins_held{false};
     std::atomic<bool> history_logins_held{false};
+
+    // The configuration with the admin's changes, held as long as the caller keeps it.
+    std::shared_ptr<const ServerConfig> settings_now() const {
+        return settings ? settings->current() : std::shared_ptr<const ServerConfig>(std::shared_ptr<void>(), &config);
+    }
 };
 
 }  // namespace kb::server

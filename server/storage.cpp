@@ -62,6 +62,30 @@ constexpr const char* kMigrations[] = {
            time INTEGER NOT NULL,
            address INTEGER NOT NULL,
            content BLOB NOT NULL);)",
+    R"(CREATE TABLE bars (
+           symbol TEXT NOT NULL,
+           period INTEGER NOT NULL,
+           time INTEGER NOT NULL,
+           open INTEGER NOT NULL,
+           high INTEGER NOT NULL,
+           low INTEGER NOT NULL,
+           close INTEGER NOT NULL,
+           volume INTEGER NOT NULL,
+           PRIMARY KEY (symbol, period, time)) WITHOUT ROWID;
+       CREATE TABLE server_values (
+           key TEXT PRIMARY KEY,
+           value INTEGER NOT NULL);
+       CREATE TABLE setting_overrides (
+           kind TEXT NOT NULL,
+           name TEXT NOT NULL,
+           key TEXT NOT NULL,
+           value TEXT NOT NULL,
+           PRIMARY KEY (kind, name, key));
+       CREATE TABLE trade_transactions (
+           id INTEGER PRIMARY KEY AUTOINCREMENT,
+           login INTEGER NOT NULL,
+           record BLOB NOT NULL);
+       CREATE INDEX trade_transactions_by_login ON trade_transactions(login, id);)",
 };
 static_assert(std::size(kMigrations) == Storage::kSchemaVersion);
 
@@ -294,6 +318,10 @@ std::optional<int64_t> Storage::insert_trade(const TradeRow& trade) {
 
 bool Storage::update_trade(const TradeRow& trade) {
     std::lock_guard guard(lock_);
+    return update_trade_locked(trade);
+}
+
+bool Storage::update_trade_locked(const TradeRow& trade) {
     SqliteStatement statement = db_.prepare(
         "UPDATE trades SET login = ?, symbol = ?, type = ?, volume = ?, open_time = ?, open_price = ?, "
         "stop_loss = ?, take_profit = ?, close_time = ?, close_price = ?, commission = ?, swap = ?, profit = ?, "
@@ -323,6 +351,53 @@ bool Storage::close_trade(const TradeRow& closed) {
     }
     double result = closed.commission + closed.swap + closed.profit;
     return change_balance_locked(closed.login, TradeType::Balance, result) && transaction.commit();
+}
+
+bool Storage::commit_deal(DealWrite& deal) {
+    std::lock_guard guard(lock_);
+    SqliteTransaction transaction(db_);
+    if (!transaction.begun()) return false;
+    for (const TradeRow& row : deal.updated) {
+        if (!update_trade_locked(row)) return false;
+    }
+    std::vector<int64_t> tickets;
+    for (const TradeRow& row : deal.inserted) {
+        std::optional<int64_t> ticket = insert_trade_locked(row);
+        if (!ticket) return false;
+        tickets.push_back(*ticket);
+    }
+    if (deal.balance_change != 0 && !change_balance_locked(deal.login, TradeType::Balance, deal.balance_change))
+        return false;
+    if (!transaction.commit()) return false;
+    for (size_t i = 0; i < tickets.size(); ++i) deal.inserted[i].ticket = tickets[i];
+    return true;
+}
+
+std::optional<int64_t> Storage::add_transaction(int32_t login, std::span<const uint8_t> record) {
+    std::lock_guard guard(lock_);
+    SqliteStatement statement = db_.prepare("INSERT INTO trade_transactions (login, record) VALUES (?, ?)");
+    statement.bind(1, int64_t{login}).bind_blob(2, record);
+    if (!statement.run()) {
+        db_.note_error();
+        return std::nullopt;
+    }
+    return db_.last_insert_id();
+}
+
+std::vector<TransactionRow> Storage::transactions_after(int32_t login, int64_t after_id, size_t limit) {
+    std::lock_guard guard(lock_);
+    SqliteStatement row = db_.prepare(
+        "SELECT id, record FROM trade_transactions WHERE login = ? AND id > ? ORDER BY id LIMIT ?");
+    row.bind(1, int64_t{login}).bind(2, after_id).bind(3, static_cast<int64_t>(limit));
+    std::vector<TransactionRow> rows;
+    while (row.next_row()) rows.push_back(TransactionRow{row.integer(0), row.blob(1)});
+    return rows;
+}
+
+int64_t Storage::last_transaction_id() {
+    std::lock_guard guard(lock_);
+    SqliteStatement row = db_.prepare("SELECT COALESCE(MAX(id), 0) FROM trade_transactions");
+    return row.next_row() ? row.integer(0) : 0;
 }
 
 std::optional<TradeRow> Storage::trade(int64_t ticket) {

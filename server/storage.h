@@ -3,11 +3,13 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "net/digest.h"
+#include "server/point_bar.h"
 #include "server/sqlite_database.h"
 
 namespace kb::server {
@@ -67,6 +69,40 @@ struct TradeRow {
     int64_t expiration = 0;
 };
 
+// One series of chart bars to store: the bars are written over the stored ones of the same
+// times, and stored bars older than keep_from are removed.
+struct BarSeriesWrite {
+    std::string symbol;
+    int32_t period = 0;
+    std::vector<PointBar> bars;
+    int32_t keep_from = 0;
+};
+
+// A configuration value changed by the admin: kind "instrument" or "group", the item's
+// name, the setting's key and its value as text (checked before it is stored).
+struct SettingOverride {
+    std::string kind;
+    std::string name;
+    std::string key;
+    std::string value;
+};
+
+// The changes of one deal, written together: existing trades rewritten whole (a close sets
+// their close fields), new trades inserted (their tickets are filled in on success), the
+// balance moved by balance_change.
+struct DealWrite {
+    int32_t login = 0;
+    std::vector<TradeRow> updated;
+    std::vector<TradeRow> inserted;
+    double balance_change = 0;
+};
+
+// A stored trade transaction (272 bytes as pushed with command 155) for an account.
+struct TransactionRow {
+    int64_t id = 0;
+    std::vector<uint8_t> record;
+};
+
 struct CrashLogRow {
     int64_t id = 0;
     int32_t login = 0;
@@ -85,7 +121,7 @@ public:
     // the file can't be opened or its schema is newer than this program knows.
     static std::unique_ptr<Storage> open(const std::string& path, std::string& error);
 
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
 
     // ---- accounts ----
     // Adds an account and, when deposit is above 0, its first deposit (a balance
@@ -119,6 +155,34 @@ public:
     // Closed trades and balance operations with close time in [from, to).
     std::vector<TradeRow> closed_trades(int32_t login, int64_t from, int64_t to);
 
+    // Writes a deal in one transaction; false, with nothing changed, when a row to update
+    // is missing or the database fails.
+    bool commit_deal(DealWrite& deal);
+
+    // ---- trade transactions pushed to the account's terminal ----
+    std::optional<int64_t> add_transaction(int32_t login, std::span<const uint8_t> record);
+    // Up to limit transactions of the login with an id above after_id, oldest first.
+    std::vector<TransactionRow> transactions_after(int32_t login, int64_t after_id, size_t limit);
+    // The highest transaction id of any account; 0 when there is none.
+    int64_t last_transaction_id();
+
+    // ---- chart bars ----
+    // Writes every series in one transaction.
+    bool save_bars(std::span<const BarSeriesWrite> series);
+    // The newest limit bars of a series, oldest first.
+    std::vector<PointBar> load_bars(const std::string& symbol, int32_t period, size_t limit);
+    // A named number of the server's own (the chart history's time sign); nullopt when unset.
+    std::optional<int64_t> server_value(const std::string& key);
+    bool set_server_value(const std::string& key, int64_t value);
+
+    // ---- settings changed by the admin ----
+    // Stores the override (replacing one of the same kind, name and key) and raises the
+    // settings version in one transaction.
+    bool set_override(const SettingOverride& setting);
+    std::vector<SettingOverride> overrides();
+    // Raised by every stored override; 0 before the first.
+    int64_t settings_version();
+
     // ---- mail and news ----
     std::optional<int64_t> add_mail(const MailRow& mail);
     std::vector<MailRow> undelivered_mail(int32_t login);
@@ -144,6 +208,7 @@ private:
     std::optional<int64_t> insert_trade_locked(const TradeRow& trade);
     std::optional<int64_t> add_balance_operation_locked(int32_t login, TradeType type, double amount,
                                                         const std::string& comment, int64_t time);
+    bool update_trade_locked(const TradeRow& trade);
     bool change_balance_locked(int32_t login, TradeType type, double amount);
 
     std::mutex lock_;

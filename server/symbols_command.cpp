@@ -22,7 +22,9 @@ HandlerResult answer_unless_current(ClientSession& session, std::span<const uint
 }  // namespace
 
 HandlerResult handle_symbols(ClientSession& session) {
-    const std::vector<market::SymbolRecord> records = build_symbol_records(session.context().config);
+    const std::shared_ptr<const ServerConfig> config = session.context().settings_now();
+    const std::vector<market::SymbolRecord> records =
+        build_symbol_records(*config, &account_group(*config, session.account().group));
     return answer_unless_current(session, record_bytes(std::span<const market::SymbolRecord>(records)));
 }
 

@@ -91,6 +91,11 @@ TEST_F(AdminCommands, ErrorsExitNonZeroAndChangeNothing) {
         {{"post-news", "--subject", "", "--body", "b"}, "--subject must not be empty"},
         {{"deposit", "--login", "5003", "--amount", "5", "--colour", "red"}, "unknown option --colour for deposit"},
         {{"withdraw", "--login", "5003"}, "unknown command \"withdraw\""},
+        {{"set-instrument", "--symbol", "NOPE", "--stops-level", "5"}, "instrument NOPE: not in the configuration"},
+        {{"set-instrument", "--symbol", "EURUSD", "--execution", "fast"}, "\"fast\" is not a value of execution"},
+        {{"set-group", "--group", "demo-market", "--requote-rate", "1.5"}, "is not a value of requote_rate"},
+        {{"set-group", "--group", "demo-market", "--news", "2", "--leverage", "0"}, "is not a value of leverage"},
+        {{"set-group", "--group", "demo-market"}, "give at least one setting"},
     };
     for (const auto& [arguments, message] : cases) {
         ProcessResult result = run(arguments);
@@ -102,6 +107,25 @@ TEST_F(AdminCommands, ErrorsExitNonZeroAndChangeNothing) {
     EXPECT_DOUBLE_EQ(storage->account(5003)->balance, 100);
     EXPECT_FALSE(storage->account(5004));
     EXPECT_TRUE(storage->news_after(0, 10).empty());
+    EXPECT_TRUE(storage->overrides().empty()) << "a refused setting stores none of its command's others";
+}
+
+TEST_F(AdminCommands, SettingsChangesAreStoredForTheRunningServer) {
+    ProcessResult instrument = run({"set-instrument", "--symbol", "EURUSD", "--stops-level", "15", "--execution", "market"});
+    ASSERT_EQ(instrument.exit_code, 0) << instrument.err;
+    EXPECT_EQ(instrument.out, "instrument EURUSD: 2 setting(s) changed\n");
+    ProcessResult group = run({"set-group", "--group", "demo-market", "--requote-rate", "0.25", "--dealer-delay-ms", "300"});
+    ASSERT_EQ(group.exit_code, 0) << group.err;
+
+    auto storage = open_db();
+    EXPECT_EQ(storage->settings_version(), 4);
+    std::vector<SettingOverride> stored = storage->overrides();
+    ASSERT_EQ(stored.size(), 4u);
+    EXPECT_EQ(stored[0].kind, "group");
+    EXPECT_EQ(stored[0].key, "dealer_delay_ms");
+    EXPECT_EQ(stored[0].value, "300");
+    EXPECT_EQ(stored[3].name, "EURUSD");
+    EXPECT_EQ(stored[3].key, "stops_level");
 }
 
 TEST_F(AdminCommands, HelpNamesTheDefaultAddresses) {

@@ -11,22 +11,6 @@ using net::Command;
 
 class MessagePushes : public testing_support::LoginDataServer {
 protected:
-    // Logged in and past the account data, after which the server pushes.
-    std::unique_ptr<net::PacketStream> terminal(int32_t login, const std::string& password,
-                                                net::LoginMode mode = net::LoginMode::TradeServer) {
-        auto stream = logged_in(login, password, mode);
-        EXPECT_TRUE(send(*stream, [](net::OutputBuffer& out) {
-            out.put_command(Command::AccountData);
-            out.put_u32(0);
-        }));
-        EXPECT_EQ(stream->read_byte(), 0);
-        EXPECT_TRUE(net::read_compressed(*stream, 262144).ok());
-        return stream;
-    }
-
-    // Lets the sessions' next look at the database come due.
-    void next_look() { clock.advance_ms(1500); }
-
     std::optional<session::ReceivedNews> read_news(net::PacketStream& stream) {
         EXPECT_EQ(stream.read_byte(), net::command_byte(Command::NewsHeader));
         return session::read_news_header(stream);
