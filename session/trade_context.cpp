@@ -142,13 +142,14 @@ void TradeContext::run() {
     while (!stop_) {
         if (!ready_) {
             const uint32_t now = clock.tick_ms();
+            // may_end() hands the thread over to the next submit(): nothing may follow it.
             if (passed(now, idle_deadline)) {
-                if (may_end()) break;
+                if (may_end()) return;
                 continue;
             }
             if (passed(now, keep_alive)) {
                 if (!stream_.send_byte(net::Command::KeepAlive)) {
-                    if (may_end()) break;
+                    if (may_end()) return;
                     continue;
                 }
                 keep_alive = now + kTradeIdlePingMs;
@@ -165,6 +166,7 @@ void TradeContext::run() {
         keep_alive = clock.tick_ms() + kTradeIdlePingMs;
         clock.sleep_ms(kTradeAfterRequestMs);
     }
+    // Stopped: stop() holds off submit() until it has joined this thread.
     stream_.close();
     std::lock_guard guard(thread_lock_);
     thread_active_ = false;
