@@ -4,14 +4,18 @@
 #include <cstdio>
 #include <memory>
 
+#include "config/server_list.h"
 #include "core/terminal.h"
 #include "platform/clock.h"
 #include "platform/folder_identity.h"
 #include "platform/process.h"
 #include "platform/program_folder.h"
 #include "platform/single_instance.h"
+#include "platform/system_info.h"
 #include "session/server_session.h"
+#include "ui/connection_status.h"
 #include "ui/display_metrics_qt.h"
+#include "ui/login_choice.h"
 #include "ui/main_window.h"
 #include "ui/qt_notifier.h"
 #include "ui/qt_sound_player.h"
@@ -25,6 +29,24 @@ namespace {
 constexpr int kExitOtherInstance = 1;
 constexpr int kExitStartFailed = 2;
 
+// --login: the account becomes the current one before the session starts, so that its
+// first attempt already uses it.
+bool log_in_from_command_line(kb::core::Terminal& terminal, const kb::ui::TerminalOptions& options) {
+    using namespace kb;
+    core::Services& services = terminal.services();
+    std::string error = "the configuration could not be loaded";
+    if (services.terminal_config && services.server_list) {
+        ui::LoginChoice choice = ui::current_login_choice(*services.terminal_config);
+        choice.login = *options.login;
+        choice.password = platform::environment_value(ui::kPasswordVariable);
+        if (!options.server.empty()) choice.server = options.server;
+        if (ui::apply_login_choice(*services.terminal_config, *services.server_list, choice, error)) return true;
+        if (choice.password.empty()) error += std::string(" (set ") + ui::kPasswordVariable + ")";
+    }
+    std::fprintf(stderr, "terminal: --login: %s\n", error.c_str());
+    return false;
+}
+
 int run(kb::core::Terminal& terminal, const kb::ui::TerminalOptions& options, kb::platform::SingleInstance& instance,
         QApplication& app) {
     using namespace kb;
@@ -32,6 +54,10 @@ int run(kb::core::Terminal& terminal, const kb::ui::TerminalOptions& options, kb
     ui::QtNotifier notifier;
     notifier.set_window(&window);
     terminal.set_notifier(&notifier);
+    if (options.echo_status)
+        window.connection_status()->set_echo([](const std::string& text) {
+            std::fprintf(stderr, "status: %s\n", text.c_str());
+        });
     window.show();
     session::ServerSession* session = terminal.services().server_session.get();
     if (session) session->start();
@@ -93,6 +119,10 @@ int main(int argc, char** argv) {
     ui::fill_display_metrics(terminal.display_metrics(), app.primaryScreen());
     ui::TerminalServices services(sound, platform::system_process_starter());
     terminal.start(&services);
+    if (options->login && !log_in_from_command_line(terminal, *options)) {
+        terminal.shutdown();
+        return kExitStartFailed;
+    }
     int result = run(terminal, *options, instance, app);
     terminal.shutdown();
     return result;

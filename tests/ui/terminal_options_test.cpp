@@ -32,6 +32,25 @@ TEST(TerminalOptions, ReadsTheHeadlessOptions) {
     EXPECT_EQ(joined->snapshot_interval_s, 1);
 }
 
+TEST(TerminalOptions, ReadsTheLoginOptions) {
+    std::string error;
+    auto none = parse({}, error);
+    ASSERT_TRUE(none);
+    EXPECT_FALSE(none->login);
+    EXPECT_FALSE(none->echo_status);
+
+    auto both = parse({"--login", "1001", "--server=127.0.0.1:4443", "--echo-status"}, error);
+    ASSERT_TRUE(both) << error;
+    EXPECT_EQ(both->login, 1001);
+    EXPECT_EQ(both->server, "127.0.0.1:4443");
+    EXPECT_TRUE(both->echo_status);
+
+    auto login_only = parse({"--login=2147483647"}, error);
+    ASSERT_TRUE(login_only) << error;
+    EXPECT_EQ(login_only->login, 2147483647);
+    EXPECT_TRUE(login_only->server.empty());
+}
+
 TEST(TerminalOptions, RejectsWhatItDoesNotKnow) {
     const std::vector<std::vector<const char*>> cases = {
         {"--bogus"},
@@ -42,6 +61,14 @@ TEST(TerminalOptions, RejectsWhatItDoesNotKnow) {
         {"--snapshot-interval", "2s"},
         {"--snapshot-interval", "-1"},
         {"--echo-journal=yes"},
+        {"--echo-status=1"},
+        {"--login", "0"},
+        {"--login", "-3"},
+        {"--login", "2147483648"},
+        {"--login", "12ab"},
+        {"--login"},
+        {"--server", "127.0.0.1:4443"},
+        {"--login", "5", "--server="},
         {"stray"},
     };
     for (const auto& args : cases) {
