@@ -43,6 +43,7 @@ void Terminal::shutdown() {
     // LanguagePack, (DisplayMetrics), NewsBase, Mailbox, AlertsBase, TradeDispatcher,
     // TradeBase, then the symbols base, then HistoryCenter, then the last three.
     services_.symbols_base.reset();
+    services_.history_center.reset();
     services_.accounts_base.reset();
     services_.server_list.reset();
     services_.terminal_config.reset();

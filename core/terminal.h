@@ -20,7 +20,8 @@ class AccountsBase;
 }  // namespace kb::config
 namespace kb::market {
 class SymbolsBase;
-}
+class HistoryCenter;
+}  // namespace kb::market
 namespace kb::session {
 class ServerSession;
 }
@@ -47,6 +48,7 @@ struct Services {
     ServicePtr<config::TerminalConfig> terminal_config = no_service<config::TerminalConfig>();
     ServicePtr<config::ServerList> server_list = no_service<config::ServerList>();
     ServicePtr<config::AccountsBase> accounts_base = no_service<config::AccountsBase>();
+    ServicePtr<market::HistoryCenter> history_center = no_service<market::HistoryCenter>();
     ServicePtr<market::SymbolsBase> symbols_base = no_service<market::SymbolsBase>();
     ServicePtr<session::ServerSession> server_session = no_service<session::ServerSession>();
 };

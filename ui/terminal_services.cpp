@@ -4,12 +4,20 @@
 #include "config/server_list.h"
 #include "config/terminal_config.h"
 #include "core/fixed_text.h"
+#include "market/history_center.h"
 #include "market/symbols_base.h"
 #include "platform/clock.h"
 #include "session/server_session.h"
 #include "session/symbols_store.h"
 
 namespace kb::ui {
+
+namespace {
+
+// A chart setting below one bar would keep no history at all.
+size_t bar_limit(int32_t bars) { return static_cast<size_t>(bars > 0 ? bars : config::kDefaultMaxBars); }
+
+}  // namespace
 
 void TerminalServices::create_configuration(core::Terminal& terminal) {
     core::Services& services = terminal.services();
@@ -24,10 +32,29 @@ void TerminalServices::create_configuration(core::Terminal& terminal) {
 
 void TerminalServices::create_services(core::Terminal& terminal) {
     core::Services& services = terminal.services();
+    create_history(terminal);
     create_symbols(terminal);
+    if (services.history_center) services.history_center->set_symbols(services.symbols_base.get());
     if (services.terminal_config)
         core::create_service(services.accounts_base, terminal.program_folder(), *services.terminal_config);
     create_session(terminal);
+}
+
+void TerminalServices::create_history(core::Terminal& terminal) {
+    core::Services& services = terminal.services();
+    if (!services.terminal_config || !services.server_list) return;
+    if (!session_notifier_) session_notifier_ = std::make_unique<session::TerminalNotifier>(terminal);
+    const config::LoginRecord account = services.terminal_config->login_record();
+    const config::ChartSettings charts = services.terminal_config->chart_settings();
+    history_login_ =
+        std::make_unique<session::HistorySyncLogin>(*services.terminal_config, *services.server_list, terminal.journal());
+    market::HistoryCenter* history = core::create_service(
+        services.history_center,
+        market::HistoryCenterEnvironment{{terminal.program_folder(), std::string(core::field_text(account.server)),
+                                          bar_limit(charts.bars_per_chart), bar_limit(charts.bars_per_history_file)},
+                                         terminal.clock(), terminal.clock(), &terminal.journal(),
+                                         session_notifier_.get(), history_login_.get()});
+    if (history) history_store_ = std::make_unique<session::HistoryStore>(*history);
 }
 
 void TerminalServices::create_symbols(core::Terminal& terminal) {
@@ -36,7 +63,8 @@ void TerminalServices::create_symbols(core::Terminal& terminal) {
     const config::LoginRecord account = services.terminal_config->login_record();
     market::SymbolsBase* symbols =
         core::create_service(services.symbols_base, terminal.program_folder(),
-                             std::string(core::field_text(account.server)), &terminal.journal(), nullptr);
+                             std::string(core::field_text(account.server)), &terminal.journal(),
+                             services.history_center.get());
     if (symbols) symbols_store_ = std::make_unique<session::SymbolsStore>(*symbols);
 }
 
@@ -58,6 +86,7 @@ void TerminalServices::create_session(core::Terminal& terminal) {
 session::SessionSinks TerminalServices::sinks() {
     session::SessionSinks sinks = placeholders_.sinks();
     if (symbols_store_) sinks.symbols = symbols_store_.get();
+    if (history_store_) sinks.history = history_store_.get();
     return sinks;
 }
 

@@ -4,6 +4,8 @@
 #include "core/terminal.h"
 #include "platform/process.h"
 #include "platform/sound.h"
+#include "session/history_store.h"
+#include "session/history_sync_login.h"
 #include "session/session_services.h"
 #include "session/terminal_notifier.h"
 
@@ -24,6 +26,8 @@ public:
     void create_services(core::Terminal& terminal) override;
 
 private:
+    // The history centre comes first: the symbols base hands it the ticks.
+    void create_history(core::Terminal& terminal);
     void create_symbols(core::Terminal& terminal);
     void create_session(core::Terminal& terminal);
     // The placeholders, with the stores that exist in their places.
@@ -33,6 +37,8 @@ private:
     platform::ProcessStarter& starter_;
     session::PlaceholderStores placeholders_;
     std::unique_ptr<session::SymbolsSink> symbols_store_;
+    std::unique_ptr<session::HistorySyncLogin> history_login_;
+    std::unique_ptr<session::HistoryStore> history_store_;
     std::unique_ptr<session::TerminalNotifier> session_notifier_;
 };
 

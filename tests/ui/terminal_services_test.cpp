@@ -35,6 +35,7 @@ TEST(TerminalServices, StartCreatesAndLoadsTheServicesAndShutdownDestroysThem) {
     ASSERT_TRUE(services.terminal_config);
     ASSERT_TRUE(services.accounts_base);
     ASSERT_TRUE(services.symbols_base);
+    ASSERT_TRUE(services.history_center);
     EXPECT_EQ(services.symbols_base->server(), config::kDefaultServerName) << "the login record's server";
     // A fresh folder gets the built-in server entry.
     EXPECT_TRUE(services.server_list->find_copy(config::kDefaultServerName).has_value());
@@ -44,6 +45,7 @@ TEST(TerminalServices, StartCreatesAndLoadsTheServicesAndShutdownDestroysThem) {
     EXPECT_FALSE(services.terminal_config);
     EXPECT_FALSE(services.accounts_base);
     EXPECT_FALSE(services.symbols_base);
+    EXPECT_FALSE(services.history_center);
 }
 
 TEST(TerminalServices, ReconnectSavesTheAccounts) {
