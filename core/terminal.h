@@ -25,6 +25,9 @@ class HistoryCenter;
 namespace kb::session {
 class ServerSession;
 }
+namespace kb::trade {
+class TradeBase;
+}
 
 namespace kb::core {
 
@@ -50,6 +53,7 @@ struct Services {
     ServicePtr<config::AccountsBase> accounts_base = no_service<config::AccountsBase>();
     ServicePtr<market::HistoryCenter> history_center = no_service<market::HistoryCenter>();
     ServicePtr<market::SymbolsBase> symbols_base = no_service<market::SymbolsBase>();
+    ServicePtr<trade::TradeBase> trade_base = no_service<trade::TradeBase>();
     ServicePtr<session::ServerSession> server_session = no_service<session::ServerSession>();
 };
 

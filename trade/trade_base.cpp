@@ -617,6 +617,10 @@ std::vector<std::string> TradeBase::symbols_in_use() {
         const std::string_view name = symbol_of(trade);
         if (names.empty() || names.back() != name) names.emplace_back(name);
     }
+    // The pairs that convert the profit stay too: without their quotes the profit is 0.
+    for (const TradedSymbol& traded : traded_)
+        for (const ConversionLeg& leg : traded.route.legs)
+            if (std::find(names.begin(), names.end(), leg.pair) == names.end()) names.push_back(leg.pair);
     return names;
 }
 

@@ -187,7 +187,8 @@ public:
     // quote time; true for later times and for 0 or less (no expiration).
     bool expiration_allowed(int32_t expiration) const;
 
-    // The symbols of the open trades (the symbols base keeps them selected).
+    // The symbols of the open trades and the pairs that convert their profit (the symbols
+    // base keeps them selected).
     std::vector<std::string> symbols_in_use() override;
 
 private:

@@ -9,6 +9,8 @@
 #include "platform/clock.h"
 #include "session/server_session.h"
 #include "session/symbols_store.h"
+#include "session/trade_store.h"
+#include "trade/trade_base.h"
 
 namespace kb::ui {
 
@@ -35,6 +37,7 @@ void TerminalServices::create_services(core::Terminal& terminal) {
     create_history(terminal);
     create_symbols(terminal);
     if (services.history_center) services.history_center->set_symbols(services.symbols_base.get());
+    create_trade(terminal);
     if (services.terminal_config)
         core::create_service(services.accounts_base, terminal.program_folder(), *services.terminal_config);
     create_session(terminal);
@@ -68,10 +71,21 @@ void TerminalServices::create_symbols(core::Terminal& terminal) {
     if (symbols) symbols_store_ = std::make_unique<session::SymbolsStore>(*symbols);
 }
 
+void TerminalServices::create_trade(core::Terminal& terminal) {
+    core::Services& services = terminal.services();
+    if (!session_notifier_) session_notifier_ = std::make_unique<session::TerminalNotifier>(terminal);
+    trade::TradeBase* trades = core::create_service(services.trade_base, services.symbols_base.get(),
+                                                    &terminal.journal(), session_notifier_.get(), terminal.clock());
+    if (!trades) return;
+    // The symbols base keeps the traded symbols selected; it asks before taking its lock.
+    if (services.symbols_base) services.symbols_base->set_usage_sources(trades, services.history_center.get());
+    trade_store_ = std::make_unique<session::TradeStore>(*trades, terminal.clock());
+}
+
 void TerminalServices::create_session(core::Terminal& terminal) {
     core::Services& services = terminal.services();
     if (!services.terminal_config || !services.server_list) return;
-    session_notifier_ = std::make_unique<session::TerminalNotifier>(terminal);
+    if (!session_notifier_) session_notifier_ = std::make_unique<session::TerminalNotifier>(terminal);
     core::create_service(services.server_session,
                          session::SessionEnvironment{terminal.program_folder(), terminal.clock(), terminal.clock(),
                                                      terminal.journal(), *session_notifier_, starter_,
@@ -87,6 +101,7 @@ session::SessionSinks TerminalServices::sinks() {
     session::SessionSinks sinks = placeholders_.sinks();
     if (symbols_store_) sinks.symbols = symbols_store_.get();
     if (history_store_) sinks.history = history_store_.get();
+    if (trade_store_) sinks.trade = trade_store_.get();
     return sinks;
 }
 

@@ -29,6 +29,8 @@ private:
     // The history centre comes first: the symbols base hands it the ticks.
     void create_history(core::Terminal& terminal);
     void create_symbols(core::Terminal& terminal);
+    // The trade base over the symbols base, and the store that feeds it from the session.
+    void create_trade(core::Terminal& terminal);
     void create_session(core::Terminal& terminal);
     // The placeholders, with the stores that exist in their places.
     session::SessionSinks sinks();
@@ -39,6 +41,7 @@ private:
     std::unique_ptr<session::SymbolsSink> symbols_store_;
     std::unique_ptr<session::HistorySyncLogin> history_login_;
     std::unique_ptr<session::HistoryStore> history_store_;
+    std::unique_ptr<session::TradeSink> trade_store_;
     std::unique_ptr<session::TerminalNotifier> session_notifier_;
 };
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "core/notifications.h"
 #include "tests/trade/trade_base_fixture.h"
 
@@ -76,7 +78,7 @@ TEST_F(TradeBaseTest, ConversionPairsAreSelectedUnshownAndTradedSymbolsShown) {
     EXPECT_EQ(symbols.selected_by_name("GBPUSD").value().shown, 0);
     EXPECT_EQ(symbols.selected_by_name("USDCHF").value().shown, 0);
     EXPECT_FALSE(symbols.selected_by_name("EURUSD"));
-    EXPECT_EQ(base.symbols_in_use(), std::vector<std::string>{"EURGBP"});
+    EXPECT_EQ(base.symbols_in_use(), (std::vector<std::string>{"EURGBP", "GBPUSD", "USDCHF"}));
     // A pair that has no quote yet gives no profit, never a division by zero.
     quote("EURGBP", 0.86f, 0.8602f);
     base.revalue();
@@ -407,6 +409,45 @@ TEST_F(TradeBaseTest, UnterminatedNamesAreCutAtTheirField) {
     EXPECT_EQ(std::string(base.open_trade_at(0)->symbol), std::string(11, 'X'));
     EXPECT_EQ(std::string(base.open_trade_at(0)->comment).size(), 31u);
     EXPECT_EQ(base.summary().margin, 0) << "an unknown symbol has no margin";
+}
+
+}  // namespace
+}  // namespace kb::trade
+
+namespace kb::trade {
+namespace {
+
+// The quote thread revalues, the trade thread applies transactions and the user interface
+// reads and hides symbols, all at once; run under the thread sanitizer this shows the lock
+// order holds (the symbols base asks the trade base only before taking its own lock).
+TEST_F(TradeBaseTest, QuotesTransactionsAndReadersRunTogether) {
+    symbols.set_usage_sources(&base, nullptr);
+    const TradeRecord open[] = {trade(1, "EURUSD", kBuy, 100, 1.25), trade(2, "USDJPY", kSell, 100, 150)};
+    log_in(open);
+    quote("EURUSD", 1.25f, 1.2502f);
+    quote("USDJPY", 150, 150.02f);
+    constexpr int kRounds = 200;
+    std::thread quotes([&] {
+        for (int i = 0; i < kRounds; ++i) {
+            quote("EURUSD", 1.25f + static_cast<float>(i % 10) * 0.0001f, 1.2502f + static_cast<float>(i % 10) * 0.0001f);
+            base.revalue();
+        }
+    });
+    std::thread transactions([&] {
+        for (int i = 0; i < kRounds; ++i) {
+            const TradeTransaction add = transaction(kTransactionAdd, trade(100 + i, "GBPUSD", kBuy, 10, 1.3));
+            base.apply_transactions(std::span(&add, 1));
+        }
+    });
+    for (int i = 0; i < kRounds; ++i) {
+        base.summary();
+        base.open_trades();
+        symbols.hide_all_not_in_use();
+    }
+    quotes.join();
+    transactions.join();
+    EXPECT_EQ(base.open_trade_count(), 2u + kRounds);
+    EXPECT_TRUE(symbols.selected_by_name("GBPUSD")) << "a traded symbol stays selected";
 }
 
 }  // namespace

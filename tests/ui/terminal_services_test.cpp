@@ -5,6 +5,7 @@
 #include "config/terminal_config.h"
 #include "core/terminal.h"
 #include "market/symbols_base.h"
+#include "trade/trade_base.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/process.h"
@@ -36,6 +37,7 @@ TEST(TerminalServices, StartCreatesAndLoadsTheServicesAndShutdownDestroysThem) {
     ASSERT_TRUE(services.accounts_base);
     ASSERT_TRUE(services.symbols_base);
     ASSERT_TRUE(services.history_center);
+    ASSERT_TRUE(services.trade_base);
     EXPECT_EQ(services.symbols_base->server(), config::kDefaultServerName) << "the login record's server";
     // A fresh folder gets the built-in server entry.
     EXPECT_TRUE(services.server_list->find_copy(config::kDefaultServerName).has_value());
@@ -46,6 +48,7 @@ TEST(TerminalServices, StartCreatesAndLoadsTheServicesAndShutdownDestroysThem) {
     EXPECT_FALSE(services.accounts_base);
     EXPECT_FALSE(services.symbols_base);
     EXPECT_FALSE(services.history_center);
+    EXPECT_FALSE(services.trade_base);
 }
 
 TEST(TerminalServices, ReconnectSavesTheAccounts) {
