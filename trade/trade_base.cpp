@@ -290,7 +290,13 @@ int TradeBase::revalue_locked() {
     if (symbols_stale_) refresh_symbols_locked();
     int priced = 0;
     const int decimals = deposit_digits(deposit_currency_locked());
-    auto pair_prices = [this](std::string_view name) { return pair_prices_locked(name); };
+    // Many symbols convert through the same few pairs: each pair is looked up once a packet.
+    std::vector<std::pair<std::string_view, std::optional<market::SymbolPrices>>> pair_quotes;
+    auto pair_prices = [&](std::string_view name) {
+        for (const auto& [pair, quote] : pair_quotes)
+            if (pair == name) return quote;
+        return pair_quotes.emplace_back(name, symbols_->prices(name)).second;
+    };
     for (TradedSymbol& traded : traded_) {
         if (!traded.symbol || !symbols_) continue;
         std::optional<market::SymbolPrices> quote = symbols_->prices(traded.name);

@@ -76,9 +76,10 @@ void TerminalServices::create_trade(core::Terminal& terminal) {
     if (!session_notifier_) session_notifier_ = std::make_unique<session::TerminalNotifier>(terminal);
     trade::TradeBase* trades = core::create_service(services.trade_base, services.symbols_base.get(),
                                                     &terminal.journal(), session_notifier_.get(), terminal.clock());
-    if (!trades) return;
-    // The symbols base keeps the traded symbols selected; it asks before taking its lock.
+    // The symbols base keeps the traded and charted symbols selected; it asks before taking
+    // its lock.
     if (services.symbols_base) services.symbols_base->set_usage_sources(trades, services.history_center.get());
+    if (!trades) return;
     trade_store_ = std::make_unique<session::TradeStore>(*trades, terminal.clock());
 }
 
