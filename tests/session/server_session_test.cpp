@@ -300,13 +300,42 @@ TEST_F(ServerSessionTest, OldServerVersionClearsThePassword) {
     EXPECT_EQ(config_.login_record().password[0], '\0');
 }
 
+// The update query of this terminal (version 400, build 445) for the fixture's company.
+Bytes update_query() {
+    const std::string company = "Fake Company";
+    return Bytes{15, 4} + le32(400) + le32(445) + Bytes{static_cast<uint8_t>(company.size())} +
+           Bytes(company.begin(), company.end());
+}
+
+TEST_F(ServerSessionTest, NewerBuildIsJournaledHandedToTheUpdaterAndTheLoginGoesOn) {
+    ASSERT_TRUE(platform::write_file_atomic(folder_.file("refreshkit"), Bytes{1}));
+    FakeServer server;
+    set_account(kLogin, kPassword, server.address());
+    add_login(server);
+    server.expect(update_query()).send(Bytes{0} + le32(401) + le32(450));
+    add_login_data(server, {});
+    server.send({13}).expect({13});
+    run_script(server);
+    EXPECT_TRUE(server.all_matched()) << server.report();
+
+    EXPECT_EQ(lines_containing("Refreshkit: new version 4.01 build 450 is available"), 1u)
+        << ::testing::PrintToString(lines());
+    std::optional<std::vector<uint8_t>> ini = platform::read_file(folder_.file("profiles/refreshkit.ini"));
+    ASSERT_TRUE(ini);
+    const std::string text(ini->begin(), ini->end());
+    EXPECT_NE(text.find("\nlogin=1234\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\ndetected_version=401\ndetected_build=450\n"), std::string::npos) << text;
+    ASSERT_EQ(starter_.started().size(), 1u);
+    EXPECT_EQ(starter_.started()[0], std::vector<std::string>{folder_.file("refreshkit")});
+    EXPECT_EQ(lines_containing("'1234': login"), 1u);
+}
+
 TEST_F(ServerSessionTest, UpdateIsAskedOnTheFirstConnectionOnly) {
     ASSERT_TRUE(platform::write_file_atomic(folder_.file("refreshkit"), Bytes{1}));
     FakeServer first;
     set_account(kLogin, kPassword, first.address());
     add_login(first);
-    first.expect(Bytes{15, 4} + le32(400) + le32(445) + Bytes{12} + Bytes{'F', 'a', 'k', 'e', ' ', 'C', 'o', 'm', 'p',
-                                                                         'a', 'n', 'y'});
+    first.expect(update_query());
     first.send({1});   // no newer build
     add_login_data(first, {});
     first.send({13}).expect({13});
