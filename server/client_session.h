@@ -9,6 +9,7 @@
 
 #include "net/packet_stream.h"
 #include "platform/event.h"
+#include "server/dealer.h"
 #include "server/quote_feed.h"
 #include "server/server_context.h"
 #include "server/storage.h"
@@ -60,6 +61,8 @@ public:
     bool investor_mode() const { return investor_; }
     net::LoginMode login_mode() const { return login_mode_; }
     uint32_t peer_address() const { return peer_address_; }
+    // The last price the dealer answered this trade channel (orders by request).
+    std::optional<QuotedPrice>& quoted_price() { return quoted_; }
     // Quotes of these instruments (indexes into the configuration) are pushed from now on.
     void set_subscription(const std::set<int>& instruments);
 
@@ -96,6 +99,7 @@ private:
     bool investor_ = false;
     net::LoginMode login_mode_ = net::LoginMode::TradeServer;
     bool message_pushes_ = false;
+    std::optional<QuotedPrice> quoted_;
     std::atomic<bool> quit_requested_{false};
     int64_t last_news_id_ = 0;
     uint32_t last_message_poll_ = 0;

@@ -28,6 +28,8 @@ CommandTable make_trade_server_commands() {
     table.add(net::Command::AccountHistory, handle_account_history);
     table.add(net::Command::AccountData, handle_account_data);
     table.add(net::Command::UpdateQuery, handle_update_query);
+    table.add(net::Command::TradeRequest, handle_trade_request);
+    table.add(net::Command::TradeReject, handle_trade_cancel);
     add_forwarded_requests(table);
     return table;
 }

@@ -29,7 +29,9 @@ DemoServer::DemoServer(const ServerConfig& config, Storage& storage, platform::C
       history_(config, clock.unix_time(), &storage),
       settings_(config, storage),
       context_{config, storage, feed_, clock, log, limits},
+      dealer_(context_),
       pool_(context_, max_sessions) {
+    context_.dealer = &dealer_;
     context_.history = &history_;
     context_.settings = &settings_;
     std::set<int> every_instrument;
@@ -58,7 +60,7 @@ bool DemoServer::start(const ListenAddress& trade, const ListenAddress& history,
         history_.generate();
         history_.save();
         history_.save_periodically(kBarSavePeriodMs);
-    }) && feed_.start(kFeedPeriodMs) &&
+    }) && feed_.start(kFeedPeriodMs) && dealer_.start() &&
                    trade_acceptor_.start([this] { accept_loop(trade_listener_, ServerRole::Trade); }) &&
                    history_acceptor_.start([this] { accept_loop(history_listener_, ServerRole::History); });
     if (!started) {
@@ -89,6 +91,7 @@ void DemoServer::stop() {
     trade_acceptor_.join();
     history_acceptor_.join();
     pool_.stop_all();
+    dealer_.stop();
     feed_.stop();
     history_.cancel();
     history_generator_.join();

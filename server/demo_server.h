@@ -7,6 +7,7 @@
 #include "platform/socket.h"
 #include "platform/thread.h"
 #include "server/bar_history.h"
+#include "server/dealer.h"
 #include "server/listen_address.h"
 #include "server/quote_feed.h"
 #include "server/server_context.h"
@@ -52,6 +53,7 @@ public:
     QuoteFeed& feed() { return feed_; }
     BarHistory& history() { return history_; }
     LiveSettings& settings() { return settings_; }
+    Dealer& dealer() { return dealer_; }
 
 private:
     void accept_loop(platform::Socket& listener, ServerRole role);
@@ -60,6 +62,7 @@ private:
     BarHistory history_;
     LiveSettings settings_;
     ServerContext context_;
+    Dealer dealer_;
     SessionPool pool_;
     platform::Socket trade_listener_;
     platform::Socket history_listener_;

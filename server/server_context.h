@@ -13,6 +13,7 @@
 namespace kb::server {
 
 class BarHistory;
+class Dealer;
 
 // Limits of a connection, in milliseconds of the server's clock.
 struct SessionLimits {
@@ -36,7 +37,8 @@ struct ServerContext {
     // How often a session looks for news, mail, settings and trade changes stored since its
     // last look (also those other processes stored).
     uint32_t message_poll_ms = 1000;
-    LiveSettings* settings = nullptr;   // the admin's changes; null: the file's configuration
+    LiveSettings* settings = nullptr;
+    Dealer* dealer = nullptr;           // deals the trade channels' requests; null: none are taken   // the admin's changes; null: the file's configuration
     // Raised whenever this process stores a trade transaction, so sessions look at once.
     std::atomic<uint64_t> trade_changes{0};
     // While set, logins arriving at that door are left unanswered: a slow server, for tests.

@@ -46,4 +46,13 @@ HandlerResult handle_news_body(ClientSession& session);
 // code 0, the time sign and the compressed bars it lacks.
 HandlerResult handle_history_sync(ClientSession& session);
 
+// ---- trade channels ----
+// 190 + the signed 96-byte request: refused (code 2, then closed) when its check value or
+// trailer is wrong, with 133 on an investor login; else accepted (142), for orders by
+// request in process (143) for the group's dealer delay, during which 191 with the id
+// cancels it (144), then dealt: 0 with the done data, 138 with new prices, or the code.
+HandlerResult handle_trade_request(ClientSession& session);
+// 191 + request id when no request is under way: answered 191, id, 2.
+HandlerResult handle_trade_cancel(ClientSession& session);
+
 }  // namespace kb::server

@@ -85,7 +85,8 @@ constexpr const char* kMigrations[] = {
            id INTEGER PRIMARY KEY AUTOINCREMENT,
            login INTEGER NOT NULL,
            record BLOB NOT NULL);
-       CREATE INDEX trade_transactions_by_login ON trade_transactions(login, id);)",
+       CREATE INDEX trade_transactions_by_login ON trade_transactions(login, id);
+       CREATE INDEX trades_open_by_symbol ON trades(symbol, close_time);)",
 };
 static_assert(std::size(kMigrations) == Storage::kSchemaVersion);
 
@@ -415,6 +416,15 @@ std::vector<TradeRow> Storage::open_trades(int32_t login) {
         std::string("SELECT ") + kTradeColumns + " FROM trades WHERE login = ? AND close_time = 0 ORDER BY ticket";
     SqliteStatement statement = db_.prepare(sql.c_str());
     statement.bind(1, int64_t{login});
+    return collect_trades(statement);
+}
+
+std::vector<TradeRow> Storage::open_trades_of_symbol(const std::string& symbol) {
+    std::lock_guard guard(lock_);
+    static const std::string sql =
+        std::string("SELECT ") + kTradeColumns + " FROM trades WHERE symbol = ? AND close_time = 0 ORDER BY ticket";
+    SqliteStatement statement = db_.prepare(sql.c_str());
+    statement.bind(1, symbol);
     return collect_trades(statement);
 }
 

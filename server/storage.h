@@ -152,6 +152,8 @@ public:
     bool close_trade(const TradeRow& closed);
     std::optional<TradeRow> trade(int64_t ticket);
     std::vector<TradeRow> open_trades(int32_t login);
+    // Open positions and pending orders of every account in a symbol, by ticket.
+    std::vector<TradeRow> open_trades_of_symbol(const std::string& symbol);
     // Closed trades and balance operations with close time in [from, to).
     std::vector<TradeRow> closed_trades(int32_t login, int64_t from, int64_t to);
 
