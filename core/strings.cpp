@@ -17,6 +17,12 @@ constexpr std::pair<int, std::string_view> kBuiltinTexts[] = {
     {kTextTabTrade, "Trade"},
     {kTextTabHistory, "History"},
     {kTextTabNews, "News"},
+    {kTextColumnAsk, "Ask"},
+    {kTextColumnBid, "Bid"},
+    {kTextColumnHigh, "High"},
+    {kTextColumnLow, "Low"},
+    {kTextColumnSymbol, "Symbol"},
+    {kTextColumnTime, "Time"},
 };
 
 }  // namespace

@@ -15,6 +15,12 @@ inline constexpr int kTextTabChart = 5501;
 inline constexpr int kTextTabTrade = 5502;
 inline constexpr int kTextTabHistory = 5503;
 inline constexpr int kTextTabNews = 5504;
+inline constexpr int kTextColumnAsk = 5061;
+inline constexpr int kTextColumnBid = 5065;
+inline constexpr int kTextColumnHigh = 5116;
+inline constexpr int kTextColumnLow = 5128;
+inline constexpr int kTextColumnSymbol = 5180;
+inline constexpr int kTextColumnTime = 5205;
 
 // The built-in English text of id; empty when the table has none. Any thread.
 std::string_view builtin_text(int id);

@@ -470,6 +470,17 @@ std::vector<std::string> SymbolsBase::names_in_use() {
 bool SymbolsBase::hide(size_t position) {
     std::vector<std::string> in_use = names_in_use();
     std::lock_guard guard(lock_);
+    return hide_locked(position, in_use);
+}
+
+bool SymbolsBase::hide_symbol(std::string_view name) {
+    std::vector<std::string> in_use = names_in_use();
+    std::lock_guard guard(lock_);
+    const SelectedSymbol* entry = find_selected(name);
+    return entry != nullptr && hide_locked(static_cast<size_t>(entry - selection_.data()), in_use);
+}
+
+bool SymbolsBase::hide_locked(size_t position, const std::vector<std::string>& in_use) {
     if (position >= selection_.size()) return false;
     if (contains(in_use, core::field_text(selection_[position].name))) return false;
     selection_.erase(selection_.begin() + static_cast<ptrdiff_t>(position));

@@ -100,6 +100,8 @@ public:
     // Removes one entry unless an open trade or chart uses its symbol; saves. False when
     // the position is out of range or the symbol is in use.
     bool hide(size_t position);
+    // The same for the entry of a symbol; false too when it is not selected.
+    bool hide_symbol(std::string_view name);
     // Removes every entry no trade or chart uses; the used ones become shown. Saves.
     void hide_all_not_in_use();
     // Replaces the selection by the known symbols among names, shown; saves.
@@ -148,6 +150,7 @@ private:
     void save_locked();
     void save_symbols_locked();
     void save_selection_locked();
+    bool hide_locked(size_t position, const std::vector<std::string>& in_use);
     void add_entry_locked(const SymbolRecord& symbol, Shown shown);
     void refresh_entries_locked();
     void build_default_selection_locked();

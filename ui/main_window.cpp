@@ -12,6 +12,7 @@
 #include "session/server_session.h"
 #include "ui/connection_status.h"
 #include "ui/login_dialog.h"
+#include "ui/market_watch_view.h"
 #include "ui/placeholder_views.h"
 
 namespace kb::ui {
@@ -53,7 +54,7 @@ void MainWindow::build_tabs() {
     if (pixels > 0) font.setPixelSize(pixels);
     tabs_->tabBar()->setFont(font);
 
-    quotes_ = new QuotesView;
+    quotes_ = new MarketWatchView(terminal_);
     chart_ = new ChartView;
     trade_ = new TradeView;
     history_ = new HistoryView;
@@ -154,11 +155,11 @@ std::optional<intptr_t> MainWindow::handle_notification(int code, intptr_t value
     intptr_t result = 0;
     switch (code) {
         case kNotifySymbols:   // 0
-            quotes_->refresh_market_watch();
+            quotes_->fill();
             break;
         case kNotifyQuotes:   // 0, or the trade base's recalculation result
             status_->count_quotes();
-            quotes_->refresh_market_watch();
+            quotes_->refresh();
             trade_->refresh_trades();
             chart_->forward(code, value);
             break;

@@ -15,7 +15,7 @@ namespace kb::ui {
 
 class ConnectionStatus;
 class LoginDialog;
-class QuotesView;
+class MarketWatchView;
 class ChartView;
 class TradeView;
 class HistoryView;
@@ -73,7 +73,7 @@ public:
     LoginDialog* open_login_dialog();
     ConnectionStatus* connection_status() const { return status_; }
 
-    QuotesView* quotes_view() const { return quotes_; }
+    MarketWatchView* quotes_view() const { return quotes_; }
     ChartView* chart_view() const { return chart_; }
     TradeView* trade_view() const { return trade_; }
     HistoryView* history_view() const { return history_; }
@@ -96,7 +96,7 @@ private:
 
     core::Terminal& terminal_;
     QTabWidget* tabs_ = nullptr;
-    QuotesView* quotes_ = nullptr;
+    MarketWatchView* quotes_ = nullptr;
     ChartView* chart_ = nullptr;
     TradeView* trade_ = nullptr;
     HistoryView* history_ = nullptr;

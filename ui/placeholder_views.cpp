@@ -11,10 +11,6 @@ PlaceholderView::PlaceholderView(const QString& name, const QString& description
     setMargin(12);
 }
 
-QuotesView::QuotesView(QWidget* parent)
-    : PlaceholderView("quotes", "The market watch will list the symbols with their bid and ask prices here.",
-                      parent) {}
-
 ChartView::ChartView(QWidget* parent)
     : PlaceholderView("chart", "The chart of the selected symbol will be drawn here, with its indicators and "
                                "line studies.", parent) {}

@@ -26,17 +26,6 @@ private:
     QStringList received_;
 };
 
-// Tab "Quotes": the market watch and its companion list.
-class QuotesView : public PlaceholderView {
-    Q_OBJECT
-public:
-    explicit QuotesView(QWidget* parent = nullptr);
-    // Symbols or quotes changed: redraw the market watch and its companion list (codes 1, 2).
-    void refresh_market_watch() { note("refresh_market_watch"); }
-    // Open the order dialog of this kind for the selected symbol, or the first (code 23).
-    void open_order_dialog(intptr_t kind) { note(QString("open_order_dialog %1").arg(kind)); }
-};
-
 // Tab "Chart": the active chart.
 class ChartView : public PlaceholderView {
     Q_OBJECT

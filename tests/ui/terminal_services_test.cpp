@@ -3,6 +3,7 @@
 #include "config/accounts_base.h"
 #include "config/server_list.h"
 #include "config/terminal_config.h"
+#include "core/fixed_text.h"
 #include "core/terminal.h"
 #include "market/symbols_base.h"
 #include "trade/trade_base.h"
@@ -38,7 +39,8 @@ TEST(TerminalServices, StartCreatesAndLoadsTheServicesAndShutdownDestroysThem) {
     ASSERT_TRUE(services.symbols_base);
     ASSERT_TRUE(services.history_center);
     ASSERT_TRUE(services.trade_base);
-    EXPECT_EQ(services.symbols_base->server(), config::kDefaultServerName) << "the login record's server";
+    ASSERT_EQ(core::field_text(services.terminal_config->login_record().server), "");
+    EXPECT_EQ(services.symbols_base->server(), "default") << "no server configured yet";
     // A fresh folder gets the built-in server entry.
     EXPECT_TRUE(services.server_list->find_copy(config::kDefaultServerName).has_value());
 
