@@ -34,15 +34,21 @@ enum class Offline { No, Yes };
 // The form in which a server sends bars.
 enum class BarForm { Narrow22, Wide28 };
 
+// The outcome of the synchronisation connection's login.
+struct HistoryLoginResult {
+    enum class Status { LoggedIn, NotConnected, Refused };
+    Status status = Status::NotConnected;
+    BarForm form = BarForm::Narrow22;        // the form of the bars that server sends
+};
+
 // How the synchronisation thread reaches the history server. Implemented where the account
 // settings are known; called only on the synchronisation thread.
 class HistoryServerLogin {
 public:
     virtual ~HistoryServerLogin() = default;
-    // Connects stream to the account's history source and logs in, journaling a failure
-    // itself. Returns the form of the bars that source sends; nothing (stream closed) on
-    // failure.
-    virtual std::optional<BarForm> connect_and_log_in(net::PacketStream& stream) = 0;
+    // Connects stream to the account's history source and logs in, journaling a refused
+    // login itself. On failure the stream may be left open; the caller closes it.
+    virtual HistoryLoginResult connect_and_log_in(net::PacketStream& stream) = 0;
 };
 
 // What the history centre works with. Everything referenced must outlive the centre.
@@ -80,6 +86,7 @@ struct HistoryState {
 //
 //   idle --synchronise()--> running: pass over flagged histories, 0.5 s between passes
 //                             |  login or request failed: wait 5 s, the flag stays set
+//                             |  no connection: tried again on the next pass
 //                             |  30 passes in a row with nothing flagged:
 //                             v  quit (13), close
 //                           idle
@@ -157,7 +164,8 @@ public:
 
 private:
     struct Entry;
-    struct SyncOutcome;
+    // A refused login or request is retried after a pause, a missing connection at once.
+    enum class SyncOutcome { Done, NotConnected, Refused };
 
     Entry* find_locked(std::string_view symbol, int period);
     const Entry* find_locked(std::string_view symbol, int period) const;
@@ -176,7 +184,7 @@ private:
     void stop_synchronisation();
     void run_synchronisation();
     SyncOutcome synchronise_one(const HistorySummary& summary);
-    bool ensure_connected();
+    HistoryLoginResult::Status ensure_connected();
     void pause(uint32_t total_ms);
 
     HistoryCenterEnvironment env_;

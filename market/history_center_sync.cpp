@@ -35,10 +35,6 @@ std::optional<std::vector<Wire>> bars_of(const net::CompressedBlock& block) {
 
 }  // namespace
 
-struct HistoryCenter::SyncOutcome {
-    bool failed = false;
-};
-
 void HistoryCenter::synchronise(std::string_view symbol, int period) {
     {
         std::lock_guard guard(lock_);
@@ -102,7 +98,7 @@ void HistoryCenter::run_synchronisation() {
         if (!wanted.empty()) idle_passes = 0;
         for (const HistorySummary& summary : wanted) {
             if (stopping_) break;
-            if (synchronise_one(summary).failed) pause(kFailurePauseMs);
+            if (synchronise_one(summary) == SyncOutcome::Refused) pause(kFailurePauseMs);
         }
         pause(kPassPauseMs);
     }
@@ -116,24 +112,28 @@ void HistoryCenter::run_synchronisation() {
     }
 }
 
-bool HistoryCenter::ensure_connected() {
+HistoryLoginResult::Status HistoryCenter::ensure_connected() {
     const uint32_t now = env_.clock.tick_ms();
-    if (stream_.is_open() && now - last_use_ms_ <= kConnectionReuseMs) return true;
+    if (stream_.is_open() && now - last_use_ms_ <= kConnectionReuseMs) return HistoryLoginResult::Status::LoggedIn;
     stream_.close();
-    std::optional<BarForm> form = env_.login->connect_and_log_in(stream_);
-    if (!form) {
+    const HistoryLoginResult login = env_.login->connect_and_log_in(stream_);
+    if (login.status != HistoryLoginResult::Status::LoggedIn) {
         stream_.close();
-        return false;
+        return login.status;
     }
-    bar_form_ = *form;
+    bar_form_ = login.form;
     last_use_ms_ = now;
-    return true;
+    return login.status;
 }
 
 HistoryCenter::SyncOutcome HistoryCenter::synchronise_one(const HistorySummary& summary) {
     if (env_.journal != nullptr)
         env_.journal->write(core::Level::Info, "HistoryCenter: synchronize '%s%d'", summary.symbol.c_str(), summary.period);
-    if (!ensure_connected()) return {true};
+    switch (ensure_connected()) {
+        case HistoryLoginResult::Status::LoggedIn: break;
+        case HistoryLoginResult::Status::NotConnected: return SyncOutcome::NotConnected;
+        case HistoryLoginResult::Status::Refused: return SyncOutcome::Refused;
+    }
 
     HistorySyncRequest request{};
     core::set_field_text(request.symbol, summary.symbol);
@@ -146,15 +146,15 @@ HistoryCenter::SyncOutcome HistoryCenter::synchronise_one(const HistorySummary& 
     out.reset();
     out.put_command(net::Command::HistorySync);
     out.put_bytes(&request, sizeof request);
-    if (!stream_.send_output()) return {true};
+    if (!stream_.send_output()) return SyncOutcome::Refused;
 
     const uint8_t answer = stream_.read_byte();
-    if (answer != kAnswerBars && answer != kAnswerNothingNew) return {true};
+    if (answer != kAnswerBars && answer != kAnswerNothingNew) return SyncOutcome::Refused;
     std::vector<WireBar28> wide;
     std::vector<WireBar22> narrow;
     int32_t time_sign = 0;
     if (answer == kAnswerBars) {
-        if (!stream_.read_i32(time_sign)) return {true};
+        if (!stream_.read_i32(time_sign)) return SyncOutcome::Refused;
         const bool is_wide = bar_form_ == BarForm::Wide28;
         net::CompressedBlock block = net::read_compressed(stream_, is_wide ? kHistorySyncWideLimit : kHistorySyncNarrowLimit);
         std::optional<std::vector<WireBar28>> wide_bars;
@@ -165,7 +165,7 @@ HistoryCenter::SyncOutcome HistoryCenter::synchronise_one(const HistorySummary& 
             // Whatever follows a block that can't be read is lost: start afresh.
             stream_.close();
             if (env_.journal != nullptr) env_.journal->write(core::Level::Fault, "Read failed");
-            return {true};
+            return SyncOutcome::Refused;
         }
         if (wide_bars) wide = std::move(*wide_bars);
         if (narrow_bars) narrow = std::move(*narrow_bars);
@@ -176,7 +176,7 @@ HistoryCenter::SyncOutcome HistoryCenter::synchronise_one(const HistorySummary& 
     {
         std::lock_guard guard(lock_);
         Entry* entry = find_locked(summary.symbol, summary.period);
-        if (entry == nullptr) return {};
+        if (entry == nullptr) return SyncOutcome::Done;
         if (answer == kAnswerBars) {
             const size_t received = wide.size() + narrow.size();
             if (env_.journal != nullptr)
@@ -188,7 +188,7 @@ HistoryCenter::SyncOutcome HistoryCenter::synchronise_one(const HistorySummary& 
         entry->sync_requested = false;
     }
     if (imported > 0 && !stopping_) notify_chart_history();
-    return {};
+    return SyncOutcome::Done;
 }
 
 }  // namespace kb::market

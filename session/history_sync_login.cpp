@@ -12,29 +12,30 @@
 
 namespace kb::session {
 
-std::optional<market::BarForm> HistorySyncLogin::connect_and_log_in(net::PacketStream& stream) {
+market::HistoryLoginResult HistorySyncLogin::connect_and_log_in(net::PacketStream& stream) {
+    using Status = market::HistoryLoginResult::Status;
     const config::LoginRecord account = config_.login_record();
     const std::string history_address(core::field_text(account.account_server));
     const bool separate = account.mode == kUsesHistoryServer && !history_address.empty() && history_address[0] != ':';
     const std::string address = separate ? history_address : std::string(core::field_text(account.server));
 
-    int code = net::code_value(net::ReturnCode::NoConnection);
-    if (config::connect_through_list(stream, address, servers_).connected) {
-        code = separate ? net::log_in(stream, account.login, net::kHistoryAccessString, net::LoginMode::HistoryServer)
-                        : net::log_in(stream, account.login, core::field_text(account.password),
-                                      net::LoginMode::TradeServer);
-    }
+    if (!config::connect_through_list(stream, address, servers_).connected) return {Status::NotConnected};
+    const int code = separate ? net::log_in(stream, account.login, net::kHistoryAccessString,
+                                            net::LoginMode::HistoryServer)
+                              : net::log_in(stream, account.login, core::field_text(account.password),
+                                            net::LoginMode::TradeServer);
     if (code == net::code_value(net::ReturnCode::SecuredLoginRequired)) {
         // The terminal keeps no key pair to answer the server's challenge with.
         journal_.write(core::Level::Error, "HistoryCenter: '%d'public key not found", account.login);
-        return std::nullopt;
+        return {Status::Refused};
     }
     if (code != net::code_value(net::ReturnCode::Ok)) {
         journal_.write(core::Level::Error, "HistoryCenter: '%d' cannot login to: %s", account.login, address.c_str());
-        return std::nullopt;
+        return {Status::Refused};
     }
     const uint16_t wide_from = separate ? market::kHistoryServerWideBarsBuild : market::kTradeServerWideBarsBuild;
-    return stream.server_build() >= wide_from ? market::BarForm::Wide28 : market::BarForm::Narrow22;
+    return {Status::LoggedIn,
+            stream.server_build() >= wide_from ? market::BarForm::Wide28 : market::BarForm::Narrow22};
 }
 
 }  // namespace kb::session

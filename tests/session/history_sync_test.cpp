@@ -177,6 +177,10 @@ TEST_F(HistorySyncTest, RefusedLoginIsJournaledAndTheFlagStays) {
     EXPECT_TRUE(history.all_matched()) << history.report();
     const std::string line = "HistoryCenter: '1234' cannot login to: " + history.address();
     ASSERT_TRUE(eventually([&] { return lines_containing(line) >= 1; }));
+    // The server is gone now: the attempts that can't connect go unjournaled.
+    const uint64_t slept = clock_.total_slept_ms();
+    ASSERT_TRUE(eventually([&] { return clock_.total_slept_ms() > slept + 20000; }));
+    EXPECT_EQ(lines_containing(line), 1u);
     EXPECT_FALSE(synchronised());
     EXPECT_TRUE(center_.synchronisation_running());
 }
