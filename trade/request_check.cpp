@@ -153,7 +153,9 @@ private:
         const double wanted = normal(request_.price);
         for (const market::TickHistoryEntry& tick : in_.recent_ticks) {
             if (tick.time < in_.quote_time - kRecentTickSeconds) continue;
-            if (normal(buy ? tick.ask : tick.bid) == wanted) return kPasses;
+            // Packed fields are copied out: a reference to one may be misaligned.
+            const double ask = tick.ask, bid = tick.bid;
+            if (normal(buy ? ask : bid) == wanted) return kPasses;
         }
         return code(ReturnCode::InvalidPrices);
     }
@@ -233,7 +235,8 @@ private:
         const TradeRecord& order = *in_.order;
         if (int c = expiration()) return c;
         const bool pending = is_pending(order.type);
-        if (int c = stops(order.type, pending ? request_.price : order.close_price)) return c;
+        const double order_price = request_.price, close_price = order.close_price;
+        if (int c = stops(order.type, pending ? order_price : close_price)) return c;
         const bool same_stops = normal(request_.stop_loss) == normal(order.stop_loss) &&
                                 normal(request_.take_profit) == normal(order.take_profit);
         if (!pending) return same_stops ? kNothingChanged : kPasses;

@@ -42,7 +42,10 @@ void RequestJournal::flush_for_orders() {
     if (is_open_kind(request_.kind) || is_close_kind(request_.kind)) journal_.flush();
 }
 
-int32_t RequestJournal::order_ticket() const { return order_ ? order_->ticket : request_.ticket; }
+int32_t RequestJournal::order_ticket() const {
+    const int32_t requested = request_.ticket;
+    return order_ ? int32_t{order_->ticket} : requested;
+}
 
 const char* RequestJournal::order_type() const { return order_type_name(order_ ? order_->type : request_.order_type); }
 
@@ -103,7 +106,7 @@ void RequestJournal::sending() {
                            "%s tp: %s",
                            login_, order_ticket(), order_type(), lots(old.volume), order_symbol().c_str(),
                            old_at.c_str(), old_sl.c_str(), old_tp.c_str(),
-                           opposite_ ? by.ticket : request_.opposite_ticket, order_type_name(by.type),
+                           opposite_ ? int32_t{by.ticket} : int32_t{request_.opposite_ticket}, order_type_name(by.type),
                            lots(by.volume), text_of(by.symbol).c_str(), price(by.open_price).c_str(),
                            price(by.stop_loss).c_str(), price(by.take_profit).c_str());
             break;
