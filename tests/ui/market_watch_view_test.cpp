@@ -269,7 +269,7 @@ TEST_F(MarketWatchTest, MenuEntriesAreEnabledAndCheckedByTheViewsState) {
     delete menu;
 }
 
-TEST_F(MarketWatchTest, OrderDialogAndChartGoToTheSelectedRowOrTheFirst) {
+TEST_F(MarketWatchTest, OrderDialogDoubleTapAndChartGoToTheSelectedRowOrTheFirst) {
     make_base(3);
     MarketWatchView view(terminal);
     EXPECT_FALSE(view.open_order_dialog(3)) << "no opener";
@@ -278,7 +278,9 @@ TEST_F(MarketWatchTest, OrderDialogAndChartGoToTheSelectedRowOrTheFirst) {
     EXPECT_TRUE(view.open_order_dialog(3));
     view.selectRow(2);
     EXPECT_TRUE(view.open_order_dialog(1));
-    EXPECT_EQ(opened, (std::vector<std::pair<std::string, intptr_t>>{{"S000", 3}, {"S002", 1}}));
+    emit view.cellDoubleClicked(1, 2);
+    EXPECT_EQ(opened, (std::vector<std::pair<std::string, intptr_t>>{{"S000", 3}, {"S002", 1}, {"S001", 0}}));
+    view.selectRow(2);
 
     QStringList charts;
     QObject::connect(&view, &MarketWatchView::chart_requested, [&](const QString& symbol) { charts << symbol; });
