@@ -165,11 +165,11 @@ TEST_F(HistoryCenterTest, OpenQueuesOneRequestAndTheQueueGoesOutAsCommand156) {
     const std::vector<ChartRequest> requests = requests_in(out);
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(core::field_text(requests[0].symbol), "EURUSD");
-    EXPECT_EQ(requests[0].period, 60);
-    EXPECT_EQ(requests[0].from_time, 0);
-    EXPECT_EQ(requests[0].bar_count, 0);
+    EXPECT_EQ(int32_t{requests[0].period}, 60);
+    EXPECT_EQ(int32_t{requests[0].from_time}, 0);
+    EXPECT_EQ(int16_t{requests[0].bar_count}, 0);
     EXPECT_EQ(core::field_text(requests[1].symbol), "GBPUSD");
-    EXPECT_EQ(requests[1].period, 15);
+    EXPECT_EQ(int32_t{requests[1].period}, 15);
 
     net::OutputBuffer empty;
     EXPECT_FALSE(center.take_requests(empty));
@@ -208,8 +208,8 @@ TEST_F(HistoryCenterTest, MoreHistoryAsksOnlyForBarsTheServerCovers) {
     center.more_history("EURUSD", 60, 50000);
     const std::vector<ChartRequest> requests = take_requests();
     ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].from_time, kMonday);
-    EXPECT_EQ(requests[0].bar_count, static_cast<int16_t>(kMaxBars));   // min(wanted, in memory, 4096)
+    EXPECT_EQ(int32_t{requests[0].from_time}, kMonday);
+    EXPECT_EQ(int16_t{requests[0].bar_count}, static_cast<int16_t>(kMaxBars));   // min(wanted, in memory, 4096)
 
     // Not open yet: opening it asks for its own bars.
     center.more_history("GBPUSD", 60, 100);
@@ -235,7 +235,7 @@ TEST_F(HistoryCenterTest, ChartReplyImportsIntoItsHistoryClearsThePendingRequest
     EXPECT_EQ(notifier.count(core::kNotifyChartHistory), 1u);
     const std::vector<BarRecord> bars = chart_bars();
     ASSERT_EQ(bars.size(), 3u);
-    EXPECT_EQ(bars[0].time, kMonday);
+    EXPECT_EQ(int32_t{bars[0].time}, kMonday);
     EXPECT_NEAR(bars[0].open, 1.1, 1e-9);
     EXPECT_NEAR(bars[0].high, 1.1002, 1e-9);
 
@@ -320,8 +320,8 @@ TEST_F(HistoryCenterTest, AfterLoginEveryHistoryAsksFromItsTenthNewestBar) {
         const int32_t expected = name == "EURUSD" && request.period == 60 ? kMonday + 2 * kHour
                                  : name == "GBPUSD"                       ? kMonday
                                                                           : 0;
-        EXPECT_EQ(request.from_time, expected) << name << request.period;
-        EXPECT_EQ(request.bar_count, 0);
+        EXPECT_EQ(int32_t{request.from_time}, expected) << name << request.period;
+        EXPECT_EQ(int16_t{request.bar_count}, 0);
     }
 }
 
