@@ -1,0 +1,160 @@
+// The terminal's trade context against demo-server over loopback TCP: each request kind
+// through the real trade channel login, signing and notifications, checked against the
+// server's own record of the account.
+#include <map>
+
+#include "core/number_format.h"
+#include "session/trade_context.h"
+#include "tests/integration/demo_session_fixture.h"
+#include "trade/request_sink.h"
+
+namespace kb::integration {
+namespace {
+
+using trade::TradeRecord;
+using trade::TradeRequest;
+
+// The trade base as a trade context sees it: the open trades the transactions leave.
+class OpenTrades final : public trade::RequestSink {
+public:
+    void apply_transactions(std::span<const trade::TradeTransaction> transactions) override {
+        std::lock_guard guard(lock_);
+        for (const trade::TradeTransaction& transaction : transactions) {
+            const TradeRecord& record = transaction.trade;
+            if (transaction.type == trade::kTransactionDelete)
+                trades_.erase(record.ticket);
+            else
+                trades_[record.ticket] = record;
+            balance_ = transaction.type == trade::kTransactionDelete && record.close_time ? transaction.balance : balance_;
+        }
+    }
+    void add_requote(const TradeRequest&, double, double) override {}
+    std::optional<TradeRecord> trade_by_ticket(int32_t ticket) override {
+        std::lock_guard guard(lock_);
+        auto found = trades_.find(ticket);
+        return found == trades_.end() ? std::nullopt : std::optional<TradeRecord>(found->second);
+    }
+    int symbol_digits(std::string_view) override { return 5; }
+
+    std::map<int32_t, TradeRecord> trades() {
+        std::lock_guard guard(lock_);
+        return trades_;
+    }
+    double balance() {
+        std::lock_guard guard(lock_);
+        return balance_;
+    }
+
+private:
+    std::mutex lock_;
+    std::map<int32_t, TradeRecord> trades_;
+    double balance_ = 0;
+};
+
+class TradeContextAgainstDemoServer : public DemoSessionTest {
+protected:
+    void SetUp() override {
+        DemoSessionTest::SetUp();
+        set_account(kAnn, kAnnPassword, trade_address());
+        quotes_flow();
+        context_ = std::make_unique<session::TradeContext>(session::TradeContextEnvironment{
+            clock_, platform::system_clock(), journal_, config_, servers_, &trades_});
+    }
+    void TearDown() override { context_.reset(); }
+
+    void quotes_flow() {
+        server_clock_.advance_ms(60000);
+        server_->feed().pump();
+    }
+    server::InstrumentQuote eurusd() { return server_->feed().quote(0); }
+
+    static TradeRequest request(uint8_t kind, int16_t type, int volume, double price, int32_t ticket = 0) {
+        TradeRequest out{};
+        out.kind = kind;
+        out.order_type = type;
+        out.ticket = ticket;
+        core::set_field_text(out.symbol, "EURUSD");
+        out.volume = volume;
+        out.price = price;
+        out.deviation = 5;
+        return out;
+    }
+
+    // Submits and waits for the request's end; its code.
+    int deal(const TradeRequest& request) {
+        session::test::RecordingNotifier requester;
+        if (context_->submit(request, &requester) != 0) return -1;
+        int code = -1;
+        const bool ended = eventually([&] {
+            for (auto [posted, value] : requester.posted())
+                if (posted == session::kNotifyTradeResult && value != 142 && value != 143) code = static_cast<int>(value);
+            return code >= 0 && !context_->busy();
+        });
+        return ended ? code : -1;
+    }
+
+    std::string price(double value) { return core::price_text(value, 5); }
+    // A journal message, without its time prefix, was written.
+    bool journaled(const std::string& message) {
+        for (const std::string& line : lines())
+            if (line.size() > 9 && line.substr(9) == message) return true;
+        return false;
+    }
+
+    OpenTrades trades_;
+    std::unique_ptr<session::TradeContext> context_;
+};
+
+TEST_F(TradeContextAgainstDemoServer, OpenModifyPartlyCloseCloseByAndDelete) {
+    const double ask = eurusd().ask;
+    ASSERT_EQ(deal(request(trade::kInstantOrder, trade::kBuy, 30, ask)), 0);
+    const TradeRecord buy = context_->result();
+    ASSERT_NE(buy.ticket, 0);
+    EXPECT_TRUE(journaled("'1001': instant order buy 0.30 EURUSD at " + price(ask) + " sl: 0.00000 tp: 0.00000"));
+    EXPECT_TRUE(journaled("'1001': order was opened : #" + std::to_string(buy.ticket) + " buy 0.30 EURUSD at " +
+                          price(buy.open_price) + " sl: 0.00000 tp: 0.00000"));
+
+    TradeRequest modify = request(trade::kModify, trade::kBuy, 30, 0, buy.ticket);
+    modify.stop_loss = core::normalize(buy.open_price - 0.01, 5);
+    ASSERT_EQ(deal(modify), 0);
+    EXPECT_DOUBLE_EQ(trades_.trades().at(buy.ticket).stop_loss, modify.stop_loss);
+    EXPECT_TRUE(journaled("'1001': order #" + std::to_string(buy.ticket) + " buy 0.30 EURUSD at " +
+                          price(buy.open_price) + " was modified -> sl: " + price(modify.stop_loss) + " tp: 0.00000"));
+
+    ASSERT_EQ(deal(request(trade::kInstantClose, trade::kBuy, 10, eurusd().bid, buy.ticket)), 0);
+    const std::map<int32_t, TradeRecord> after_close = trades_.trades();
+    ASSERT_EQ(after_close.size(), 1u) << "the closed part went, the rest came back";
+    const TradeRecord rest = after_close.begin()->second;
+    EXPECT_EQ(rest.volume, 20);
+
+    ASSERT_EQ(deal(request(trade::kInstantOrder, trade::kSell, 20, eurusd().bid)), 0);
+    const TradeRecord sell = context_->result();
+    TradeRequest by = request(trade::kCloseBy, trade::kBuy, 0, 0, rest.ticket);
+    by.opposite_ticket = sell.ticket;
+    ASSERT_EQ(deal(by), 0);
+    EXPECT_TRUE(journaled("'1001': order #" + std::to_string(rest.ticket) + " was closed by #" +
+                          std::to_string(sell.ticket)));
+    EXPECT_TRUE(trades_.trades().empty());
+
+    const double limit_price = core::normalize(eurusd().ask - 0.01, 5);
+    ASSERT_EQ(deal(request(trade::kPendingOrder, trade::kBuyLimit, 10, limit_price)), 0);
+    const TradeRecord pending = context_->result();
+    ASSERT_EQ(deal(request(trade::kDelete, trade::kBuyLimit, 10, 0, pending.ticket)), 0);
+    EXPECT_TRUE(journaled("'1001': pending order #" + std::to_string(pending.ticket) + " was deleted"));
+    EXPECT_TRUE(trades_.trades().empty());
+
+    // The server's record of the account agrees with what the transactions left.
+    EXPECT_TRUE(storage_->open_trades(kAnn).empty());
+    EXPECT_NEAR(trades_.balance(), storage_->account(kAnn)->balance, 0.005);
+}
+
+TEST_F(TradeContextAgainstDemoServer, ARefusedRequestEndsWithTheServersCode) {
+    // More than the account's 5000 can carry at leverage 200.
+    EXPECT_EQ(deal(request(trade::kInstantOrder, trade::kBuy, 10000, eurusd().ask)), 134);
+    EXPECT_TRUE(journaled("'1001': order buy 100.00 EURUSD opening at " + price(eurusd().ask) +
+                          " sl: 0.00000 tp: 0.00000 failed [Not enough money]"));
+    EXPECT_TRUE(storage_->open_trades(kAnn).empty());
+}
+
+}  // namespace
+}  // namespace kb::integration
