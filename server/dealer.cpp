@@ -133,6 +133,10 @@ bool Dealer::commit(Account& account, DealWrite& deal, const std::vector<trade::
     size_t kind = 0;
     for (const TradeRow& row : deal.updated) changes.push_back({kinds.at(kind++), row});
     for (const TradeRow& row : deal.inserted) changes.push_back({kinds.at(kind++), row});
+    // A pending order that goes away was never a trade: the terminal keeps it out of its history.
+    for (TradeChange& change : changes) {
+        if (change.type == trade::kTransactionDelete && is_pending(change.trade.type)) change.trade.close_time = 0;
+    }
     store_trade_changes(context_.storage, config, account.row.login, changes);
     ++context_.trade_changes;
     account.row.balance += deal.balance_change;

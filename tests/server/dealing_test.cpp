@@ -299,7 +299,10 @@ TEST_F(Dealing, PendingOrdersAreModifiedAndDeleted) {
     TradeNotification deleted = deal(request(trade::kDelete, trade::kBuyLimit, 10, 0, order.ticket));
     ASSERT_EQ(deleted.state, 0) << deleted.fault;
     EXPECT_TRUE(deleted.records.empty());
-    EXPECT_EQ(pushed().at(0).type, trade::kTransactionDelete);
+    const std::vector<trade::TradeTransaction> gone = pushed();
+    ASSERT_EQ(gone.size(), 1u);
+    EXPECT_EQ(gone[0].type, trade::kTransactionDelete);
+    EXPECT_EQ(gone[0].trade.close_time, 0) << "a deleted order stays out of the terminal's history";
     EXPECT_TRUE(storage->open_trades(1001).empty());
     EXPECT_DOUBLE_EQ(storage->account(1001)->balance, 5000);
 }
