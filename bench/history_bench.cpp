@@ -16,32 +16,17 @@
 #include "market/hst_file.h"
 #include "core/fixed_text.h"
 #include "platform/files.h"
+#include "scratch_folder.h"
 
 namespace {
 
 using namespace kb::market;
+using kb::bench::ScratchFolder;
+using kb::bench::seconds_since;
 
 constexpr size_t kMemoryBars = 65536;
 constexpr size_t kFileBars = 262144;
 constexpr int32_t kStart = 1700000000 - 1700000000 % 60;
-
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kb-hst-bench-XXXXXX").string();
-        if (char* made = ::mkdtemp(pattern.data())) path_ = made;
-        kb::platform::make_directory(path_ + "/history");
-        kb::platform::make_directory(path_ + "/history/Demo");
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
 
 SymbolRecord all_day_symbol() {
     SymbolRecord symbol{};
@@ -74,10 +59,6 @@ void write_history(const std::string& folder, size_t count) {
     kb::platform::write_file_atomic(folder + "/history/Demo/EURUSD1.hst", bytes);
 }
 
-double seconds_since(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 double array_copy_seconds = 0;
 double file_read_seconds = 0;
 
@@ -94,7 +75,7 @@ void BM_MemcpyWholeBarArray(benchmark::State& state) {
 }
 
 void BM_AddTick(benchmark::State& state) {
-    ScratchFolder folder;
+    ScratchFolder folder("kb-hst-bench");
     write_history(folder.path(), kMemoryBars);
     auto history = HistoryBase::create(all_day_symbol(), 1, false, {folder.path(), "Demo", kMemoryBars, kFileBars}, nullptr);
     TickRecord tick{};
@@ -112,7 +93,7 @@ void BM_AddTick(benchmark::State& state) {
 }
 
 void BM_ReadWholeFile(benchmark::State& state) {
-    ScratchFolder folder;
+    ScratchFolder folder("kb-hst-bench");
     write_history(folder.path(), kFileBars);
     const std::string path = folder.path() + "/history/Demo/EURUSD1.hst";
     auto start = std::chrono::steady_clock::now();
@@ -121,7 +102,7 @@ void BM_ReadWholeFile(benchmark::State& state) {
 }
 
 void BM_SaveAfterTick(benchmark::State& state) {
-    ScratchFolder folder;
+    ScratchFolder folder("kb-hst-bench");
     write_history(folder.path(), kFileBars);
     auto history = HistoryBase::create(all_day_symbol(), 1, false, {folder.path(), "Demo", kMemoryBars / 8, kFileBars},
                                        nullptr);

@@ -19,32 +19,18 @@
 #include "market/hst_file.h"
 #include "platform/files.h"
 #include "platform/random_access_file.h"
+#include "scratch_folder.h"
 
 namespace {
 
 using namespace kb::market;
+using kb::bench::ScratchFolder;
+using kb::bench::seconds_since;
 
 constexpr size_t kBars = 1000000;
 constexpr int32_t kStart = 1500000000 - 1500000000 % 60;
 
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kb-hst-load-XXXXXX").string();
-        if (char* made = ::mkdtemp(pattern.data())) path_ = made;
-        kb::platform::make_directory(path_ + "/history");
-        kb::platform::make_directory(path_ + "/history/Demo");
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    const std::string& path() const { return path_; }
-    std::string history_file() const { return path_ + "/history/Demo/EURUSD1.hst"; }
-
-private:
-    std::string path_;
-};
+std::string history_file(const ScratchFolder& folder) { return folder.path() + "/history/Demo/EURUSD1.hst"; }
 
 SymbolRecord eurusd() {
     SymbolRecord symbol{};
@@ -75,10 +61,6 @@ HistorySettings settings(const ScratchFolder& folder) {
     return {folder.path(), "Demo", kBars, kBars};
 }
 
-double seconds_since(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 size_t heap_in_use() {
     const struct mallinfo2 info = mallinfo2();
     return info.uordblks + info.hblkhd;
@@ -87,12 +69,12 @@ size_t heap_in_use() {
 double file_read_seconds = 0;
 
 void BM_ReadFileOnce(benchmark::State& state) {
-    ScratchFolder folder;
-    write_history(folder.history_file(), kBars);
+    ScratchFolder folder("kb-hst-load");
+    write_history(history_file(folder), kBars);
     auto start = std::chrono::steady_clock::now();
     for (auto _ : state) {
         kb::platform::RandomAccessFile file;
-        file.open(folder.history_file(), kb::platform::RandomAccessFile::Mode::ReadOnly);
+        file.open(history_file(folder), kb::platform::RandomAccessFile::Mode::ReadOnly);
         std::vector<uint8_t> bytes(static_cast<size_t>(file.size()));
         benchmark::DoNotOptimize(file.read_at(0, bytes));
         benchmark::DoNotOptimize(bytes.data());
@@ -102,8 +84,8 @@ void BM_ReadFileOnce(benchmark::State& state) {
 }
 
 void BM_LoadWithCheckAndRepair(benchmark::State& state) {
-    ScratchFolder folder;
-    write_history(folder.history_file(), kBars);
+    ScratchFolder folder("kb-hst-load");
+    write_history(history_file(folder), kBars);
     auto history = HistoryBase::create(eurusd(), 1, true, settings(folder), nullptr);
     if (!history || history->bar_count() != kBars) {
         state.SkipWithError("the history did not load every bar");
@@ -122,8 +104,8 @@ void BM_LoadWithCheckAndRepair(benchmark::State& state) {
 // Heap held by one open history: without bars (the fixed cost of a chart's history) and
 // per bar once 1,000,000 bars are loaded.
 void BM_HistoryMemory(benchmark::State& state) {
-    ScratchFolder folder;
-    write_history(folder.history_file(), kBars);
+    ScratchFolder folder("kb-hst-load");
+    write_history(history_file(folder), kBars);
     size_t empty_bytes = 0;
     size_t loaded_bytes = 0;
     for (auto _ : state) {

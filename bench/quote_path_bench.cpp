@@ -16,32 +16,19 @@
 #include "market/history_center.h"
 #include "market/symbols_base.h"
 #include "platform/clock.h"
+#include "scratch_folder.h"
 
 namespace {
 
 using namespace kb::market;
+using kb::bench::ScratchFolder;
+using kb::bench::seconds_since;
 
 constexpr int kSymbols = 100;
 constexpr int kHistories = 20;
 constexpr size_t kPacketTicks = 256;
 constexpr int kPeriods[] = {1, 5, 15, 60};
 constexpr int32_t kStart = 1796601600;   // a Monday, 00:00
-
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kb-quote-path-XXXXXX").string();
-        if (char* made = ::mkdtemp(pattern.data())) path_ = made;
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
 
 std::string symbol_name(int index) { return "SYM" + std::to_string(index); }
 
@@ -77,10 +64,6 @@ std::vector<TickRecord> packet(int32_t time, uint32_t step) {
     return ticks;
 }
 
-double seconds_since(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 double packet_copy_seconds = 0;
 
 void BM_CopyPacket(benchmark::State& state) {
@@ -98,7 +81,7 @@ void BM_CopyPacket(benchmark::State& state) {
 }
 
 void BM_QuotePath(benchmark::State& state) {
-    ScratchFolder folder;
+    ScratchFolder folder("kb-quote-path");
     kb::platform::ManualClock clock(kStart);
     HistoryCenter center({{folder.path(), "Demo", 65536, 65536}, clock, clock, nullptr, nullptr, nullptr});
     SymbolsBase base(folder.path(), "Demo", nullptr, &center);

@@ -17,6 +17,7 @@ namespace kb::market {
 namespace {
 
 using testing::all_day_symbol;
+using testing::hst_bytes;
 using testing::make_symbol;
 using testing::make_tick;
 
@@ -26,20 +27,6 @@ constexpr int32_t kHour = 3600;
 
 BarRecord bar(int32_t time, double open, double low, double high, double close, double volume = 10) {
     return BarRecord{time, open, low, high, close, volume};
-}
-
-std::vector<uint8_t> hst_bytes(std::string_view symbol, int period, const std::vector<BarRecord>& bars,
-                               int32_t version = kHistoryFileVersion) {
-    HistoryFileHeader header{};
-    header.version = version;
-    core::set_field_text(header.symbol, symbol);
-    header.period = period;
-    header.digits = 5;
-    header.time_sign = 77;
-    std::vector<uint8_t> bytes(sizeof header + bars.size() * sizeof(BarRecord));
-    std::memcpy(bytes.data(), &header, sizeof header);
-    if (!bars.empty()) std::memcpy(bytes.data() + sizeof header, bars.data(), bars.size() * sizeof(BarRecord));
-    return bytes;
 }
 
 std::vector<BarRecord> hourly_bars(int32_t from, int count, double price = 1.1) {

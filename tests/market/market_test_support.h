@@ -1,10 +1,13 @@
 #pragma once
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/journal.h"
 #include "core/fixed_text.h"
+#include "market/bar_record.h"
+#include "market/hst_file.h"
 #include "market/symbol_record.h"
 #include "platform/clock.h"
 
@@ -43,6 +46,21 @@ inline TickRecord make_tick(uint16_t index, int32_t time, float bid, float ask) 
     tick.bid = bid;
     tick.ask = ask;
     return tick;
+}
+
+// The bytes of a history file: header (digits 5, time sign 77), then the bars as given.
+inline std::vector<uint8_t> hst_bytes(std::string_view symbol, int period, const std::vector<BarRecord>& bars,
+                                      int32_t version = kHistoryFileVersion) {
+    HistoryFileHeader header{};
+    header.version = version;
+    core::set_field_text(header.symbol, symbol);
+    header.period = period;
+    header.digits = 5;
+    header.time_sign = 77;
+    std::vector<uint8_t> bytes(sizeof header + bars.size() * sizeof(BarRecord));
+    std::memcpy(bytes.data(), &header, sizeof header);
+    if (!bars.empty()) std::memcpy(bytes.data() + sizeof header, bars.data(), bars.size() * sizeof(BarRecord));
+    return bytes;
 }
 
 // A journal whose lines are kept in memory, without their time prefix.

@@ -7,6 +7,7 @@
 #include "core/fixed_text.h"
 #include "market/hst_file.h"
 #include "platform/files.h"
+#include "tests/market/market_test_support.h"
 #include "tests/server/run_process.h"
 #include "tests/support/temp_folder.h"
 
@@ -14,25 +15,12 @@ namespace kb::tools {
 namespace {
 
 using market::BarRecord;
+using market::testing::hst_bytes;
 using server::testing::ProcessResult;
 using server::testing::run_process;
 
 constexpr int32_t kMonday = 1796601600;   // 2026-12-07 00:00:00 UTC
 constexpr int32_t kHour = 3600;
-
-std::vector<uint8_t> hst_bytes(std::string_view symbol, int period, const std::vector<BarRecord>& bars,
-                               int32_t version = market::kHistoryFileVersion) {
-    market::HistoryFileHeader header{};
-    header.version = version;
-    core::set_field_text(header.symbol, symbol);
-    header.period = period;
-    header.digits = 5;
-    header.time_sign = 77;
-    std::vector<uint8_t> bytes(sizeof header + bars.size() * sizeof(BarRecord));
-    std::memcpy(bytes.data(), &header, sizeof header);
-    if (!bars.empty()) std::memcpy(bytes.data() + sizeof header, bars.data(), bars.size() * sizeof(BarRecord));
-    return bytes;
-}
 
 std::vector<BarRecord> hourly_bars(int count, double price) {
     std::vector<BarRecord> bars;
