@@ -489,6 +489,41 @@ TEST_F(TradeContextTest, FailedConnectAndLoginAreJournaled) {
     EXPECT_TRUE(journaled("'1234': cannot connect to: 127.0.0.1:1"));
 }
 
+TEST_F(TradeContextTest, StopWhileInProcessEndsTheWorkerAndClearsTheRequest) {
+    FakeServer server;
+    add_channel_login(server);
+    server.expect(request_packet(instant_buy()))
+        .send(notification(9, 64, kAccepted))
+        .send(notification(9, 64, 138) + two_doubles(1.1, 1.1002))
+        .stall(5000);
+    connect_to(server);
+    ASSERT_EQ(context().submit(instant_buy(), &requester_), 0);
+    ASSERT_TRUE(finished_with(138));
+    ASSERT_TRUE(context().thread_running());
+    context().stop();
+    server.release();
+    server.finish();
+    EXPECT_FALSE(context().thread_running());
+    EXPECT_FALSE(context().busy());
+    EXPECT_EQ(context().state(), kTradeReady);
+    EXPECT_EQ(context().last_prices(), std::make_pair(0.0, 0.0));
+    EXPECT_EQ(lines_containing("TradeContext: deadlock error"), 0u);
+}
+
+TEST_F(TradeContextTest, WaitingCallerIsReleasedWithTheResult) {
+    FakeServer server;
+    add_channel_login(server);
+    server.expect(request_packet(instant_buy()))
+        .send(notification(3, 64, kAccepted))
+        .send(notification(3, 64, 0) + records_block({position(90, trade::kBuy, 100)}));
+    connect_to(server);
+    ASSERT_EQ(context().submit(instant_buy(), &requester_), 0);
+    ASSERT_TRUE(context().wait_for_finish(10000));
+    EXPECT_EQ(context().result().ticket, 90);
+    EXPECT_TRUE(requester_.contains(kNotifyTradeResult, 0));
+    server.finish();
+}
+
 TEST(TradeDispatcherTest, ResultsOfThreeContexts) {
     kb::testing::TempFolder folder;
     platform::ManualClock clock;
