@@ -109,7 +109,7 @@ TEST_F(HstToolTest, ImportMergesThroughTheImportRulesAndExportReadsItBack) {
                "time,open,high,low,close,volume\r\n"
                "2026-12-07 04:00:00,1.30000,1.30200,1.29900,1.30100,4\r\n"
                "\r\n"
-               "2026-12-07 03:00,1.3,1.2,1.29,1.3,4\r\n"
+               "2026.12.07 03:00,1.3,1.2,1.29,1.3,4\r\n"
                "1796608800,1.20000,1.20200,1.19900,1.20100,7\r\n");
     ProcessResult result = tool({"import", path("bars.csv"), path("EURUSD60.hst")});
     EXPECT_EQ(result.exit_code, 0) << result.err;
@@ -164,6 +164,8 @@ TEST_F(HstToolTest, BadInputIsRefusedWithoutTouchingTheHistory) {
         {"2026-12-07 10:00:00,1.1,x,1.0,1.1,1\n", {}, 1, "line 1: not a number: 'x'"},
         {"2026-12-07 10:00:00,1.1,inf,1.0,1.1,1\n", {}, 1, "line 1: not a number: 'inf'"},
         {"1969-12-31 23:00:00,1,1,1,1,1\n", {}, 1, "line 1: time is not a date"},
+        {"2038-01-19 03:14:08,1,1,1,1,1\n", {}, 1, "line 1: time is not a date"},
+        {"2026-12-07 10:00:00 GMT,1,1,1,1,1\n", {}, 1, "line 1: time is not a date"},
         {"2026-12-07 10:00:00,1.1,1.2,1.0,1.1,1,9\n", {}, 1, "line 1: expected 6 fields"},
         {"2026-12-07 10:00:00,1.1,1.2,1.3,1.1,1\n", {}, 1, "none of the 1 bars passed the import checks"},
         {"", {}, 1, "holds no bars"},
