@@ -6,7 +6,6 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QResizeEvent>
-#include <QScrollBar>
 #include <array>
 
 #include "core/fixed_text.h"
@@ -24,6 +23,7 @@ constexpr uint32_t kRiseColour = 0x00FF0000;   // blue
 constexpr uint32_t kFallColour = 0x000000FF;   // red
 constexpr int kDirectionUp = 0;
 constexpr int kDirectionDown = 1;
+constexpr int kDirectionNone = 2;
 // Below this height the view is collapsed and its columns are left alone.
 constexpr int kMinimumFitHeight = 20;
 constexpr int kImageSize = 9;
@@ -76,7 +76,8 @@ MarketWatchView::MarketWatchView(core::Terminal& terminal, QWidget* parent)
       terminal_(terminal),
       stored_flags_(static_cast<uint32_t>(terminal.settings().read_number(
           core::kSectionWindow, kMarketWatchFlagsSetting, static_cast<int32_t>(kDefaultMarketWatchFlags)))),
-      flags_(stored_flags_) {
+      flags_(stored_flags_),
+      icons_{direction_icon(kDirectionUp), direction_icon(kDirectionDown), direction_icon(kDirectionNone)} {
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -175,7 +176,7 @@ void MarketWatchView::paint_symbol_cell(int row, const std::string& name) {
         setItem(row, 0, cell);
     }
     cell->setText(QString::fromStdString(name));
-    cell->setIcon(direction_icon(2));
+    cell->setIcon(icons_[kDirectionNone]);
     std::optional<market::SymbolRecord> symbol = symbols() ? symbols()->symbol_by_name(name) : std::nullopt;
     cell->setBackground(symbol ? colour_of(symbol->row_colour) : palette().color(QPalette::Base));
     cell->setForeground(symbol && symbol->display_flag < 1 ? palette().color(QPalette::Dark)
@@ -215,7 +216,8 @@ void MarketWatchView::write_prices(int row, const market::SelectedSymbol& entry)
         cell->setText(QString::fromStdString(text));
         cell->setForeground(price_colour);
     }
-    item(row, 0)->setIcon(direction_icon(entry.direction));
+    const bool changed = entry.direction == kDirectionUp || entry.direction == kDirectionDown;
+    item(row, 0)->setIcon(icons_[changed ? entry.direction : kDirectionNone]);
 }
 
 void MarketWatchView::fit_columns() {

@@ -1,5 +1,7 @@
 #pragma once
+#include <QIcon>
 #include <QTableWidget>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -97,6 +99,8 @@ private:
     std::unordered_map<std::string, int> rows_;
     int fitted_width_ = -1;
     OrderDialogOpener order_opener_;
+    // The row images by direction of the last bid change: up, down, none yet.
+    const std::array<QIcon, 3> icons_;
 };
 
 }  // namespace kb::ui
