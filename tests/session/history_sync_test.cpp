@@ -147,6 +147,23 @@ TEST_F(HistorySyncTest, RefusedRequestIsRetriedAndNothingNewClearsTheFlag) {
     EXPECT_EQ(chart_notifications(), 0u);
 }
 
+TEST_F(HistorySyncTest, BlockOfBrokenBarsIsNotImported) {
+    FakeServer history;
+    set_account(kLogin, kPassword, "127.0.0.1:1", 1, history.address());
+    add_separate_history_login(history);
+    history.expect(sync_request()).send(Bytes{0} + le32(kTimeSign) + compressed(Bytes(27, 1)));
+    history.start();
+
+    center_.open("EURUSD", 60);
+    center_.synchronise("EURUSD", 60);
+    history.finish();
+    EXPECT_TRUE(history.all_matched()) << history.report();
+    ASSERT_TRUE(eventually([&] { return lines_containing("Read failed") >= 1; }));
+    EXPECT_TRUE(bars().empty());
+    EXPECT_FALSE(synchronised());
+    EXPECT_EQ(lines_containing("bars imported"), 0u);
+}
+
 TEST_F(HistorySyncTest, HistoryHeldIsDescribedInTheRequest) {
     FakeServer history;
     set_account(kLogin, kPassword, "127.0.0.1:1", 1, history.address());
