@@ -1,6 +1,7 @@
 #include "tools/hst_tool.h"
 
 #include <charconv>
+#include <limits>
 #include <memory>
 #include <optional>
 
@@ -116,8 +117,9 @@ std::unique_ptr<market::HistoryBase> open_history(const HistoryIdentity& identit
     market::SymbolRecord symbol{};
     core::set_field_text(symbol.name, identity.symbol);
     symbol.digits = identity.digits;
+    // No limit on the bars in the file: the tool never trims away a user's older bars.
     market::HistorySettings settings{workspace.root(), kWorkServer, market::HistoryBase::kLoadAllBars,
-                                     market::HistoryBase::kLoadAllBars};
+                                     std::numeric_limits<size_t>::max() / 4};
     return market::HistoryBase::create(symbol, identity.period, true, std::move(settings), journal);
 }
 
