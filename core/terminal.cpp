@@ -42,6 +42,7 @@ void Terminal::shutdown() {
     // The services that arrive later take their places in this order: WhiteLabels,
     // LanguagePack, (DisplayMetrics), NewsBase, Mailbox, AlertsBase, TradeDispatcher,
     // TradeBase, then the symbols base, then HistoryCenter, then the last three.
+    services_.trade_dispatcher.reset();
     services_.trade_base.reset();
     services_.symbols_base.reset();
     services_.history_center.reset();

@@ -24,7 +24,8 @@ class HistoryCenter;
 }  // namespace kb::market
 namespace kb::session {
 class ServerSession;
-}
+class TradeDispatcher;
+}  // namespace kb::session
 namespace kb::trade {
 class TradeBase;
 }
@@ -54,6 +55,7 @@ struct Services {
     ServicePtr<market::HistoryCenter> history_center = no_service<market::HistoryCenter>();
     ServicePtr<market::SymbolsBase> symbols_base = no_service<market::SymbolsBase>();
     ServicePtr<trade::TradeBase> trade_base = no_service<trade::TradeBase>();
+    ServicePtr<session::TradeDispatcher> trade_dispatcher = no_service<session::TradeDispatcher>();
     ServicePtr<session::ServerSession> server_session = no_service<session::ServerSession>();
 };
 

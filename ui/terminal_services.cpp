@@ -9,8 +9,10 @@
 #include "platform/clock.h"
 #include "session/server_session.h"
 #include "session/symbols_store.h"
+#include "session/trade_dispatcher.h"
 #include "session/trade_store.h"
 #include "trade/trade_base.h"
+#include "trade/trade_base_requests.h"
 
 namespace kb::ui {
 
@@ -38,6 +40,7 @@ void TerminalServices::create_services(core::Terminal& terminal) {
     create_symbols(terminal);
     if (services.history_center) services.history_center->set_symbols(services.symbols_base.get());
     create_trade(terminal);
+    create_trade_dispatcher(terminal);
     if (services.terminal_config)
         core::create_service(services.accounts_base, terminal.program_folder(), *services.terminal_config);
     create_session(terminal);
@@ -83,6 +86,22 @@ void TerminalServices::create_trade(core::Terminal& terminal) {
     trade_store_ = std::make_unique<session::TradeStore>(*trades, terminal.clock());
 }
 
+void TerminalServices::create_trade_dispatcher(core::Terminal& terminal) {
+    core::Services& services = terminal.services();
+    if (!services.terminal_config || !services.server_list) return;
+    if (services.trade_base)
+        trade_requests_ =
+            std::make_unique<trade::TradeBaseRequests>(*services.trade_base, services.symbols_base.get());
+    if (!core::create_service(services.trade_dispatcher,
+                              session::TradeContextEnvironment{terminal.clock(), terminal.clock(), terminal.journal(),
+                                                               *services.terminal_config, *services.server_list,
+                                                               trade_requests_.get()}))
+        return;
+    terminal.add_watchdog([&terminal] {
+        if (session::TradeDispatcher* dispatcher = terminal.services().trade_dispatcher.get()) dispatcher->watchdog();
+    });
+}
+
 void TerminalServices::create_session(core::Terminal& terminal) {
     core::Services& services = terminal.services();
     if (!services.terminal_config || !services.server_list) return;
@@ -92,17 +111,18 @@ void TerminalServices::create_session(core::Terminal& terminal) {
                                                      terminal.journal(), *session_notifier_, starter_,
                                                      *services.terminal_config, *services.server_list,
                                                      services.accounts_base.get(), terminal.branding().company_name(),
-                                                     sinks()});
+                                                     sinks(services)});
     terminal.add_watchdog([&terminal] {
         if (session::ServerSession* session = terminal.services().server_session.get()) session->watchdog();
     });
 }
 
-session::SessionSinks TerminalServices::sinks() {
+session::SessionSinks TerminalServices::sinks(core::Services& services) {
     session::SessionSinks sinks = placeholders_.sinks();
     if (symbols_store_) sinks.symbols = symbols_store_.get();
     if (history_store_) sinks.history = history_store_.get();
     if (trade_store_) sinks.trade = trade_store_.get();
+    if (services.trade_dispatcher) sinks.channels = services.trade_dispatcher.get();
     return sinks;
 }
 

@@ -8,6 +8,7 @@
 #include "session/history_sync_login.h"
 #include "session/session_services.h"
 #include "session/terminal_notifier.h"
+#include "trade/request_sink.h"
 
 namespace kb::ui {
 
@@ -31,9 +32,11 @@ private:
     void create_symbols(core::Terminal& terminal);
     // The trade base over the symbols base, and the store that feeds it from the session.
     void create_trade(core::Terminal& terminal);
+    // The three trade contexts, which report to the trade base; the session resets them.
+    void create_trade_dispatcher(core::Terminal& terminal);
     void create_session(core::Terminal& terminal);
-    // The placeholders, with the stores that exist in their places.
-    session::SessionSinks sinks();
+    // The placeholders, with the stores and services that exist in their places.
+    session::SessionSinks sinks(core::Services& services);
 
     platform::SoundPlayer& sound_;
     platform::ProcessStarter& starter_;
@@ -42,6 +45,7 @@ private:
     std::unique_ptr<session::HistorySyncLogin> history_login_;
     std::unique_ptr<session::HistoryStore> history_store_;
     std::unique_ptr<session::TradeSink> trade_store_;
+    std::unique_ptr<trade::RequestSink> trade_requests_;
     std::unique_ptr<session::TerminalNotifier> session_notifier_;
 };
 

@@ -39,6 +39,7 @@ TEST(TerminalServices, StartCreatesAndLoadsTheServicesAndShutdownDestroysThem) {
     ASSERT_TRUE(services.symbols_base);
     ASSERT_TRUE(services.history_center);
     ASSERT_TRUE(services.trade_base);
+    ASSERT_TRUE(services.trade_dispatcher);
     ASSERT_EQ(core::field_text(services.terminal_config->login_record().server), "");
     EXPECT_EQ(services.symbols_base->server(), "default") << "no server configured yet";
     // A fresh folder gets the built-in server entry.
@@ -51,6 +52,7 @@ TEST(TerminalServices, StartCreatesAndLoadsTheServicesAndShutdownDestroysThem) {
     EXPECT_FALSE(services.symbols_base);
     EXPECT_FALSE(services.history_center);
     EXPECT_FALSE(services.trade_base);
+    EXPECT_FALSE(services.trade_dispatcher);
 }
 
 TEST(TerminalServices, ReconnectSavesTheAccounts) {
