@@ -20,7 +20,6 @@ constexpr int32_t kMonthPeriod = 43200;
 constexpr double kGeneratedTicksPerMinute = 2;
 constexpr size_t kTrimSlack = 4096;
 constexpr const char* kOriginKey = "history_origin";
-constexpr size_t kBarsPerSave = 2048;
 
 int64_t floor_div(int64_t value, int64_t divisor) {
     return value >= 0 ? value / divisor : -((-value + divisor - 1) / divisor);
@@ -112,8 +111,17 @@ BarHistory::Instrument BarHistory::past_of(size_t index) {
     Instrument past;
     past.point = configured.point;
     if (storage_) {
-        for (size_t p = 0; p < kChartPeriods.size(); ++p)
-            past.periods[p] = storage_->load_bars(configured.name, kChartPeriods[p], kMaxBarsKept);
+        for (size_t p = 0; p < kChartPeriods.size(); ++p) {
+            Series& series = past.periods[p];
+            series = storage_->load_bars(configured.name, kChartPeriods[p], kMaxBarsKept);
+            // A damaged file must not break the time order the lookups rely on.
+            int32_t last = INT32_MIN;
+            std::erase_if(series, [&](const PointBar& bar) {
+                const bool in_order = bar.time > last && bar.time == bar_open_time(kChartPeriods[p], bar.time);
+                if (in_order) last = bar.time;
+                return !in_order;
+            });
+        }
     }
     const Series& minutes = past.periods[0];
     int64_t from = time_sign_;
@@ -175,7 +183,9 @@ bool BarHistory::save() {
             for (size_t p = 0; p < kChartPeriods.size(); ++p) {
                 const Series& series = instrument.periods[p];
                 if (instrument.unsaved_from[p] == INT32_MAX || series.empty()) continue;
-                auto first = std::lower_bound(series.begin(), series.end(), instrument.unsaved_from[p],
+                // Whole chunks are rewritten: from the start of the one the oldest change is in.
+                const int32_t from = Storage::bar_chunk_start(kChartPeriods[p], instrument.unsaved_from[p]);
+                auto first = std::lower_bound(series.begin(), series.end(), from,
                                               [](const PointBar& bar, int32_t time) { return bar.time < time; });
                 writes.push_back(BarSeriesWrite{configured_[i].name, kChartPeriods[p],
                                                 std::vector<PointBar>(first, series.end()), series.front().time});
@@ -183,20 +193,10 @@ bool BarHistory::save() {
             }
         }
     }
-    // Small transactions: the storage's lock is free for logins and deals in between.
+    // One series per transaction: the storage's lock is free for logins and deals in between.
     std::vector<BarSeriesWrite> failed;
-    for (const BarSeriesWrite& write : writes) {
-        for (size_t first = 0; first < write.bars.size(); first += kBarsPerSave) {
-            const size_t count = std::min(kBarsPerSave, write.bars.size() - first);
-            BarSeriesWrite piece{write.symbol, write.period,
-                                 std::vector<PointBar>(write.bars.begin() + static_cast<std::ptrdiff_t>(first),
-                                                       write.bars.begin() + static_cast<std::ptrdiff_t>(first + count)),
-                                 write.keep_from};
-            if (!storage_->save_bars(std::span<const BarSeriesWrite>(&piece, 1))) {
-                failed.push_back(std::move(piece));
-                break;
-            }
-        }
+    for (BarSeriesWrite& write : writes) {
+        if (!storage_->save_bars(std::span<const BarSeriesWrite>(&write, 1))) failed.push_back(std::move(write));
     }
     if (failed.empty()) return true;
     // Mark the unsaved bars again so the next save retries them.

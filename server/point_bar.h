@@ -1,9 +1,12 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 namespace kb::server {
 
-// A bar in the instrument's points: the wire forms are differences of these.
+// A bar in the instrument's points: the wire forms are differences of these. Stored as is,
+// packed, in the database's bar chunks.
+#pragma pack(push, 1)
 struct PointBar {
     int32_t time = 0;     // open time, server time
     int32_t open = 0;
@@ -12,5 +15,12 @@ struct PointBar {
     int32_t close = 0;
     int32_t volume = 0;   // ticks
 };
+#pragma pack(pop)
+static_assert(sizeof(PointBar) == 24);
+static_assert(offsetof(PointBar, open) == 4);
+static_assert(offsetof(PointBar, high) == 8);
+static_assert(offsetof(PointBar, low) == 12);
+static_assert(offsetof(PointBar, close) == 16);
+static_assert(offsetof(PointBar, volume) == 20);
 
 }  // namespace kb::server

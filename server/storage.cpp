@@ -62,16 +62,12 @@ constexpr const char* kMigrations[] = {
            time INTEGER NOT NULL,
            address INTEGER NOT NULL,
            content BLOB NOT NULL);)",
-    R"(CREATE TABLE bars (
+    R"(CREATE TABLE bar_chunks (
            symbol TEXT NOT NULL,
            period INTEGER NOT NULL,
-           time INTEGER NOT NULL,
-           open INTEGER NOT NULL,
-           high INTEGER NOT NULL,
-           low INTEGER NOT NULL,
-           close INTEGER NOT NULL,
-           volume INTEGER NOT NULL,
-           PRIMARY KEY (symbol, period, time)) WITHOUT ROWID;
+           first_time INTEGER NOT NULL,
+           bars BLOB NOT NULL,
+           PRIMARY KEY (symbol, period, first_time)) WITHOUT ROWID;
        CREATE TABLE server_values (
            key TEXT PRIMARY KEY,
            value INTEGER NOT NULL);

@@ -69,8 +69,10 @@ struct TradeRow {
     int64_t expiration = 0;
 };
 
-// One series of chart bars to store: the bars are written over the stored ones of the same
-// times, and stored bars older than keep_from are removed.
+// One series of chart bars to store. Bars are stored in chunks of kBarsPerChunk periods of
+// time: the bars given replace the stored chunks they fall in, so they must hold every bar
+// from the start of the first chunk they touch (bar_chunk_start). Stored chunks before the
+// chunk of keep_from are removed.
 struct BarSeriesWrite {
     std::string symbol;
     int32_t period = 0;
@@ -169,6 +171,9 @@ public:
     int64_t last_transaction_id();
 
     // ---- chart bars ----
+    static constexpr int64_t kBarsPerChunk = 1024;
+    // The open time of the chunk that holds a bar of that period (minutes) and time.
+    static int32_t bar_chunk_start(int32_t period, int32_t time);
     // Writes every series in one transaction.
     bool save_bars(std::span<const BarSeriesWrite> series);
     // The newest limit bars of a series, oldest first.
