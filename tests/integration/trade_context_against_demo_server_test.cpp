@@ -156,5 +156,21 @@ TEST_F(TradeContextAgainstDemoServer, ARefusedRequestEndsWithTheServersCode) {
     EXPECT_TRUE(storage_->open_trades(kAnn).empty());
 }
 
+TEST_F(TradeContextAgainstDemoServer, ARequoteLeavesNothingOpenUntilItsPriceIsTaken) {
+    const server::InstrumentQuote quote = eurusd();
+    TradeRequest buy = request(trade::kInstantOrder, trade::kBuy, 10, core::normalize(quote.ask - 0.0002, 5));
+    ASSERT_EQ(deal(buy), 138);
+    const auto [bid, ask] = context_->last_prices();
+    EXPECT_DOUBLE_EQ(ask, quote.ask);
+    EXPECT_TRUE(journaled("'1001': requote " + price(bid) + " / " + price(ask) + " for open buy 0.10 EURUSD at " +
+                          price(buy.price) + " sl: 0.00000 tp: 0.00000"));
+    EXPECT_TRUE(storage_->open_trades(kAnn).empty()) << "a refused requote opens nothing";
+
+    buy.price = ask;
+    ASSERT_EQ(deal(buy), 0);
+    ASSERT_EQ(storage_->open_trades(kAnn).size(), 1u);
+    EXPECT_DOUBLE_EQ(storage_->open_trades(kAnn)[0].open_price, ask);
+}
+
 }  // namespace
 }  // namespace kb::integration
