@@ -41,7 +41,7 @@ protected:
         std::vector<market::SymbolRecord> records;
         std::vector<std::string> names;
         for (size_t i = 0; i < count; ++i) {
-            char name[8];
+            char name[24];
             std::snprintf(name, sizeof name, "S%03zu", i);
             records.push_back(make_symbol(name, static_cast<int32_t>(i), 5, static_cast<int32_t>(i)));
             records.back().row_colour = 0x00FFFFFF;
