@@ -176,6 +176,8 @@ TEST_F(DemoLogin, AccountSetAtStartLogsInAndTheWindowShowsIt) {
     EXPECT_TRUE(eventually([&] { return window->windowTitle() == "1001: Kestrelbay 4 Mobile"; }))
         << window->windowTitle().toStdString();
     EXPECT_TRUE(journaled("'1001': login"));
+    // The Market Watch selection is subscribed, and its quotes reach the status line.
+    EXPECT_TRUE(eventually([&] { return window->connection_status()->quote_packets() > 0; })) << status_text();
     EXPECT_TRUE(boxes().isEmpty()) << "no dialog login, no box";
 }
 
