@@ -80,6 +80,38 @@ TEST_F(HistoryServerTest, HistoryServerOfAnotherIdentityIsDropped) {
     EXPECT_EQ(config_.login_record().mode_in_effect, 0);
 }
 
+TEST_F(HistoryServerTest, HistoryServerFailureClosesTheTradeServerConnectionAndReportsItsAddress) {
+    FakeServer trade;
+    FakeServer history;
+    ASSERT_TRUE(servers_.update_server("Fake", "Fake Company", config::kServerTypeSelectable,
+                                       std::vector{access_point(trade.address())}));
+    set_account(kLogin, kPassword, "Fake", 1, history.address());
+    add_history_login(history, kServerIdentity);
+    history.stall(5000).send({0x42});
+    add_login(trade);
+    LoginData data;
+    data.account_mode = 3;
+    add_login_data(trade, data);
+    trade.expect({13});
+
+    history.start();
+    trade.start();
+    session().start();
+    ASSERT_TRUE(eventually([&] { return session().is_connected() && session().state(Server::History) == 0; }));
+    history.release();
+    ASSERT_TRUE(eventually([&] { return session().state(Server::Trade) != 0; }));
+    EXPECT_EQ(lines_containing("'1234': unknown command 42 [data center]"), 1u);
+    std::optional<config::ServerEntry> entry = servers_.find_copy("Fake");
+    ASSERT_TRUE(entry);
+    EXPECT_TRUE(entry->selected_address().empty());
+    EXPECT_EQ(entry->access_points[0].time_ms, config::kFailedMs);
+    trade.finish();
+    history.finish();
+    // The trade server connection was closed under its loop: no quit byte.
+    EXPECT_FALSE(trade.all_matched());
+    EXPECT_NE(trade.report().find("gave 0"), std::string::npos) << trade.report();
+}
+
 TEST_F(HistoryServerTest, RefusedHistoryLoginIsJournaled) {
     FakeServer trade;
     FakeServer history;
