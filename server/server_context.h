@@ -45,9 +45,12 @@ struct ServerContext {
     std::atomic<bool> trade_logins_held{false};
     std::atomic<bool> history_logins_held{false};
 
-    // The configuration with the admin's changes, held as long as the caller keeps it.
+    // The configuration with the admin's changes as stored now (also by other processes),
+    // held as long as the caller keeps it.
     std::shared_ptr<const ServerConfig> settings_now() const {
-        return settings ? settings->current() : std::shared_ptr<const ServerConfig>(std::shared_ptr<void>(), &config);
+        if (!settings) return std::shared_ptr<const ServerConfig>(std::shared_ptr<void>(), &config);
+        settings->refresh();
+        return settings->current();
     }
 };
 
