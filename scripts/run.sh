@@ -24,7 +24,9 @@ mkdir -p "$home" "$server_home"
 chmod 700 "$server_home"
 
 # The demo account is made once; its login and password stay beside the database,
-# readable by the user only. A login another run already took is skipped.
+# readable by the user only. A login another run already took is skipped; a fresh
+# database gets a fresh account.
+[ -f "$db" ] || rm -f "$account_file"
 if [ ! -s "$account_file" ]; then
   password=$(od -An -N6 -tx1 /dev/urandom | tr -d ' \n')
   login=""

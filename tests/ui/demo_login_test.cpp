@@ -210,24 +210,39 @@ TEST_F(DemoLogin, TheSameRefusalWithoutADialogShowsNoBox) {
     EXPECT_TRUE(boxes().isEmpty());
 }
 
-// The demo server can't tell a terminal with a wrong password anything it could read, so
-// the refusal with code 65 comes from a scripted server.
-TEST_F(LiveTerminal, DialogLoginRefusedAsInvalidAccountShowsItsMessage) {
-    kb::testing::FakeServer server;
-    const net::ConnectionKey key = net::login_key(net::LoginMode::TradeServer, "wrong1");
-    const net::LoginPacketBytes packet = net::build_login_packet(kLogin, key, net::LoginMode::TradeServer);
-    server.expect_raw(kb::testing::Bytes(packet.begin(), packet.end())).use_key(key).send({65});
-    server.start();
-    log_in_from_dialog(kLogin, "wrong1", server.address());
-    session()->start();
+// The demo server can't tell a terminal with a wrong password anything it could read, and
+// it asks for no secured login, so these refusals come from a scripted server.
+TEST_F(LiveTerminal, DialogLoginRefusalsShowTheirMessages) {
+    struct Case {
+        uint8_t reply;
+        int final_state;
+        const char* message;
+    };
+    const Case cases[] = {
+        {65, 65, "Invalid account"},
+        {64, 64, "Account disabled"},
+        {11, 66, "Public key not found"},   // secured login, and no key pair is stored
+    };
+    for (const Case& c : cases) {
+        kb::testing::FakeServer server;
+        const net::ConnectionKey key = net::login_key(net::LoginMode::TradeServer, "wrong1");
+        const net::LoginPacketBytes packet = net::build_login_packet(kLogin, key, net::LoginMode::TradeServer);
+        server.expect_raw(kb::testing::Bytes(packet.begin(), packet.end())).use_key(key).send({c.reply});
+        server.start();
+        log_in_from_dialog(kLogin, "wrong1", server.address());
+        session()->start();
 
-    ASSERT_TRUE(eventually([&] { return !boxes().isEmpty(); })) << status_text();
-    EXPECT_EQ(boxes().front()->text().toStdString(), "Invalid account");
-    EXPECT_EQ(trade_state(), 65);
-    // The refused password is not kept, so the terminal waits for a new one.
-    EXPECT_TRUE(current_login_choice(*terminal.services().terminal_config).password.empty());
-    server.finish();
-    EXPECT_TRUE(server.all_matched()) << server.report();
+        ASSERT_TRUE(eventually([&] { return !boxes().isEmpty(); })) << status_text();
+        EXPECT_EQ(boxes().front()->text().toStdString(), c.message) << int(c.reply);
+        EXPECT_EQ(trade_state(), c.final_state) << int(c.reply);
+        // Only a refused password is forgotten, so that the terminal waits for a new one.
+        EXPECT_EQ(current_login_choice(*terminal.services().terminal_config).password.empty(), c.reply == 65)
+            << int(c.reply);
+        session()->stop();
+        server.finish();
+        EXPECT_TRUE(server.all_matched()) << server.report();
+        qDeleteAll(boxes());
+    }
 }
 
 }  // namespace
