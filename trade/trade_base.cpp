@@ -118,6 +118,9 @@ void TradeBase::set_group(const market::GroupRecord& group) {
     account_.group.name[sizeof account_.group.name - 1] = '\0';
     symbols_stale_ = true;
     revalue_locked();
+    // The symbols base may take the same settings (its per-symbol overrides) only after
+    // this call: the symbols are read again at the next revaluation.
+    symbols_stale_ = true;
 }
 
 AccountRecord TradeBase::account() const {

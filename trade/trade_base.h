@@ -112,7 +112,8 @@ public:
 
     // Takes the account's fields and group, and replaces the open trades; recomputes.
     void set_account(const AccountData& account, std::span<const TradeRecord> open_trades);
-    // The account group's settings pushed while connected; recomputes.
+    // The account group's settings pushed while connected; recomputes, and reads the
+    // symbols again at the next revaluation.
     void set_group(const market::GroupRecord& group);
     AccountRecord account() const;
     std::string group_name() const;
