@@ -1,22 +1,44 @@
 // Any bytes as a server's symbols.raw and symgroups.raw: the symbols base loads what is
 // whole, never crashes, and what it saves again reads back the same.
 //
-// Input: bytes 0..1 give how many of the remaining bytes go to symgroups.raw (at most
-// 2600); the rest is symbols.raw.
+// Input: bytes 0..1 give how many of the payload bytes (from byte 6 on) form
+// symgroups.raw (at most 2600). symbols.raw starts as three sound symbols; bytes 2..3
+// give its length (up to three records and one byte) and bytes 4..5 the offset at which
+// the payload is laid over it (wrapping), so that short inputs reach every field of
+// whole records.
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "market_world.h"
 
+namespace {
+
+using namespace kb;
+
+size_t word_at(const uint8_t* data) { return size_t{data[0]} | size_t{data[1]} << 8; }
+
+std::vector<uint8_t> symbols_file(size_t length, size_t offset, std::span<const uint8_t> payload) {
+    const std::vector<market::SymbolRecord> sound = fuzzing::world_symbols();
+    std::vector<uint8_t> bytes(3 * sizeof(market::SymbolRecord));
+    std::memcpy(bytes.data(), sound.data(), bytes.size());
+    bytes.resize(length % (bytes.size() + 2));
+    if (bytes.empty()) return bytes;
+    for (size_t i = 0; i < payload.size(); ++i) bytes[(offset + i) % bytes.size()] = payload[i];
+    return bytes;
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    using namespace kb;
-    if (size < 2) return 0;
+    if (size < 6) return 0;
     const std::string& folder = fuzzing::scratch_folder("symfilefuzz");
     fuzzing::remove_server_files(folder);
-    const size_t group_bytes = std::min<size_t>((size_t{data[0]} | size_t{data[1]} << 8) % 2601, size - 2);
-    const std::span<const uint8_t> groups(data + 2, group_bytes);
-    const std::span<const uint8_t> symbols(data + 2 + group_bytes, size - 2 - group_bytes);
+    const std::span<const uint8_t> payload(data + 6, size - 6);
+    const std::span<const uint8_t> groups = payload.first(std::min<size_t>(word_at(data) % 2601, payload.size()));
+    const std::vector<uint8_t> symbols = symbols_file(word_at(data + 2), word_at(data + 4), payload);
     const std::string server = folder + "/history/Demo/";
     fuzzing::check(platform::write_file_atomic(server + "symgroups.raw", groups));
     fuzzing::check(platform::write_file_atomic(server + "symbols.raw", symbols));
