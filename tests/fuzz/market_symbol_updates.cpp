@@ -2,11 +2,11 @@
 // a quote of every symbol: the symbols base and the histories that take the changed
 // symbols (digits, quote hours) must never crash and must keep sound bars.
 //
-// Input: byte 0 bit 0 chooses the command. For 154 the rest is the decompressed block of
-// 1952-byte entries. For 171, bytes 1..2 give the offset in the 13712-byte entry at
-// which the rest is laid (wrapping), so short inputs reach every field; the header's
-// transaction type and the group name are set so that the entry applies when bit 1 of
-// byte 0 is set.
+// Input: byte 0 bit 0 chooses the command; bytes 1..2 give the offset at which the rest
+// is laid (wrapping) over a sound block, so that short inputs reach every field. For 154
+// the block is two entries of type 2 for known symbols; for 171 it is one zeroed entry,
+// whose transaction type and group name are set so that it applies when bit 1 of byte 0
+// is set.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -18,19 +18,25 @@ namespace {
 
 using namespace kb;
 
-void apply_symbol_updates(fuzzing::MarketWorld& world, const uint8_t* data, size_t size) {
-    std::vector<market::SymbolUpdateRecord> entries(size / sizeof(market::SymbolUpdateRecord));
-    if (!entries.empty()) std::memcpy(entries.data(), data, entries.size() * sizeof(market::SymbolUpdateRecord));
+// bytes with payload laid over them from offset on, wrapping.
+void overlay(std::span<uint8_t> bytes, size_t offset, std::span<const uint8_t> payload) {
+    for (size_t i = 0; i < payload.size(); ++i) bytes[(offset + i) % bytes.size()] = payload[i];
+}
+
+void apply_symbol_updates(fuzzing::MarketWorld& world, size_t offset, std::span<const uint8_t> payload) {
+    const std::vector<market::SymbolRecord> symbols = fuzzing::world_symbols();
+    market::SymbolUpdateRecord entries[2]{};
+    for (size_t i = 0; i < std::size(entries); ++i) {
+        entries[i].header.transaction_type = market::kUpdateTransaction;
+        entries[i].symbol = symbols[i * 2];
+    }
+    overlay({reinterpret_cast<uint8_t*>(entries), sizeof entries}, offset, payload);
     world.base.update_symbols(entries);
 }
 
-void apply_group_settings(fuzzing::MarketWorld& world, bool addressed, const uint8_t* data, size_t size) {
-    if (size < 2) return;
-    std::vector<uint8_t> bytes(sizeof(market::GroupUpdateRecord));
-    const size_t offset = (size_t{data[0]} | size_t{data[1]} << 8) % bytes.size();
-    for (size_t i = 2; i < size; ++i) bytes[(offset + i - 2) % bytes.size()] = data[i];
-    market::GroupUpdateRecord entry;
-    std::memcpy(&entry, bytes.data(), sizeof entry);
+void apply_group_settings(fuzzing::MarketWorld& world, bool addressed, size_t offset, std::span<const uint8_t> payload) {
+    market::GroupUpdateRecord entry{};
+    overlay({reinterpret_cast<uint8_t*>(&entry), sizeof entry}, offset, payload);
     if (addressed) {
         entry.header.transaction_type = market::kUpdateTransaction;
         core::set_field_text(entry.group.name, "demo");
@@ -41,13 +47,15 @@ void apply_group_settings(fuzzing::MarketWorld& world, bool addressed, const uin
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size == 0) return 0;
+    if (size < 3) return 0;
     const std::string& folder = fuzzing::scratch_folder("updatefuzz");
     fuzzing::remove_server_files(folder);
     fuzzing::MarketWorld world(folder);
     const uint8_t mode = data[0];
-    if (mode & 1) apply_group_settings(world, (mode & 2) != 0, data + 1, size - 1);
-    else apply_symbol_updates(world, data + 1, size - 1);
+    const size_t offset = size_t{data[1]} | size_t{data[2]} << 8;
+    const std::span<const uint8_t> payload(data + 3, size - 3);
+    if (mode & 1) apply_group_settings(world, (mode & 2) != 0, offset, payload);
+    else apply_symbol_updates(world, offset, payload);
 
     // Every selected symbol quoted twice, a minute apart, and a high/low update.
     for (int32_t minute = 0; minute < 2; ++minute) {
