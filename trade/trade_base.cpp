@@ -7,6 +7,7 @@
 #include "core/journal.h"
 #include "core/notifications.h"
 #include "core/number_format.h"
+#include "net/protocol.h"
 #include "platform/clock.h"
 #include "platform/notifier.h"
 #include "trade/margin.h"
@@ -464,7 +465,7 @@ int TradeBase::margin_test(const HypotheticalOrder& order) {
         symbols_ ? symbols_->symbol_by_name(order.symbol) : std::nullopt;
     const bool hedging = projection.margin_after < projection.margin;
     if (hedging && symbol && symbol->margin_flag == 0) return 0;
-    return kNotEnoughMoney;
+    return static_cast<int>(net::ReturnCode::NotEnoughMoney);
 }
 
 int TradeBase::margin_test(const TradeRequest& request) {

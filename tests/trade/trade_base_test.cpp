@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "core/notifications.h"
+#include "net/protocol.h"
 #include "tests/trade/trade_base_fixture.h"
 
 namespace kb::trade {
@@ -13,6 +14,8 @@ namespace {
 using testing::trade;
 using testing::TradeBaseTest;
 using testing::transaction;
+
+constexpr int kNoMoney = static_cast<int>(net::ReturnCode::NotEnoughMoney);
 
 TEST_F(TradeBaseTest, RevalueSetsClosePricesByOrderTypeAndProfitOfPositions) {
     const TradeRecord open[] = {trade(1, "EURUSD", kBuy, 100, 1.25),      trade(2, "EURUSD", kSell, 100, 1.25),
@@ -247,7 +250,7 @@ TEST_F(TradeBaseTest, MarginTestRefusesWithoutFreeMarginUnlessTheOrderHedges) {
     const MarginProjection projection = base.project(buy);
     EXPECT_DOUBLE_EQ(projection.margin, 1000);
     EXPECT_NEAR(projection.margin_after, 1000 + 1250.2, 1e-9);
-    EXPECT_EQ(base.margin_test(buy), kNotEnoughMoney);
+    EXPECT_EQ(base.margin_test(buy), kNoMoney);
     buy.volume = 30;
     EXPECT_EQ(base.margin_test(buy), 0);
 
@@ -259,7 +262,7 @@ TEST_F(TradeBaseTest, MarginTestRefusesWithoutFreeMarginUnlessTheOrderHedges) {
     EXPECT_LT(base.project(hedge).margin_after, base.project(hedge).margin);
     EXPECT_EQ(base.margin_test(hedge), 0);
     change_symbol("EURUSD", [](market::SymbolRecord& symbol) { symbol.margin_flag = 1; });
-    EXPECT_EQ(base.margin_test(hedge), kNotEnoughMoney);
+    EXPECT_EQ(base.margin_test(hedge), kNoMoney);
 }
 
 TEST_F(TradeBaseTest, MarginTestOfRequests) {
@@ -271,7 +274,7 @@ TEST_F(TradeBaseTest, MarginTestOfRequests) {
     core::set_field_text(order.symbol, "EURUSD");
     order.volume = 100;
     order.price = 1.25;
-    EXPECT_EQ(base.margin_test(order), kNotEnoughMoney);
+    EXPECT_EQ(base.margin_test(order), kNoMoney);
     TradeRequest close = order;
     close.kind = kMarketClose;
     close.ticket = 1;
@@ -297,7 +300,7 @@ TEST_F(TradeBaseTest, RequestTestReadsTheBaseAndTheSymbols) {
     request.price = 1.2502;
     EXPECT_EQ(base.test_request(request), 0);
     request.volume = 100;
-    EXPECT_EQ(base.test_request(request), kNotEnoughMoney);
+    EXPECT_EQ(base.test_request(request), kNoMoney);
     ASSERT_FALSE(journal.lines().empty());
     EXPECT_EQ(journal.lines().back().rfind("'5001': order buy 1.00 EURUSD opening at 1.25020", 0), 0u)
         << journal.lines().back();
