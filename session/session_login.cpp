@@ -10,6 +10,8 @@
 #include "net/compressed_block.h"
 #include "net/login_packet.h"
 #include "net/server_info.h"
+#include "session/account_history_request.h"
+#include "session/block_records.h"
 #include "session/crash_log_upload.h"
 #include "session/server_session.h"
 
@@ -25,19 +27,8 @@ constexpr int kKeyNotFound = net::code_value(net::ReturnCode::PublicKeyNotFound)
 constexpr size_t kServerInformationLimit = 1000000;
 constexpr size_t kSymbolsLimit = 2000000;
 constexpr size_t kSymbolGroupsLimit = 1000000;
-constexpr size_t kAccountHistoryLimit = 5000000;
 constexpr size_t kAccountDataLimit = 262144;
 constexpr uint32_t kMaxMailRecipients = 128;
-
-// The records of a block whose size is a whole number of them; nullopt otherwise.
-template <class Record>
-std::optional<std::vector<Record>> records_of(const net::CompressedBlock& block) {
-    if (block.status == net::BlockStatus::Empty) return std::vector<Record>{};
-    if (block.size % sizeof(Record) != 0) return std::nullopt;
-    std::vector<Record> records(block.size / sizeof(Record));
-    if (!records.empty()) std::memcpy(records.data(), block.bytes.get(), block.size);
-    return records;
-}
 
 // Sends the command with its 16-byte digest and reads the reply code.
 int request_with_digest(net::PacketStream& stream, net::Command command, const net::Md5Digest& digest) {
@@ -169,16 +160,9 @@ void ServerSession::read_mail_recipients() {
 
 void ServerSession::read_account_history() {
     const auto [start, end] = env_.sinks.trade ? env_.sinks.trade->history_range() : std::pair<int32_t, int32_t>{0, 0};
-    net::OutputBuffer& out = trade_stream_.output();
-    out.reset();
-    out.put_command(net::Command::AccountHistory);
-    out.put_i32(start);
-    out.put_i32(end);
-    if (!trade_stream_.send_output() || trade_stream_.read_byte() != kOk) return;
-    net::CompressedBlock block = net::read_compressed(trade_stream_, kAccountHistoryLimit);
-    if (!block.ok()) return;
-    if (auto records = records_of<trade::TradeRecord>(block); records && env_.sinks.trade)
-        env_.sinks.trade->replace_history(*records);
+    const auto records = request_account_history(trade_stream_, {start, end});
+    if (!records) return;
+    if (env_.sinks.trade) env_.sinks.trade->replace_history(*records);
     notify(kNotifyAccountHistory, kHistoryRangeKept);
 }
 
