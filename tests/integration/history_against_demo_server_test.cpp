@@ -72,21 +72,33 @@ TEST_F(HistoryAgainstDemoServerTest, HistoryOpenedForASymbolFillsFromTheServerAn
     EXPECT_TRUE(platform::file_exists(folder_.file("history/Loopback-Data/EURUSD1.hst")));
 }
 
-TEST_F(HistoryAgainstDemoServerTest, SynchronisationWithTheHistoryServerBringsItsBars) {
-    set_account(kAnn, kAnnPassword, trade_address(), 1, history_address());
+TEST_F(HistoryAgainstDemoServerTest, SynchronisationBringsTheBarsOfTheHistoryServerOrElseTheTradeServer) {
     market::SymbolRecord record{};
     core::set_field_text(record.name, "EURUSD");
     record.digits = 5;
     record.point = 0.00001;
     symbols_base_.replace_symbols(std::span<const market::SymbolRecord>(&record, 1));
-
-    ASSERT_EQ(center_.open("EURUSD", 60), true);
-    center_.synchronise("EURUSD", 60);
-    ASSERT_TRUE(eventually([&] { return !eurusd(60)->sync_requested; }));
-    EXPECT_GE(eurusd(60)->bar_count, 72u);   // three days of hours
-    EXPECT_EQ(lines_containing("HistoryCenter: synchronize 'EURUSD60'"), 1u);
-    EXPECT_EQ(lines_containing("bars imported in 'EURUSD60'"), 1u);
-    EXPECT_TRUE(server_logged("'1001': logged in (history server)"));
+    struct Case {
+        int period;
+        int32_t mode;
+        bool separate;
+        const char* login_line;
+    } const cases[] = {{60, 1, true, "'1001': logged in (history server)"},
+                       {240, 0, false, "'1001': logged in (trade server)"}};
+    for (const Case& c : cases) {
+        set_account(kAnn, kAnnPassword, trade_address(), c.mode, c.separate ? history_address() : "");
+        ASSERT_EQ(center_.open("EURUSD", c.period), true);
+        center_.synchronise("EURUSD", c.period);
+        ASSERT_TRUE(eventually([&] { return !eurusd(c.period)->sync_requested; })) << c.period;
+        EXPECT_GE(eurusd(c.period)->bar_count, 3u * 24 * 60 / static_cast<size_t>(c.period)) << c.period;
+        const std::string name = "'EURUSD" + std::to_string(c.period) + "'";
+        EXPECT_EQ(lines_containing("HistoryCenter: synchronize " + name), 1u) << c.period;
+        EXPECT_EQ(lines_containing("bars imported in " + name), 1u) << c.period;
+        EXPECT_TRUE(server_logged(c.login_line)) << c.period;
+        // The next synchronisation logs in afresh, to the other server.
+        center_.release("EURUSD", c.period);
+        ASSERT_TRUE(eventually([&] { return !center_.synchronisation_running(); }));
+    }
 }
 
 }  // namespace
