@@ -16,8 +16,8 @@ constexpr int32_t kSelectableServer = 1;
 std::string check_choice(const LoginChoice& choice) {
     if (choice.login < 1) return "the login must be a number from 1";
     if (choice.password.empty()) return "the password is empty";
-    if (choice.password.size() >= sizeof(config::LoginRecord::password))
-        return "the password is longer than 15 characters";
+    static_assert(kMaxPasswordLength + 1 == sizeof(config::LoginRecord::password));
+    if (choice.password.size() > static_cast<size_t>(kMaxPasswordLength)) return "the password is longer than 15 characters";
     if (choice.server.empty() || choice.server.front() == ':') return "no server is given";
     if (choice.server.size() >= sizeof(net::AccessPointRecord::address))
         return "the server text is longer than 63 characters";

@@ -11,6 +11,9 @@ class TerminalConfig;
 
 namespace kb::ui {
 
+// The login record holds a password of at most this many characters.
+inline constexpr int kMaxPasswordLength = 15;
+
 // What a person logs in with: from the login dialog or the terminal's command line.
 struct LoginChoice {
     int32_t login = 0;

@@ -15,12 +15,6 @@
 
 namespace kb::ui {
 
-namespace {
-
-constexpr int kMaxPasswordLength = 15;
-
-}  // namespace
-
 LoginDialog::LoginDialog(core::Terminal& terminal, QWidget* parent) : QDialog(parent), terminal_(terminal) {
     setWindowTitle("Login");
     login_ = new QComboBox;
@@ -48,6 +42,13 @@ LoginDialog::LoginDialog(core::Terminal& terminal, QWidget* parent) : QDialog(pa
     layout->addWidget(error_);
     layout->addWidget(buttons);
 
+    offer_saved_accounts_and_servers();
+    fill_from_current_account();
+    // Only a login chosen from the list fills the other fields; typing one doesn't.
+    connect(login_, &QComboBox::activated, this, [this](int index) { fill_from_saved_account(login_->itemText(index)); });
+}
+
+void LoginDialog::offer_saved_accounts_and_servers() {
     core::Services& services = terminal_.services();
     if (config::AccountsBase* accounts = services.accounts_base.get()) {
         for (size_t i = 0; i < accounts->size(); ++i)
@@ -59,9 +60,6 @@ LoginDialog::LoginDialog(core::Terminal& terminal, QWidget* parent) : QDialog(pa
             if (std::optional<config::ServerEntry> entry = servers->copy_at(i))
                 server_->addItem(QString::fromStdString(std::string(entry->name())));
     }
-    fill_from_current_account();
-    // Only a login chosen from the list fills the other fields; typing one doesn't.
-    connect(login_, &QComboBox::activated, this, [this](int index) { fill_from_saved_account(login_->itemText(index)); });
 }
 
 QString LoginDialog::error_text() const { return error_->isHidden() ? QString() : error_->text(); }

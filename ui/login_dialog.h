@@ -35,6 +35,7 @@ signals:
     void login_chosen();
 
 private:
+    void offer_saved_accounts_and_servers();
     void fill_from_current_account();
     void fill_from_saved_account(const QString& login_text);
 
