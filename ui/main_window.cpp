@@ -11,9 +11,11 @@
 #include "core/strings.h"
 #include "session/server_session.h"
 #include "ui/connection_status.h"
+#include "ui/history_view.h"
 #include "ui/login_dialog.h"
 #include "ui/market_watch_view.h"
 #include "ui/placeholder_views.h"
+#include "ui/trade_view.h"
 
 namespace kb::ui {
 
@@ -56,9 +58,10 @@ void MainWindow::build_tabs() {
 
     quotes_ = new MarketWatchView(terminal_);
     chart_ = new ChartView;
-    trade_ = new TradeView;
-    history_ = new HistoryView;
+    trade_ = new TradeView(terminal_);
+    history_ = new HistoryView(terminal_);
     news_ = new NewsView;
+    quotes_->set_order_dialog_opener([this](const std::string& symbol, intptr_t) { trade_->open_order_dialog(symbol); });
     tabs_->addTab(quotes_, text_of(core::kTextTabQuotes));
     tabs_->addTab(chart_, text_of(core::kTextTabChart));
     tabs_->addTab(trade_, text_of(core::kTextTabTrade));

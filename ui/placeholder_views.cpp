@@ -15,14 +15,6 @@ ChartView::ChartView(QWidget* parent)
     : PlaceholderView("chart", "The chart of the selected symbol will be drawn here, with its indicators and "
                                "line studies.", parent) {}
 
-TradeView::TradeView(QWidget* parent)
-    : PlaceholderView("trade", "Open positions, pending orders and the account's balance, equity and margin "
-                               "will be listed here.", parent) {}
-
-HistoryView::HistoryView(QWidget* parent)
-    : PlaceholderView("history", "The account's closed trades and balance operations will be listed here.",
-                      parent) {}
-
 NewsView::NewsView(QWidget* parent)
     : PlaceholderView("news", "The broker's news and the internal mail will be listed here.", parent) {}
 

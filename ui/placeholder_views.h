@@ -41,24 +41,6 @@ public:
     void invalidate() { note("invalidate"); }
 };
 
-// Tab "Trade": open positions, orders and the account summary.
-class TradeView : public PlaceholderView {
-    Q_OBJECT
-public:
-    explicit TradeView(QWidget* parent = nullptr);
-    // Trades or prices changed (codes 2, 6).
-    void refresh_trades() { note("refresh_trades"); }
-};
-
-// Tab "History": the account's closed trades.
-class HistoryView : public PlaceholderView {
-    Q_OBJECT
-public:
-    explicit HistoryView(QWidget* parent = nullptr);
-    // Reload the history for this range selector (code 7).
-    void refresh_history(intptr_t selector) { note(QString("refresh_history %1").arg(selector)); }
-};
-
 // Tab "News": the broker's news and the mailbox.
 class NewsView : public PlaceholderView {
     Q_OBJECT

@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+// Before any Qt header: the configuration has a member that Qt's "slots" macro would rename.
+#include "core/terminal.h"
+
+#include <QTableWidget>
+#include <cstring>
+
+#include "core/settings_store.h"
+#include "platform/clock.h"
+#include "tests/support/temp_folder.h"
+#include "tests/ui/qt_application.h"
+#include "trade/trade_request.h"
+#include "ui/trade_dialog.h"
+#include "ui/trade_flags.h"
+#include "ui/trade_view.h"
+
+namespace kb::ui {
+namespace {
+
+trade::TradeRecord record(int32_t ticket, int32_t type, double profit = 0) {
+    trade::TradeRecord r{};
+    r.ticket = ticket;
+    r.type = type;
+    std::strcpy(r.symbol, "EURUSD");
+    r.digits = 5;
+    r.volume = 150;
+    r.open_price = 1.1;
+    r.close_price = 1.10025;
+    r.profit = profit;
+    return r;
+}
+
+std::vector<TradeColumn> columns_of(uint32_t flags) {
+    std::vector<TradeColumn> out;
+    for (const TradeColumnSpec& spec : trade_columns(flags)) out.push_back(spec.column);
+    return out;
+}
+
+TEST(TradeFlags, TheFlagsChooseTheOptionalColumns) {
+    using enum TradeColumn;
+    struct Case {
+        uint32_t flags;
+        std::vector<TradeColumn> columns;
+    };
+    const Case cases[] = {
+        {0, {Order, Type, Lots, Symbol, Price, Current, Profit}},
+        {kDefaultTradesFlags, {Order, Type, Lots, Symbol, Price, StopLoss, TakeProfit, Current, Profit}},
+        {kTradesCommission, {Order, Type, Lots, Symbol, Price, Current, Commission, Swap, Profit}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(columns_of(c.flags), c.columns) << c.flags;
+}
+
+TEST(TradeFlags, CellsOfAPositionAndOfAPendingOrder) {
+    const trade::TradeRecord buy = record(7, trade::kBuy, -1234.5);
+    EXPECT_EQ(trade_cell_text(buy, TradeColumn::Order), "7");
+    EXPECT_EQ(trade_cell_text(buy, TradeColumn::Type), "buy");
+    EXPECT_EQ(trade_cell_text(buy, TradeColumn::Lots), "1.50");
+    EXPECT_EQ(trade_cell_text(buy, TradeColumn::Symbol), "EURUSD");
+    EXPECT_EQ(trade_cell_text(buy, TradeColumn::Price), "1.10000");
+    EXPECT_EQ(trade_cell_text(buy, TradeColumn::Current), "1.10025");
+    EXPECT_EQ(trade_cell_text(buy, TradeColumn::Profit), "-1 234.50");
+    EXPECT_EQ(trade_cell_text(record(8, trade::kSellLimit, 99), TradeColumn::Profit), "") << "pending: no profit";
+}
+
+TEST(TradeFlags, PositionsAreListedBeforePendingOrdersInTheBasesOrder) {
+    const std::vector<trade::TradeRecord> listed = listed_trades(
+        {record(1, trade::kBuyStop), record(2, trade::kSell), record(3, trade::kSellLimit), record(4, trade::kBuy)});
+    std::vector<int32_t> tickets;
+    for (const trade::TradeRecord& r : listed) tickets.push_back(r.ticket);
+    EXPECT_EQ(tickets, (std::vector<int32_t>{2, 4, 1, 3}));
+}
+
+TEST(TradeFlags, TheCreditLineOnlyWithCredit) {
+    trade::AccountSummary summary{5000, 0, 4990.5, 110, 4880.5, -9.5};
+    EXPECT_EQ(summary_lines(summary), (std::vector<std::string>{"Balance: 5 000.00", "Equity: 4 990.50",
+                                                                "Margin: 110.00", "Free margin: 4 880.50",
+                                                                "Profit: -9.50"}));
+    summary.credit = 250;
+    EXPECT_EQ(summary_lines(summary)[1], "Credit: 250.00");
+}
+
+TEST(TradeDialogPrice, EachSideTradesAtThePriceItDealsAt) {
+    struct Case {
+        uint8_t kind;
+        int16_t order_type;
+        double price;
+    };
+    const Case cases[] = {
+        {trade::kInstantOrder, trade::kBuy, 1.2}, {trade::kInstantOrder, trade::kSell, 1.1},
+        {trade::kOrderByRequest, trade::kBuy, 1.2}, {trade::kInstantClose, trade::kBuy, 1.1},
+        {trade::kCloseByRequest, trade::kSell, 1.2},
+    };
+    for (const Case& c : cases) {
+        trade::TradeRequest request{};
+        request.kind = c.kind;
+        request.order_type = c.order_type;
+        EXPECT_EQ(trading_price(request, 1.1, 1.2), c.price) << int{c.kind} << " " << c.order_type;
+    }
+}
+
+struct TradeViewFlags : ::testing::Test {
+    static void SetUpTestSuite() { kb::testing::ensure_qt_application(); }
+
+    kb::testing::TempFolder home;
+    platform::ManualClock clock;
+    std::string settings_path = home.file("settings");
+    core::Terminal terminal{home.path(), clock, settings_path};
+
+    int32_t stored() { return core::SettingsStore(settings_path).read_number("Window", "TradesFlags", -1); }
+};
+
+TEST_F(TradeViewFlags, WrittenBackOnlyWhenChanged) {
+    { TradeView view(terminal); }
+    EXPECT_EQ(stored(), -1) << "unchanged defaults are not written";
+    {
+        TradeView view(terminal);
+        EXPECT_EQ(view.flags(), kDefaultTradesFlags);
+        view.toggle_flags(kTradesGrid);
+        EXPECT_FALSE(view.table()->showGrid());
+    }
+    EXPECT_EQ(stored(), static_cast<int32_t>(kDefaultTradesFlags & ~kTradesGrid));
+    TradeView reopened(terminal);
+    EXPECT_EQ(reopened.flags(), kDefaultTradesFlags & ~kTradesGrid);
+}
+
+TEST_F(TradeViewFlags, WithoutATradeBaseTheMenuCommandsDoNothing) {
+    TradeView view(terminal);
+    EXPECT_EQ(view.row_count(), 0);
+    EXPECT_EQ(view.open_order_dialog("EURUSD"), nullptr);
+    EXPECT_EQ(view.open_close_dialog(), nullptr);
+    EXPECT_EQ(view.delete_selected(), 3);
+    EXPECT_EQ(view.close_by_selected(5), 3);
+}
+
+}  // namespace
+}  // namespace kb::ui

@@ -1,0 +1,260 @@
+#include "ui/trade_view.h"
+
+#include <QAction>
+#include <QHeaderView>
+#include <QInputDialog>
+#include <QLabel>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "core/fixed_text.h"
+#include "core/settings_store.h"
+#include "net/protocol.h"
+#include "trade/trade_base.h"
+#include "ui/order_dialog.h"
+#include "ui/position_dialogs.h"
+
+namespace kb::ui {
+namespace {
+
+constexpr int kTicketRole = Qt::UserRole;
+
+bool is_position(const trade::TradeRecord& record) { return record.type == trade::kBuy || record.type == trade::kSell; }
+
+bool opposite(const trade::TradeRecord& a, const trade::TradeRecord& b) {
+    return is_position(a) && is_position(b) && a.type != b.type &&
+           core::field_text(a.symbol) == core::field_text(b.symbol);
+}
+
+template <typename Dialog>
+Dialog* show_dialog(Dialog* dialog) {
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+    return dialog;
+}
+
+const int kInvalidParameters = net::code_value(net::ReturnCode::InvalidParameters);
+
+}  // namespace
+
+TradeView::TradeView(core::Terminal& terminal, QWidget* parent)
+    : QWidget(parent),
+      terminal_(terminal),
+      stored_flags_(static_cast<uint32_t>(terminal.settings().read_number(
+          core::kSectionWindow, kTradesFlagsSetting, static_cast<int32_t>(kDefaultTradesFlags)))),
+      flags_(stored_flags_) {
+    setObjectName("trade");
+    runner_ = new TradeRequestRunner(terminal, this);
+    connect(runner_, &TradeRequestRunner::state_changed, this, &TradeView::on_request_state);
+    auto* layout = new QVBoxLayout(this);
+    summary_ = new QLabel;
+    layout->addWidget(summary_);
+    table_ = new QTableWidget;
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::SingleSelection);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->verticalHeader()->hide();
+    layout->addWidget(table_, 1);
+    status_ = new QLabel;
+    layout->addWidget(status_);
+    build_menu();
+    rebuild_columns();
+    refresh_trades();
+}
+
+TradeView::~TradeView() {
+    if (flags_ != stored_flags_)
+        terminal_.settings().write_number(core::kSectionWindow, kTradesFlagsSetting, static_cast<int32_t>(flags_));
+}
+
+void TradeView::build_menu() {
+    table_->setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto add = [this](const QString& text, auto handler) {
+        auto* action = new QAction(text, table_);
+        connect(action, &QAction::triggered, this, handler);
+        table_->addAction(action);
+        return action;
+    };
+    add("New Order", [this] {
+        const std::optional<trade::TradeRecord> trade = selected_trade();
+        open_order_dialog(trade ? std::string(core::field_text(trade->symbol)) : std::string());
+    });
+    add("Close Order", [this] { open_close_dialog(); });
+    add("Modify Order", [this] { open_modify_dialog(); });
+    add("Delete Order", [this] { delete_selected(); });
+    add("Close By", [this] { choose_close_by(); });
+    add("Multiple Close By", [this] { multiple_close_by_selected(); });
+    auto flag = [this, &add](const QString& text, uint32_t bits) {
+        QAction* action = add(text, [this, bits] { toggle_flags(bits); });
+        action->setCheckable(true);
+        action->setChecked((flags_ & bits) != 0);
+    };
+    flag("S/L and T/P", kTradesStops);
+    flag("Commission and Swap", kTradesCommission);
+    flag("Arrange", kTradesFit);
+    flag("Grid", kTradesGrid);
+    QAction* header = add("Header", [this] { toggle_flags(kTradesNoHeader); });
+    header->setCheckable(true);
+    header->setChecked((flags_ & kTradesNoHeader) == 0);
+}
+
+void TradeView::toggle_flags(uint32_t bits) {
+    flags_ ^= bits;
+    rebuild_columns();
+    refresh_trades();
+}
+
+void TradeView::rebuild_columns() {
+    columns_ = trade_columns(flags_);
+    table_->setColumnCount(static_cast<int>(columns_.size()));
+    QStringList titles;
+    for (const TradeColumnSpec& spec : columns_) titles << spec.title;
+    table_->setHorizontalHeaderLabels(titles);
+    apply_flags();
+}
+
+void TradeView::apply_flags() {
+    table_->setShowGrid((flags_ & kTradesGrid) != 0);
+    table_->horizontalHeader()->setVisible((flags_ & kTradesNoHeader) == 0);
+    table_->horizontalHeader()->setSectionResizeMode((flags_ & kTradesFit) ? QHeaderView::Stretch
+                                                                           : QHeaderView::Interactive);
+}
+
+void TradeView::refresh_trades() {
+    ++refreshes_;
+    trade::TradeBase* base = terminal_.services().trade_base.get();
+    if (!base) {
+        table_->setRowCount(0);
+        summary_->clear();
+        return;
+    }
+    QStringList lines;
+    for (const std::string& line : summary_lines(base->summary())) lines << QString::fromStdString(line);
+    summary_->setText(lines.join('\n'));
+
+    const int32_t selected = selected_ticket();
+    const std::vector<trade::TradeRecord> trades = listed_trades(base->open_trades());
+    table_->setRowCount(static_cast<int>(trades.size()));
+    for (int row = 0; row < static_cast<int>(trades.size()); ++row) {
+        for (int column = 0; column < static_cast<int>(columns_.size()); ++column) {
+            const QString text = QString::fromStdString(trade_cell_text(trades[row], columns_[column].column));
+            QTableWidgetItem* item = table_->item(row, column);
+            if (!item) {
+                item = new QTableWidgetItem;
+                table_->setItem(row, column, item);
+            }
+            if (item->text() != text) item->setText(text);
+            item->setData(kTicketRole, trades[row].ticket);
+        }
+    }
+    if (selected != 0) select_ticket(selected);
+}
+
+QString TradeView::summary_text() const { return summary_->text(); }
+
+int TradeView::row_count() const { return table_->rowCount(); }
+
+int TradeView::row_of(int32_t ticket) const {
+    for (int row = 0; row < table_->rowCount(); ++row)
+        if (const QTableWidgetItem* item = table_->item(row, 0); item && item->data(kTicketRole).toInt() == ticket)
+            return row;
+    return -1;
+}
+
+QString TradeView::cell_text(int row, TradeColumn column) const {
+    for (int index = 0; index < static_cast<int>(columns_.size()); ++index)
+        if (columns_[index].column == column)
+            if (const QTableWidgetItem* item = table_->item(row, index)) return item->text();
+    return {};
+}
+
+bool TradeView::select_ticket(int32_t ticket) {
+    const int row = row_of(ticket);
+    if (row < 0) return false;
+    table_->selectRow(row);
+    return true;
+}
+
+int32_t TradeView::selected_ticket() const {
+    const QList<QTableWidgetItem*> items = table_->selectedItems();
+    return items.isEmpty() ? 0 : items.front()->data(kTicketRole).toInt();
+}
+
+QString TradeView::status_text() const { return status_->text(); }
+
+std::optional<trade::TradeRecord> TradeView::selected_trade() const {
+    trade::TradeBase* base = terminal_.services().trade_base.get();
+    const int32_t ticket = selected_ticket();
+    if (!base || ticket == 0) return std::nullopt;
+    return base->open_trade_by_ticket(ticket);
+}
+
+OrderDialog* TradeView::open_order_dialog(const std::string& symbol) {
+    if (!terminal_.services().trade_base) return nullptr;
+    return show_dialog(new OrderDialog(terminal_, *runner_, symbol, this));
+}
+
+CloseDialog* TradeView::open_close_dialog() {
+    const std::optional<trade::TradeRecord> trade = selected_trade();
+    if (!trade || !is_position(*trade)) return nullptr;
+    return show_dialog(new CloseDialog(terminal_, *runner_, *trade, this));
+}
+
+ModifyDialog* TradeView::open_modify_dialog() {
+    const std::optional<trade::TradeRecord> trade = selected_trade();
+    if (!trade) return nullptr;
+    return show_dialog(new ModifyDialog(terminal_, *runner_, *trade, this));
+}
+
+int TradeView::delete_selected() {
+    const std::optional<trade::TradeRecord> trade = selected_trade();
+    if (!trade || is_position(*trade)) return kInvalidParameters;
+    return send(delete_request(*trade));
+}
+
+int TradeView::close_by_selected(int32_t opposite_ticket) {
+    trade::TradeBase* base = terminal_.services().trade_base.get();
+    const std::optional<trade::TradeRecord> trade = selected_trade();
+    const std::optional<trade::TradeRecord> other = base ? base->open_trade_by_ticket(opposite_ticket) : std::nullopt;
+    if (!trade || !other || !opposite(*trade, *other)) return kInvalidParameters;
+    return send(close_by_request(*trade, *other));
+}
+
+int TradeView::multiple_close_by_selected() {
+    const std::optional<trade::TradeRecord> trade = selected_trade();
+    if (!trade || !is_position(*trade)) return kInvalidParameters;
+    return send(multiple_close_by_request(*trade));
+}
+
+// Lets the user pick one of the opposite positions of the selected one's symbol.
+void TradeView::choose_close_by() {
+    trade::TradeBase* base = terminal_.services().trade_base.get();
+    const std::optional<trade::TradeRecord> trade = selected_trade();
+    if (!base || !trade) return;
+    QStringList choices;
+    for (const trade::TradeRecord& other : base->open_trades())
+        if (opposite(*trade, other))
+            choices << QString("#%1 %2").arg(other.ticket).arg(QString::fromStdString(trade_cell_text(other, TradeColumn::Lots)));
+    if (choices.isEmpty()) {
+        status_->setText("No opposite position");
+        return;
+    }
+    bool chosen = false;
+    const QString choice = QInputDialog::getItem(this, "Close By", "Opposite position", choices, 0, false, &chosen);
+    if (chosen) close_by_selected(choice.section(' ', 0, 0).mid(1).toInt());
+}
+
+int TradeView::send(const trade::TradeRequest& request) {
+    const int code = runner_->submit(request);
+    view_request_ = code == 0;
+    status_->setText(code == 0 ? QString("Sending...") : QString::fromUtf8(net::return_code_text(code)));
+    return code;
+}
+
+void TradeView::on_request_state(int state) {
+    if (!view_request_) return;   // a dialog's request
+    if (!runner_->busy()) view_request_ = false;
+    status_->setText(QString::fromUtf8(net::return_code_text(state)));
+}
+
+}  // namespace kb::ui

@@ -1,0 +1,87 @@
+#pragma once
+// Before any Qt header: the configuration has a member that Qt's "slots" macro would rename.
+#include "core/terminal.h"
+
+#include <QWidget>
+#include <cstdint>
+#include <string>
+
+#include "trade/trade_record.h"
+#include "ui/trade_flags.h"
+#include "ui/trade_request_runner.h"
+
+class QLabel;
+class QMenu;
+class QTableWidget;
+
+namespace kb::ui {
+
+class CloseDialog;
+class ModifyDialog;
+class OrderDialog;
+
+// Tab "Trade": the account summary (balance, equity, margin, free margin, floating
+// profit) over the list of open positions and pending orders with their current prices
+// and profit, read from the trade base on every refresh. Its menu opens the order,
+// close and modify dialogs and sends delete, close by and multiple close by; their
+// results come back by notification and show in a status line. The view flags are read
+// as "TradesFlags" at creation and written back when the view goes, only if changed.
+// User-interface thread only; the terminal must outlive the view.
+class TradeView : public QWidget {
+    Q_OBJECT
+public:
+    explicit TradeView(core::Terminal& terminal, QWidget* parent = nullptr);
+    ~TradeView() override;
+
+    // Trades or prices changed (codes 2, 6): rereads the summary and the open trades.
+    void refresh_trades();
+    int refresh_count() const { return refreshes_; }
+
+    // The summary lines joined by line ends.
+    QString summary_text() const;
+    int row_count() const;
+    // The row of an order; -1 when it isn't listed.
+    int row_of(int32_t ticket) const;
+    QString cell_text(int row, TradeColumn column) const;
+    bool select_ticket(int32_t ticket);
+    // The selected row's ticket; 0 when none is selected.
+    int32_t selected_ticket() const;
+    QString status_text() const;
+    uint32_t flags() const { return flags_; }
+    void toggle_flags(uint32_t bits);
+    QTableWidget* table() const { return table_; }
+
+    // The menu's commands. The dialogs are opened without blocking and delete themselves
+    // when closed; null when there is nothing to act on (no trade base, no selection, a
+    // selection of the wrong kind).
+    OrderDialog* open_order_dialog(const std::string& symbol);
+    CloseDialog* open_close_dialog();
+    ModifyDialog* open_modify_dialog();
+    // Send the request for the selected order; the submit code (0 sent), 3 when the
+    // selection doesn't fit the command.
+    int delete_selected();
+    int close_by_selected(int32_t opposite_ticket);
+    int multiple_close_by_selected();
+
+private:
+    void build_menu();
+    void rebuild_columns();
+    void apply_flags();
+    void choose_close_by();
+    int send(const trade::TradeRequest& request);
+    std::optional<trade::TradeRecord> selected_trade() const;
+    void on_request_state(int state);
+
+    core::Terminal& terminal_;
+    const uint32_t stored_flags_;
+    uint32_t flags_;
+    std::vector<TradeColumnSpec> columns_;
+    QLabel* summary_ = nullptr;
+    QTableWidget* table_ = nullptr;
+    QLabel* status_ = nullptr;
+    TradeRequestRunner* runner_ = nullptr;
+    int refreshes_ = 0;
+    bool view_request_ = false;
+};
+
+}  // namespace kb::ui
