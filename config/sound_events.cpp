@@ -31,9 +31,9 @@ SoundEventsRecord default_sound_events() {
     record.version = kSoundEventsVersion;
     size_t slot = 0;
     for (const BuiltInEvent& event : kBuiltInEvents) {
-        set_field(record.slots[slot].name, event.name);
-        set_field(record.slots[slot].action, event.action);
-        record.slots[slot].enabled = 1;
+        set_field(record.entries[slot].name, event.name);
+        set_field(record.entries[slot].action, event.action);
+        record.entries[slot].enabled = 1;
         ++slot;
     }
     record.sounds_enabled = 1;
@@ -44,7 +44,7 @@ SoundEventsRecord parse_sound_events(std::span<const uint8_t> bytes) {
     SoundEventsRecord record{};
     if (bytes.size() >= sizeof record) std::memcpy(&record, bytes.data(), sizeof record);
     if (record.version != kSoundEventsVersion) return default_sound_events();
-    for (SoundEventSlot& slot : record.slots) {
+    for (SoundEventSlot& slot : record.entries) {
         terminate_utf16le_field(slot.name);
         terminate_utf16le_field(slot.action);
     }
@@ -54,9 +54,9 @@ SoundEventsRecord parse_sound_events(std::span<const uint8_t> bytes) {
 SoundEvents to_sound_events(const SoundEventsRecord& record) {
     SoundEvents events;
     for (size_t i = 0; i < kSoundEventCount; ++i) {
-        events.slots[i].name = field_utf8(record.slots[i].name);
-        events.slots[i].action = field_utf8(record.slots[i].action);
-        events.slots[i].enabled = record.slots[i].enabled;
+        events.entries[i].name = field_utf8(record.entries[i].name);
+        events.entries[i].action = field_utf8(record.entries[i].action);
+        events.entries[i].enabled = record.entries[i].enabled;
     }
     events.sounds_enabled = record.sounds_enabled;
     return events;
@@ -66,9 +66,9 @@ SoundEventsRecord to_sound_events_record(const SoundEvents& events) {
     SoundEventsRecord record{};
     record.version = kSoundEventsVersion;
     for (size_t i = 0; i < kSoundEventCount; ++i) {
-        set_field(record.slots[i].name, events.slots[i].name);
-        set_field(record.slots[i].action, events.slots[i].action);
-        record.slots[i].enabled = events.slots[i].enabled;
+        set_field(record.entries[i].name, events.entries[i].name);
+        set_field(record.entries[i].action, events.entries[i].action);
+        record.entries[i].enabled = events.entries[i].enabled;
     }
     record.sounds_enabled = events.sounds_enabled;
     return record;

@@ -20,7 +20,7 @@ struct SoundEventSlot {
 // The sound table: config/events.ini, plain.
 struct SoundEventsRecord {
     int32_t version;                  // 401
-    SoundEventSlot slots[16];
+    SoundEventSlot entries[16];
     int32_t sounds_enabled;           // master switch: only 1 lets events sound
 };
 #pragma pack(pop)
@@ -29,7 +29,7 @@ static_assert(sizeof(SoundEventSlot) == 324);
 static_assert(offsetof(SoundEventSlot, action) == 64);
 static_assert(offsetof(SoundEventSlot, enabled) == 320);
 static_assert(sizeof(SoundEventsRecord) == 5192);
-static_assert(offsetof(SoundEventsRecord, slots) == 4);
+static_assert(offsetof(SoundEventsRecord, entries) == 4);
 static_assert(offsetof(SoundEventsRecord, sounds_enabled) == 5188);
 
 inline constexpr int32_t kSoundEventsVersion = 401;
@@ -54,7 +54,7 @@ struct SoundEventEntry {
     int32_t enabled = 0;
 };
 struct SoundEvents {
-    std::array<SoundEventEntry, kSoundEventCount> slots;
+    std::array<SoundEventEntry, kSoundEventCount> entries;
     int32_t sounds_enabled = 1;
 };
 

@@ -185,7 +185,7 @@ void TerminalConfig::play_event(int slot) {
     std::string action;
     {
         std::lock_guard guard(lock_);
-        const SoundEventSlot& event = events_.slots[slot];
+        const SoundEventSlot& event = events_.entries[slot];
         if (event.enabled == 0 || events_.sounds_enabled != 1) return;
         action = utf16le_field_to_utf8(event.action);
     }

@@ -227,13 +227,13 @@ TEST(SoundEventsFile, BuiltInTable) {
         {"Timeout", "timeout.wav"}, {"Ok", "ok.wav"},                 {"News", "news.wav"},
         {"Alert", "alert.wav"},     {"Requote", "alert.wav"}};
     for (size_t i = 0; i < 8; ++i) {
-        EXPECT_EQ(events.slots[i].name, expected[i].first);
-        EXPECT_EQ(events.slots[i].action, expected[i].second);
-        EXPECT_EQ(events.slots[i].enabled, 1);
+        EXPECT_EQ(events.entries[i].name, expected[i].first);
+        EXPECT_EQ(events.entries[i].action, expected[i].second);
+        EXPECT_EQ(events.entries[i].enabled, 1);
     }
     for (size_t i = 8; i < 16; ++i) {
-        EXPECT_EQ(events.slots[i].name, "");
-        EXPECT_EQ(events.slots[i].enabled, 0);
+        EXPECT_EQ(events.entries[i].name, "");
+        EXPECT_EQ(events.entries[i].enabled, 0);
     }
     EXPECT_EQ(events.sounds_enabled, 1);
 }
@@ -241,13 +241,13 @@ TEST(SoundEventsFile, BuiltInTable) {
 TEST(SoundEventsFile, FileTextsAreUtf16LittleEndian) {
     SoundEventsRecord record = default_sound_events();
     const uint8_t connect[] = {'C', 0, 'o', 0, 'n', 0, 'n', 0, 'e', 0, 'c', 0, 't', 0, 0, 0};
-    EXPECT_EQ(std::memcmp(record.slots[0].name, connect, sizeof connect), 0);
+    EXPECT_EQ(std::memcmp(record.entries[0].name, connect, sizeof connect), 0);
     EXPECT_EQ(record.version, 401);
 }
 
 TEST(SoundEventsFile, Version400OrShortGivesBuiltInTable) {
     SoundEvents custom = to_sound_events(default_sound_events());
-    custom.slots[2].action = "custom.wav";
+    custom.entries[2].action = "custom.wav";
     custom.sounds_enabled = 0;
     SoundEventsRecord stored = to_sound_events_record(custom);
     stored.version = 400;
@@ -255,28 +255,28 @@ TEST(SoundEventsFile, Version400OrShortGivesBuiltInTable) {
     short_file.resize(5191);
     for (const auto& bytes : {plain_bytes(stored), short_file}) {
         SoundEvents loaded = to_sound_events(parse_sound_events(bytes));
-        EXPECT_EQ(loaded.slots[2].action, "email.wav");
+        EXPECT_EQ(loaded.entries[2].action, "email.wav");
         EXPECT_EQ(loaded.sounds_enabled, 1);
     }
 }
 
 TEST(SoundEventsFile, RoundTripAndCutTexts) {
     SoundEvents events = to_sound_events(default_sound_events());
-    events.slots[9] = {"Caf\xC3\xA9 \xF0\x9F\x94\x94", "/home/u/ding.wav", 1};
+    events.entries[9] = {"Caf\xC3\xA9 \xF0\x9F\x94\x94", "/home/u/ding.wav", 1};
     events.sounds_enabled = 0;
     SoundEvents loaded = to_sound_events(parse_sound_events(plain_bytes(to_sound_events_record(events))));
-    EXPECT_EQ(loaded.slots[9].name, events.slots[9].name);
-    EXPECT_EQ(loaded.slots[9].action, events.slots[9].action);
-    EXPECT_EQ(loaded.slots[9].enabled, 1);
+    EXPECT_EQ(loaded.entries[9].name, events.entries[9].name);
+    EXPECT_EQ(loaded.entries[9].action, events.entries[9].action);
+    EXPECT_EQ(loaded.entries[9].enabled, 1);
     EXPECT_EQ(loaded.sounds_enabled, 0);
 
     // A file whose texts fill their fields loads them cut to 31 and 127 characters.
     SoundEventsRecord full = default_sound_events();
-    std::memset(full.slots[0].name, 'n', sizeof full.slots[0].name);
-    std::memset(full.slots[0].action, 'a', sizeof full.slots[0].action);
+    std::memset(full.entries[0].name, 'n', sizeof full.entries[0].name);
+    std::memset(full.entries[0].action, 'a', sizeof full.entries[0].action);
     SoundEvents cut = to_sound_events(parse_sound_events(plain_bytes(full)));
-    EXPECT_EQ(cut.slots[0].name.size(), 31u * 3) << "each unit 0x6E6E is a three-byte UTF-8 character";
-    EXPECT_EQ(cut.slots[0].action.size(), 127u * 3);
+    EXPECT_EQ(cut.entries[0].name.size(), 31u * 3) << "each unit 0x6E6E is a three-byte UTF-8 character";
+    EXPECT_EQ(cut.entries[0].action.size(), 127u * 3);
 }
 
 // ---- UTF-16 fields ----

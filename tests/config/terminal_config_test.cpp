@@ -41,7 +41,7 @@ TEST_F(TerminalConfigTest, NoFilesGiveDefaultsAndWriteNothing) {
     EXPECT_EQ(config.login_record().created_time, 1'700'000'000);
     EXPECT_EQ(config.chart_settings().bars_per_history_file, 16064);
     EXPECT_EQ(config.trade_settings().value_8, 100);
-    EXPECT_EQ(config.sound_events().slots[0].action, "connect.wav");
+    EXPECT_EQ(config.sound_events().entries[0].action, "connect.wav");
     EXPECT_FALSE(platform::file_exists(config.login_file()));
     EXPECT_FALSE(platform::file_exists(config.events_file()));
 }
@@ -65,8 +65,8 @@ TEST_F(TerminalConfigTest, EveryRecordRoundTripsThroughItsFile) {
         core::set_field_text(trade.text_32, "lots");
         config.set_trade_settings(trade);
         SoundEvents events = config.sound_events();
-        events.slots[3].enabled = 0;
-        events.slots[12] = {"Mine", "mine.wav", 1};
+        events.entries[3].enabled = 0;
+        events.entries[12] = {"Mine", "mine.wav", 1};
         config.set_sound_events(events);
     }
     TerminalConfig reloaded = make_config();
@@ -79,8 +79,8 @@ TEST_F(TerminalConfigTest, EveryRecordRoundTripsThroughItsFile) {
     EXPECT_EQ(reloaded.chart_settings().bars_per_history_file, 3064);
     EXPECT_EQ(reloaded.trade_settings().value_12, 55);
     EXPECT_EQ(core::field_text(reloaded.trade_settings().text_32), "lots");
-    EXPECT_EQ(reloaded.sound_events().slots[3].enabled, 0);
-    EXPECT_EQ(reloaded.sound_events().slots[12].name, "Mine");
+    EXPECT_EQ(reloaded.sound_events().entries[3].enabled, 0);
+    EXPECT_EQ(reloaded.sound_events().entries[12].name, "Mine");
 
     EXPECT_EQ(platform::file_size(reloaded.charts_file()), 284);
     EXPECT_EQ(platform::file_size(reloaded.trade_file()), 312);
@@ -216,8 +216,8 @@ protected:
     }
     void set_action(int slot, const std::string& action, int32_t enabled = 1) {
         SoundEvents events = config.sound_events();
-        events.slots[slot].action = action;
-        events.slots[slot].enabled = enabled;
+        events.entries[slot].action = action;
+        events.entries[slot].enabled = enabled;
         config.set_sound_events(events);
     }
     TerminalConfig config = make_config();
@@ -265,7 +265,7 @@ TEST_F(TerminalConfigTest, EventsFileOfVersion400PlaysTheDefaultTable) {
     SoundEventsRecord stored = default_sound_events();
     stored.version = 400;
     stored.sounds_enabled = 0;
-    stored.slots[2].enabled = 0;
+    stored.entries[2].enabled = 0;
     ASSERT_TRUE(test::write_plain(folder.file("config/events.ini"), stored));
     platform::make_directory(folder.file("sounds"));
     test::write_bytes(folder.file("sounds/email.wav"), std::vector<uint8_t>{1});

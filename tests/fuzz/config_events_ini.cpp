@@ -18,7 +18,7 @@ void check(std::span<const uint8_t> file) {
     SoundEvents events = to_sound_events(record);
     SoundEvents again = to_sound_events(to_sound_events_record(events));
     for (size_t i = 0; i < kSoundEventCount; ++i) {
-        if (again.slots[i].name != events.slots[i].name || again.slots[i].action != events.slots[i].action) {
+        if (again.entries[i].name != events.entries[i].name || again.entries[i].action != events.entries[i].action) {
             std::abort();
         }
     }
