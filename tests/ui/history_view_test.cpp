@@ -230,6 +230,28 @@ TEST_F(HistoryTabLive, AllHistoryListsTheServersClosedTradesAndBalanceOperations
     EXPECT_EQ(column(HistoryColumn::Record), (std::vector<std::string>{"Profit/Loss:"}));
 }
 
+TEST_F(HistoryTabLive, CustomDatesAskFromTheFirstDayToTheEndOfTheLastAndRefuseABackwardPair) {
+    auto midnight = [](int year, int month, int day) {
+        platform::DateTime local;
+        local.year = year;
+        local.month = month;
+        local.day = day;
+        return static_cast<int32_t>(platform::local_calendar_to_unix(local));
+    };
+    view().set_custom_dates(2024, 1, 1, 2024, 1, 1);
+    ASSERT_TRUE(view().choose_period(0));
+    EXPECT_EQ(view().period(), 0);
+    EXPECT_EQ(view().chosen_range(), (trade::HistoryRange{midnight(2024, 1, 1), midnight(2024, 1, 2)}));
+    view().wait_for_download();
+    ASSERT_TRUE(run_until([&] { return terminal.services().trade_base->history_count() == 5; }))
+        << "the server's records are all dated 2024-01-01";
+
+    view().set_custom_dates(2024, 1, 2, 2024, 1, 1);
+    EXPECT_FALSE(view().chosen_range());
+    EXPECT_FALSE(view().choose_period(0));
+    EXPECT_EQ(terminal.services().trade_base->history_count(), 5u) << "nothing was asked";
+}
+
 TEST_F(HistoryTabLive, FlagsAreWrittenBackWhenTheViewGoesOnlyIfChanged) {
     constexpr int32_t kUnset = -12345;
     window.reset();
