@@ -62,10 +62,11 @@ TEST(SessionQuotes, SubscribedTicksArriveAsQuotePackets) {
         uint8_t count = client.read_byte();
         ASSERT_GE(count, 1);
         ASSERT_LE(received + count, expected.ticks.size());
-        for (int i = 0; i < count; ++i, ++received) {
+        // Each packet carries its ticks newest first.
+        for (int i = 0; i < count; ++i) {
             market::TickRecord record;
             ASSERT_TRUE(client.read(&record, sizeof record));
-            const Tick& tick = expected.ticks[received];
+            const Tick& tick = expected.ticks[received + count - 1 - i];
             const uint16_t index = record.symbol_index;
             const int32_t time = record.time;
             const float bid = record.bid, ask = record.ask;
@@ -74,6 +75,7 @@ TEST(SessionQuotes, SubscribedTicksArriveAsQuotePackets) {
             EXPECT_EQ(bid, static_cast<float>(tick.bid));
             EXPECT_EQ(ask, static_cast<float>(tick.ask));
         }
+        received += count;
     }
     EXPECT_EQ(client.bytes_available(), 0u) << "nothing for the other instrument";
     feed.unsubscribe(expected);
