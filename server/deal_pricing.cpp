@@ -45,11 +45,26 @@ double position_margin(int volume, double price, const InstrumentConfig& instrum
                        const std::string& deposit, const ServerConfig& config, const QuoteLookup& quotes) {
     const double lots = volume / 100.0;
     if (leverage < 1) leverage = 1;
-    if (instrument.margin_mode == 0)
-        return lots * instrument.contract_size / leverage *
-               conversion_rate(instrument.margin_currency, deposit, config, quotes);
-    return lots * instrument.contract_size * price / leverage *
-           conversion_rate(instrument.profit_currency, deposit, config, quotes);
+    const double rate = margin_conversion(instrument, deposit, config, quotes);
+    if (instrument.margin_mode == 0) return lots * instrument.contract_size / leverage * rate;
+    return lots * instrument.contract_size * price / leverage * rate;
+}
+
+double margin_conversion(const InstrumentConfig& instrument, const std::string& deposit, const ServerConfig& config,
+                         const QuoteLookup& quotes) {
+    const std::string& currency = instrument.margin_mode == 0 ? instrument.margin_currency : instrument.profit_currency;
+    return conversion_rate(currency, deposit, config, quotes);
+}
+
+QuoteLookup feed_quotes(QuoteFeed& feed, const ServerConfig& config) {
+    return [&feed, &config](const std::string& symbol, double& bid, double& ask) {
+        const InstrumentConfig* instrument = config.find_instrument(symbol);
+        if (!instrument) return false;
+        const InstrumentQuote quote = feed.quote(static_cast<int>(instrument - config.instruments.data()));
+        bid = quote.bid;
+        ask = quote.ask;
+        return quote.time != 0;
+    };
 }
 
 }  // namespace kb::server

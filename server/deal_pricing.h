@@ -2,6 +2,7 @@
 #include <functional>
 #include <string>
 
+#include "server/quote_feed.h"
 #include "server/server_config.h"
 #include "server/storage.h"
 
@@ -29,6 +30,16 @@ double position_profit(const TradeRow& trade, double close_price, const Instrume
 // contract's value at the price over the leverage.
 double position_margin(int volume, double price, const InstrumentConfig& instrument, int leverage,
                        const std::string& deposit, const ServerConfig& config, const QuoteLookup& quotes);
+
+// The rate position_margin converts with: of the margin currency for forex instruments
+// (margin mode 0), of the profit currency for the others. Open trades carry it to the
+// terminal as their margin rate.
+double margin_conversion(const InstrumentConfig& instrument, const std::string& deposit, const ServerConfig& config,
+                         const QuoteLookup& quotes);
+
+// The feed's current quotes of the configuration's instruments. The feed and the
+// configuration must outlive the lookup.
+QuoteLookup feed_quotes(QuoteFeed& feed, const ServerConfig& config);
 
 // Money rounded to the deposit currency's digits.
 double round_money(double value, const std::string& deposit);

@@ -61,16 +61,7 @@ double Dealer::random_share() {   // splitmix64, (0, 1)
     return (static_cast<double>((z ^ (z >> 31)) >> 11) + 0.5) * 0x1.0p-53;
 }
 
-QuoteLookup Dealer::quote_lookup(const ServerConfig& config) {
-    return [this, &config](const std::string& symbol, double& bid, double& ask) {
-        const InstrumentConfig* instrument = config.find_instrument(symbol);
-        if (!instrument) return false;
-        const InstrumentQuote quote = context_.feed.quote(static_cast<int>(instrument - config.instruments.data()));
-        bid = quote.bid;
-        ask = quote.ask;
-        return quote.time != 0;
-    };
-}
+QuoteLookup Dealer::quote_lookup(const ServerConfig& config) { return feed_quotes(context_.feed, config); }
 
 std::optional<ReturnCode> Dealer::market_for(const std::string& symbol, const AccountRow& account, Market& market) {
     market.config = context_.settings_now();
@@ -137,7 +128,7 @@ bool Dealer::commit(Account& account, DealWrite& deal, const std::vector<trade::
     for (TradeChange& change : changes) {
         if (change.type == trade::kTransactionDelete && is_pending(change.trade.type)) change.trade.close_time = 0;
     }
-    store_trade_changes(context_.storage, config, account.row.login, changes);
+    store_trade_changes(context_.storage, config, account.row.login, changes, quote_lookup(config));
     ++context_.trade_changes;
     account.row.balance += deal.balance_change;
     for (const TradeRow& row : deal.updated) {
@@ -154,6 +145,16 @@ bool Dealer::commit(Account& account, DealWrite& deal, const std::vector<trade::
 
 DealResult Dealer::execute(int32_t login, const TradeRequest& request, const std::optional<QuotedPrice>& quoted) {
     std::lock_guard guard(deal_lock_);
+    DealResult result = deal(login, request, quoted);
+    if (std::optional<AccountRow> row = context_.storage.account(login); row && !result.records.empty()) {
+        const std::shared_ptr<const ServerConfig> config = context_.settings_now();
+        const std::string& deposit = account_group(*config, row->group).currency;
+        for (trade::TradeRecord& record : result.records) set_margin_rate(record, deposit, *config, quote_lookup(*config));
+    }
+    return result;
+}
+
+DealResult Dealer::deal(int32_t login, const TradeRequest& request, const std::optional<QuotedPrice>& quoted) {
     std::optional<AccountRow> row = context_.storage.account(login);
     if (!row) return failed(ReturnCode::InvalidAccount);
     if (!row->enabled) return failed(ReturnCode::AccountDisabled);

@@ -83,6 +83,8 @@ private:
 
     std::optional<net::ReturnCode> market_for(const std::string& symbol, const AccountRow& account, Market& market);
     QuoteLookup quote_lookup(const ServerConfig& config);
+    // execute's work under the deal lock, before the open records get their margin rates.
+    DealResult deal(int32_t login, const trade::TradeRequest& request, const std::optional<QuotedPrice>& quoted);
     double free_margin(const Account& account, const Market& market);
     bool stops_valid(const Market& market, int type, double reference, double stop_loss, double take_profit);
     double random_share();

@@ -120,4 +120,11 @@ trade::TradeRecord build_trade_record(const TradeRow& row, const ServerConfig& c
     return record;
 }
 
+void set_margin_rate(trade::TradeRecord& record, const std::string& deposit, const ServerConfig& config,
+                     const QuoteLookup& quotes) {
+    if (record.close_time != 0) return;
+    const InstrumentConfig* instrument = config.find_instrument(std::string(core::field_text(record.symbol)));
+    if (instrument) record.margin_rate = margin_conversion(*instrument, deposit, config, quotes);
+}
+
 }  // namespace kb::server

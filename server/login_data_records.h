@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "market/symbol_record.h"
+#include "server/deal_pricing.h"
 #include "server/server_config.h"
 #include "server/storage.h"
 #include "trade/trade_record.h"
@@ -35,5 +36,12 @@ market::GroupRecord build_group_record(const GroupConfig& group);
 // A stored trade or balance operation as it travels; the digits come from the instrument
 // (0 for balance and credit operations, and for instruments no longer configured).
 trade::TradeRecord build_trade_record(const TradeRow& row, const ServerConfig& config);
+
+// Gives an open trade's record the rate that converts its margin into the deposit currency
+// at the current quotes, the one the dealer's margin uses, so that the terminal's margin
+// agrees with the server's. Closed trades and instruments no longer configured keep the
+// rate build_trade_record gives (1).
+void set_margin_rate(trade::TradeRecord& record, const std::string& deposit, const ServerConfig& config,
+                     const QuoteLookup& quotes);
 
 }  // namespace kb::server

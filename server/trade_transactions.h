@@ -1,6 +1,7 @@
 #pragma once
 #include <vector>
 
+#include "server/deal_pricing.h"
 #include "server/server_config.h"
 #include "server/storage.h"
 #include "trade/trade_record.h"
@@ -16,9 +17,10 @@ struct TradeChange {
 // Stores the changes for the account's trade server connection, in order, each with the
 // account's balance and credit as they are after them (the terminal takes those from
 // deletes of closed trades and from balance operations). Returns false when the account is
-// gone or the database failed; the trades themselves are stored already either way.
+// gone or the database failed; the trades themselves are stored already either way. With
+// quotes, open trades carry their margin rate at those quotes (set_margin_rate).
 // Callable from any thread.
 bool store_trade_changes(Storage& storage, const ServerConfig& config, int32_t login,
-                         const std::vector<TradeChange>& changes);
+                         const std::vector<TradeChange>& changes, const QuoteLookup& quotes = {});
 
 }  // namespace kb::server
