@@ -1,0 +1,389 @@
+// The whole trading path against demo-server over loopback TCP: a logged-in session feeds
+// the symbols base and the trade base (quotes, command 155), requests go through the local
+// check and the trade dispatcher's trade channel, in each of the server's execution modes.
+// Outcomes are checked in the journal, in the trade base and against the server's own
+// record of the account.
+#include <cmath>
+
+#include "core/number_format.h"
+#include "market/symbols_base.h"
+#include "server/deal_pricing.h"
+#include "session/symbols_store.h"
+#include "session/trade_dispatcher.h"
+#include "session/trade_store.h"
+#include "tests/integration/demo_session_fixture.h"
+#include "trade/trade_base.h"
+#include "trade/trade_base_requests.h"
+
+namespace kb::integration {
+namespace {
+
+using trade::TradeRecord;
+using trade::TradeRequest;
+
+constexpr double kPoint = 0.00001;   // EURUSD
+constexpr int kEurusd = 0;           // its index in the server's instrument list
+
+// The account as the server holds it: balance and credit from its database, equity and
+// margin of the stored open trades at the price engine's current quotes, with the
+// dealer's own money arithmetic.
+struct ServerAccount {
+    double balance = 0;
+    double equity = 0;
+    double margin = 0;
+    double free_margin = 0;
+};
+
+class TradingAgainstDemoServer : public DemoSessionTest {
+protected:
+    void SetUp() override {
+        DemoSessionTest::SetUp();
+        set_account(kAnn, kAnnPassword, trade_address());
+        symbols_.set_usage_sources(&trades_, nullptr);
+        session::SessionSinks sinks = stores_.sinks();
+        sinks.symbols = &symbols_store_;
+        sinks.trade = &trade_store_;
+        sinks.channels = dispatcher_.get();
+        session_ = std::make_unique<session::ServerSession>(session::SessionEnvironment{
+            folder_.path(), clock_, gate_, journal_, timeline_, starter_, config_, servers_, nullptr, "Fake Company",
+            sinks});
+        session_->start();
+        ASSERT_TRUE(trade_state_is(0));
+        ASSERT_TRUE(eventually([&] { return trades_.account().login == kAnn; }));
+        symbols_.select_all();
+        quotes_flow();
+        ASSERT_TRUE(prices_in_step());
+    }
+
+    // The session and the contexts stop before the bases they feed go.
+    void TearDown() override {
+        gate_.open();
+        if (session_) session_->stop();
+        session_.reset();
+        dispatcher_.reset();
+    }
+
+    // Moves the server's time on; the price engine quotes it and the dealer checks it.
+    void quotes_flow(uint32_t ms = 60000) {
+        server_clock_.advance_ms(ms);
+        server_->feed().pump();
+    }
+    server::InstrumentQuote eurusd() { return server_->feed().quote(kEurusd); }
+
+    // The terminal shows the server's current EURUSD quote.
+    bool prices_in_step() {
+        return eventually([&] {
+            const std::optional<market::SymbolPrices> prices = symbols_.prices("EURUSD");
+            const server::InstrumentQuote quote = eurusd();
+            return prices && prices->bid == quote.bid && prices->ask == quote.ask;
+        });
+    }
+
+    void set_group(const std::string& key, const std::string& value) {
+        ASSERT_TRUE(storage_->set_override({"group", "demo", key, value}));
+        server_->settings().refresh();
+    }
+
+    // Switches the demo group's execution mode and waits until the terminal's symbol shows it.
+    void set_execution(const std::string& mode, server::ExecutionMode shown) {
+        set_group("execution", mode);
+        // The server passes settings changes on at its next look for messages.
+        ASSERT_TRUE(run_clocks_until([&] {
+            const std::optional<market::SymbolRecord> symbol = symbols_.symbol_by_name("EURUSD");
+            return symbol && symbol->execution_mode == static_cast<int32_t>(shown);
+        })) << mode;
+    }
+
+    static TradeRequest request(uint8_t kind, int16_t type, int volume, double price, int32_t ticket = 0) {
+        TradeRequest out{};
+        out.kind = kind;
+        out.order_type = type;
+        out.ticket = ticket;
+        core::set_field_text(out.symbol, "EURUSD");
+        out.volume = volume;
+        out.price = price;
+        out.deviation = 5;
+        return out;
+    }
+
+    // As the order window does: the local check, then the dispatcher; the request's final
+    // code (the local check's when it refuses), -1 when it never ended.
+    int deal(TradeRequest request) {
+        if (const int refused = trades_.test_request(request); refused != 0) return refused;
+        session::test::RecordingNotifier window;
+        if (dispatcher_->submit(request, &window) != 0) return -1;
+        int code = -1;
+        const bool ended = eventually([&] {
+            for (auto [posted, value] : window.posted())
+                if (posted == session::kNotifyTradeResult && value != 142 && value != 143) code = static_cast<int>(value);
+            return code >= 0 && !dispatcher_->context(0)->busy();
+        });
+        return ended ? code : -1;
+    }
+    TradeRecord result() {
+        TradeRecord record{};
+        dispatcher_->result(0, record);
+        return record;
+    }
+
+    // Waits until the trade base holds exactly the server's open trades, each as stored.
+    bool open_trades_agree() {
+        return eventually([&] {
+            const std::vector<server::TradeRow> stored = storage_->open_trades(kAnn);
+            if (stored.size() != trades_.open_trade_count()) return false;
+            for (const server::TradeRow& row : stored) {
+                const std::optional<TradeRecord> held = trades_.open_trade_by_ticket(static_cast<int32_t>(row.ticket));
+                if (!held || held->volume != row.volume || held->stop_loss != row.stop_loss ||
+                    held->open_price != row.open_price || held->type != static_cast<int32_t>(row.type))
+                    return false;
+            }
+            return true;
+        });
+    }
+
+    ServerAccount server_account() {
+        const std::shared_ptr<const server::ServerConfig> config = server_->settings().current();
+        const server::QuoteLookup quotes = [&](const std::string& symbol, double& bid, double& ask) {
+            const server::InstrumentConfig* instrument = config->find_instrument(symbol);
+            if (!instrument) return false;
+            const server::InstrumentQuote quote =
+                server_->feed().quote(static_cast<int>(instrument - config->instruments.data()));
+            bid = quote.bid;
+            ask = quote.ask;
+            return quote.time != 0;
+        };
+        const server::AccountRow row = *storage_->account(kAnn);
+        const std::string deposit = config->find_group(row.group)->currency;
+        ServerAccount account;
+        account.balance = row.balance;
+        account.equity = row.balance + row.credit;
+        for (const server::TradeRow& trade : storage_->open_trades(kAnn)) {
+            const server::InstrumentConfig* instrument = config->find_instrument(trade.symbol);
+            if (trade.type != server::TradeType::Buy && trade.type != server::TradeType::Sell) continue;
+            double bid = 0, ask = 0;
+            quotes(trade.symbol, bid, ask);
+            account.equity += server::position_profit(trade, trade.type == server::TradeType::Buy ? bid : ask,
+                                                      *instrument, deposit, *config, quotes) +
+                              trade.commission + trade.swap;
+            account.margin +=
+                server::position_margin(trade.volume, trade.open_price, *instrument, row.leverage, deposit, *config, quotes);
+        }
+        account.free_margin = account.equity - account.margin;
+        return account;
+    }
+
+    // The account summary the trade screen shows agrees with the server's record, once the
+    // terminal holds the same trades and prices. Money to the cent; the margin within the
+    // spread's share of it, since the terminal converts it at the side it closes at.
+    void expect_summary_matches_server() {
+        ASSERT_TRUE(open_trades_agree());
+        ASSERT_TRUE(prices_in_step());
+        ASSERT_TRUE(eventually([&] { return trades_.summary().balance == server_account().balance; }))
+            << trades_.summary().balance << " against " << server_account().balance;
+        trades_.revalue();
+        const trade::AccountSummary summary = trades_.recompute();
+        const ServerAccount held = server_account();
+        const double margin_slack = held.margin * 0.002 + 0.005;
+        EXPECT_NEAR(summary.equity, held.equity, 0.015);
+        EXPECT_NEAR(summary.margin, held.margin, margin_slack);
+        EXPECT_NEAR(summary.free_margin, held.free_margin, margin_slack + 0.015);
+    }
+
+    std::string price(double value) { return core::price_text(value, 5); }
+    std::string ticket(const TradeRecord& record) { return std::to_string(record.ticket); }
+    // A journal message, without its time prefix, was written.
+    bool journaled(const std::string& message) {
+        for (const std::string& line : lines())
+            if (line.size() > 9 && line.compare(9, std::string::npos, message) == 0) return true;
+        return false;
+    }
+
+    market::SymbolsBase symbols_{folder_.path(), "Loopback-Data", &journal_, nullptr};
+    trade::TradeBase trades_{&symbols_, &journal_, &notifier_, clock_};
+    session::SymbolsStore symbols_store_{symbols_};
+    session::TradeStore trade_store_{trades_, clock_};
+    trade::TradeBaseRequests requests_{trades_, &symbols_};
+    std::unique_ptr<session::TradeDispatcher> dispatcher_ = std::make_unique<session::TradeDispatcher>(
+        session::TradeContextEnvironment{clock_, platform::system_clock(), journal_, config_, servers_, &requests_});
+};
+
+TEST_F(TradingAgainstDemoServer, InstantExecutionOpensModifiesClosesInPartClosesByAndDeletes) {
+    expect_summary_matches_server();
+    const double ask = eurusd().ask;
+    ASSERT_EQ(deal(request(trade::kInstantOrder, trade::kBuy, 30, ask)), 0);
+    const TradeRecord buy = result();
+    EXPECT_TRUE(journaled("'1001': instant order buy 0.30 EURUSD at " + price(ask) + " sl: 0.00000 tp: 0.00000"));
+    EXPECT_TRUE(journaled("'1001': order was opened : #" + ticket(buy) + " buy 0.30 EURUSD at " + price(buy.open_price) +
+                          " sl: 0.00000 tp: 0.00000"));
+    expect_summary_matches_server();
+
+    TradeRequest modify = request(trade::kModify, trade::kBuy, 30, 0, buy.ticket);
+    modify.stop_loss = core::normalize(buy.open_price - 0.01, 5);
+    ASSERT_EQ(deal(modify), 0);
+    EXPECT_TRUE(journaled("'1001': modify order #" + ticket(buy) + " buy 0.30 EURUSD at " + price(buy.open_price) +
+                          " sl: 0.00000 tp: 0.00000 -> sl: " + price(modify.stop_loss) + " tp: 0.00000"));
+    EXPECT_TRUE(journaled("'1001': order #" + ticket(buy) + " buy 0.30 EURUSD at " + price(buy.open_price) +
+                          " was modified -> sl: " + price(modify.stop_loss) + " tp: 0.00000"));
+    ASSERT_TRUE(open_trades_agree());
+
+    quotes_flow(1000);
+    ASSERT_TRUE(prices_in_step());
+    const double bid = eurusd().bid;
+    ASSERT_EQ(deal(request(trade::kInstantClose, trade::kBuy, 10, bid, buy.ticket)), 0);
+    const TradeRecord closed = result();
+    EXPECT_EQ(closed.volume, 10);
+    EXPECT_TRUE(journaled("'1001': close order #" + ticket(buy) + " buy 0.10 EURUSD at " + price(buy.open_price) +
+                          " sl: " + price(modify.stop_loss) + " tp: 0.00000 at price " + price(bid)));
+    EXPECT_TRUE(journaled("'1001': order #" + ticket(buy) + " buy 0.10 EURUSD at " + price(buy.open_price) +
+                          " sl: " + price(modify.stop_loss) + " tp: 0.00000 closed at price " + price(closed.close_price)));
+    expect_summary_matches_server();
+    ASSERT_EQ(trades_.open_trade_count(), 1u) << "the closed part went, the rest came back";
+    const TradeRecord rest = trades_.open_trades()[0];
+    EXPECT_EQ(rest.volume, 20);
+    EXPECT_TRUE(eventually([&] {
+        for (const TradeRecord& record : trades_.history())
+            if (record.ticket == buy.ticket && record.volume == 10) return true;
+        return false;
+    })) << "the closed part is in the history";
+
+    ASSERT_EQ(deal(request(trade::kInstantOrder, trade::kSell, 20, eurusd().bid)), 0);
+    const TradeRecord sell = result();
+    ASSERT_TRUE(open_trades_agree());
+    TradeRequest by = request(trade::kCloseBy, trade::kBuy, 0, 0, rest.ticket);
+    by.opposite_ticket = sell.ticket;
+    ASSERT_EQ(deal(by), 0);
+    EXPECT_TRUE(journaled("'1001': order #" + ticket(rest) + " was closed by #" + ticket(sell)));
+    expect_summary_matches_server();
+    EXPECT_EQ(trades_.open_trade_count(), 0u);
+
+    const double limit_price = core::normalize(eurusd().ask - 0.01, 5);
+    ASSERT_EQ(deal(request(trade::kPendingOrder, trade::kBuyLimit, 10, limit_price)), 0);
+    const TradeRecord pending = result();
+    EXPECT_TRUE(journaled("'1001': pending order buy limit 0.10 EURUSD at " + price(limit_price) +
+                          " sl: 0.00000 tp: 0.00000"));
+    ASSERT_TRUE(open_trades_agree());
+    const size_t history_before = trades_.history_count();
+    ASSERT_EQ(deal(request(trade::kDelete, trade::kBuyLimit, 10, 0, pending.ticket)), 0);
+    EXPECT_TRUE(journaled("'1001': delete pending order #" + ticket(pending) + " buy limit 0.10 EURUSD at " +
+                          price(limit_price) + " sl: 0.00000 tp: 0.00000"));
+    EXPECT_TRUE(journaled("'1001': pending order #" + ticket(pending) + " was deleted"));
+    expect_summary_matches_server();
+    EXPECT_EQ(trades_.history_count(), history_before) << "a deleted pending order is no closed trade";
+}
+
+TEST_F(TradingAgainstDemoServer, ExecutionByRequestAsksForPricesThenDealsAtThem) {
+    set_execution("request", server::ExecutionMode::Request);
+    ASSERT_TRUE(prices_in_step());
+
+    // The local check knows the mode: an instant order is refused before anything is sent.
+    EXPECT_EQ(deal(request(trade::kInstantOrder, trade::kBuy, 10, eurusd().ask)), 3);
+
+    ASSERT_EQ(deal(request(trade::kPriceRequest, trade::kBuy, 20, 0)), 0);
+    const auto [bid, ask] = dispatcher_->context(0)->last_prices();
+    EXPECT_DOUBLE_EQ(ask, eurusd().ask);
+    EXPECT_TRUE(journaled("'1001': request 0.20 EURUSD"));
+    EXPECT_TRUE(journaled("'1001': answer 0.20 EURUSD " + price(bid) + " / " + price(ask) + " "));
+
+    ASSERT_EQ(deal(request(trade::kOrderByRequest, trade::kBuy, 20, ask)), 0);
+    const TradeRecord buy = result();
+    EXPECT_DOUBLE_EQ(buy.open_price, ask);
+    EXPECT_TRUE(journaled("'1001': order by request buy 0.20 EURUSD at " + price(ask) + " sl: 0.00000 tp: 0.00000"));
+    EXPECT_TRUE(journaled("'1001': order was opened : #" + ticket(buy) + " buy 0.20 EURUSD at " + price(ask) +
+                          " sl: 0.00000 tp: 0.00000"));
+    expect_summary_matches_server();
+
+    ASSERT_EQ(deal(request(trade::kPriceRequest, trade::kSell, 5, 0)), 0);
+    const double close_at = dispatcher_->context(0)->last_prices().first;
+    ASSERT_EQ(deal(request(trade::kCloseByRequest, trade::kBuy, 5, close_at, buy.ticket)), 0);
+    EXPECT_TRUE(journaled("'1001': order #" + ticket(buy) + " buy 0.05 EURUSD at " + price(ask) +
+                          " sl: 0.00000 tp: 0.00000 closed at price " + price(close_at)));
+    expect_summary_matches_server();
+    EXPECT_EQ(trades_.open_trades().at(0).volume, 15);
+}
+
+TEST_F(TradingAgainstDemoServer, MarketExecutionFillsAtTheMarket) {
+    set_execution("market", server::ExecutionMode::Market);
+    ASSERT_TRUE(prices_in_step());
+
+    ASSERT_EQ(deal(request(trade::kMarketOrder, trade::kSell, 40, 0)), 0);
+    const TradeRecord sell = result();
+    EXPECT_DOUBLE_EQ(sell.open_price, eurusd().bid);
+    EXPECT_TRUE(journaled("'1001': order sell market 0.40 EURUSD sl: 0.00000 tp: 0.00000"));
+    EXPECT_TRUE(journaled("'1001': order was opened : #" + ticket(sell) + " sell 0.40 EURUSD at " +
+                          price(sell.open_price) + " sl: 0.00000 tp: 0.00000"));
+    expect_summary_matches_server();
+
+    quotes_flow(1000);
+    ASSERT_TRUE(prices_in_step());
+    ASSERT_EQ(deal(request(trade::kMarketClose, trade::kSell, 40, 0, sell.ticket)), 0);
+    EXPECT_DOUBLE_EQ(result().close_price, eurusd().ask);
+    EXPECT_TRUE(journaled("'1001': order #" + ticket(sell) + " sell 0.40 EURUSD at " + price(sell.open_price) +
+                          " sl: 0.00000 tp: 0.00000 closed at price " + price(eurusd().ask)));
+    expect_summary_matches_server();
+    EXPECT_EQ(trades_.open_trade_count(), 0u);
+}
+
+TEST_F(TradingAgainstDemoServer, ARequoteIsRefusedOnceAndTakenAtTheOfferedPrice) {
+    set_group("requote_rate", "1");
+    const double asked = eurusd().ask;
+    TradeRequest buy = request(trade::kInstantOrder, trade::kBuy, 10, asked);
+    ASSERT_EQ(deal(buy), 138);
+    const auto [bid, ask] = dispatcher_->context(0)->last_prices();
+    EXPECT_TRUE(journaled("'1001': requote " + price(bid) + " / " + price(ask) + " for open buy 0.10 EURUSD at " +
+                          price(asked) + " sl: 0.00000 tp: 0.00000"));
+    const std::vector<trade::Requote> requotes = trades_.requotes();
+    ASSERT_EQ(requotes.size(), 1u);
+    EXPECT_DOUBLE_EQ(requotes[0].ask, ask);
+    // The user says no: nothing opens on either side.
+    EXPECT_TRUE(storage_->open_trades(kAnn).empty());
+    expect_summary_matches_server();
+
+    // The user takes the offered price; the dealer now fills within the deviation.
+    set_group("requote_rate", "0");
+    buy.price = requotes[0].ask;
+    ASSERT_EQ(deal(buy), 0);
+    EXPECT_DOUBLE_EQ(result().open_price, ask);
+    expect_summary_matches_server();
+}
+
+TEST_F(TradingAgainstDemoServer, APendingOrderTriggersAndItsStopLossIsHitThroughTheMainConnection) {
+    const server::InstrumentQuote quote = eurusd();
+    const double stop_price = core::normalize(quote.ask + kPoint, 5);
+    ASSERT_EQ(deal(request(trade::kPendingOrder, trade::kBuyStop, 10, stop_price)), 0);
+    const TradeRecord pending = result();
+    ASSERT_TRUE(open_trades_agree());
+
+    // The price engine reaches it; the trade base learns of it from command 155 only.
+    std::optional<TradeRecord> position;
+    ASSERT_TRUE(eventually([&] {
+        quotes_flow(1000);
+        position = trades_.open_trade_by_ticket(pending.ticket);
+        return position && position->type == trade::kBuy;
+    })) << "the buy stop is reached";
+    EXPECT_GE(position->open_price, stop_price);
+    expect_summary_matches_server();
+
+    const market::SymbolPrices now = *symbols_.prices("EURUSD");
+    TradeRequest tight = request(trade::kModify, trade::kBuy, 10, 0, position->ticket);
+    tight.stop_loss = core::normalize(now.bid - kPoint, 5);
+    ASSERT_EQ(deal(tight), 0);
+
+    ASSERT_TRUE(eventually([&] {
+        quotes_flow(1000);
+        return !trades_.open_trade_by_ticket(position->ticket);
+    })) << "the stop loss is hit";
+    std::optional<TradeRecord> closed;
+    ASSERT_TRUE(eventually([&] {
+        for (const TradeRecord& record : trades_.history())
+            if (record.ticket == position->ticket) closed = record;
+        return closed.has_value();
+    }));
+    EXPECT_STREQ(closed->comment, "[sl]");
+    // The dealer closes at the market price that reached the stop.
+    EXPECT_LE(closed->close_price, tight.stop_loss);
+    EXPECT_DOUBLE_EQ(closed->close_price, storage_->trade(position->ticket)->close_price);
+    expect_summary_matches_server();
+}
+
+}  // namespace
+}  // namespace kb::integration
