@@ -14,6 +14,7 @@
 #include "core/settings_store.h"
 #include "platform/clock.h"
 #include "session/account_history_download.h"
+#include "session/server_session.h"
 #include "trade/trade_base.h"
 
 namespace kb::ui {
@@ -110,8 +111,10 @@ void HistoryView::rebuild_columns() {
                                                                             : QHeaderView::Interactive);
 }
 
-void HistoryView::refresh_history(intptr_t) {
+void HistoryView::refresh_history(intptr_t value) {
     ++refreshes_;
+    // A login loads the range of the day; the period the user chose is fetched again.
+    if (value == session::kHistoryRangeKept && period_chosen_) choose_period(period());
     trade::TradeBase* base = terminal_.services().trade_base.get();
     const std::vector<HistoryRow> rows =
         base ? history_rows(base->history(), flags_) : std::vector<HistoryRow>{};
@@ -153,6 +156,7 @@ bool HistoryView::choose_period(int period) {
     const bool custom = periods_->currentData().toInt() == kCustomPeriod;
     first_day_->setVisible(custom);
     last_day_->setVisible(custom);
+    period_chosen_ = true;
     const std::optional<trade::HistoryRange> range = chosen_range();
     session::AccountHistoryDownload* loader = download();
     return range && loader && loader->download(*range);

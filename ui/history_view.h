@@ -32,7 +32,8 @@ public:
     explicit HistoryView(core::Terminal& terminal, QWidget* parent = nullptr);
     ~HistoryView() override;
 
-    // The history changed or was loaded (code 7, whatever its value): rebuilds the list.
+    // The history changed or was loaded (code 7): rebuilds the list. After a login's load
+    // (session::kHistoryRangeKept) a period the user chose is downloaded again.
     void refresh_history(intptr_t value);
     int refresh_count() const { return refreshes_; }
 
@@ -71,6 +72,7 @@ private:
     QTableWidget* table_ = nullptr;
     std::unique_ptr<session::AccountHistoryDownload> download_;
     int refreshes_ = 0;
+    bool period_chosen_ = false;
 };
 
 }  // namespace kb::ui

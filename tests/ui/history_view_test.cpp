@@ -17,6 +17,7 @@
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/sound.h"
+#include "session/server_session.h"
 #include "tests/server/login_data_fixture.h"
 #include "tests/support/temp_folder.h"
 #include "tests/ui/qt_application.h"
@@ -222,6 +223,13 @@ TEST_F(HistoryTabLive, AllHistoryListsTheServersClosedTradesAndBalanceOperations
     ASSERT_TRUE(window->grab().save(QString::fromStdString(path), "PNG"));
     EXPECT_GT(platform::file_size(path), 0);
     EXPECT_FALSE(QImage(QString::fromStdString(path), "PNG").isNull());
+
+    // A login loads the day's history; the chosen period comes back.
+    terminal.services().trade_base->set_history({});
+    view().refresh_history(session::kHistoryRangeKept);
+    view().wait_for_download();
+    ASSERT_TRUE(run_until([&] { return view().row_count() == 9; }));
+    EXPECT_EQ(terminal.services().trade_base->history_count(), 5u);
 
     // A period with nothing in it on the server empties the list down to its summary.
     ASSERT_TRUE(view().choose_period(trade::kHistoryToday));
