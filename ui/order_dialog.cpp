@@ -19,7 +19,6 @@ namespace {
 
 constexpr int kExecutionRequest = 0;
 constexpr int kExecutionInstant = 1;
-constexpr int kMaxDeviation = 1000000;
 
 bool pending_type(int order_type) { return order_type >= trade::kBuyLimit && order_type <= trade::kSellStop; }
 

@@ -47,6 +47,9 @@ private:
     QDateTimeEdit* expiration_ = nullptr;
 };
 
+// The largest deviation an instant order or close may allow, in points.
+inline constexpr int kMaxDeviation = 1000000;
+
 // A price entry with up to eight decimals, 0 meaning none.
 QDoubleSpinBox* new_price_box();
 

@@ -5,6 +5,7 @@
 #include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QLabel>
+#include <QSpinBox>
 #include <cmath>
 #include <cstring>
 
@@ -69,10 +70,15 @@ CloseDialog::CloseDialog(core::Terminal& terminal, TradeRequestRunner& runner, c
     lots_->setRange(0, position.volume / 100.0);
     lots_->setValue(position.volume / 100.0);
     form->addRow("Volume", lots_);
+    deviation_ = new QSpinBox;
+    deviation_->setRange(0, kMaxDeviation);
+    form->addRow("Deviation", deviation_);
     finish_layout(form);
 }
 
 void CloseDialog::set_lots(double lots) { lots_->setValue(lots); }
+
+void CloseDialog::set_deviation(int points) { deviation_->setValue(points); }
 
 trade::TradeRequest CloseDialog::build_request() {
     trade::TradeRequest request = request_for(position_, trade::kMarketClose);
@@ -86,6 +92,7 @@ trade::TradeRequest CloseDialog::build_request() {
         request.kind = trade::kPriceRequest;
     } else if (mode == kExecutionInstant) {
         request.kind = trade::kInstantClose;
+        request.deviation = deviation_->value();
         const std::optional<market::SymbolPrices> prices = symbols->prices(name);
         if (prices) request.price = trading_price(request, prices->bid, prices->ask);
     }

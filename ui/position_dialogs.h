@@ -5,6 +5,7 @@
 class QCheckBox;
 class QDateTimeEdit;
 class QDoubleSpinBox;
+class QSpinBox;
 
 namespace kb::ui {
 
@@ -17,6 +18,8 @@ public:
     CloseDialog(core::Terminal& terminal, TradeRequestRunner& runner, const trade::TradeRecord& position,
                 QWidget* parent = nullptr);
     void set_lots(double lots);
+    // The points an instant close may deal away from the shown price.
+    void set_deviation(int points);
 
 protected:
     trade::TradeRequest build_request() override;
@@ -24,6 +27,7 @@ protected:
 private:
     trade::TradeRecord position_;
     QDoubleSpinBox* lots_ = nullptr;
+    QSpinBox* deviation_ = nullptr;
 };
 
 // Changes the stop loss and take profit of a position, or also the price and expiration

@@ -107,11 +107,12 @@ protected:
     // Sends the dialog's request and waits, prices still, for its end.
     int send_and_wait(TradeDialog& dialog) {
         int result = -1;
-        QObject::connect(&dialog, &TradeDialog::finished_with, [&](int code) { result = code; });
+        const QMetaObject::Connection connection =
+            QObject::connect(&dialog, &TradeDialog::finished_with, [&](int code) { result = code; });
         const int sent = dialog.send();
-        if (sent != 0) return sent;
-        run_until([&] { return result >= 0; }, false);
-        return result;
+        if (sent == 0) run_until([&] { return result >= 0; }, false);
+        QObject::disconnect(connection);
+        return sent != 0 ? sent : result;
     }
 
     kb::testing::TempFolder home;
@@ -159,6 +160,7 @@ TEST_F(TradeTabLive, AnOrderFromTheDialogOpensAPositionThatTheTradeTabListsAndCl
     CloseDialog* close = view().open_close_dialog();
     ASSERT_TRUE(close);
     close->set_lots(0.04);
+    close->set_deviation(1000);
     ASSERT_EQ(send_and_wait(*close), 0) << close->status_text().toStdString();
     ASSERT_EQ(storage->open_trades(kAnn).size(), 1u) << "a partial close leaves the rest open";
     const int32_t rest = static_cast<int32_t>(storage->open_trades(kAnn)[0].ticket);
@@ -168,6 +170,7 @@ TEST_F(TradeTabLive, AnOrderFromTheDialogOpensAPositionThatTheTradeTabListsAndCl
     ASSERT_TRUE(view().select_ticket(rest));
     close = view().open_close_dialog();
     ASSERT_TRUE(close);
+    close->set_deviation(1000);
     ASSERT_EQ(send_and_wait(*close), 0) << close->status_text().toStdString();
     EXPECT_TRUE(storage->open_trades(kAnn).empty());
     ASSERT_TRUE(run_until([&] { return view().row_count() == 0; }));
