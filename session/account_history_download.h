@@ -31,7 +31,7 @@ struct AccountHistoryEnvironment {
     config::ServerList& servers;
     core::Journal& journal;
     trade::TradeBase& trades;
-    platform::Notifier& notifier;
+    platform::Notifier* notifier;    // told when a download ends; may be null
     platform::Clock& stream_clock;   // the stream's short pauses while the server stalls
 };
 

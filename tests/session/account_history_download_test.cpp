@@ -42,7 +42,7 @@ protected:
     }
 
     trade::TradeBase trades_{nullptr, nullptr, nullptr, clock_};
-    AccountHistoryDownload download_{{config_, servers_, journal_, trades_, notifier_, clock_}};
+    AccountHistoryDownload download_{{config_, servers_, journal_, trades_, &notifier_, clock_}};
 };
 
 TEST_F(AccountHistoryDownloadTest, ReplacesTheHistoryFromItsOwnConnectionAndQuits) {
