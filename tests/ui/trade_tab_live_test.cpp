@@ -18,11 +18,13 @@
 #include "platform/process.h"
 #include "platform/sound.h"
 #include "session/server_session.h"
+#include "session/trade_dispatcher.h"
 #include "tests/server/login_data_fixture.h"
 #include "tests/support/temp_folder.h"
 #include "tests/ui/qt_application.h"
 #include "trade/trade_base.h"
 #include "ui/main_window.h"
+#include "ui/market_watch_view.h"
 #include "ui/order_dialog.h"
 #include "ui/position_dialogs.h"
 #include "ui/qt_notifier.h"
@@ -38,10 +40,12 @@ struct NoProcesses final : platform::ProcessStarter {
     bool start_detached(const std::vector<std::string>&) override { return false; }
 };
 
-std::string config_with_requotes(double rate) {
+// The login data server with the demo group's requote rate and execution mode.
+std::string dealing_config(double requote_rate, const std::string& execution = "instant") {
     std::string text = server::testing_support::login_data_config();
     const std::string group = R"("leverage": 200, "news": 1)";
-    text.insert(text.find(group) + group.size(), R"(, "requote_rate": )" + std::to_string(rate));
+    text.insert(text.find(group) + group.size(), R"(, "requote_rate": )" + std::to_string(requote_rate) +
+                                                     R"(, "execution": ")" + execution + R"(")");
     return text;
 }
 
@@ -52,8 +56,8 @@ protected:
 
     void SetUp() override {}
 
-    void log_in(double requote_rate) {
-        start(config_with_requotes(requote_rate));
+    void log_in(double requote_rate, const std::string& execution = "instant") {
+        start(dealing_config(requote_rate, execution));
         terminal.start(&factory);
         ASSERT_TRUE(terminal.services().terminal_config);
         config::TerminalConfig& configuration = *terminal.services().terminal_config;
@@ -115,6 +119,17 @@ protected:
         return sent != 0 ? sent : result;
     }
 
+    // Opens a position of EURUSD through the order dialog; its ticket, 0 on failure.
+    int32_t open_position(int order_type, double lots) {
+        OrderDialog* dialog = view().open_order_dialog("EURUSD");
+        if (!dialog) return 0;
+        dialog->set_order(order_type, lots);
+        dialog->set_deviation(1000);
+        if (send_and_wait(*dialog) != 0) return 0;
+        trade::TradeRecord opened{};
+        return terminal.services().trade_dispatcher->result(0, opened) == 0 ? opened.ticket : 0;
+    }
+
     kb::testing::TempFolder home;
     platform::SilentSoundPlayer sound;
     NoProcesses starter;
@@ -127,6 +142,8 @@ protected:
 
 TEST_F(TradeTabLive, AnOrderFromTheDialogOpensAPositionThatTheTradeTabListsAndCloses) {
     ASSERT_NO_FATAL_FAILURE(log_in(0));
+    ASSERT_TRUE(window->quotes_view()->open_order_dialog(0));
+    EXPECT_EQ(view().findChildren<OrderDialog*>().size(), 1) << "a double tap in the Quotes tab opens it";
     OrderDialog* dialog = view().open_order_dialog("EURUSD");
     ASSERT_TRUE(dialog);
     dialog->set_order(trade::kBuy, 0.1);
@@ -206,6 +223,57 @@ TEST_F(TradeTabLive, APendingOrderIsModifiedAndDeletedFromTheTradeTab) {
     ASSERT_TRUE(run_until([&] { return view().row_count() == 0; }, false));
     EXPECT_TRUE(storage->open_trades(kAnn).empty());
     EXPECT_TRUE(run_until([&] { return view().status_text() == "OK"; }, false)) << view().status_text().toStdString();
+}
+
+TEST_F(TradeTabLive, OppositePositionsAreClosedByEachOther) {
+    ASSERT_NO_FATAL_FAILURE(log_in(0));
+    const int32_t buy = open_position(trade::kBuy, 0.3);
+    const int32_t sell = open_position(trade::kSell, 0.1);
+    const int32_t other_sell = open_position(trade::kSell, 0.2);
+    ASSERT_TRUE(buy && sell && other_sell);
+    ASSERT_TRUE(run_until([&] { return view().row_count() == 3; }, false));
+
+    ASSERT_TRUE(view().select_ticket(buy));
+    EXPECT_EQ(view().close_by_selected(buy), 3) << "not an opposite position";
+    ASSERT_EQ(view().close_by_selected(sell), 0);
+    ASSERT_TRUE(run_until([&] { return view().row_of(sell) < 0 && view().status_text() == "OK"; }, false))
+        << view().status_text().toStdString();
+    ASSERT_EQ(storage->open_trades(kAnn).size(), 2u) << "the rest of the buy and the other sell";
+
+    ASSERT_TRUE(view().select_ticket(other_sell));
+    ASSERT_EQ(view().multiple_close_by_selected(), 0);
+    ASSERT_TRUE(run_until([&] { return view().row_count() == 0; }, false));
+    EXPECT_TRUE(storage->open_trades(kAnn).empty());
+}
+
+TEST_F(TradeTabLive, AnOrderByRequestTradesAtTheDealersAcceptedPrice) {
+    ASSERT_NO_FATAL_FAILURE(log_in(0, "request"));
+    OrderDialog* dialog = view().open_order_dialog("EURUSD");
+    ASSERT_TRUE(dialog);
+    dialog->set_order(trade::kBuy, 0.1);
+    ASSERT_EQ(send_and_wait(*dialog), 0) << dialog->status_text().toStdString();
+    ASSERT_TRUE(dialog->price_question_open()) << dialog->status_text().toStdString();
+    EXPECT_TRUE(storage->open_trades(kAnn).empty()) << "nothing before the price is accepted";
+
+    int result = -1;
+    QObject::connect(dialog, &TradeDialog::finished_with, [&](int code) { result = code; });
+    ASSERT_EQ(dialog->accept_price(), 0) << dialog->status_text().toStdString();
+    ASSERT_TRUE(run_until([&] { return result >= 0; }, false));
+    EXPECT_EQ(result, 0) << dialog->status_text().toStdString();
+    ASSERT_EQ(storage->open_trades(kAnn).size(), 1u);
+    EXPECT_DOUBLE_EQ(storage->open_trades(kAnn)[0].open_price, terminal.services().trade_dispatcher->context(0)->last_prices().second);
+}
+
+TEST_F(TradeTabLive, MarketExecutionOpensAndClosesAtTheMarket) {
+    ASSERT_NO_FATAL_FAILURE(log_in(0, "market"));
+    const int32_t ticket = open_position(trade::kSell, 0.1);
+    ASSERT_NE(ticket, 0);
+    ASSERT_TRUE(run_until([&] { return view().row_of(ticket) >= 0; }, false));
+    ASSERT_TRUE(view().select_ticket(ticket));
+    CloseDialog* close = view().open_close_dialog();
+    ASSERT_TRUE(close);
+    ASSERT_EQ(send_and_wait(*close), 0) << close->status_text().toStdString();
+    EXPECT_TRUE(storage->open_trades(kAnn).empty());
 }
 
 TEST_F(TradeTabLive, ARequoteAsksWhetherToTradeAtTheNewPrice) {
