@@ -84,22 +84,26 @@ void TradeView::build_menu() {
     add("Delete Order", [this] { delete_selected(); });
     add("Close By", [this] { choose_close_by(); });
     add("Multiple Close By", [this] { multiple_close_by_selected(); });
-    auto flag = [this, &add](const QString& text, uint32_t bits) {
+    auto flag = [this, &add](const QString& text, uint32_t bits, bool checked_when_set) {
         QAction* action = add(text, [this, bits] { toggle_flags(bits); });
         action->setCheckable(true);
-        action->setChecked((flags_ & bits) != 0);
+        flag_actions_.push_back({action, bits, checked_when_set});
     };
-    flag("S/L and T/P", kTradesStops);
-    flag("Commission and Swap", kTradesCommission);
-    flag("Arrange", kTradesFit);
-    flag("Grid", kTradesGrid);
-    QAction* header = add("Header", [this] { toggle_flags(kTradesNoHeader); });
-    header->setCheckable(true);
-    header->setChecked((flags_ & kTradesNoHeader) == 0);
+    flag("S/L and T/P", kTradesStops, true);
+    flag("Commission and Swap", kTradesCommission, true);
+    flag("Arrange", kTradesFit, true);
+    flag("Grid", kTradesGrid, true);
+    flag("Header", kTradesNoHeader, false);
+    check_flag_actions();
+}
+
+void TradeView::check_flag_actions() {
+    for (const FlagAction& entry : flag_actions_) entry.action->setChecked(((flags_ & entry.bits) != 0) == entry.checked_when_set);
 }
 
 void TradeView::toggle_flags(uint32_t bits) {
     flags_ ^= bits;
+    check_flag_actions();
     rebuild_columns();
     refresh_trades();
 }

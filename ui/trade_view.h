@@ -10,6 +10,7 @@
 #include "ui/trade_flags.h"
 #include "ui/trade_request_runner.h"
 
+class QAction;
 class QLabel;
 class QMenu;
 class QTableWidget;
@@ -65,6 +66,8 @@ public:
 
 private:
     void build_menu();
+    // The view-flag entries are checked by their bits ("Header" while its bit is clear).
+    void check_flag_actions();
     void rebuild_columns();
     void apply_flags();
     void choose_close_by();
@@ -76,6 +79,12 @@ private:
     const uint32_t stored_flags_;
     uint32_t flags_;
     std::vector<TradeColumnSpec> columns_;
+    struct FlagAction {
+        QAction* action;
+        uint32_t bits;
+        bool checked_when_set;
+    };
+    std::vector<FlagAction> flag_actions_;
     QLabel* summary_ = nullptr;
     QTableWidget* table_ = nullptr;
     QLabel* status_ = nullptr;

@@ -3,6 +3,7 @@
 // Before any Qt header: the configuration has a member that Qt's "slots" macro would rename.
 #include "core/terminal.h"
 
+#include <QAction>
 #include <QTableWidget>
 #include <cstring>
 
@@ -118,6 +119,8 @@ TEST_F(TradeViewFlags, WrittenBackOnlyWhenChanged) {
         EXPECT_EQ(view.flags(), kDefaultTradesFlags);
         view.toggle_flags(kTradesGrid);
         EXPECT_FALSE(view.table()->showGrid());
+        for (QAction* action : view.table()->actions())
+            if (action->text() == "Grid") EXPECT_FALSE(action->isChecked()) << "the menu follows the flags";
     }
     EXPECT_EQ(stored(), static_cast<int32_t>(kDefaultTradesFlags & ~kTradesGrid));
     TradeView reopened(terminal);
