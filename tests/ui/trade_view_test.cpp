@@ -120,7 +120,9 @@ TEST_F(TradeViewFlags, WrittenBackOnlyWhenChanged) {
         view.toggle_flags(kTradesGrid);
         EXPECT_FALSE(view.table()->showGrid());
         for (QAction* action : view.table()->actions()) {
-            if (action->text() == "Grid") EXPECT_FALSE(action->isChecked()) << "the menu follows the flags";
+            if (action->text() == "Grid") {
+                EXPECT_FALSE(action->isChecked()) << "the menu follows the flags";
+            }
         }
     }
     EXPECT_EQ(stored(), static_cast<int32_t>(kDefaultTradesFlags & ~kTradesGrid));
