@@ -1,7 +1,6 @@
-// Before any Qt header: the configuration has a member that Qt's "slots" macro would rename.
-#include "config/terminal_config.h"
-
 #include "ui/history_view.h"
+
+#include "config/terminal_config.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -1,5 +1,4 @@
 #pragma once
-// Before any Qt header: the configuration has a member that Qt's "slots" macro would rename.
 #include "core/terminal.h"
 
 #include <QObject>
