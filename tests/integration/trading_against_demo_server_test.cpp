@@ -231,7 +231,7 @@ TEST_F(TradingAgainstDemoServer, InstantExecutionOpensModifiesClosesInPartCloses
     const double bid = eurusd().bid;
     ASSERT_EQ(deal(request(trade::kInstantClose, trade::kBuy, 10, bid, buy.ticket)), 0);
     const TradeRecord closed = result();
-    EXPECT_EQ(closed.volume, 10);
+    EXPECT_EQ(int32_t{closed.volume}, 10);
     EXPECT_TRUE(journaled("'1001': close order #" + ticket(buy) + " buy 0.10 EURUSD at " + price(buy.open_price) +
                           " sl: " + price(modify.stop_loss) + " tp: 0.00000 at price " + price(bid)));
     EXPECT_TRUE(journaled("'1001': order #" + ticket(buy) + " buy 0.10 EURUSD at " + price(buy.open_price) +
@@ -239,7 +239,7 @@ TEST_F(TradingAgainstDemoServer, InstantExecutionOpensModifiesClosesInPartCloses
     expect_summary_matches_server();
     ASSERT_EQ(trades_.open_trade_count(), 1u) << "the closed part went, the rest came back";
     const TradeRecord rest = trades_.open_trades()[0];
-    EXPECT_EQ(rest.volume, 20);
+    EXPECT_EQ(int32_t{rest.volume}, 20);
     EXPECT_TRUE(eventually([&] {
         for (const TradeRecord& record : trades_.history())
             if (record.ticket == buy.ticket && record.volume == 10) return true;
@@ -286,7 +286,7 @@ TEST_F(TradingAgainstDemoServer, ExecutionByRequestAsksForPricesThenDealsAtThem)
 
     ASSERT_EQ(deal(request(trade::kOrderByRequest, trade::kBuy, 20, ask)), 0);
     const TradeRecord buy = result();
-    EXPECT_DOUBLE_EQ(buy.open_price, ask);
+    EXPECT_DOUBLE_EQ(double{buy.open_price}, ask);
     EXPECT_TRUE(journaled("'1001': order by request buy 0.20 EURUSD at " + price(ask) + " sl: 0.00000 tp: 0.00000"));
     EXPECT_TRUE(journaled("'1001': order was opened : #" + ticket(buy) + " buy 0.20 EURUSD at " + price(ask) +
                           " sl: 0.00000 tp: 0.00000"));
@@ -298,7 +298,7 @@ TEST_F(TradingAgainstDemoServer, ExecutionByRequestAsksForPricesThenDealsAtThem)
     EXPECT_TRUE(journaled("'1001': order #" + ticket(buy) + " buy 0.05 EURUSD at " + price(ask) +
                           " sl: 0.00000 tp: 0.00000 closed at price " + price(close_at)));
     expect_summary_matches_server();
-    EXPECT_EQ(trades_.open_trades().at(0).volume, 15);
+    EXPECT_EQ(int32_t{trades_.open_trades().at(0).volume}, 15);
 }
 
 TEST_F(TradingAgainstDemoServer, MarketExecutionFillsAtTheMarket) {
@@ -307,7 +307,7 @@ TEST_F(TradingAgainstDemoServer, MarketExecutionFillsAtTheMarket) {
 
     ASSERT_EQ(deal(request(trade::kMarketOrder, trade::kSell, 40, 0)), 0);
     const TradeRecord sell = result();
-    EXPECT_DOUBLE_EQ(sell.open_price, eurusd().bid);
+    EXPECT_DOUBLE_EQ(double{sell.open_price}, eurusd().bid);
     EXPECT_TRUE(journaled("'1001': order sell market 0.40 EURUSD sl: 0.00000 tp: 0.00000"));
     EXPECT_TRUE(journaled("'1001': order was opened : #" + ticket(sell) + " sell 0.40 EURUSD at " +
                           price(sell.open_price) + " sl: 0.00000 tp: 0.00000"));
@@ -316,7 +316,7 @@ TEST_F(TradingAgainstDemoServer, MarketExecutionFillsAtTheMarket) {
     quotes_flow(1000);
     ASSERT_TRUE(prices_in_step());
     ASSERT_EQ(deal(request(trade::kMarketClose, trade::kSell, 40, 0, sell.ticket)), 0);
-    EXPECT_DOUBLE_EQ(result().close_price, eurusd().ask);
+    EXPECT_DOUBLE_EQ(double{result().close_price}, eurusd().ask);
     EXPECT_TRUE(journaled("'1001': order #" + ticket(sell) + " sell 0.40 EURUSD at " + price(sell.open_price) +
                           " sl: 0.00000 tp: 0.00000 closed at price " + price(eurusd().ask)));
     expect_summary_matches_server();
@@ -342,7 +342,7 @@ TEST_F(TradingAgainstDemoServer, ARequoteIsRefusedOnceAndTakenAtTheOfferedPrice)
     set_group("requote_rate", "0");
     buy.price = requotes[0].ask;
     ASSERT_EQ(deal(buy), 0);
-    EXPECT_DOUBLE_EQ(result().open_price, ask);
+    EXPECT_DOUBLE_EQ(double{result().open_price}, ask);
     expect_summary_matches_server();
 }
 
@@ -360,7 +360,7 @@ TEST_F(TradingAgainstDemoServer, APendingOrderTriggersAndItsStopLossIsHitThrough
         position = trades_.open_trade_by_ticket(pending.ticket);
         return position && position->type == trade::kBuy;
     })) << "the buy stop is reached";
-    EXPECT_GE(position->open_price, stop_price);
+    EXPECT_GE(double{position->open_price}, stop_price);
     expect_summary_matches_server();
 
     const market::SymbolPrices now = *symbols_.prices("EURUSD");
@@ -380,8 +380,8 @@ TEST_F(TradingAgainstDemoServer, APendingOrderTriggersAndItsStopLossIsHitThrough
     }));
     EXPECT_STREQ(closed->comment, "[sl]");
     // The dealer closes at the market price that reached the stop.
-    EXPECT_LE(closed->close_price, tight.stop_loss);
-    EXPECT_DOUBLE_EQ(closed->close_price, storage_->trade(position->ticket)->close_price);
+    EXPECT_LE(double{closed->close_price}, double{tight.stop_loss});
+    EXPECT_DOUBLE_EQ(double{closed->close_price}, storage_->trade(position->ticket)->close_price);
     expect_summary_matches_server();
 }
 
