@@ -30,7 +30,8 @@ constexpr size_t kTransactionsPerPush = 256;
 
 ClientSession::ClientSession(ServerContext& context, ServerRole role, std::unique_ptr<net::PacketStream> stream,
                              uint32_t peer_address)
-    : context_(context), role_(role), stream_(std::move(stream)), peer_address_(peer_address) {}
+    : context_(context), role_(role), stream_(std::move(stream)), peer_address_(peer_address),
+      accepted_ms_(context.clock.tick_ms()) {}
 
 ClientSession::~ClientSession() { context_.feed.unsubscribe(*this); }
 
@@ -50,8 +51,9 @@ void ClientSession::run() {
     stream_->close();
 }
 
-bool ClientSession::wait_for_bytes(uint32_t limit_ms) {
-    const uint32_t start = context_.clock.tick_ms();
+bool ClientSession::wait_for_bytes(uint32_t limit_ms) { return wait_for_bytes(limit_ms, context_.clock.tick_ms()); }
+
+bool ClientSession::wait_for_bytes(uint32_t limit_ms, uint32_t start) {
     while (stream_->is_open() && !context_.stopping) {
         if (stream_->bytes_available() > 0) return true;
         if (context_.clock.tick_ms() - start > limit_ms) return false;
@@ -61,7 +63,8 @@ bool ClientSession::wait_for_bytes(uint32_t limit_ms) {
 }
 
 ClientSession::Opening ClientSession::open_connection() {
-    if (!wait_for_bytes(context_.limits.first_packet_ms)) return Opening::Closed;
+    // The first packet's limit runs from the accept, not from when this thread got going.
+    if (!wait_for_bytes(context_.limits.first_packet_ms, accepted_ms_)) return Opening::Closed;
     uint8_t first = 0;
     if (!stream_->receive_exactly(&first, 1)) return Opening::Closed;
     if (first == static_cast<uint8_t>(net::kServerProbeRequest[0])) {

@@ -79,6 +79,7 @@ private:
 
     Opening open_connection();
     bool wait_for_bytes(uint32_t limit_ms);
+    bool wait_for_bytes(uint32_t limit_ms, uint32_t start_ms);
     void answer_probe();
     void wait_while_logins_held();
     bool log_in(uint8_t first_byte);
@@ -95,6 +96,7 @@ private:
     const ServerRole role_;
     std::unique_ptr<net::PacketStream> stream_;
     const uint32_t peer_address_;
+    const uint32_t accepted_ms_;   // the clock's tick when the connection was accepted
     AccountRow account_;
     bool investor_ = false;
     net::LoginMode login_mode_ = net::LoginMode::TradeServer;
