@@ -10,7 +10,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
-"$root/scripts/build.sh" --target terminal demo-server
+# The terminal needs the user interface, even in a build folder once configured without it.
+KB_CMAKE_OPTIONS="-DKB_UI=ON ${KB_CMAKE_OPTIONS:-}" "$root/scripts/build.sh" --target terminal demo-server
 build=${KB_BUILD_DIR:-$root/build}
 home="$build/run-home"
 server_home="$build/run-server"
