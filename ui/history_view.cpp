@@ -103,7 +103,7 @@ void HistoryView::rebuild_columns() {
     columns_ = history_columns(flags_);
     table_->setColumnCount(static_cast<int>(columns_.size()));
     QStringList titles;
-    for (const HistoryColumnSpec& spec : columns_) titles << spec.title;
+    for (const HistoryColumnSpec& layout : columns_) titles << layout.title;
     table_->setHorizontalHeaderLabels(titles);
     table_->setShowGrid((flags_ & kHistoryGrid) != 0);
     table_->horizontalHeader()->setSectionResizeMode((flags_ & kHistoryFit) ? QHeaderView::Stretch

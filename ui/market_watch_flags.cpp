@@ -26,7 +26,7 @@ std::vector<int> fitted_column_widths(std::span<const MarketWatchColumnSpec> col
     std::vector<int> widths;
     if (columns.empty()) return widths;
     int total_weight = 0;
-    for (const MarketWatchColumnSpec& spec : columns) total_weight += spec.weight;
+    for (const MarketWatchColumnSpec& layout : columns) total_weight += layout.weight;
     int used = 0;
     for (size_t i = 0; i + 1 < columns.size(); ++i) {
         widths.push_back(width * columns[i].weight / total_weight);

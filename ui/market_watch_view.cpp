@@ -121,7 +121,7 @@ void MarketWatchView::rebuild_columns() {
     columns_ = market_watch_columns(flags_);
     setColumnCount(static_cast<int>(columns_.size()));
     QStringList headers;
-    for (const MarketWatchColumnSpec& spec : columns_) headers << text_of(spec.text_id);
+    for (const MarketWatchColumnSpec& column : columns_) headers << text_of(column.text_id);
     setHorizontalHeaderLabels(headers);
     fitted_width_ = -1;
     apply_flags_to_view();

@@ -112,7 +112,7 @@ void TradeView::rebuild_columns() {
     columns_ = trade_columns(flags_);
     table_->setColumnCount(static_cast<int>(columns_.size()));
     QStringList titles;
-    for (const TradeColumnSpec& spec : columns_) titles << spec.title;
+    for (const TradeColumnSpec& layout : columns_) titles << layout.title;
     table_->setHorizontalHeaderLabels(titles);
     apply_flags();
 }

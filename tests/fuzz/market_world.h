@@ -47,22 +47,22 @@ inline void remove_server_files(const std::string& folder) {
 // Four symbols: two quoted all day, one with a window past midnight and a 30-minute H1
 // alignment, one of another group; the first three are selected, the fourth is not.
 inline std::vector<market::SymbolRecord> world_symbols() {
-    struct Spec {
+    struct Seed {
         const char* name;
         int32_t index;
         int32_t digits;
         int32_t group;
     };
-    const Spec specs[] = {{"EURUSD", 1, 5, 0}, {"USDJPY", 2, 3, 0}, {"GOLD", 3, 2, 1}, {"OIL", 4, 2, 2}};
+    const Seed seeds[] = {{"EURUSD", 1, 5, 0}, {"USDJPY", 2, 3, 0}, {"GOLD", 3, 2, 1}, {"OIL", 4, 2, 2}};
     std::vector<market::SymbolRecord> symbols;
-    for (const Spec& spec : specs) {
+    for (const Seed& seed : seeds) {
         market::SymbolRecord symbol{};
-        core::set_field_text(symbol.name, spec.name);
-        symbol.symbol_index = spec.index;
-        symbol.digits = spec.digits;
-        symbol.group_index = spec.group;
-        symbol.sort_key = spec.index;
-        symbol.point = std::pow(10.0, -spec.digits);
+        core::set_field_text(symbol.name, seed.name);
+        symbol.symbol_index = seed.index;
+        symbol.digits = seed.digits;
+        symbol.group_index = seed.group;
+        symbol.sort_key = seed.index;
+        symbol.point = std::pow(10.0, -seed.digits);
         for (market::DayQuoteHours& day : symbol.quote_hours) {
             day.windows[0].close_minute = 1440;
             day.first_overnight_window = market::kQuoteWindowsPerDay;

@@ -99,7 +99,7 @@ TEST(HistoryRows, PricesInTheRecordsDigitsWhenTheirColumnsAreShown) {
     };
     for (const auto& [flags, expected] : cases) {
         std::vector<HistoryColumn> columns;
-        for (const HistoryColumnSpec& spec : history_columns(flags)) columns.push_back(spec.column);
+        for (const HistoryColumnSpec& layout : history_columns(flags)) columns.push_back(layout.column);
         EXPECT_EQ(columns, expected) << flags;
     }
     const trade::TradeRecord history[] = {record(1, trade::kBuy, 5, "EURUSD"), record(2, trade::kBalance, 5, "In")};

@@ -92,7 +92,7 @@ TEST(MarketWatchFlags, ColumnsFollowTheFlags) {
     };
     for (const auto& [flags, expected] : cases) {
         std::vector<MarketWatchColumn> columns;
-        for (const MarketWatchColumnSpec& spec : market_watch_columns(flags)) columns.push_back(spec.column);
+        for (const MarketWatchColumnSpec& layout : market_watch_columns(flags)) columns.push_back(layout.column);
         EXPECT_EQ(columns, expected) << flags;
     }
 }

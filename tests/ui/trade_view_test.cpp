@@ -34,7 +34,7 @@ trade::TradeRecord record(int32_t ticket, int32_t type, double profit = 0) {
 
 std::vector<TradeColumn> columns_of(uint32_t flags) {
     std::vector<TradeColumn> out;
-    for (const TradeColumnSpec& spec : trade_columns(flags)) out.push_back(spec.column);
+    for (const TradeColumnSpec& layout : trade_columns(flags)) out.push_back(layout.column);
     return out;
 }
 
