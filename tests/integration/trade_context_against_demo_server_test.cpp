@@ -6,6 +6,7 @@
 #include "core/number_format.h"
 #include "session/trade_context.h"
 #include "tests/integration/demo_session_fixture.h"
+#include "tests/support/eurusd_request.h"
 #include "trade/request_sink.h"
 
 namespace kb::integration {
@@ -69,15 +70,7 @@ protected:
     server::InstrumentQuote eurusd() { return server_->feed().quote(0); }
 
     static TradeRequest request(uint8_t kind, int16_t type, int volume, double price, int32_t ticket = 0) {
-        TradeRequest out{};
-        out.kind = kind;
-        out.order_type = type;
-        out.ticket = ticket;
-        core::set_field_text(out.symbol, "EURUSD");
-        out.volume = volume;
-        out.price = price;
-        out.deviation = 5;
-        return out;
+        return testing::eurusd_request(kind, type, volume, price, ticket, 5);
     }
 
     // Submits and waits for the request's end; its code.

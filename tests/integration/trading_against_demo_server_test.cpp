@@ -12,6 +12,7 @@
 #include "session/trade_dispatcher.h"
 #include "session/trade_store.h"
 #include "tests/integration/demo_session_fixture.h"
+#include "tests/support/eurusd_request.h"
 #include "trade/trade_base.h"
 #include "trade/trade_base_requests.h"
 
@@ -95,15 +96,7 @@ protected:
     }
 
     static TradeRequest request(uint8_t kind, int16_t type, int volume, double price, int32_t ticket = 0) {
-        TradeRequest out{};
-        out.kind = kind;
-        out.order_type = type;
-        out.ticket = ticket;
-        core::set_field_text(out.symbol, "EURUSD");
-        out.volume = volume;
-        out.price = price;
-        out.deviation = 5;
-        return out;
+        return testing::eurusd_request(kind, type, volume, price, ticket, 5);
     }
 
     // As the order window does: the local check, then the dispatcher; the request's final

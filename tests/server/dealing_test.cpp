@@ -4,6 +4,7 @@
 #include "core/fixed_text.h"
 #include "net/trade_request_signing.h"
 #include "tests/server/login_data_fixture.h"
+#include "tests/support/eurusd_request.h"
 #include "trade/trade_notification.h"
 #include "trade/trade_request.h"
 
@@ -42,14 +43,7 @@ protected:
     }
 
     static TradeRequest request(uint8_t kind, int16_t type, int volume, double price, int32_t ticket = 0) {
-        TradeRequest out{};
-        out.kind = kind;
-        out.order_type = type;
-        out.ticket = ticket;
-        core::set_field_text(out.symbol, "EURUSD");
-        out.volume = volume;
-        out.price = price;
-        return out;
+        return testing::eurusd_request(kind, type, volume, price, ticket, 0);
     }
 
     static void send(net::PacketStream& stream, const TradeRequest& request) {
