@@ -1,4 +1,5 @@
 #include "ui/history_view.h"
+#include "ui/view_flags.h"
 
 #include "config/terminal_config.h"
 
@@ -34,8 +35,7 @@ int32_t day_start(const QDate& date) {
 HistoryView::HistoryView(core::Terminal& terminal, QWidget* parent)
     : QWidget(parent),
       terminal_(terminal),
-      stored_flags_(static_cast<uint32_t>(terminal.settings().read_number(
-          core::kSectionWindow, kHistoryFlagsSetting, static_cast<int32_t>(kDefaultHistoryFlags)))),
+      stored_flags_(read_view_flags(terminal.settings(), kHistoryFlagsSetting, kDefaultHistoryFlags)),
       flags_(stored_flags_) {
     setObjectName("history");
     auto* layout = new QVBoxLayout(this);
@@ -71,8 +71,7 @@ HistoryView::HistoryView(core::Terminal& terminal, QWidget* parent)
 
 HistoryView::~HistoryView() {
     download_.reset();
-    if (flags_ != stored_flags_)
-        terminal_.settings().write_number(core::kSectionWindow, kHistoryFlagsSetting, static_cast<int32_t>(flags_));
+    write_view_flags_if_changed(terminal_.settings(), kHistoryFlagsSetting, stored_flags_, flags_);
 }
 
 void HistoryView::build_menu() {

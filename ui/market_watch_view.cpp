@@ -1,4 +1,5 @@
 #include "ui/market_watch_view.h"
+#include "ui/view_flags.h"
 
 #include <QContextMenuEvent>
 #include <QHeaderView>
@@ -74,8 +75,7 @@ bool starts_group(MarketWatchCommand command) {
 MarketWatchView::MarketWatchView(core::Terminal& terminal, QWidget* parent)
     : QTableWidget(parent),
       terminal_(terminal),
-      stored_flags_(static_cast<uint32_t>(terminal.settings().read_number(
-          core::kSectionWindow, kMarketWatchFlagsSetting, static_cast<int32_t>(kDefaultMarketWatchFlags)))),
+      stored_flags_(read_view_flags(terminal.settings(), kMarketWatchFlagsSetting, kDefaultMarketWatchFlags)),
       flags_(stored_flags_),
       icons_{direction_icon(kDirectionUp), direction_icon(kDirectionDown), direction_icon(kDirectionNone)} {
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -95,8 +95,7 @@ MarketWatchView::MarketWatchView(core::Terminal& terminal, QWidget* parent)
 }
 
 MarketWatchView::~MarketWatchView() {
-    if (flags_ != stored_flags_)
-        terminal_.settings().write_number(core::kSectionWindow, kMarketWatchFlagsSetting, static_cast<int32_t>(flags_));
+    write_view_flags_if_changed(terminal_.settings(), kMarketWatchFlagsSetting, stored_flags_, flags_);
 }
 
 market::SymbolsBase* MarketWatchView::symbols() const { return terminal_.services().symbols_base.get(); }

@@ -1,4 +1,5 @@
 #include "ui/trade_view.h"
+#include "ui/view_flags.h"
 
 #include <QAction>
 #include <QHeaderView>
@@ -40,8 +41,7 @@ const int kInvalidParameters = net::code_value(net::ReturnCode::InvalidParameter
 TradeView::TradeView(core::Terminal& terminal, QWidget* parent)
     : QWidget(parent),
       terminal_(terminal),
-      stored_flags_(static_cast<uint32_t>(terminal.settings().read_number(
-          core::kSectionWindow, kTradesFlagsSetting, static_cast<int32_t>(kDefaultTradesFlags)))),
+      stored_flags_(read_view_flags(terminal.settings(), kTradesFlagsSetting, kDefaultTradesFlags)),
       flags_(stored_flags_) {
     setObjectName("trade");
     runner_ = new TradeRequestRunner(terminal, this);
@@ -63,8 +63,7 @@ TradeView::TradeView(core::Terminal& terminal, QWidget* parent)
 }
 
 TradeView::~TradeView() {
-    if (flags_ != stored_flags_)
-        terminal_.settings().write_number(core::kSectionWindow, kTradesFlagsSetting, static_cast<int32_t>(flags_));
+    write_view_flags_if_changed(terminal_.settings(), kTradesFlagsSetting, stored_flags_, flags_);
 }
 
 void TradeView::build_menu() {
