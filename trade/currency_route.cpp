@@ -48,6 +48,11 @@ std::string pair_name(std::string_view first, std::string_view second, std::stri
     return name;
 }
 
+std::string_view symbol_suffix(std::string_view name) {
+    constexpr size_t kSuffixStart = 6;
+    return name.size() > kSuffixStart ? name.substr(kSuffixStart) : std::string_view();
+}
+
 std::string_view currency_code(const char* field, size_t size) {
     return std::string_view(field, strnlen(field, size < 3 ? size : 3));
 }

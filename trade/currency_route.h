@@ -46,6 +46,9 @@ ConversionRoute find_route(std::string_view from, std::string_view to, std::stri
 double route_rate(const ConversionRoute& route, PriceSide side,
                   const std::function<std::optional<market::SymbolPrices>(std::string_view)>& prices);
 
+// The part of a symbol name after its two currency codes (from its 7th character on).
+std::string_view symbol_suffix(std::string_view name);
+
 // The first three letters of a fixed currency field (fewer when it is shorter).
 std::string_view currency_code(const char* field, size_t size);
 

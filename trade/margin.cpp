@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace kb::trade {
 
@@ -70,6 +71,46 @@ double symbol_margin(const market::SymbolRecord& symbol, const SideSums& buys, c
     double margin = net_part(t, net, price);
     if (total > net) margin += hedged_part(t, total - net, price);
     return margin * rate;
+}
+
+double free_margin(double balance, double credit, double margin, double profit, int32_t free_margin_mode) {
+    const double free = balance + credit - margin;
+    switch (free_margin_mode) {
+        case 1: return free + profit;
+        case 2: return profit > 0 ? free + profit : free;
+        case 3: return profit < 0 ? free + profit : free;
+        default: return free;
+    }
+}
+
+bool margin_refused(double margin, double margin_after, double free_margin_after, double allowance,
+                    int32_t margin_flag) {
+    if (free_margin_after + allowance >= 0) return false;
+    const bool hedging = margin_after < margin;
+    return !(hedging && margin_flag == 0);
+}
+
+std::optional<double> margin_rate_from_price(const market::SymbolRecord& symbol, std::string_view deposit,
+                                             double price) {
+    constexpr size_t kCodeLength = 3;
+    const std::string_view margin = currency_code(symbol.margin_currency, sizeof symbol.margin_currency);
+    if (margin.empty() || margin == deposit) return 1.0;
+    const std::string_view name(symbol.name, strnlen(symbol.name, sizeof symbol.name));
+    if (symbol.margin_mode == 0 && price != 0 && name.size() >= 2 * kCodeLength) {
+        const std::string_view base = name.substr(0, kCodeLength);
+        const std::string_view quote = name.substr(kCodeLength, kCodeLength);
+        if (quote == deposit && base == margin) return price;
+        if (quote == margin && base == deposit) return 1 / price;
+    }
+    return std::nullopt;
+}
+
+ConversionRoute margin_route(const market::SymbolRecord& symbol, std::string_view deposit,
+                             const std::function<bool(std::string_view)>& exists) {
+    const std::string_view margin = currency_code(symbol.margin_currency, sizeof symbol.margin_currency);
+    const std::string_view name(symbol.name, strnlen(symbol.name, sizeof symbol.name));
+    const std::string_view suffix = symbol.margin_mode == 0 ? symbol_suffix(name) : std::string_view();
+    return find_route(margin, deposit, suffix, PairPreference::InvertedFirst, exists);
 }
 
 }  // namespace kb::trade

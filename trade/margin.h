@@ -1,7 +1,12 @@
 #pragma once
 #include <cstdint>
 
+#include <functional>
+#include <optional>
+#include <string_view>
+
 #include "market/symbol_record.h"
+#include "trade/currency_route.h"
 
 namespace kb::trade {
 
@@ -32,5 +37,28 @@ struct MarginTerms {
 // margin of the larger side. A margin divider of 0 counts as 1.
 double symbol_margin(const market::SymbolRecord& symbol, const SideSums& buys, const SideSums& sells,
                      const MarginTerms& terms);
+
+// Free margin: balance + credit - margin, with the floating profit added by the group's
+// free-margin mode (1 always, 2 only a gain, 3 only a loss, other modes never).
+double free_margin(double balance, double credit, double margin, double profit, int32_t free_margin_mode);
+
+// The opening order's margin test: true (refused, 134) when the free margin after it plus
+// the group's allowance is below 0, unless the order lowers the margin and the symbol's
+// margin flag is 0.
+bool margin_refused(double margin, double margin_after, double free_margin_after, double allowance,
+                    int32_t margin_flag);
+
+// The rate that converts a symbol's margin currency into the deposit currency for an order
+// at price, as far as the symbol and price alone tell it: 1 for no margin currency or the
+// deposit currency, the price (or 1 / price) for a pair of the two in margin mode 0;
+// nothing when other pairs must tell it (margin_route).
+std::optional<double> margin_rate_from_price(const market::SymbolRecord& symbol, std::string_view deposit,
+                                             double price);
+
+// The pairs that convert the margin currency into the deposit currency: deposit + margin
+// first, then margin + deposit, then through USD; the traded symbol's suffix only in margin
+// mode 0. Their rate is route_rate(route, PriceSide::Mid, ...).
+ConversionRoute margin_route(const market::SymbolRecord& symbol, std::string_view deposit,
+                             const std::function<bool(std::string_view)>& exists);
 
 }  // namespace kb::trade

@@ -1,5 +1,7 @@
 #include "trade/profit.h"
 
+#include <cstring>
+
 #include "core/number_format.h"
 
 namespace kb::trade {
@@ -9,6 +11,18 @@ int deposit_digits(std::string_view currency) { return currency == "JPY" ? 0 : 2
 double base_profit_multiplier(const market::SymbolRecord& symbol) {
     if (symbol.profit_mode == 2) return symbol.tick_value != 0 && symbol.tick_size != 0 ? symbol.tick_value : 0;
     return symbol.contract_size;
+}
+
+ConversionRoute profit_route(const market::SymbolRecord& symbol, std::string_view deposit,
+                             const std::function<bool(std::string_view)>& exists) {
+    const std::string_view profit = currency_code(symbol.profit_currency, sizeof symbol.profit_currency);
+    const std::string_view name(symbol.name, strnlen(symbol.name, sizeof symbol.name));
+    return find_route(profit, deposit, symbol_suffix(name), PairPreference::DirectFirst, exists);
+}
+
+double side_profit_multiplier(const market::SymbolRecord& symbol, const ConversionRoute& route, bool buy,
+                              const std::function<std::optional<market::SymbolPrices>(std::string_view)>& prices) {
+    return base_profit_multiplier(symbol) * route_rate(route, buy ? PriceSide::Bid : PriceSide::Ask, prices);
 }
 
 double position_profit(const TradeRecord& position, const market::SymbolRecord& symbol, double multiplier,

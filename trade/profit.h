@@ -1,7 +1,10 @@
 #pragma once
+#include <functional>
+#include <optional>
 #include <string_view>
 
 #include "market/symbol_record.h"
+#include "trade/currency_route.h"
 #include "trade/trade_record.h"
 
 namespace kb::trade {
@@ -14,6 +17,17 @@ int deposit_digits(std::string_view currency);
 // The symbol's multiplier before currency conversion: the tick value in profit mode 2
 // (0 when the tick value or the tick size is 0), the contract size in the other modes.
 double base_profit_multiplier(const market::SymbolRecord& symbol);
+
+// The pairs that convert the profit currency into the deposit currency: profit + deposit
+// first, then deposit + profit, then through USD, each with the symbol's suffix first.
+ConversionRoute profit_route(const market::SymbolRecord& symbol, std::string_view deposit,
+                             const std::function<bool(std::string_view)>& exists);
+
+// The multiplier of one side, converted: a buy's at the bid of the route's pairs, a sell's
+// at the ask (each side converts at the price it closes at; inverted pairs take the other
+// side). 0 while a pair has no quote.
+double side_profit_multiplier(const market::SymbolRecord& symbol, const ConversionRoute& route, bool buy,
+                              const std::function<std::optional<market::SymbolPrices>(std::string_view)>& prices);
 
 // Profit of a buy or sell at its current close price, rounded to deposit_digits.
 // multiplier is the converted one of the position's side. Profit mode 0 works in lots

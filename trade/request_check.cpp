@@ -4,6 +4,7 @@
 #include "core/journal.h"
 #include "core/number_format.h"
 #include "net/protocol.h"
+#include "trade/price_distance.h"
 #include "trade/request_journal.h"
 
 namespace kb::trade {
@@ -53,7 +54,6 @@ public:
 
 private:
     const market::SymbolRecord& symbol() const { return *in_.symbol; }
-    double distance() const { return symbol().stops_level * symbol().point; }
     double normal(double price) const { return core::normalize(price, symbol().digits); }
     bool long_only_refuses(int type) const { return symbol().long_only == 1 && !buy_side(type); }
 
@@ -122,12 +122,9 @@ private:
 
     // Stop loss and take profit against the reference price, then a pending order's price.
     int stops(int type, double reference) const {
-        const double low = normal(reference - distance()), high = normal(reference + distance());
-        const double sl = normal(request_.stop_loss), tp = normal(request_.take_profit);
-        const bool buy = buy_side(type);
-        if (sl != 0 && (buy ? sl > low : sl < high)) return code(ReturnCode::InvalidStops);
-        if (tp != 0 && (buy ? tp < high : tp > low)) return code(ReturnCode::InvalidStops);
-        return kPasses;
+        return stops_keep_distance(symbol(), type, reference, request_.stop_loss, request_.take_profit)
+                   ? kPasses
+                   : code(ReturnCode::InvalidStops);
     }
 
     int pending_price(int type) const {
@@ -135,16 +132,8 @@ private:
         if (!(price > 0) || price > kMaximumPendingPrice) return kInvalid;
         if (request_.expiration != 0 && request_.expiration < in_.quote_time + kMinimumExpirationSeconds)
             return kInvalid;
-        const double ask = in_.ask, bid = in_.bid, d = distance();
-        bool fits = false;
-        switch (type) {
-            case kBuyLimit: fits = price <= normal(ask - d); break;
-            case kSellLimit: fits = price >= normal(bid + d); break;
-            case kBuyStop: fits = price >= normal(ask + d); break;
-            case kSellStop: fits = price <= normal(bid - d); break;
-            default: return kInvalid;
-        }
-        return fits ? kPasses : code(ReturnCode::InvalidStops);
+        if (!is_pending(type)) return kInvalid;
+        return pending_price_placed(symbol(), type, price, in_.bid, in_.ask) ? kPasses : code(ReturnCode::InvalidStops);
     }
 
     // The price must be the ask (buy) or bid (sell) of one of the two newest ticks that

@@ -19,8 +19,6 @@ namespace kb::trade {
 namespace {
 
 constexpr size_t kGrowthStep = 64;
-constexpr size_t kPairCodeLength = 3;
-constexpr size_t kSuffixStart = 6;
 
 std::string_view symbol_of(const TradeRecord& record) {
     return std::string_view(record.symbol, strnlen(record.symbol, sizeof record.symbol));
@@ -48,11 +46,6 @@ bool room_for_one(std::vector<TradeRecord>& records) {
     } catch (const std::bad_alloc&) {
         return false;
     }
-}
-
-// The part of a symbol name after its two currency codes.
-std::string_view name_suffix(std::string_view name) {
-    return name.size() > kSuffixStart ? name.substr(kSuffixStart) : std::string_view();
 }
 
 }  // namespace
@@ -132,6 +125,11 @@ AccountRecord TradeBase::account() const {
 std::string TradeBase::group_name() const {
     std::lock_guard guard(lock_);
     return std::string(account_.group.name, strnlen(account_.group.name, sizeof account_.group.name));
+}
+
+int TradeBase::deposit_decimals() const {
+    std::lock_guard guard(lock_);
+    return deposit_digits(deposit_currency_locked());
 }
 
 int32_t TradeBase::news_setting() const {
@@ -308,9 +306,8 @@ int TradeBase::revalue_locked() {
         market::SymbolRecord& symbol = *traded.symbol;
         const double bid = core::normalize(quote->bid, symbol.digits);
         const double ask = core::normalize(quote->ask, symbol.digits);
-        const double base = base_profit_multiplier(symbol);
-        symbol.buy_profit_multiplier = base * route_rate(traded.route, PriceSide::Bid, pair_prices);
-        symbol.sell_profit_multiplier = base * route_rate(traded.route, PriceSide::Ask, pair_prices);
+        symbol.buy_profit_multiplier = side_profit_multiplier(symbol, traded.route, true, pair_prices);
+        symbol.sell_profit_multiplier = side_profit_multiplier(symbol, traded.route, false, pair_prices);
         for (size_t i = traded.first; i < traded.end; ++i) {
             TradeRecord& trade = open_trades_[i];
             trade.close_price = closes_at_bid(trade.type) ? bid : ask;
@@ -365,8 +362,7 @@ void TradeBase::refresh_symbols_locked() {
             if (!symbols_->prices(traded.name)) symbols_->select(traded.name, market::Shown::Yes, market::Save::Yes);
         }
         if (traded.symbol) {
-            const std::string_view profit = currency_code(traded.symbol->profit_currency, sizeof traded.symbol->profit_currency);
-            traded.route = find_route(profit, deposit, name_suffix(traded.name), PairPreference::DirectFirst, exists);
+            traded.route = profit_route(*traded.symbol, deposit, exists);
             select_route_locked(traded.route);
         }
         traded_.push_back(std::move(traded));
@@ -404,13 +400,7 @@ void TradeBase::recompute_locked(const HypotheticalOrder* order, MarginProjectio
 }
 
 double TradeBase::free_margin_for(double margin, double profit) const {
-    const double free_margin = summary_.balance + summary_.credit - margin;
-    switch (account_.group.free_margin_mode) {
-        case 1: return free_margin + profit;
-        case 2: return profit > 0 ? free_margin + profit : free_margin;
-        case 3: return profit < 0 ? free_margin + profit : free_margin;
-        default: return free_margin;
-    }
+    return free_margin(summary_.balance, summary_.credit, margin, profit, account_.group.free_margin_mode);
 }
 
 void TradeBase::add_order_locked(const market::SymbolRecord& symbol, const HypotheticalOrder& order, SideSums& buys,
@@ -460,12 +450,13 @@ int TradeBase::margin_test(const HypotheticalOrder& order) {
     std::lock_guard guard(lock_);
     MarginProjection projection;
     recompute_locked(&order, &projection);
-    if (projection.free_margin_after + account_.group.margin_allowance >= 0) return 0;
     const std::optional<market::SymbolRecord> symbol =
         symbols_ ? symbols_->symbol_by_name(order.symbol) : std::nullopt;
-    const bool hedging = projection.margin_after < projection.margin;
-    if (hedging && symbol && symbol->margin_flag == 0) return 0;
-    return static_cast<int>(net::ReturnCode::NotEnoughMoney);
+    // A symbol the base doesn't know gets no hedging allowance.
+    const int32_t margin_flag = symbol ? symbol->margin_flag : 1;
+    const bool refused = margin_refused(projection.margin, projection.margin_after, projection.free_margin_after,
+                                        account_.group.margin_allowance, margin_flag);
+    return refused ? static_cast<int>(net::ReturnCode::NotEnoughMoney) : 0;
 }
 
 int TradeBase::margin_test(const TradeRequest& request) {
@@ -527,19 +518,10 @@ double TradeBase::margin_rate(const HypotheticalOrder& order) {
 }
 
 double TradeBase::margin_rate_locked(const market::SymbolRecord& symbol, const HypotheticalOrder& order) {
-    const std::string_view margin = currency_code(symbol.margin_currency, sizeof symbol.margin_currency);
     const std::string_view deposit = deposit_currency_locked();
-    if (margin.empty() || margin == deposit) return 1;
-    const std::string_view name(symbol.name, strnlen(symbol.name, sizeof symbol.name));
-    if (symbol.margin_mode == 0 && order.price != 0 && name.size() >= 2 * kPairCodeLength) {
-        const std::string_view base = name.substr(0, kPairCodeLength);
-        const std::string_view quote = name.substr(kPairCodeLength, kPairCodeLength);
-        if (quote == deposit && base == margin) return order.price;
-        if (quote == margin && base == deposit) return 1 / order.price;
-    }
-    const std::string_view suffix = symbol.margin_mode == 0 ? name_suffix(name) : std::string_view();
+    if (std::optional<double> rate = margin_rate_from_price(symbol, deposit, order.price)) return *rate;
     auto exists = [this](std::string_view pair) { return symbol_exists(pair); };
-    const ConversionRoute route = find_route(margin, deposit, suffix, PairPreference::InvertedFirst, exists);
+    const ConversionRoute route = margin_route(symbol, deposit, exists);
     select_route_locked(route);
     return route_rate(route, PriceSide::Mid, [this](std::string_view pair) { return pair_prices_locked(pair); });
 }

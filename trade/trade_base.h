@@ -116,6 +116,8 @@ public:
     void set_group(const market::GroupRecord& group);
     AccountRecord account() const;
     std::string group_name() const;
+    // Decimals of money in the account's deposit currency (deposit_digits).
+    int deposit_decimals() const;
     // The account data's news setting (kNewsOff before a login).
     int32_t news_setting() const;
     void set_investor_mode(bool investor);
