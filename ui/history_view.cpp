@@ -115,7 +115,7 @@ void HistoryView::refresh_history(intptr_t value) {
     if (value == session::kHistoryRangeKept && period_chosen_) choose_period(period());
     trade::TradeBase* base = terminal_.services().trade_base.get();
     const std::vector<HistoryRow> rows =
-        base ? history_rows(base->history(), flags_) : std::vector<HistoryRow>{};
+        base ? history_rows(base->history(), flags_, base->deposit_decimals()) : std::vector<HistoryRow>{};
     table_->setRowCount(static_cast<int>(rows.size()));
     for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
         for (int column = 0; column < static_cast<int>(columns_.size()); ++column) {

@@ -7,10 +7,9 @@
 namespace kb::ui {
 namespace {
 
-constexpr int kMoneyDecimals = 2;
 constexpr size_t kMoneyBuffer = 32;
 
-std::string money(double value) { return core::money_text(value, kMoneyDecimals, kMoneyBuffer); }
+std::string money(double value, int decimals) { return core::money_text(value, decimals, kMoneyBuffer); }
 
 bool is_order(const trade::TradeRecord& record) { return record.type >= trade::kBuy && record.type <= trade::kSellStop; }
 
@@ -51,7 +50,7 @@ std::string_view summary_row_label(trade::SummaryRow row) {
     return {};
 }
 
-std::vector<HistoryRow> history_rows(std::span<const trade::TradeRecord> history, uint32_t flags) {
+std::vector<HistoryRow> history_rows(std::span<const trade::TradeRecord> history, uint32_t flags, int money_decimals) {
     std::vector<HistoryRow> rows;
     rows.reserve(history.size() + 4);
     for (const trade::TradeRecord& record : history) {
@@ -61,16 +60,16 @@ std::vector<HistoryRow> history_rows(std::span<const trade::TradeRecord> history
         if (is_order(record)) {
             row.open_price = core::price_text(record.open_price, record.digits);
             row.close_price = core::price_text(record.close_price, record.digits);
-            row.amount = money(record.commission + record.swap + record.profit);
+            row.amount = money(record.commission + record.swap + record.profit, money_decimals);
         } else {
-            row.amount = money(record.profit);
+            row.amount = money(record.profit, money_decimals);
         }
         rows.push_back(std::move(row));
     }
     for (const trade::SummaryLine& line : trade::summary_lines(trade::summarize_history(history), flags)) {
         HistoryRow row;
         row.text = summary_row_label(line.row);
-        row.amount = money(line.amount);
+        row.amount = money(line.amount, money_decimals);
         rows.push_back(std::move(row));
     }
     return rows;

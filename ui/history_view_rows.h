@@ -54,8 +54,8 @@ std::string_view summary_row_label(trade::SummaryRow row);
 
 // One row per record in the given order, then the summary rows the flags show (see
 // trade::summary_lines). A trade's amount is its commission, swap and profit together, so
-// the profit/loss row adds up the rows above it; money in 2 decimals, prices in each
-// record's digits.
-std::vector<HistoryRow> history_rows(std::span<const trade::TradeRecord> history, uint32_t flags);
+// the profit/loss row adds up the rows above it; money in money_decimals decimals (the
+// deposit currency's, trade::deposit_digits), prices in each record's digits.
+std::vector<HistoryRow> history_rows(std::span<const trade::TradeRecord> history, uint32_t flags, int money_decimals);
 
 }  // namespace kb::ui

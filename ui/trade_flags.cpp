@@ -9,10 +9,9 @@
 namespace kb::ui {
 namespace {
 
-constexpr int kMoneyDecimals = 2;
 constexpr size_t kMoneyBuffer = 32;
 
-std::string money(double value) { return core::money_text(value, kMoneyDecimals, kMoneyBuffer); }
+std::string money(double value, int decimals) { return core::money_text(value, decimals, kMoneyBuffer); }
 
 bool is_position(const trade::TradeRecord& record) { return record.type == trade::kBuy || record.type == trade::kSell; }
 
@@ -37,7 +36,7 @@ std::vector<TradeColumnSpec> trade_columns(uint32_t flags) {
     return columns;
 }
 
-std::string trade_cell_text(const trade::TradeRecord& record, TradeColumn column) {
+std::string trade_cell_text(const trade::TradeRecord& record, TradeColumn column, int money_decimals) {
     switch (column) {
         case TradeColumn::Order: return std::to_string(record.ticket);
         case TradeColumn::Type: return trade::order_type_name(record.type);
@@ -47,9 +46,9 @@ std::string trade_cell_text(const trade::TradeRecord& record, TradeColumn column
         case TradeColumn::StopLoss: return core::price_text(record.stop_loss, record.digits);
         case TradeColumn::TakeProfit: return core::price_text(record.take_profit, record.digits);
         case TradeColumn::Current: return core::price_text(record.close_price, record.digits);
-        case TradeColumn::Commission: return money(record.commission);
-        case TradeColumn::Swap: return money(record.swap);
-        case TradeColumn::Profit: return is_position(record) ? money(record.profit) : std::string();
+        case TradeColumn::Commission: return money(record.commission, money_decimals);
+        case TradeColumn::Swap: return money(record.swap, money_decimals);
+        case TradeColumn::Profit: return is_position(record) ? money(record.profit, money_decimals) : std::string();
     }
     return {};
 }
@@ -59,13 +58,13 @@ std::vector<trade::TradeRecord> listed_trades(std::vector<trade::TradeRecord> tr
     return trades;
 }
 
-std::vector<std::string> summary_lines(const trade::AccountSummary& summary) {
-    std::vector<std::string> lines = {"Balance: " + money(summary.balance)};
-    if (summary.credit != 0) lines.push_back("Credit: " + money(summary.credit));
-    lines.push_back("Equity: " + money(summary.equity));
-    lines.push_back("Margin: " + money(summary.margin));
-    lines.push_back("Free margin: " + money(summary.free_margin));
-    lines.push_back("Profit: " + money(summary.profit));
+std::vector<std::string> summary_lines(const trade::AccountSummary& summary, int money_decimals) {
+    std::vector<std::string> lines = {"Balance: " + money(summary.balance, money_decimals)};
+    if (summary.credit != 0) lines.push_back("Credit: " + money(summary.credit, money_decimals));
+    lines.push_back("Equity: " + money(summary.equity, money_decimals));
+    lines.push_back("Margin: " + money(summary.margin, money_decimals));
+    lines.push_back("Free margin: " + money(summary.free_margin, money_decimals));
+    lines.push_back("Profit: " + money(summary.profit, money_decimals));
     return lines;
 }
 

@@ -34,15 +34,16 @@ struct TradeColumnSpec {
 // the current price, commission and swap, and the profit last.
 std::vector<TradeColumnSpec> trade_columns(uint32_t flags);
 
-// The text of one cell of an open trade. Pending orders show no profit.
-std::string trade_cell_text(const trade::TradeRecord& record, TradeColumn column);
+// The text of one cell of an open trade; money in money_decimals decimals (the deposit
+// currency's, trade::deposit_digits). Pending orders show no profit.
+std::string trade_cell_text(const trade::TradeRecord& record, TradeColumn column, int money_decimals);
 
 // The open trades as the view lists them: positions first, then pending orders, each
 // in the trade base's order (by symbol, then ticket).
 std::vector<trade::TradeRecord> listed_trades(std::vector<trade::TradeRecord> trades);
 
-// One line of the account summary: "Balance: 5 000.00" and so on; the credit line only
-// when the account has credit.
-std::vector<std::string> summary_lines(const trade::AccountSummary& summary);
+// One line of the account summary: "Balance: 5 000.00" and so on, in money_decimals
+// decimals; the credit line only when the account has credit.
+std::vector<std::string> summary_lines(const trade::AccountSummary& summary, int money_decimals);
 
 }  // namespace kb::ui

@@ -131,8 +131,9 @@ void TradeView::refresh_trades() {
         summary_->clear();
         return;
     }
+    const int money_decimals = base->deposit_decimals();
     QStringList lines;
-    for (const std::string& line : summary_lines(base->summary())) lines << QString::fromStdString(line);
+    for (const std::string& line : summary_lines(base->summary(), money_decimals)) lines << QString::fromStdString(line);
     summary_->setText(lines.join('\n'));
 
     const int32_t selected = selected_ticket();
@@ -140,7 +141,7 @@ void TradeView::refresh_trades() {
     table_->setRowCount(static_cast<int>(trades.size()));
     for (int row = 0; row < static_cast<int>(trades.size()); ++row) {
         for (int column = 0; column < static_cast<int>(columns_.size()); ++column) {
-            const QString text = QString::fromStdString(trade_cell_text(trades[row], columns_[column].column));
+            const QString text = QString::fromStdString(trade_cell_text(trades[row], columns_[column].column, money_decimals));
             QTableWidgetItem* item = table_->item(row, column);
             if (!item) {
                 item = new QTableWidgetItem;
@@ -237,7 +238,7 @@ void TradeView::choose_close_by() {
     QStringList choices;
     for (const trade::TradeRecord& other : base->open_trades())
         if (opposite(*trade, other))
-            choices << QString("#%1 %2").arg(other.ticket).arg(QString::fromStdString(trade_cell_text(other, TradeColumn::Lots)));
+            choices << QString("#%1 %2").arg(other.ticket).arg(QString::fromStdString(trade_cell_text(other, TradeColumn::Lots, base->deposit_decimals())));
     if (choices.isEmpty()) {
         status_->setText("No opposite position");
         return;

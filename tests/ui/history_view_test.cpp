@@ -73,7 +73,7 @@ TEST(HistoryRows, ListRecordsThenTheSummaryRowsTheFlagsShow) {
         {trade::kShowWithdrawalRow, {"Profit/Loss:", "Withdrawal:"}, {"26.25", "-300.00"}},
     };
     for (const Case& c : cases) {
-        const std::vector<HistoryRow> rows = history_rows(history, c.flags);
+        const std::vector<HistoryRow> rows = history_rows(history, c.flags, 2);
         ASSERT_EQ(rows.size(), std::size(history) + c.labels.size()) << c.flags;
         const std::vector<std::string> record_texts = {"buy 0.10 EURUSD", "sell 0.10 GBPUSD", "balance Deposit",
                                                        "balance Withdrawal", "credit Bonus"};
@@ -86,8 +86,23 @@ TEST(HistoryRows, ListRecordsThenTheSummaryRowsTheFlagsShow) {
         EXPECT_EQ(std::vector<std::string>(all_amounts.begin() + 5, all_amounts.end()), c.amounts) << c.flags;
     }
     const trade::TradeRecord credit[] = {record(20, trade::kCredit, 150, "Bonus")};
-    EXPECT_EQ(texts(history_rows(credit, all_rows), HistoryColumn::Record),
+    EXPECT_EQ(texts(history_rows(credit, all_rows, 2), HistoryColumn::Record),
               (std::vector<std::string>{"credit Bonus", "Profit/Loss:", "Credit:"}));
+}
+
+TEST(HistoryRows, MoneyInTheDepositCurrencysDecimals) {
+    trade::TradeRecord buy = record(1, trade::kBuy, 1250.5, "USDJPY");
+    buy.swap = -0.75;
+    const trade::TradeRecord history[] = {buy, record(2, trade::kBalance, 100000, "Deposit")};
+    const std::pair<int, std::vector<std::string>> cases[] = {
+        {2, {"1 249.75", "100 000.00", "1 249.75", "100 000.00"}},
+        {0, {"1 250", "100 000", "1 250", "100 000"}},
+    };
+    for (const auto& [decimals, amounts] : cases) {
+        const std::vector<HistoryRow> rows = history_rows(history, trade::kShowDepositRow, decimals);
+        EXPECT_EQ(texts(rows, HistoryColumn::Amount), amounts) << decimals;
+        EXPECT_EQ(rows[0].open_price, "1.10012") << "prices keep the record's digits";
+    }
 }
 
 TEST(HistoryRows, PricesInTheRecordsDigitsWhenTheirColumnsAreShown) {
@@ -103,7 +118,7 @@ TEST(HistoryRows, PricesInTheRecordsDigitsWhenTheirColumnsAreShown) {
         EXPECT_EQ(columns, expected) << flags;
     }
     const trade::TradeRecord history[] = {record(1, trade::kBuy, 5, "EURUSD"), record(2, trade::kBalance, 5, "In")};
-    const std::vector<HistoryRow> rows = history_rows(history, 0);
+    const std::vector<HistoryRow> rows = history_rows(history, 0, 2);
     EXPECT_EQ(rows[0].open_price, "1.10012");
     EXPECT_EQ(rows[0].close_price, "1.10512");
     EXPECT_EQ(rows[1].open_price, "") << "a balance operation has no prices";

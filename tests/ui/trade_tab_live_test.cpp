@@ -165,7 +165,7 @@ TEST_F(TradeTabLive, AnOrderFromTheDialogOpensAPositionThatTheTradeTabListsAndCl
     EXPECT_GT(summary.margin, 0);
     EXPECT_DOUBLE_EQ(summary.balance, storage->account(kAnn)->balance);
     QStringList lines;
-    for (const std::string& line : summary_lines(summary)) lines << QString::fromStdString(line);
+    for (const std::string& line : summary_lines(summary, 2)) lines << QString::fromStdString(line);
     EXPECT_EQ(view().summary_text(), lines.join('\n'));
 
     const std::string path = home.file("trade_tab.png");

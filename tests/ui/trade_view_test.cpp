@@ -54,14 +54,14 @@ TEST(TradeFlags, TheFlagsChooseTheOptionalColumns) {
 
 TEST(TradeFlags, CellsOfAPositionAndOfAPendingOrder) {
     const trade::TradeRecord buy = record(7, trade::kBuy, -1234.5);
-    EXPECT_EQ(trade_cell_text(buy, TradeColumn::Order), "7");
-    EXPECT_EQ(trade_cell_text(buy, TradeColumn::Type), "buy");
-    EXPECT_EQ(trade_cell_text(buy, TradeColumn::Lots), "1.50");
-    EXPECT_EQ(trade_cell_text(buy, TradeColumn::Symbol), "EURUSD");
-    EXPECT_EQ(trade_cell_text(buy, TradeColumn::Price), "1.10000");
-    EXPECT_EQ(trade_cell_text(buy, TradeColumn::Current), "1.10025");
-    EXPECT_EQ(trade_cell_text(buy, TradeColumn::Profit), "-1 234.50");
-    EXPECT_EQ(trade_cell_text(record(8, trade::kSellLimit, 99), TradeColumn::Profit), "") << "pending: no profit";
+    EXPECT_EQ(trade_cell_text(buy, TradeColumn::Order, 2), "7");
+    EXPECT_EQ(trade_cell_text(buy, TradeColumn::Type, 2), "buy");
+    EXPECT_EQ(trade_cell_text(buy, TradeColumn::Lots, 2), "1.50");
+    EXPECT_EQ(trade_cell_text(buy, TradeColumn::Symbol, 2), "EURUSD");
+    EXPECT_EQ(trade_cell_text(buy, TradeColumn::Price, 2), "1.10000");
+    EXPECT_EQ(trade_cell_text(buy, TradeColumn::Current, 2), "1.10025");
+    EXPECT_EQ(trade_cell_text(buy, TradeColumn::Profit, 2), "-1 234.50");
+    EXPECT_EQ(trade_cell_text(record(8, trade::kSellLimit, 99), TradeColumn::Profit, 2), "") << "pending: no profit";
 }
 
 TEST(TradeFlags, PositionsAreListedBeforePendingOrdersInTheBasesOrder) {
@@ -74,11 +74,37 @@ TEST(TradeFlags, PositionsAreListedBeforePendingOrdersInTheBasesOrder) {
 
 TEST(TradeFlags, TheCreditLineOnlyWithCredit) {
     trade::AccountSummary summary{5000, 0, 4990.5, 110, 4880.5, -9.5};
-    EXPECT_EQ(summary_lines(summary), (std::vector<std::string>{"Balance: 5 000.00", "Equity: 4 990.50",
+    EXPECT_EQ(summary_lines(summary, 2), (std::vector<std::string>{"Balance: 5 000.00", "Equity: 4 990.50",
                                                                 "Margin: 110.00", "Free margin: 4 880.50",
                                                                 "Profit: -9.50"}));
     summary.credit = 250;
-    EXPECT_EQ(summary_lines(summary)[1], "Credit: 250.00");
+    EXPECT_EQ(summary_lines(summary, 2)[1], "Credit: 250.00");
+}
+
+TEST(TradeFlags, MoneyInTheDepositCurrencysDecimals) {
+    trade::TradeRecord buy = record(7, trade::kBuy, -1234.5);
+    buy.commission = -3.25;
+    buy.swap = 0.75;
+    struct Case {
+        int decimals;
+        const char* profit;
+        const char* commission;
+        const char* swap;
+        const char* margin_line;
+    };
+    const Case cases[] = {
+        {2, "-1 234.50", "-3.25", "0.75", "Margin: 110.25"},
+        // Half away from zero: -1234.5 yen shows as -1 235, 0.75 as 1.
+        {0, "-1 235", "-3", "1", "Margin: 110"},
+    };
+    const trade::AccountSummary summary{5000, 0, 4990.5, 110.25, 4880.5, -9.5};
+    for (const Case& c : cases) {
+        EXPECT_EQ(trade_cell_text(buy, TradeColumn::Profit, c.decimals), c.profit) << c.decimals;
+        EXPECT_EQ(trade_cell_text(buy, TradeColumn::Commission, c.decimals), c.commission) << c.decimals;
+        EXPECT_EQ(trade_cell_text(buy, TradeColumn::Swap, c.decimals), c.swap) << c.decimals;
+        EXPECT_EQ(trade_cell_text(buy, TradeColumn::Price, c.decimals), "1.10000") << "prices keep the symbol's digits";
+        EXPECT_EQ(summary_lines(summary, c.decimals)[2], c.margin_line) << c.decimals;
+    }
 }
 
 TEST(TradeDialogPrice, EachSideTradesAtThePriceItDealsAt) {
