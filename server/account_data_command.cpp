@@ -51,7 +51,6 @@ HandlerResult handle_account_data(ClientSession& session) {
     std::vector<trade::TradeRecord> open;
     for (const TradeRow& row : context.storage.open_trades(stored->login)) {
         open.push_back(build_trade_record(row, context.config));
-        set_margin_rate(open.back(), group.currency, *settings, feed_quotes(context.feed, *settings));
         set_closing_price(open.back(), row, session);
     }
     const std::vector<uint8_t> block = trade::build_account_data(data, open);

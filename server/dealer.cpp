@@ -7,6 +7,7 @@
 #include "server/login_data_records.h"
 #include "server/quote_hours.h"
 #include "server/trade_transactions.h"
+#include "trade/price_distance.h"
 
 namespace kb::server {
 
@@ -77,33 +78,20 @@ std::optional<ReturnCode> Dealer::market_for(const std::string& symbol, const Ac
     return std::nullopt;
 }
 
-// Balance and credit plus the floating profit, less the margin the open positions hold.
-double Dealer::free_margin(const Account& account, const Market& market) {
+AccountMoney Dealer::money_with(const Account& account, const Market& market, const std::optional<TradeRow>& order) {
     const ServerConfig& config = *market.config;
-    const QuoteLookup quotes = quote_lookup(config);
-    const std::string& deposit = market.group->currency;
-    double equity = account.row.balance + account.row.credit;
-    double margin = 0;
-    for (const TradeRow& trade : account.open) {
-        const InstrumentConfig* instrument = config.find_instrument(trade.symbol);
-        if (!instrument || !is_position(trade.type)) continue;
-        double bid = 0, ask = 0;
-        if (quotes(trade.symbol, bid, ask))
-            equity += position_profit(trade, trade.type == TradeType::Buy ? bid : ask, *instrument, deposit, config, quotes);
-        margin += position_margin(trade.volume, trade.open_price, *instrument, account.row.leverage, deposit, config, quotes);
-    }
-    return equity - margin;
+    return account_money(account.row, account.open, *market.group, config, quote_lookup(config), order);
 }
 
+// Stops as the terminal checks them, on the record it has of the instrument; negative
+// prices are no stops at all.
 bool Dealer::stops_valid(const Market& market, int type, double reference, double stop_loss, double take_profit) {
-    const double distance = market.instrument->stops_level * market.instrument->point;
     if (stop_loss < 0 || take_profit < 0) return false;
-    if (buy_side(type)) {
-        return (stop_loss == 0 || stop_loss <= reference - distance) &&
-               (take_profit == 0 || take_profit >= reference + distance);
-    }
-    return (stop_loss == 0 || stop_loss >= reference + distance) &&
-           (take_profit == 0 || take_profit <= reference - distance);
+    return trade::stops_keep_distance(symbol_of(market), type, reference, stop_loss, take_profit);
+}
+
+market::SymbolRecord Dealer::symbol_of(const Market& market) {
+    return build_symbol_record(*market.instrument, market.index);
 }
 
 void Dealer::fill_account(DealResult& result, int32_t login) {
@@ -128,7 +116,7 @@ bool Dealer::commit(Account& account, DealWrite& deal, const std::vector<trade::
     for (TradeChange& change : changes) {
         if (change.type == trade::kTransactionDelete && is_pending(change.trade.type)) change.trade.close_time = 0;
     }
-    store_trade_changes(context_.storage, config, account.row.login, changes, quote_lookup(config));
+    store_trade_changes(context_.storage, config, account.row.login, changes);
     ++context_.trade_changes;
     account.row.balance += deal.balance_change;
     for (const TradeRow& row : deal.updated) {
@@ -145,13 +133,7 @@ bool Dealer::commit(Account& account, DealWrite& deal, const std::vector<trade::
 
 DealResult Dealer::execute(int32_t login, const TradeRequest& request, const std::optional<QuotedPrice>& quoted) {
     std::lock_guard guard(deal_lock_);
-    DealResult result = deal(login, request, quoted);
-    if (std::optional<AccountRow> row = context_.storage.account(login); row && !result.records.empty()) {
-        const std::shared_ptr<const ServerConfig> config = context_.settings_now();
-        const std::string& deposit = account_group(*config, row->group).currency;
-        for (trade::TradeRecord& record : result.records) set_margin_rate(record, deposit, *config, quote_lookup(*config));
-    }
-    return result;
+    return deal(login, request, quoted);
 }
 
 DealResult Dealer::deal(int32_t login, const TradeRequest& request, const std::optional<QuotedPrice>& quoted) {
@@ -223,10 +205,6 @@ DealResult Dealer::open_order(Account& account, const Market& market, const Trad
     if (!stops_valid(market, request.order_type, buy ? market.bid : market.ask, request.stop_loss, request.take_profit))
         return failed(ReturnCode::InvalidStops);
     const ServerConfig& config = *market.config;
-    const double needed = position_margin(request.volume, price, *market.instrument, account.row.leverage,
-                                          market.group->currency, config, quote_lookup(config));
-    if (free_margin(account, market) < needed) return failed(ReturnCode::NotEnoughMoney);
-
     TradeRow opened;
     opened.login = account.row.login;
     opened.symbol = market.instrument->name;
@@ -238,6 +216,9 @@ DealResult Dealer::open_order(Account& account, const Market& market, const Trad
     opened.take_profit = request.take_profit;
     opened.close_price = buy ? market.bid : market.ask;
     opened.comment = core::field_text(request.comment);
+    opened.margin_rate = order_margin_rate(*market.instrument, price, market.group->currency, config, quote_lookup(config));
+    if (!margin_allows(money_with(account, market, opened), *market.group, *market.instrument, config))
+        return failed(ReturnCode::NotEnoughMoney);
     DealWrite deal;
     deal.inserted.push_back(opened);
     if (!commit(account, deal, {trade::kTransactionAdd}, config)) return failed(ReturnCode::CommonError);
@@ -254,11 +235,7 @@ DealResult Dealer::place_pending(Account& account, const Market& market, const T
     const int64_t now = context_.clock.unix_time();
     if (request.expiration != 0 && request.expiration < now + kShortestExpiration)
         return failed(ReturnCode::InvalidParameters);
-    const double distance = market.instrument->stops_level * market.instrument->point;
-    const bool placed_right = type == trade::kBuyLimit    ? request.price <= market.ask - distance
-                              : type == trade::kSellLimit ? request.price >= market.bid + distance
-                              : type == trade::kBuyStop   ? request.price >= market.ask + distance
-                                                          : request.price <= market.bid - distance;
+    const bool placed_right = trade::pending_price_placed(symbol_of(market), type, request.price, market.bid, market.ask);
     if (!placed_right || !stops_valid(market, type, request.price, request.stop_loss, request.take_profit))
         return failed(ReturnCode::InvalidStops);
     TradeRow order;
@@ -289,7 +266,7 @@ bool Dealer::close_position(Account& account, const Market& market, const TradeR
     closed.volume = volume;
     closed.close_time = context_.clock.unix_time();
     closed.close_price = price;
-    closed.profit = position_profit(closed, price, *market.instrument, market.group->currency, config, quote_lookup(config));
+    closed.profit = position_profit(closed, price, market.group->currency, config, quote_lookup(config));
     DealWrite deal;
     deal.updated.push_back(closed);
     deal.balance_change = closed.profit + closed.commission + closed.swap;
@@ -365,6 +342,10 @@ DealResult Dealer::modify_order(Account& account, const TradeRequest& request) {
     if (changed.stop_loss == order->stop_loss && changed.take_profit == order->take_profit &&
         changed.open_price == order->open_price && changed.expiration == order->expiration)
         return failed(ReturnCode::OkNoResult);
+    const bool moved = is_pending(order->type) && changed.open_price != order->open_price;
+    if (moved && !trade::pending_price_placed(symbol_of(market), static_cast<int>(order->type), changed.open_price,
+                                              market.bid, market.ask))
+        return failed(ReturnCode::InvalidStops);
     if (!stops_valid(market, static_cast<int>(order->type), reference, changed.stop_loss, changed.take_profit))
         return failed(ReturnCode::InvalidStops);
     DealWrite deal;
@@ -416,8 +397,7 @@ DealResult Dealer::close_by(Account& account, int64_t ticket, int64_t opposite) 
         closed.volume = shared;
         closed.close_time = now;
         closed.close_price = b.open_price;
-        closed.profit = position_profit(closed, b.open_price, *market.instrument, market.group->currency, config,
-                                        quote_lookup(config));
+        closed.profit = position_profit(closed, b.open_price, market.group->currency, config, quote_lookup(config));
         closed.comment = "close by #" + std::to_string(position == &a ? b.ticket : a.ticket);
         deal.balance_change += closed.profit;
         deal.updated.push_back(closed);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "market/symbol_record.h"
 #include "net/protocol.h"
 #include "platform/event.h"
 #include "platform/thread.h"
@@ -85,7 +86,8 @@ private:
     QuoteLookup quote_lookup(const ServerConfig& config);
     // execute's work under the deal lock, before the open records get their margin rates.
     DealResult deal(int32_t login, const trade::TradeRequest& request, const std::optional<QuotedPrice>& quoted);
-    double free_margin(const Account& account, const Market& market);
+    AccountMoney money_with(const Account& account, const Market& market, const std::optional<TradeRow>& order);
+    static market::SymbolRecord symbol_of(const Market& market);
     bool stops_valid(const Market& market, int type, double reference, double stop_loss, double take_profit);
     double random_share();
 

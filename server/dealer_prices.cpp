@@ -89,6 +89,8 @@ void Dealer::trigger(const TradeRow& trade, const Market& market, int64_t now) {
             changed.close_price = buy ? market.bid : market.ask;
             changed.open_time = now;
             changed.expiration = 0;
+            changed.margin_rate = order_margin_rate(*market.instrument, changed.open_price, market.group->currency,
+                                                    config, quote_lookup(config));
         }
         DealWrite deal;
         deal.updated.push_back(changed);

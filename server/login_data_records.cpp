@@ -31,7 +31,9 @@ void fill_quote_hours(market::SymbolRecord& record, const WeekQuoteHours& hours)
     }
 }
 
-market::SymbolRecord symbol_record(const InstrumentConfig& instrument, int index) {
+}  // namespace
+
+market::SymbolRecord build_symbol_record(const InstrumentConfig& instrument, int index) {
     market::SymbolRecord record{};
     core::set_field_text(record.name, instrument.name);
     core::set_field_text(record.description, instrument.description);
@@ -51,14 +53,15 @@ market::SymbolRecord symbol_record(const InstrumentConfig& instrument, int index
     record.tick_value = instrument.contract_size * instrument.point;
     record.stops_level = instrument.stops_level;
     record.margin_mode = instrument.margin_mode;
+    record.initial_margin = instrument.initial_margin;
+    record.maintenance_margin = instrument.maintenance_margin;
+    record.hedged_margin = instrument.hedged_margin;
     record.margin_divider = 1;
     record.point = instrument.point;
     record.buy_profit_multiplier = 1;
     record.sell_profit_multiplier = 1;
     return record;
 }
-
-}  // namespace
 
 const GroupConfig& account_group(const ServerConfig& config, const std::string& name) {
     if (const GroupConfig* group = config.find_group(name)) return *group;
@@ -72,7 +75,7 @@ std::vector<market::SymbolRecord> build_symbol_records(const ServerConfig& confi
     std::vector<market::SymbolRecord> records;
     records.reserve(config.instruments.size());
     for (size_t i = 0; i < config.instruments.size(); ++i) {
-        records.push_back(symbol_record(config.instruments[i], static_cast<int>(i)));
+        records.push_back(build_symbol_record(config.instruments[i], static_cast<int>(i)));
         if (group) records.back().execution_mode = static_cast<int32_t>(dealing_mode(*group, config.instruments[i]));
     }
     return records;
@@ -96,6 +99,7 @@ market::GroupRecord build_group_record(const GroupConfig& group) {
     core::set_field_text(record.deposit_currency, group.currency);
     record.free_margin_mode = kFloatingProfitAlwaysCounts;
     record.flags = market::kExpirationAllowed;
+    record.larger_leg_margin = group.larger_leg_margin ? 1 : 0;
     return record;
 }
 
@@ -116,15 +120,8 @@ trade::TradeRecord build_trade_record(const TradeRow& row, const ServerConfig& c
     record.close_price = row.close_price;
     record.profit = row.profit;
     core::set_field_text(record.comment, row.comment);
-    record.margin_rate = 1;
+    record.margin_rate = row.margin_rate;
     return record;
-}
-
-void set_margin_rate(trade::TradeRecord& record, const std::string& deposit, const ServerConfig& config,
-                     const QuoteLookup& quotes) {
-    if (record.close_time != 0) return;
-    const InstrumentConfig* instrument = config.find_instrument(std::string(core::field_text(record.symbol)));
-    if (instrument) record.margin_rate = margin_conversion(*instrument, deposit, config, quotes);
 }
 
 }  // namespace kb::server

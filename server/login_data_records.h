@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "market/symbol_record.h"
-#include "server/deal_pricing.h"
 #include "server/server_config.h"
 #include "server/storage.h"
 #include "trade/trade_record.h"
@@ -16,6 +15,10 @@ namespace kb::server {
 // The account's group: the configured group of that name, else the default group, else the
 // first (a configuration always has one).
 const GroupConfig& account_group(const ServerConfig& config, const std::string& name);
+
+// The SymbolRecord of the instrument at index of the configuration, as the terminal gets it
+// (the group's execution mode aside).
+market::SymbolRecord build_symbol_record(const InstrumentConfig& instrument, int index);
 
 // One SymbolRecord per configured instrument, in configuration order; the symbol index is
 // the instrument's position, the one quotes and subscriptions use. With a group, the
@@ -33,15 +36,9 @@ std::array<market::SymbolGroupRecord, market::kSymbolGroupCount> build_symbol_gr
 // always counted in the free margin.
 market::GroupRecord build_group_record(const GroupConfig& group);
 
-// A stored trade or balance operation as it travels; the digits come from the instrument
-// (0 for balance and credit operations, and for instruments no longer configured).
+// A stored trade or balance operation as it travels, with the margin rate it opened with;
+// the digits come from the instrument (0 for balance and credit operations, and for
+// instruments no longer configured).
 trade::TradeRecord build_trade_record(const TradeRow& row, const ServerConfig& config);
-
-// Gives an open trade's record the rate that converts its margin into the deposit currency
-// at the current quotes, the one the dealer's margin uses, so that the terminal's margin
-// agrees with the server's. Closed trades and instruments no longer configured keep the
-// rate build_trade_record gives (1).
-void set_margin_rate(trade::TradeRecord& record, const std::string& deposit, const ServerConfig& config,
-                     const QuoteLookup& quotes);
 
 }  // namespace kb::server

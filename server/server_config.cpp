@@ -181,7 +181,7 @@ void read_server(Reader& reader, const json& object, ServerIdentityConfig& out) 
 
 void read_group(Reader& reader, const json& object, const std::string& where, GroupConfig& out) {
     reader.only_keys(object, where, {"name", "currency", "leverage", "execution", "requote_rate",
-                                     "dealer_delay_ms", "news", "margin_call", "stop_out"});
+                                     "dealer_delay_ms", "news", "margin_call", "stop_out", "larger_leg_margin"});
     reader.text(object, "name", where, out.name, 15, true);
     if (!reader.failed() && out.name.empty()) reader.fail(where, "\"name\" must not be empty");
     reader.currency(object, "currency", where, out.currency);
@@ -192,6 +192,7 @@ void read_group(Reader& reader, const json& object, const std::string& where, Gr
     reader.integer(object, "news", where, out.news, 0, 2);
     reader.number(object, "margin_call", where, out.margin_call, 0, 1000);
     reader.number(object, "stop_out", where, out.stop_out, 0, 1000);
+    reader.boolean(object, "larger_leg_margin", where, out.larger_leg_margin);
 }
 
 void read_instrument(Reader& reader, const json& object, const std::string& where,
@@ -200,7 +201,8 @@ void read_instrument(Reader& reader, const json& object, const std::string& wher
     reader.only_keys(object, where, {"name", "description", "digits", "point", "contract_size", "spread",
                                      "tick_rate", "volatility", "start_price", "symbol_group",
                                      "margin_currency", "profit_currency", "profit_mode", "margin_mode",
-                                     "stops_level", "execution", "sort_key", "quote_hours"});
+                                     "stops_level", "execution", "sort_key", "quote_hours", "initial_margin",
+                                     "maintenance_margin", "hedged_margin"});
     reader.text(object, "name", where, out.name, 11, true);
     if (reader.failed()) return;
     if (out.name.empty()) return reader.fail(where, "\"name\" must not be empty");
@@ -219,6 +221,9 @@ void read_instrument(Reader& reader, const json& object, const std::string& wher
     reader.integer(object, "profit_mode", named, out.profit_mode, 0, 2);
     reader.integer(object, "margin_mode", named, out.margin_mode, 0, 4);
     reader.integer(object, "stops_level", named, out.stops_level, 0, 100000);
+    reader.number(object, "initial_margin", named, out.initial_margin, 0, 1e12);
+    reader.number(object, "maintenance_margin", named, out.maintenance_margin, 0, 1e12);
+    reader.number(object, "hedged_margin", named, out.hedged_margin, 0, 1e12);
     reader.execution(object, named, out.execution);
     reader.integer(object, "sort_key", named, out.sort_key, 0, 1000000);
     if (reader.failed()) return;

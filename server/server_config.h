@@ -38,6 +38,9 @@ struct InstrumentConfig {
     std::string profit_currency;   // three letters
     int profit_mode = 0;           // 0 forex, 1 CFD, 2 futures
     int margin_mode = 0;           // 0..4
+    double initial_margin = 0;     // per lot; 0: by the mode's formula
+    double maintenance_margin = 0; // per lot, margin mode 2
+    double hedged_margin = 0;      // per lot of hedged volume; 0: hedged volume holds none
     int stops_level = 0;           // points
     ExecutionMode execution = ExecutionMode::Instant;
     int sort_key = 0;              // list order; below 8000 joins the default selection
@@ -54,6 +57,7 @@ struct GroupConfig {
     int news = 1;                  // 0 no news, 1 headers with bodies, 2 bodies on request
     double margin_call = 50;       // margin level, percent
     double stop_out = 20;          // margin level, percent
+    bool larger_leg_margin = false; // hedged symbols hold the margin of their larger side only
 };
 
 struct ServerIdentityConfig {

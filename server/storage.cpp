@@ -83,12 +83,14 @@ constexpr const char* kMigrations[] = {
            record BLOB NOT NULL);
        CREATE INDEX trade_transactions_by_login ON trade_transactions(login, id);
        CREATE INDEX trades_open_by_symbol ON trades(symbol, close_time);)",
+    // Trades opened before keep the rate 1 they were sent with.
+    R"(ALTER TABLE trades ADD COLUMN margin_rate REAL NOT NULL DEFAULT 1;)",
 };
 static_assert(std::size(kMigrations) == Storage::kSchemaVersion);
 
 constexpr const char* kTradeColumns =
     "ticket, login, symbol, type, volume, open_time, open_price, stop_loss, take_profit, close_time, "
-    "close_price, commission, swap, profit, comment, expiration";
+    "close_price, commission, swap, profit, comment, expiration, margin_rate";
 
 net::Md5Digest digest_from(const std::vector<uint8_t>& bytes) {
     net::Md5Digest digest{};
@@ -114,6 +116,7 @@ TradeRow trade_from(const SqliteStatement& row) {
     trade.profit = row.real(13);
     trade.comment = row.text(14);
     trade.expiration = row.integer(15);
+    trade.margin_rate = row.real(16);
     return trade;
 }
 
@@ -133,7 +136,8 @@ void bind_trade(SqliteStatement& statement, const TradeRow& trade, int first) {
         .bind(first + 11, trade.swap)
         .bind(first + 12, trade.profit)
         .bind(first + 13, trade.comment)
-        .bind(first + 14, trade.expiration);
+        .bind(first + 14, trade.expiration)
+        .bind(first + 15, trade.margin_rate);
 }
 
 std::vector<TradeRow> collect_trades(SqliteStatement& statement) {
@@ -298,8 +302,8 @@ std::optional<int64_t> Storage::add_balance_operation(int32_t login, TradeType t
 std::optional<int64_t> Storage::insert_trade_locked(const TradeRow& trade) {
     SqliteStatement statement = db_.prepare(
         "INSERT INTO trades (login, symbol, type, volume, open_time, open_price, stop_loss, take_profit, "
-        "close_time, close_price, commission, swap, profit, comment, expiration) "
-        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        "close_time, close_price, commission, swap, profit, comment, expiration, margin_rate) "
+        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     bind_trade(statement, trade, 1);
     if (!statement.run()) {
         db_.note_error();
@@ -322,9 +326,9 @@ bool Storage::update_trade_locked(const TradeRow& trade) {
     SqliteStatement statement = db_.prepare(
         "UPDATE trades SET login = ?, symbol = ?, type = ?, volume = ?, open_time = ?, open_price = ?, "
         "stop_loss = ?, take_profit = ?, close_time = ?, close_price = ?, commission = ?, swap = ?, profit = ?, "
-        "comment = ?, expiration = ? WHERE ticket = ?");
+        "comment = ?, expiration = ?, margin_rate = ? WHERE ticket = ?");
     bind_trade(statement, trade, 1);
-    statement.bind(16, trade.ticket);
+    statement.bind(17, trade.ticket);
     return statement.run() && db_.changes() == 1;
 }
 

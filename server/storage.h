@@ -67,6 +67,7 @@ struct TradeRow {
     double profit = 0;
     std::string comment;
     int64_t expiration = 0;
+    double margin_rate = 1;  // margin currency to deposit currency, fixed when the position opened
 };
 
 // One series of chart bars to store. Bars are stored in chunks of kBarsPerChunk periods of
@@ -123,7 +124,7 @@ public:
     // the file can't be opened or its schema is newer than this program knows.
     static std::unique_ptr<Storage> open(const std::string& path, std::string& error);
 
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
 
     // ---- accounts ----
     // Adds an account and, when deposit is above 0, its first deposit (a balance

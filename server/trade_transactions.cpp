@@ -7,10 +7,9 @@
 namespace kb::server {
 
 bool store_trade_changes(Storage& storage, const ServerConfig& config, int32_t login,
-                         const std::vector<TradeChange>& changes, const QuoteLookup& quotes) {
+                         const std::vector<TradeChange>& changes) {
     const std::optional<AccountRow> account = storage.account(login);
     if (!account) return false;
-    const std::string& deposit = account_group(config, account->group).currency;
     bool stored = true;
     for (const TradeChange& change : changes) {
         trade::TradeTransaction transaction{};
@@ -18,7 +17,6 @@ bool store_trade_changes(Storage& storage, const ServerConfig& config, int32_t l
         transaction.balance = account->balance;
         transaction.credit = account->credit;
         transaction.trade = build_trade_record(change.trade, config);
-        if (quotes) set_margin_rate(transaction.trade, deposit, config, quotes);
         std::vector<uint8_t> bytes(sizeof transaction);
         std::memcpy(bytes.data(), &transaction, sizeof transaction);
         stored = storage.add_transaction(login, bytes).has_value() && stored;

@@ -1,7 +1,6 @@
 #pragma once
 #include <vector>
 
-#include "server/deal_pricing.h"
 #include "server/server_config.h"
 #include "server/storage.h"
 #include "trade/trade_record.h"
@@ -17,10 +16,9 @@ struct TradeChange {
 // Stores the changes for the account's trade server connection, in order, each with the
 // account's balance and credit as they are after them (the terminal takes those from
 // deletes of closed trades and from balance operations). Returns false when the account is
-// gone or the database failed; the trades themselves are stored already either way. With
-// quotes, open trades carry their margin rate at those quotes (set_margin_rate).
-// Callable from any thread.
+// gone or the database failed; the trades themselves are stored already either way. Open
+// trades carry the margin rate they opened with. Callable from any thread.
 bool store_trade_changes(Storage& storage, const ServerConfig& config, int32_t login,
-                         const std::vector<TradeChange>& changes, const QuoteLookup& quotes = {});
+                         const std::vector<TradeChange>& changes);
 
 }  // namespace kb::server

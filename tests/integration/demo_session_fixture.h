@@ -91,7 +91,7 @@ class DemoSessionTest : public session::test::SessionFixture {
 protected:
     void SetUp() override {
         std::string error;
-        server_config_ = server::parse_server_config(server::testing_support::login_data_config(), error);
+        server_config_ = server::parse_server_config(server_config_text(), error);
         ASSERT_TRUE(server_config_) << error;
         storage_ = server::Storage::open(folder_.file("server.db"), error);
         ASSERT_TRUE(storage_) << error;
@@ -110,6 +110,9 @@ protected:
         session_.reset();
         server_.reset();
     }
+
+    // The configuration the server runs with.
+    virtual std::string server_config_text() { return server::testing_support::login_data_config(); }
 
     void add_server_account(int32_t login, const std::string& password, double deposit) {
         server::AccountRow account;

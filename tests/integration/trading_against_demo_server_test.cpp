@@ -7,7 +7,9 @@
 
 #include "core/number_format.h"
 #include "market/symbols_base.h"
+#include "platform/files.h"
 #include "server/deal_pricing.h"
+#include "server/login_data_records.h"
 #include "session/symbols_store.h"
 #include "session/trade_dispatcher.h"
 #include "session/trade_store.h"
@@ -136,51 +138,52 @@ protected:
 
     ServerAccount server_account() {
         const std::shared_ptr<const server::ServerConfig> config = server_->settings().current();
-        const server::QuoteLookup quotes = [&](const std::string& symbol, double& bid, double& ask) {
-            const server::InstrumentConfig* instrument = config->find_instrument(symbol);
-            if (!instrument) return false;
-            const server::InstrumentQuote quote =
-                server_->feed().quote(static_cast<int>(instrument - config->instruments.data()));
-            bid = quote.bid;
-            ask = quote.ask;
-            return quote.time != 0;
-        };
         const server::AccountRow row = *storage_->account(kAnn);
-        const std::string deposit = config->find_group(row.group)->currency;
-        ServerAccount account;
-        account.balance = row.balance;
-        account.equity = row.balance + row.credit;
-        for (const server::TradeRow& trade : storage_->open_trades(kAnn)) {
-            const server::InstrumentConfig* instrument = config->find_instrument(trade.symbol);
-            if (trade.type != server::TradeType::Buy && trade.type != server::TradeType::Sell) continue;
-            double bid = 0, ask = 0;
-            quotes(trade.symbol, bid, ask);
-            account.equity += server::position_profit(trade, trade.type == server::TradeType::Buy ? bid : ask,
-                                                      *instrument, deposit, *config, quotes) +
-                              trade.commission + trade.swap;
-            account.margin +=
-                server::position_margin(trade.volume, trade.open_price, *instrument, row.leverage, deposit, *config, quotes);
-        }
-        account.free_margin = account.equity - account.margin;
-        return account;
+        const server::GroupConfig& group = server::account_group(*config, row.group);
+        const server::AccountMoney money = server::account_money(
+            row, storage_->open_trades(kAnn), group, *config, server::feed_quotes(server_->feed(), *config));
+        return {money.balance, money.equity, money.margin, money.free_margin};
+    }
+
+    // The terminal shows the server's current quote of each of the symbols.
+    bool in_step(const std::vector<std::string>& symbols) {
+        return eventually([&] {
+            const std::shared_ptr<const server::ServerConfig> config = server_->settings().current();
+            for (const std::string& symbol : symbols) {
+                const server::InstrumentConfig* instrument = config->find_instrument(symbol);
+                if (!instrument) return false;
+                const server::InstrumentQuote quote =
+                    server_->feed().quote(static_cast<int>(instrument - config->instruments.data()));
+                const std::optional<market::SymbolPrices> prices = symbols_.prices(symbol);
+                if (!prices || prices->bid != quote.bid || prices->ask != quote.ask) {
+                    out_of_step_ = symbol + " " + std::to_string(quote.bid) + " " + std::to_string(quote.time) + " / " +
+                                   (prices ? std::to_string(prices->bid) : std::string("none"));
+                    return false;
+                }
+            }
+            return true;
+        });
     }
 
     // The account summary the trade screen shows agrees with the server's record, once the
-    // terminal holds the same trades and prices. Money to the cent; the margin within the
-    // spread's share of it, since the terminal converts it at the side it closes at.
+    // terminal holds the same trades and prices: both apply the same rules to the same
+    // records, so to the cent.
     void expect_summary_matches_server() {
         ASSERT_TRUE(open_trades_agree());
-        ASSERT_TRUE(prices_in_step());
+        ASSERT_TRUE(in_step(valued_symbols_)) << out_of_step_;
         ASSERT_TRUE(eventually([&] { return trades_.summary().balance == server_account().balance; }))
             << trades_.summary().balance << " against " << server_account().balance;
         trades_.revalue();
         const trade::AccountSummary summary = trades_.recompute();
         const ServerAccount held = server_account();
-        const double margin_slack = held.margin * 0.002 + 0.005;
-        EXPECT_NEAR(summary.equity, held.equity, 0.015);
-        EXPECT_NEAR(summary.margin, held.margin, margin_slack);
-        EXPECT_NEAR(summary.free_margin, held.free_margin, margin_slack + 0.015);
+        EXPECT_NEAR(summary.equity, held.equity, 0.005);
+        EXPECT_NEAR(summary.margin, held.margin, 0.005);
+        EXPECT_NEAR(summary.free_margin, held.free_margin, 0.005);
     }
+
+    // The symbols the account's money depends on: its trades' and the pairs converting them.
+    std::vector<std::string> valued_symbols_ = {"EURUSD"};
+    std::string out_of_step_;   // the symbol in_step waited for last, with both prices
 
     std::string price(double value) { return core::price_text(value, 5); }
     std::string ticket(const TradeRecord& record) { return std::to_string(record.ticket); }
@@ -376,6 +379,74 @@ TEST_F(TradingAgainstDemoServer, APendingOrderTriggersAndItsStopLossIsHitThrough
     EXPECT_LE(double{closed->close_price}, double{tight.stop_loss});
     EXPECT_DOUBLE_EQ(double{closed->close_price}, storage_->trade(position->ticket)->close_price);
     expect_summary_matches_server();
+}
+
+// The configuration demo-server starts with by default, the one the run command's demo
+// account trades on: its metals, indices and crosses, each converted to the account's USD.
+class TradingOnTheDefaultConfiguration : public TradingAgainstDemoServer {
+protected:
+    std::string server_config_text() override {
+        const std::optional<std::vector<uint8_t>> bytes = platform::read_file(KB_DEFAULT_SERVER_CONFIG);
+        EXPECT_TRUE(bytes) << KB_DEFAULT_SERVER_CONFIG;
+        return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
+    }
+
+    // An instant buy of volume at the current ask, again after a requote (the default
+    // groups requote now and then).
+    int buy(const std::string& symbol, int volume) {
+        const std::shared_ptr<const server::ServerConfig> config = server_->settings().current();
+        const server::InstrumentConfig* instrument = config->find_instrument(symbol);
+        if (!instrument) return -1;
+        const int index = static_cast<int>(instrument - config->instruments.data());
+        int code = -1;
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            if (!in_step({symbol})) return -1;
+            TradeRequest order{};
+            order.kind = trade::kInstantOrder;
+            order.order_type = trade::kBuy;
+            core::set_field_text(order.symbol, symbol);
+            order.volume = volume;
+            order.price = server_->feed().quote(index).ask;
+            order.deviation = 5;
+            code = deal(order);
+            if (code != static_cast<int>(net::ReturnCode::Requote)) return code;
+        }
+        return code;
+    }
+};
+
+TEST_F(TradingOnTheDefaultConfiguration, GoldSilverAnIndexAndAJpyCrossHoldTheServersMargin) {
+    valued_symbols_ = {"XAUUSD", "XAGUSD", "DE40", "EURUSD", "GBPJPY", "GBPUSD", "USDJPY"};
+    // The indices sort after the symbols a full Market Watch shows: the order window selects them.
+    for (const std::string& symbol : valued_symbols_) symbols_.select(symbol, market::Shown::Yes, market::Save::No);
+    quotes_flow(1000);
+    expect_summary_matches_server();
+    ASSERT_EQ(buy("XAUUSD", 1), 0) << "0.01 lot of gold on the demo account";
+    const TradeRecord gold = result();
+    expect_summary_matches_server();
+    // 0.01 lot × 100 oz × the price, over the account's leverage of 200, in USD already.
+    EXPECT_NEAR(trades_.summary().margin, 0.01 * 100 * gold.open_price / 200, 1e-9);
+    EXPECT_DOUBLE_EQ(gold.margin_rate, 1);
+    const ServerAccount held = server_account();
+    RecordProperty("terminal_margin", std::to_string(trades_.summary().margin));
+    RecordProperty("terminal_free_margin", std::to_string(trades_.summary().free_margin));
+    RecordProperty("server_margin", std::to_string(held.margin));
+    RecordProperty("server_free_margin", std::to_string(held.free_margin));
+
+    for (const char* symbol : {"XAGUSD", "DE40", "GBPJPY"}) {
+        ASSERT_EQ(buy(symbol, 1), 0) << symbol;
+        expect_summary_matches_server();
+    }
+    const std::vector<TradeRecord> open = trades_.open_trades();
+    auto rate_of = [&](const char* symbol) {
+        for (const TradeRecord& record : open)
+            if (std::string(record.symbol) == symbol) return record.margin_rate;
+        return 0.0;
+    };
+    // DE40 holds euros (EURUSD about 1.09), GBPJPY pounds (GBPUSD about 1.27).
+    EXPECT_NEAR(rate_of("DE40"), 1.0855, 0.05);
+    EXPECT_NEAR(rate_of("GBPJPY"), 1.268, 0.05);
+    EXPECT_LT(trades_.summary().margin, 100) << "four small positions hold little margin";
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "core/fixed_text.h"
+#include "core/number_format.h"
 #include "net/trade_request_signing.h"
 #include "tests/server/login_data_fixture.h"
 #include "tests/support/eurusd_request.h"
@@ -299,6 +300,36 @@ TEST_F(Dealing, PendingOrdersAreModifiedAndDeleted) {
     EXPECT_EQ(gone[0].trade.close_time, 0) << "a deleted order stays out of the terminal's history";
     EXPECT_TRUE(storage->open_trades(1001).empty());
     EXPECT_DOUBLE_EQ(storage->account(1001)->balance, 5000);
+}
+
+// Stops and pending prices are compared as the terminal compares them, normalised to the
+// symbol's digits: a price exactly on the stop distance passes even where the unrounded
+// difference lies a hair inside it. A modified pending price must still sit on its side of
+// the market.
+TEST_F(Dealing, PricesOnTheStopDistancePassAndAModifiedPendingPriceIsPlaced) {
+    ASSERT_TRUE(storage->set_override({"instrument", "EURUSD", "stops_level", "15"}));
+    server->settings().refresh();
+    const double distance = 15 * kPoint;
+    // A quote where the unrounded ask - distance lies below the price on the distance.
+    InstrumentQuote quote = eurusd();
+    for (int i = 0; i < 200 && !(core::normalize(quote.ask - distance, 5) > quote.ask - distance); ++i) {
+        quotes_flow(1000);
+        quote = eurusd();
+    }
+    const double limit = core::normalize(quote.ask - distance, 5);
+    ASSERT_GT(limit, quote.ask - distance) << "no quote shows the rounding edge";
+
+    TradeRequest place = request(trade::kPendingOrder, trade::kBuyLimit, 10, limit);
+    place.stop_loss = core::normalize(limit - distance, 5);
+    TradeNotification placed = deal(place);
+    ASSERT_EQ(placed.state, 0) << "a buy limit exactly on the distance: " << placed.fault;
+    const trade::TradeRecord order = placed.records.at(0);
+    EXPECT_EQ(pushed().size(), 1u);
+
+    TradeRequest above = request(trade::kModify, trade::kBuyLimit, 10, core::normalize(quote.ask + 50 * kPoint, 5),
+                                 order.ticket);
+    EXPECT_EQ(deal(above).state, net::code_value(ReturnCode::InvalidStops)) << "a buy limit moved above the market";
+    EXPECT_DOUBLE_EQ(storage->trade(order.ticket)->open_price, limit);
 }
 
 TEST_F(Dealing, CloseByAndMultipleCloseBy) {
