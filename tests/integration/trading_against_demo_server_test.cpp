@@ -28,8 +28,8 @@ constexpr double kPoint = 0.00001;   // EURUSD
 constexpr int kEurusd = 0;           // its index in the server's instrument list
 
 // The account as the server holds it: balance and credit from its database, equity and
-// margin of the stored open trades at the price engine's current quotes, with the
-// dealer's own money arithmetic.
+// margin of the stored open trades at the price engine's current quotes, as the dealer
+// computes them.
 struct ServerAccount {
     double balance = 0;
     double equity = 0;
