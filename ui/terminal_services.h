@@ -35,6 +35,8 @@ private:
     // The three trade contexts, which report to the trade base; the session resets them.
     void create_trade_dispatcher(core::Terminal& terminal);
     void create_session(core::Terminal& terminal);
+    // The once-a-second steps of the services, in the timer's order.
+    void add_watchdogs(core::Terminal& terminal);
     // The placeholders, with the stores and services that exist in their places.
     session::SessionSinks sinks(core::Services& services);
 
