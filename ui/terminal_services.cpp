@@ -113,12 +113,16 @@ void TerminalServices::create_session(core::Terminal& terminal) {
 
 // The timer's steps in their order: the connection watchdog, then the trade channels'.
 void TerminalServices::add_watchdogs(core::Terminal& terminal) {
-    terminal.add_watchdog([&terminal] {
-        if (session::ServerSession* session = terminal.services().server_session.get()) session->watchdog();
-    });
-    terminal.add_watchdog([&terminal] {
-        if (session::TradeDispatcher* dispatcher = terminal.services().trade_dispatcher.get()) dispatcher->watchdog();
-    });
+    terminal.add_watchdog(
+        [&terminal] {
+            if (session::ServerSession* session = terminal.services().server_session.get()) session->watchdog();
+        },
+        kConnectionWatchdog);
+    terminal.add_watchdog(
+        [&terminal] {
+            if (session::TradeDispatcher* dispatcher = terminal.services().trade_dispatcher.get()) dispatcher->watchdog();
+        },
+        kTradeChannelsWatchdog);
 }
 
 session::SessionSinks TerminalServices::sinks(core::Services& services) {

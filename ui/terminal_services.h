@@ -12,6 +12,10 @@
 
 namespace kb::ui {
 
+// The names of the timer's steps that the services add.
+inline constexpr const char* kConnectionWatchdog = "connection";
+inline constexpr const char* kTradeChannelsWatchdog = "trade channels";
+
 // Creates the terminal's global services in their start order: the server list and the
 // configuration (then loads both), later the symbols base of the current account's
 // server, the saved accounts and, last, the server session with its watchdog. The

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "config/accounts_base.h"
 #include "config/server_list.h"
 #include "config/terminal_config.h"
@@ -53,6 +57,25 @@ TEST(TerminalServices, StartCreatesAndLoadsTheServicesAndShutdownDestroysThem) {
     EXPECT_FALSE(services.history_center);
     EXPECT_FALSE(services.trade_base);
     EXPECT_FALSE(services.trade_dispatcher);
+}
+
+// The timer's steps come in their order: a connection the session finds dead is dealt
+// with before the trade channels' watchdog runs.
+TEST(TerminalServices, TheTimerRunsTheConnectionWatchdogBeforeTheTradeChannels) {
+    kb::testing::TempFolder home;
+    platform::ManualClock clock;
+    platform::SilentSoundPlayer sound;
+    NoProcesses starter;
+    TerminalServices factory(sound, starter);
+    core::Terminal terminal(home.path(), clock, home.file("settings"));
+    terminal.start(&factory);
+    const std::vector<std::string>& names = terminal.watchdog_names();
+    const auto connection = std::find(names.begin(), names.end(), kConnectionWatchdog);
+    const auto channels = std::find(names.begin(), names.end(), kTradeChannelsWatchdog);
+    ASSERT_NE(connection, names.end());
+    ASSERT_NE(channels, names.end());
+    EXPECT_LT(connection, channels);
+    terminal.shutdown();
 }
 
 TEST(TerminalServices, ReconnectSavesTheAccounts) {
