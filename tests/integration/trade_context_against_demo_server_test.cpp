@@ -95,6 +95,8 @@ protected:
     }
 
     OpenTrades trades_;
+    // Outlives the context, which may post to it until it is stopped.
+    session::test::RecordingNotifier requester_;
     std::unique_ptr<session::TradeContext> context_;
 };
 
@@ -171,15 +173,14 @@ TEST_F(TradeContextAgainstDemoServer, ADealerWhoSitsOnARequestIsTimedOutWhileKee
     ASSERT_TRUE(storage_->set_override({"group", "demo", "execution", "request"}));
     ASSERT_TRUE(storage_->set_override({"group", "demo", "dealer_delay_ms", "60000"}));
     server_->settings().refresh();
-    session::test::RecordingNotifier requester;
-    ASSERT_EQ(context_->submit(request(trade::kPriceRequest, trade::kBuy, 20, 0), &requester), 0);
+    ASSERT_EQ(context_->submit(request(trade::kPriceRequest, trade::kBuy, 20, 0), &requester_), 0);
     ASSERT_TRUE(eventually([&] { return context_->state() == 143; }));
     const uint32_t in_process = clock_.tick_ms();
     ASSERT_TRUE(eventually([&] {
         context_->watchdog();
         return !context_->busy();
     }));
-    EXPECT_TRUE(requester.contains(session::kNotifyTradeResult, 128));
+    EXPECT_TRUE(requester_.contains(session::kNotifyTradeResult, 128));
     EXPECT_LE(clock_.tick_ms() - in_process, session::kTradeActivityMs + session::kTradePingMs);
     EXPECT_TRUE(journaled("'1001': request failed [Trade timeout]"));
 }
