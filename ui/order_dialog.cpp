@@ -7,6 +7,7 @@
 #include <QFormLayout>
 #include <QSpinBox>
 #include <cmath>
+#include <limits>
 
 #include "core/fixed_text.h"
 #include "core/number_format.h"
@@ -102,7 +103,9 @@ void OrderDialog::remember_choices(const trade::TradeRequest& chosen) {
     auto points_from_price = [&](double level) -> std::optional<int32_t> {
         if (level == 0) return 0;
         if (price <= 0 || !record || record->point <= 0) return std::nullopt;
-        return static_cast<int32_t>(std::lround(std::fabs(price - level) / record->point));
+        const double points = std::fabs(price - level) / record->point;
+        if (points > std::numeric_limits<int32_t>::max()) return std::nullopt;
+        return static_cast<int32_t>(std::lround(points));
     };
     if (const std::optional<int32_t> points = points_from_price(chosen.stop_loss))
         settings.write_number(core::kSectionWindow, kLevelSlSetting, *points);
