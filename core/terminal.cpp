@@ -57,7 +57,10 @@ void Terminal::notify(int code, intptr_t value) {
     if (platform::Notifier* target = notifier_.load()) target->post(code, value);
 }
 
-void Terminal::add_watchdog(std::function<void()> tick) { watchdogs_.push_back(std::move(tick)); }
+void Terminal::add_watchdog(std::function<void()> tick, std::string name) {
+    watchdogs_.push_back(std::move(tick));
+    watchdog_names_.push_back(std::move(name));
+}
 
 void Terminal::run_watchdogs() {
     for (auto& tick : watchdogs_) tick();

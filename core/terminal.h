@@ -103,9 +103,12 @@ public:
     // Any thread.
     void notify(int code, intptr_t value);
 
-    // The once-a-second checks, run in the order they were added.
-    void add_watchdog(std::function<void()> tick);
+    // The once-a-second checks, run in the order they were added; the name says which
+    // step of the timer a check is.
+    void add_watchdog(std::function<void()> tick, std::string name = {});
     void run_watchdogs();
+    // The names of the checks in their order.
+    const std::vector<std::string>& watchdog_names() const { return watchdog_names_; }
 
 private:
     std::string program_folder_;
@@ -117,6 +120,7 @@ private:
     DisplayMetrics display_metrics_;
     std::atomic<platform::Notifier*> notifier_{nullptr};
     std::vector<std::function<void()>> watchdogs_;
+    std::vector<std::string> watchdog_names_;
     Services services_;
     bool started_ = false;
 };

@@ -51,8 +51,10 @@ HandlerResult handle_history_sync(ClientSession& session);
 // trailer is wrong, with 133 on an investor login; else accepted (142), for orders by
 // request in process (143) for the group's dealer delay, during which 191 with the id
 // cancels it (144), then dealt: 0 with the done data, 138 with new prices, or the code.
+// A cancel of any other id is read and left unanswered.
 HandlerResult handle_trade_request(ClientSession& session);
-// 191 + request id when no request is under way: answered 191, id, 2.
+// 191 + request id when no request is under way: read and left unanswered, since the
+// request it names has ended and the channel reads nothing until its next request.
 HandlerResult handle_trade_cancel(ClientSession& session);
 
 }  // namespace kb::server

@@ -54,7 +54,8 @@ bool send_reject(net::PacketStream& stream, int32_t id, ReturnCode code) {
 }
 
 // The dealer's delay: keep-alives are answered and a cancel of this request (191 with its
-// id) ends it; anything else in the middle of a request closes the channel.
+// id) ends it; a cancel of an ended request is dropped (its answer would be taken for this
+// request's); anything else in the middle of a request closes the channel.
 Pause dealer_pause(ClientSession& session, int32_t id, int delay_ms) {
     net::PacketStream& stream = session.stream();
     platform::Event pause;   // never set: a plain wait in real time
@@ -69,7 +70,6 @@ Pause dealer_pause(ClientSession& session, int32_t id, int delay_ms) {
             int32_t cancelled = 0;
             if (command != net::command_byte(net::Command::TradeReject) || !stream.read_i32(cancelled)) return Pause::Closed;
             if (cancelled == id) return send_reject(stream, id, ReturnCode::Ok) ? Pause::Cancelled : Pause::Closed;
-            if (!send_reject(stream, cancelled, ReturnCode::CommonError)) return Pause::Closed;
         }
         if (session.context().stopping) return Pause::Closed;
         pause.wait(kPauseStepMs);
@@ -134,11 +134,11 @@ HandlerResult handle_trade_request(ClientSession& session) {
                                                                             : HandlerResult::Close;
 }
 
-// 191 outside a request: nothing to cancel any more.
+// 191 outside a request: its request has ended. The channel reads nothing until its next
+// request, which would take an answer for its own, so none is sent.
 HandlerResult handle_trade_cancel(ClientSession& session) {
     int32_t id = 0;
-    if (!session.stream().read_i32(id)) return HandlerResult::Close;
-    return send_reject(session.stream(), id, ReturnCode::CommonError) ? HandlerResult::Continue : HandlerResult::Close;
+    return session.stream().read_i32(id) ? HandlerResult::Continue : HandlerResult::Close;
 }
 
 }  // namespace kb::server

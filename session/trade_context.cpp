@@ -2,6 +2,7 @@
 // watchdog, the idle loop, connecting and sending.
 #include "session/trade_context.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -118,6 +119,9 @@ void TradeContext::stop() {
         std::lock_guard guard(thread_lock_);
         thread_active_ = false;
     }
+    // A request under way (sent, accepted or in process, or not yet taken up by the worker)
+    // ends here, so that its requester doesn't wait for ever and the channel takes the next.
+    if (ready_) fail(kNoConnection);
     {
         std::lock_guard guard(lock_);
         request_ = {};
@@ -158,10 +162,6 @@ void TradeContext::run() {
             continue;
         }
         process_request();
-        const int state = state_;
-        if (stop_ && ready_ && (state == net::code_value(ReturnCode::OrderAccepted) ||
-                                state == net::code_value(ReturnCode::OrderInProcess)))
-            fail(kNoConnection);
         idle_deadline = clock.tick_ms() + kTradeIdleMs;
         keep_alive = clock.tick_ms() + kTradeIdlePingMs;
         clock.sleep_ms(kTradeAfterRequestMs);
@@ -230,6 +230,7 @@ int TradeContext::connect_and_log_in() {
 }
 
 bool TradeContext::send_request() {
+    drop_stale_input();
     net::TradeRequestBytes bytes;
     {
         std::lock_guard guard(lock_);
@@ -254,6 +255,15 @@ bool TradeContext::send_request() {
     }
     note_activity();
     return true;
+}
+
+// What waits unread before a request belongs to none (the idle loop's keep-alive answers,
+// the answer to a cancel that came after its request ended): read past it, so the request
+// reads only its own notifications.
+void TradeContext::drop_stale_input() {
+    uint8_t scrap[256];
+    for (size_t waiting = stream_.bytes_available(); waiting > 0; waiting = stream_.bytes_available())
+        if (!stream_.read(scrap, std::min(waiting, sizeof scrap))) return;
 }
 
 TradeContext::Step TradeContext::receive_step() {
@@ -286,13 +296,19 @@ TradeContext::Step TradeContext::receive_step() {
         fail(timed_out_.exchange(false) ? kTimeout : kCommonError);
         return Step::End;
     }
-    note_activity();
     next_ping_ = clock.tick_ms() + kTradePingMs;
+    // Only the request's own traffic holds off the watchdog: a server that answers every
+    // keep-alive while its dealer sits on the request must not keep it open for ever.
     switch (static_cast<net::Command>(command)) {
         case net::Command::Quit: fail(kNoConnection); return Step::End;
-        case net::Command::TradeRequest: on_notification(); break;
-        case net::Command::TradeReject: on_reject(); break;
-        // The server's answer to a keep-alive.
+        case net::Command::TradeRequest:
+            note_activity();
+            on_notification();
+            break;
+        case net::Command::TradeReject:
+            note_activity();
+            on_reject();
+            break;
         case net::Command::KeepAlive: break;
         default:
             env_.journal.write(core::Level::Error, "TradeContext: unknown command %02X", command);

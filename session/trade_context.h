@@ -105,10 +105,12 @@ public:
     // worker go on at once; false on time-out. For callers that block on a request.
     bool wait_for_finish(uint32_t timeout_ms);
 
-    // Once a second: a request that saw no traffic for longer than the activity time-out
-    // (60 s, 20 s while connecting) loses its connection and finishes with 128.
+    // Once a second: a request that saw none of its own traffic (notifications and rejects,
+    // not keep-alive answers) for longer than the activity time-out (60 s, 20 s while
+    // connecting) loses its connection and finishes with 128.
     void watchdog();
-    // Ends the worker: closes the connection and waits up to 30 s of the clock for it;
+    // Ends the worker: closes the connection and waits up to 30 s of the clock for it; a
+    // request under way finishes with 6 (its requester gets notification 14 with it);
     // clears request, result and prices; releases waiting callers; the context is ready.
     void stop();
 
@@ -120,6 +122,7 @@ private:
     bool may_end();
     void process_request();
     int connect_and_log_in();
+    void drop_stale_input();
     bool send_request();
     Step receive_step();
     void handle_cancel();

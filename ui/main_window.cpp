@@ -14,6 +14,7 @@
 #include "ui/history_view.h"
 #include "ui/login_dialog.h"
 #include "ui/market_watch_view.h"
+#include "ui/order_dialog.h"
 #include "ui/placeholder_views.h"
 #include "ui/trade_view.h"
 
@@ -61,7 +62,11 @@ void MainWindow::build_tabs() {
     trade_ = new TradeView(terminal_);
     history_ = new HistoryView(terminal_);
     news_ = new NewsView;
-    quotes_->set_order_dialog_opener([this](const std::string& symbol, intptr_t) { trade_->open_order_dialog(symbol); });
+    // The kind is the order type the dialog opens with; another value opens the one last sent.
+    quotes_->set_order_dialog_opener([this](const std::string& symbol, intptr_t kind) {
+        const bool order_type = kind >= trade::kBuy && kind <= trade::kSellStop;
+        trade_->open_order_dialog(symbol, order_type ? static_cast<int>(kind) : kRememberedOrderType);
+    });
     tabs_->addTab(quotes_, text_of(core::kTextTabQuotes));
     tabs_->addTab(chart_, text_of(core::kTextTabChart));
     tabs_->addTab(trade_, text_of(core::kTextTabTrade));

@@ -7,9 +7,11 @@
 #include <QFormLayout>
 #include <QSpinBox>
 #include <cmath>
+#include <limits>
 
 #include "core/fixed_text.h"
 #include "core/number_format.h"
+#include "core/settings_store.h"
 #include "market/symbols_base.h"
 #include "trade/request_journal.h"
 #include "trade/trade_record.h"
@@ -21,6 +23,7 @@ constexpr int kExecutionRequest = 0;
 constexpr int kExecutionInstant = 1;
 
 bool pending_type(int order_type) { return order_type >= trade::kBuyLimit && order_type <= trade::kSellStop; }
+bool valid_order_type(int order_type) { return order_type >= trade::kBuy && order_type <= trade::kSellStop; }
 
 }  // namespace
 
@@ -32,7 +35,7 @@ QDoubleSpinBox* new_price_box() {
 }
 
 OrderDialog::OrderDialog(core::Terminal& terminal, TradeRequestRunner& runner, const std::string& symbol,
-                         QWidget* parent)
+                         int order_type, QWidget* parent)
     : TradeDialog(terminal, runner, parent) {
     setWindowTitle("Order");
     auto* form = new QFormLayout;
@@ -68,9 +71,60 @@ OrderDialog::OrderDialog(core::Terminal& terminal, TradeRequestRunner& runner, c
     expiration_ = new QDateTimeEdit(QDateTime::currentDateTimeUtc().addDays(1));
     expiration_->setTimeSpec(Qt::UTC);
     form->addRow(expires_, expiration_);
+    if (!valid_order_type(order_type))
+        order_type = terminal.settings().read_number(core::kSectionWindow, kNewOrderTypeSetting, trade::kBuy);
+    type_->setCurrentIndex(valid_order_type(order_type) ? order_type : trade::kBuy);
     connect(type_, &QComboBox::currentIndexChanged, this, &OrderDialog::on_type_changed);
     finish_layout(form);
     on_type_changed();
+    apply_remembered_levels();
+}
+
+// Stops at the remembered distances from the opening price; a pending order has no price yet.
+void OrderDialog::apply_remembered_levels() {
+    const double price = opening_price(type_->currentIndex());
+    const std::optional<market::SymbolRecord> record = symbol_record();
+    if (price <= 0 || !record || record->point <= 0) return;
+    const bool buy = type_->currentIndex() == trade::kBuy;
+    const int32_t stop_points = terminal_.settings().read_number(core::kSectionWindow, kLevelSlSetting, 0);
+    const int32_t profit_points = terminal_.settings().read_number(core::kSectionWindow, kLevelTpSetting, 0);
+    const int digits = record->digits;
+    if (stop_points > 0)
+        stop_loss_->setValue(core::normalize(price + (buy ? -1 : 1) * stop_points * record->point, digits));
+    if (profit_points > 0)
+        take_profit_->setValue(core::normalize(price + (buy ? 1 : -1) * profit_points * record->point, digits));
+}
+
+void OrderDialog::remember_choices(const trade::TradeRequest& chosen) {
+    core::SettingsStore& settings = terminal_.settings();
+    settings.write_number(core::kSectionWindow, kNewOrderTypeSetting, chosen.order_type);
+    const double price = chosen.price > 0 ? chosen.price : opening_price(chosen.order_type);
+    const std::optional<market::SymbolRecord> record = symbol_record();
+    auto points_from_price = [&](double level) -> std::optional<int32_t> {
+        if (level == 0) return 0;
+        if (price <= 0 || !record || record->point <= 0) return std::nullopt;
+        const double points = std::fabs(price - level) / record->point;
+        if (points > std::numeric_limits<int32_t>::max()) return std::nullopt;
+        return static_cast<int32_t>(std::lround(points));
+    };
+    if (const std::optional<int32_t> points = points_from_price(chosen.stop_loss))
+        settings.write_number(core::kSectionWindow, kLevelSlSetting, *points);
+    if (const std::optional<int32_t> points = points_from_price(chosen.take_profit))
+        settings.write_number(core::kSectionWindow, kLevelTpSetting, *points);
+}
+
+double OrderDialog::opening_price(int order_type) const {
+    if (pending_type(order_type)) return price_->value();
+    market::SymbolsBase* symbols = terminal_.services().symbols_base.get();
+    const std::optional<market::SymbolPrices> prices =
+        symbols ? symbols->prices(symbol_->currentText().toStdString()) : std::nullopt;
+    if (!prices) return 0;
+    return order_type == trade::kBuy ? prices->ask : prices->bid;
+}
+
+std::optional<market::SymbolRecord> OrderDialog::symbol_record() const {
+    market::SymbolsBase* symbols = terminal_.services().symbols_base.get();
+    return symbols ? symbols->symbol_by_name(symbol_->currentText().toStdString()) : std::nullopt;
 }
 
 void OrderDialog::set_order(int order_type, double lots) {
@@ -92,6 +146,9 @@ void OrderDialog::set_pending(double price, int32_t expiration) {
 }
 
 QString OrderDialog::symbol() const { return symbol_->currentText(); }
+int OrderDialog::order_type() const { return type_->currentIndex(); }
+double OrderDialog::stop_loss() const { return stop_loss_->value(); }
+double OrderDialog::take_profit() const { return take_profit_->value(); }
 
 void OrderDialog::on_type_changed() {
     const bool pending = pending_type(type_->currentIndex());

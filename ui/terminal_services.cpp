@@ -44,6 +44,7 @@ void TerminalServices::create_services(core::Terminal& terminal) {
     if (services.terminal_config)
         core::create_service(services.accounts_base, terminal.program_folder(), *services.terminal_config);
     create_session(terminal);
+    add_watchdogs(terminal);
 }
 
 void TerminalServices::create_history(core::Terminal& terminal) {
@@ -92,14 +93,10 @@ void TerminalServices::create_trade_dispatcher(core::Terminal& terminal) {
     if (services.trade_base)
         trade_requests_ =
             std::make_unique<trade::TradeBaseRequests>(*services.trade_base, services.symbols_base.get());
-    if (!core::create_service(services.trade_dispatcher,
-                              session::TradeContextEnvironment{terminal.clock(), terminal.clock(), terminal.journal(),
-                                                               *services.terminal_config, *services.server_list,
-                                                               trade_requests_.get()}))
-        return;
-    terminal.add_watchdog([&terminal] {
-        if (session::TradeDispatcher* dispatcher = terminal.services().trade_dispatcher.get()) dispatcher->watchdog();
-    });
+    core::create_service(services.trade_dispatcher,
+                         session::TradeContextEnvironment{terminal.clock(), terminal.clock(), terminal.journal(),
+                                                          *services.terminal_config, *services.server_list,
+                                                          trade_requests_.get()});
 }
 
 void TerminalServices::create_session(core::Terminal& terminal) {
@@ -112,9 +109,20 @@ void TerminalServices::create_session(core::Terminal& terminal) {
                                                      *services.terminal_config, *services.server_list,
                                                      services.accounts_base.get(), terminal.branding().company_name(),
                                                      sinks(services)});
-    terminal.add_watchdog([&terminal] {
-        if (session::ServerSession* session = terminal.services().server_session.get()) session->watchdog();
-    });
+}
+
+// The timer's steps in their order: the connection watchdog, then the trade channels'.
+void TerminalServices::add_watchdogs(core::Terminal& terminal) {
+    terminal.add_watchdog(
+        [&terminal] {
+            if (session::ServerSession* session = terminal.services().server_session.get()) session->watchdog();
+        },
+        kConnectionWatchdog);
+    terminal.add_watchdog(
+        [&terminal] {
+            if (session::TradeDispatcher* dispatcher = terminal.services().trade_dispatcher.get()) dispatcher->watchdog();
+        },
+        kTradeChannelsWatchdog);
 }
 
 session::SessionSinks TerminalServices::sinks(core::Services& services) {

@@ -12,6 +12,10 @@
 
 namespace kb::ui {
 
+// The names of the timer's steps that the services add.
+inline constexpr const char* kConnectionWatchdog = "connection";
+inline constexpr const char* kTradeChannelsWatchdog = "trade channels";
+
 // Creates the terminal's global services in their start order: the server list and the
 // configuration (then loads both), later the symbols base of the current account's
 // server, the saved accounts and, last, the server session with its watchdog. The
@@ -35,6 +39,8 @@ private:
     // The three trade contexts, which report to the trade base; the session resets them.
     void create_trade_dispatcher(core::Terminal& terminal);
     void create_session(core::Terminal& terminal);
+    // The once-a-second steps of the services, in the timer's order.
+    void add_watchdogs(core::Terminal& terminal);
     // The placeholders, with the stores and services that exist in their places.
     session::SessionSinks sinks(core::Services& services);
 

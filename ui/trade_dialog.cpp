@@ -62,7 +62,9 @@ void TradeDialog::finish_layout(QLayout* form) {
 
 int TradeDialog::send() {
     question_->hide();
-    const int code = runner_.submit(build_request());
+    const trade::TradeRequest request = build_request();
+    remember_choices(request);
+    const int code = runner_.submit(request);
     waiting_ = code == 0;
     show_status(code == 0 ? QString("Sending...") : code_text(code));
     return code;

@@ -41,6 +41,9 @@ protected:
     TradeDialog(core::Terminal& terminal, TradeRequestRunner& runner, QWidget* parent);
     // The request of the dialog's fields.
     virtual trade::TradeRequest build_request() = 0;
+    // Called with the request of each Send, before it is submitted: the user's last
+    // choices, whether or not the request then goes out.
+    virtual void remember_choices(const trade::TradeRequest& chosen) { (void)chosen; }
     // Puts the form, then the shared status line, question and buttons in the layout.
     void finish_layout(QLayout* form);
     // The symbol's digits; 8 for a symbol the symbols base doesn't know.

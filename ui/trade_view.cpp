@@ -193,9 +193,9 @@ std::optional<trade::TradeRecord> TradeView::selected_trade() const {
     return base->open_trade_by_ticket(ticket);
 }
 
-OrderDialog* TradeView::open_order_dialog(const std::string& symbol) {
+OrderDialog* TradeView::open_order_dialog(const std::string& symbol, int order_type) {
     if (!terminal_.services().trade_base) return nullptr;
-    return show_dialog(new OrderDialog(terminal_, *runner_, symbol, this));
+    return show_dialog(new OrderDialog(terminal_, *runner_, symbol, order_type, this));
 }
 
 CloseDialog* TradeView::open_close_dialog() {

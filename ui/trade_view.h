@@ -6,6 +6,7 @@
 #include <string>
 
 #include "trade/trade_record.h"
+#include "ui/order_dialog.h"
 #include "ui/trade_flags.h"
 #include "ui/trade_request_runner.h"
 
@@ -18,7 +19,6 @@ namespace kb::ui {
 
 class CloseDialog;
 class ModifyDialog;
-class OrderDialog;
 
 // Tab "Trade": the account summary (balance, equity, margin, free margin, floating
 // profit) over the list of open positions and pending orders with their current prices
@@ -54,7 +54,9 @@ public:
     // The menu's commands. The dialogs are opened without blocking and delete themselves
     // when closed; null when there is nothing to act on (no trade base, no selection, a
     // selection of the wrong kind).
-    OrderDialog* open_order_dialog(const std::string& symbol);
+    // order_type 0..5 opens the order dialog with that type, another value with the one
+    // the dialog last sent.
+    OrderDialog* open_order_dialog(const std::string& symbol, int order_type = kRememberedOrderType);
     CloseDialog* open_close_dialog();
     ModifyDialog* open_modify_dialog();
     // Send the request for the selected order; the submit code (0 sent), 3 when the

@@ -95,6 +95,8 @@ protected:
     }
 
     OpenTrades trades_;
+    // Outlives the context, which may post to it until it is stopped.
+    session::test::RecordingNotifier requester_;
     std::unique_ptr<session::TradeContext> context_;
 };
 
@@ -163,6 +165,24 @@ TEST_F(TradeContextAgainstDemoServer, ARequoteLeavesNothingOpenUntilItsPriceIsTa
     ASSERT_EQ(deal(buy), 0);
     ASSERT_EQ(storage_->open_trades(kAnn).size(), 1u);
     EXPECT_DOUBLE_EQ(storage_->open_trades(kAnn)[0].open_price, ask);
+}
+
+// The server answers the channel's keep-alives while its dealer sits on a price request;
+// the answers are no news of the request, so the watchdog still ends it a minute on.
+TEST_F(TradeContextAgainstDemoServer, ADealerWhoSitsOnARequestIsTimedOutWhileKeepAlivesAreAnswered) {
+    ASSERT_TRUE(storage_->set_override({"group", "demo", "execution", "request"}));
+    ASSERT_TRUE(storage_->set_override({"group", "demo", "dealer_delay_ms", "60000"}));
+    server_->settings().refresh();
+    ASSERT_EQ(context_->submit(request(trade::kPriceRequest, trade::kBuy, 20, 0), &requester_), 0);
+    ASSERT_TRUE(eventually([&] { return context_->state() == 143; }));
+    const uint32_t in_process = clock_.tick_ms();
+    ASSERT_TRUE(eventually([&] {
+        context_->watchdog();
+        return !context_->busy();
+    }));
+    EXPECT_TRUE(requester_.contains(session::kNotifyTradeResult, 128));
+    EXPECT_LE(clock_.tick_ms() - in_process, session::kTradeActivityMs + session::kTradePingMs);
+    EXPECT_TRUE(journaled("'1001': request failed [Trade timeout]"));
 }
 
 }  // namespace

@@ -142,6 +142,7 @@ protected:
 
     RecordingRequestSink sink_;
     RecordingNotifier requester_;
+    RecordingNotifier next_requester_;
     RecordingNotifier canceller_;
     std::unique_ptr<TradeContext> context_;
 };
@@ -318,6 +319,99 @@ TEST_F(TradeContextTest, SilentServerWhileInProcessEndsWithTradeTimeout) {
     server.release();
     server.finish();
     EXPECT_TRUE(journaled("'1234': order buy 1.00 EURUSD opening at 1.10020 sl: 1.09000 tp: 0.00000 failed [Trade timeout]"));
+}
+
+// Keep-alive answers are the channel's, not the request's: a dealer that keeps the request
+// in process while the server answers every ping still lets the watchdog end it.
+TEST_F(TradeContextTest, KeepAliveAnswersDontHoldOffTheWatchdog) {
+    FakeServer server(20000);
+    add_channel_login(server);
+    server.expect(request_packet(instant_buy()))
+        .send(notification(9, trade::kInstantOrder, kAccepted))
+        .send(notification(9, trade::kInstantOrder, kInProcess));
+    for (int ping = 0; ping < 12; ++ping) server.expect({2}).send({2});
+    server.stall(20000);
+    connect_to(server);
+    ASSERT_EQ(context().submit(instant_buy(), &requester_), 0);
+    ASSERT_TRUE(eventually([&] { return context().state() == kInProcess; }));
+    const uint32_t in_process = clock_.tick_ms();
+    ASSERT_TRUE(eventually([&] {
+        context().watchdog();
+        return !context().busy();
+    }));
+    const uint32_t ended = clock_.tick_ms();
+    server.release();
+    server.finish();
+    EXPECT_TRUE(requester_.contains(kNotifyTradeResult, 128));
+    EXPECT_LE(ended - in_process, kTradeActivityMs + 5000) << "ended " << ended - in_process << " ms after 143";
+    EXPECT_TRUE(journaled("'1234': order buy 1.00 EURUSD opening at 1.10020 sl: 1.09000 tp: 0.00000 failed [Trade timeout]"));
+}
+
+// The session resets the channels at every login; a request under way must still end for
+// its requester, whatever its state, or the requester waits for ever.
+TEST_F(TradeContextTest, ResetEndsTheRequestUnderWayForItsRequester) {
+    struct Moment {
+        const char* name;
+        Bytes answer;   // what the server says before it stalls
+        int state;      // the state reached when the channels are reset
+    };
+    const Moment moments[] = {
+        {"sent, not yet accepted", {}, kTradeReady},
+        {"accepted", notification(9, trade::kInstantOrder, kAccepted), kAccepted},
+        {"in process", notification(9, trade::kInstantOrder, kAccepted) + notification(9, trade::kInstantOrder, kInProcess),
+         kInProcess},
+    };
+    for (const Moment& moment : moments) {
+        SCOPED_TRACE(moment.name);
+        FakeServer server;
+        add_channel_login(server);
+        server.expect(request_packet(instant_buy()));
+        if (!moment.answer.empty()) server.send(moment.answer);
+        server.stall(5000);
+        connect_to(server);
+        // Declared before the dispatcher, which may still post to them while it goes.
+        RecordingNotifier requester;
+        RecordingNotifier next;
+        TradeDispatcher dispatcher(TradeContextEnvironment{clock_, platform::system_clock(), journal_, config_, servers_, &sink_});
+        ASSERT_EQ(dispatcher.submit(instant_buy(), &requester), 0);
+        ASSERT_TRUE(server.wait_for_steps(moment.answer.empty() ? 4 : 5));
+        ASSERT_TRUE(eventually([&] { return dispatcher.context(0)->state() == moment.state; }));
+        dispatcher.reset();
+        server.release();
+        server.finish();
+        EXPECT_TRUE(requester.contains(kNotifyTradeResult, 6));
+        EXPECT_FALSE(dispatcher.context(0)->busy());
+        EXPECT_EQ(dispatcher.submit(instant_buy(), &next), 0) << "the channel takes the next request";
+    }
+}
+
+// A reject answered after its request ended waits unread in the idle channel; the next
+// request must not take it for its own.
+TEST_F(TradeContextTest, LateRejectInTheIdleChannelIsDroppedBeforeTheNextRequest) {
+    FakeServer server;
+    add_channel_login(server);
+    TradeRequest second = instant_buy();
+    second.volume = 200;
+    server.pass_over(2)
+        .expect(request_packet(instant_buy()))
+        .send(notification(9, trade::kInstantOrder, kAccepted))
+        .send(notification(9, trade::kInstantOrder, 0) + records_block({position(555, trade::kBuy, 100)}))
+        .send(Bytes{191} + le32(9) + Bytes{2})
+        .expect(request_packet(second))
+        .send(notification(10, trade::kInstantOrder, kAccepted))
+        .send(notification(10, trade::kInstantOrder, 0) + records_block({position(556, trade::kBuy, 200)}));
+    connect_to(server);
+    ASSERT_EQ(context().submit(instant_buy(), &requester_), 0);
+    ASSERT_TRUE(finished_with(0));
+    ASSERT_TRUE(server.wait_for_steps(8));
+    // Let the late reject reach the channel's socket.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_EQ(context().submit(second, &next_requester_), 0);
+    ASSERT_TRUE(finished_with(next_requester_, 0));
+    server.finish();
+    EXPECT_TRUE(server.all_matched()) << server.report();
+    EXPECT_FALSE(next_requester_.contains(kNotifyTradeResult, 2));
+    EXPECT_EQ(context().result().ticket, 556);
 }
 
 TEST_F(TradeContextTest, ServerQuitWhileAcceptedEndsWithNoConnection) {

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "config/accounts_base.h"
 #include "config/server_list.h"
 #include "config/terminal_config.h"
@@ -23,14 +27,17 @@ struct NoProcesses final : platform::ProcessStarter {
     bool start_detached(const std::vector<std::string>&) override { return false; }
 };
 
-TEST(TerminalServices, StartCreatesAndLoadsTheServicesAndShutdownDestroysThem) {
+// A terminal in a fresh folder with the services' factory; the tests start it.
+struct TerminalServicesTest : ::testing::Test {
     kb::testing::TempFolder home;
     platform::ManualClock clock;
     platform::SilentSoundPlayer sound;
     NoProcesses starter;
-    TerminalServices factory(sound, starter);
-    core::Terminal terminal(home.path(), clock, home.file("settings"));
+    TerminalServices factory{sound, starter};
+    core::Terminal terminal{home.path(), clock, home.file("settings")};
+};
 
+TEST_F(TerminalServicesTest, StartCreatesAndLoadsTheServicesAndShutdownDestroysThem) {
     terminal.start(&factory);
     core::Services& services = terminal.services();
     ASSERT_TRUE(services.server_list);
@@ -55,14 +62,21 @@ TEST(TerminalServices, StartCreatesAndLoadsTheServicesAndShutdownDestroysThem) {
     EXPECT_FALSE(services.trade_dispatcher);
 }
 
-TEST(TerminalServices, ReconnectSavesTheAccounts) {
+// The timer's steps come in their order: a connection the session finds dead is dealt
+// with before the trade channels' watchdog runs.
+TEST_F(TerminalServicesTest, TheTimerRunsTheConnectionWatchdogBeforeTheTradeChannels) {
+    terminal.start(&factory);
+    const std::vector<std::string>& names = terminal.watchdog_names();
+    const auto connection = std::find(names.begin(), names.end(), kConnectionWatchdog);
+    const auto channels = std::find(names.begin(), names.end(), kTradeChannelsWatchdog);
+    ASSERT_NE(connection, names.end());
+    ASSERT_NE(channels, names.end());
+    EXPECT_LT(connection, channels);
+    terminal.shutdown();
+}
+
+TEST_F(TerminalServicesTest, ReconnectSavesTheAccounts) {
     kb::testing::ensure_qt_application();
-    kb::testing::TempFolder home;
-    platform::ManualClock clock;
-    platform::SilentSoundPlayer sound;
-    NoProcesses starter;
-    TerminalServices factory(sound, starter);
-    core::Terminal terminal(home.path(), clock, home.file("settings"));
     terminal.start(&factory);
     config::AccountsBase& accounts = *terminal.services().accounts_base;
     config::TerminalConfig& configuration = *terminal.services().terminal_config;
