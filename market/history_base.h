@@ -125,6 +125,7 @@ private:
     bool write_whole_file(const std::string& path);
     void trim_file_locked();
     size_t import_locked(std::vector<BarRecord> incoming, int32_t time_sign);
+    int symbol_digits_locked() const;
     size_t import_converted(std::optional<std::vector<BarRecord>> incoming, size_t count, int32_t time_sign);
     bool refresh_quote_window(int32_t time);
     bool make_room_locked();
