@@ -553,6 +553,11 @@ int32_t HistoryBase::newest_bar_time(size_t n) const {
     return n < bars_.size() ? bars_[bars_.size() - 1 - n].time : bars_.front().time;
 }
 
+size_t HistoryBase::max_bars_in_memory() const {
+    std::lock_guard guard(lock_);
+    return max_bars_in_memory_;
+}
+
 int HistoryBase::digits() const {
     std::lock_guard guard(lock_);
     return digits_;

@@ -113,6 +113,8 @@ public:
     bool is_modified() const;
     size_t hidden_bars() const;
     int32_t time_sign() const;
+    // The bars kept in memory: the limit the history was created with, or load_all's.
+    size_t max_bars_in_memory() const;
     std::string file_path() const;
 
 private:
