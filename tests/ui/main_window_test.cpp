@@ -8,9 +8,14 @@
 #include <QTimer>
 #include <thread>
 
+#include "config/server_list.h"
+#include "config/server_probe.h"
+#include "core/fixed_text.h"
 #include "core/settings_store.h"
 #include "core/terminal.h"
 #include "platform/clock.h"
+#include "platform/files.h"
+#include "tests/support/fake_server.h"
 #include "tests/support/temp_folder.h"
 #include "tests/ui/qt_application.h"
 #include "ui/history_view.h"
@@ -117,6 +122,44 @@ TEST_F(MainWindowTest, SendWaitsForTheAnswerAndPostsWithoutAWindowAreDropped) {
     sender.join();
     EXPECT_TRUE(answered);
     EXPECT_EQ(handled, 2);
+}
+
+TEST_F(MainWindowTest, TimerTickEndsAProbeStepOlderThanTenSeconds) {
+    platform::make_directory(home.file("config"));
+    core::Services& services = terminal.services();
+    config::ServerList& list = *core::create_service(services.server_list, home.path(), clock, nullptr);
+    config::ServerProbe& probe = *core::create_service(services.server_probe, list, clock);
+    // This access point takes the request and answers only after 5 s of real time.
+    kb::testing::FakeServer stalled;
+    stalled.expect_raw({'Z', 'I', 'N', 'F', 'O', '\n'}).stall(5000).send_raw({'K', 'e', 's', 't', 'r', 'e', 'l', 'b', 'a', 'y', '\n'});
+    stalled.start();
+    std::vector<config::AccessPointRecord> points(2);
+    core::set_field_text(points[0].address, stalled.address());
+    core::set_field_text(points[1].address, "127.0.0.1:0");
+    ASSERT_TRUE(list.update_server("S", "Co", 1, points));
+    clock.advance_ms(config::kProbeIntervalMs);
+    MainWindow window(terminal);
+    ASSERT_TRUE(probe.start("S"));
+    ASSERT_TRUE(stalled.wait_for_steps(1));
+
+    clock.advance_ms(config::kProbeStepTimeoutMs + 1);
+    // The next once-a-second tick ends the step; the probe then finishes by itself.
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (!probe.running()) loop.quit();
+    });
+    poll.start(20);
+    QTimer::singleShot(3 * kWatchdogIntervalMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    stalled.release();
+    stalled.finish();
+    probe.wait();
+    std::optional<config::ServerEntry> entry = list.find_copy("S");
+    ASSERT_TRUE(entry);
+    const config::AccessPointRecord* point = entry->find_access_point(stalled.address());
+    ASSERT_TRUE(point);
+    EXPECT_EQ(int32_t{point->probe_state}, config::kProbeUnreachable);
 }
 
 // The market watch's own tests cover codes 1, 2 and 23 in the Quotes tab.
