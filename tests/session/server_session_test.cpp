@@ -86,13 +86,17 @@ TEST_F(ServerSessionTest, SuccessfulLoginStartsTheProbeOfTheServersAccessPoints)
     data.access_points = {access_point(fast.address()), access_point(foreign.address())};
     add_login(server);
     add_login_data(server, data);
-    server.send({13}).expect({13});
-    run_script(server);
-    EXPECT_TRUE(server.all_matched()) << server.report();
-
+    // The connection stays up while the probe runs, so no reconnect reaches the probed
+    // access points first.
+    server.stall(5000).send({13}).expect({13});
+    server.start();
+    session().start();
     fast.finish();
     foreign.finish();
     probe.wait();
+    server.release();
+    server.finish();
+    EXPECT_TRUE(server.all_matched()) << server.report();
     std::optional<config::ServerEntry> entry = servers_.find_copy("Fake-Live");
     ASSERT_TRUE(entry);
     for (const config::AccessPointRecord& point : entry->access_points)
