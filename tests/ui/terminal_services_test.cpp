@@ -25,6 +25,15 @@ struct NoProcesses final : platform::ProcessStarter {
     bool start_detached(const std::vector<std::string>&) override { return false; }
 };
 
+// A program folder and the factory of a terminal's services.
+struct TerminalServicesTest : ::testing::Test {
+    kb::testing::TempFolder home;
+    platform::ManualClock clock;
+    platform::SilentSoundPlayer sound;
+    NoProcesses starter;
+    TerminalServices factory{sound, starter};
+};
+
 TEST(TerminalServices, StartCreatesAndLoadsTheServicesAndShutdownDestroysThem) {
     kb::testing::TempFolder home;
     platform::ManualClock clock;
@@ -81,12 +90,7 @@ TEST(TerminalServices, ReconnectSavesTheAccounts) {
     }
 }
 
-TEST(TerminalServices, ShutdownSavesTheServerListWithItsLatestFailureMarks) {
-    kb::testing::TempFolder home;
-    platform::ManualClock clock;
-    platform::SilentSoundPlayer sound;
-    NoProcesses starter;
-    TerminalServices factory(sound, starter);
+TEST_F(TerminalServicesTest, ShutdownSavesTheServerListWithItsLatestFailureMarks) {
     const std::string dead = "10.0.0.1:443", alive = "10.0.0.2:443";
     {
         core::Terminal terminal(home.path(), clock, home.file("settings"));
@@ -112,12 +116,7 @@ TEST(TerminalServices, ShutdownSavesTheServerListWithItsLatestFailureMarks) {
             << config::address_of(point);
 }
 
-TEST(TerminalServices, HistoriesOpenedAfterAChangeOfMaximumBarsKeepTheNewLimit) {
-    kb::testing::TempFolder home;
-    platform::ManualClock clock;
-    platform::SilentSoundPlayer sound;
-    NoProcesses starter;
-    TerminalServices factory(sound, starter);
+TEST_F(TerminalServicesTest, HistoriesOpenedAfterAChangeOfMaximumBarsKeepTheNewLimit) {
     core::Terminal terminal(home.path(), clock, home.file("settings"));
     terminal.start(&factory);
     market::SymbolRecord symbol{};
