@@ -36,6 +36,8 @@ void clear_selection(ServerRecord& record) { std::memset(record.selected_address
 ServerList::ServerList(std::string program_folder, platform::Clock& clock, core::SettingsStore* settings)
     : program_folder_(std::move(program_folder)), clock_(clock), settings_(settings) {}
 
+ServerList::~ServerList() { save(); }
+
 std::string ServerList::server_file(std::string_view name) const {
     std::string file_name(name);
     file_name += kServerFileSuffix;

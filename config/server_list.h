@@ -39,6 +39,11 @@ class ServerList {
 public:
     // settings may be null (no white-label reset then). Nothing is read until load_all.
     ServerList(std::string program_folder, platform::Clock& clock, core::SettingsStore* settings);
+    // Saves what changed since the last save (at shutdown: the marks of failed access
+    // points set after the last login). Any probe must have been stopped before.
+    ~ServerList();
+    ServerList(const ServerList&) = delete;
+    ServerList& operator=(const ServerList&) = delete;
 
     // Drops the list and reads every config/*.srv: a file with an invalid header is
     // deleted, one with a short access point array is skipped. Fewer than two records

@@ -1,15 +1,9 @@
 #include "config/server_probe.h"
 
 #include "config/server_connect.h"
+#include "net/protocol.h"
 
 namespace kb::config {
-
-namespace {
-
-constexpr char kProbeRequest[] = "ZINFO\n";
-constexpr char kQuitRequest[] = "QUIT\n";
-
-}  // namespace
 
 ServerProbe::ServerProbe(ServerList& list, platform::Clock& clock) : list_(list), clock_(clock) {}
 
@@ -59,12 +53,13 @@ int32_t ServerProbe::measure(const AccessPointRecord& point) {
     }
     int32_t time_ms = kFailedMs;
     std::string line;
-    if (stream_.send_all(kProbeRequest, sizeof kProbeRequest - 1) && stream_.receive_line(line, kProbeReplyLimit) &&
+    if (stream_.send_all(net::kServerProbeRequest.data(), net::kServerProbeRequest.size()) &&
+        stream_.receive_line(line, kProbeReplyLimit) &&
         line.starts_with(kProbeReplyMark)) {
         const uint32_t elapsed = clock_.tick_ms() - started;
         time_ms = elapsed < static_cast<uint32_t>(kFailedMs) ? static_cast<int32_t>(elapsed) : kFailedMs;
     }
-    stream_.send_all(kQuitRequest, sizeof kQuitRequest - 1);
+    stream_.send_all(net::kTextQuit.data(), net::kTextQuit.size());
     stream_.close();
     return time_ms;
 }

@@ -47,6 +47,7 @@ void Terminal::shutdown() {
     services_.symbols_base.reset();
     services_.history_center.reset();
     services_.accounts_base.reset();
+    services_.server_probe.reset();
     services_.server_list.reset();
     services_.terminal_config.reset();
     journal_.write(Level::Info, "%s build %d stopped", branding_.short_name().c_str(), kProgramBuild);

@@ -16,6 +16,7 @@
 namespace kb::config {
 class TerminalConfig;
 class ServerList;
+class ServerProbe;
 class AccountsBase;
 }  // namespace kb::config
 namespace kb::market {
@@ -51,6 +52,8 @@ public:
 struct Services {
     ServicePtr<config::TerminalConfig> terminal_config = no_service<config::TerminalConfig>();
     ServicePtr<config::ServerList> server_list = no_service<config::ServerList>();
+    // Measures the server list's access points; stopped before the list goes.
+    ServicePtr<config::ServerProbe> server_probe = no_service<config::ServerProbe>();
     ServicePtr<config::AccountsBase> accounts_base = no_service<config::AccountsBase>();
     ServicePtr<market::HistoryCenter> history_center = no_service<market::HistoryCenter>();
     ServicePtr<market::SymbolsBase> symbols_base = no_service<market::SymbolsBase>();

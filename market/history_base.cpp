@@ -417,6 +417,13 @@ size_t HistoryBase::import_bars(std::span<const BarRecord> bars, int32_t time_si
     return import_locked(std::vector<BarRecord>(bars.begin(), bars.end()), time_sign);
 }
 
+// The server counts points in the symbol's digits as they are now; the file header's
+// digits may be those of an older symbol record.
+int HistoryBase::symbol_digits_locked() const {
+    const int32_t digits = symbol_.digits;
+    return digits;
+}
+
 // Converts downloaded bars; nullopt when there is no memory for them.
 template <typename Wire>
 static std::optional<std::vector<BarRecord>> converted(std::span<const Wire> bars, int digits) {
@@ -432,12 +439,12 @@ static std::optional<std::vector<BarRecord>> converted(std::span<const Wire> bar
 
 size_t HistoryBase::import_bars(std::span<const WireBar22> bars, int32_t time_sign) {
     std::lock_guard guard(lock_);
-    return import_converted(converted(bars, digits_), bars.size(), time_sign);
+    return import_converted(converted(bars, symbol_digits_locked()), bars.size(), time_sign);
 }
 
 size_t HistoryBase::import_bars(std::span<const WireBar28> bars, int32_t time_sign) {
     std::lock_guard guard(lock_);
-    return import_converted(converted(bars, digits_), bars.size(), time_sign);
+    return import_converted(converted(bars, symbol_digits_locked()), bars.size(), time_sign);
 }
 
 size_t HistoryBase::import_converted(std::optional<std::vector<BarRecord>> incoming, size_t count,
@@ -544,6 +551,11 @@ int32_t HistoryBase::newest_bar_time(size_t n) const {
     std::lock_guard guard(lock_);
     if (bars_.empty()) return 0;
     return n < bars_.size() ? bars_[bars_.size() - 1 - n].time : bars_.front().time;
+}
+
+size_t HistoryBase::max_bars_in_memory() const {
+    std::lock_guard guard(lock_);
+    return max_bars_in_memory_;
 }
 
 int HistoryBase::digits() const {

@@ -113,6 +113,8 @@ public:
     bool is_modified() const;
     size_t hidden_bars() const;
     int32_t time_sign() const;
+    // The bars kept in memory: the limit the history was created with, or load_all's.
+    size_t max_bars_in_memory() const;
     std::string file_path() const;
 
 private:
@@ -125,6 +127,7 @@ private:
     bool write_whole_file(const std::string& path);
     void trim_file_locked();
     size_t import_locked(std::vector<BarRecord> incoming, int32_t time_sign);
+    int symbol_digits_locked() const;
     size_t import_converted(std::optional<std::vector<BarRecord>> incoming, size_t count, int32_t time_sign);
     bool refresh_quote_window(int32_t time);
     bool make_room_locked();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <tuple>
 
 #include "core/fixed_text.h"
 #include "core/journal.h"
@@ -56,6 +57,7 @@ std::unique_ptr<HistoryCenter::Entry> HistoryCenter::make_entry(const SymbolReco
         std::lock_guard guard(lock_);
         settings = env_.settings;
     }
+    if (env_.limits != nullptr) std::tie(settings.max_bars_in_memory, settings.max_bars_in_file) = env_.limits->current();
     const std::string name(core::field_text(symbol.name));
     try {
         std::unique_ptr<HistoryBase> base =
@@ -148,7 +150,7 @@ void HistoryCenter::more_history(std::string_view symbol, int period, size_t bar
     {
         std::lock_guard guard(lock_);
         if (Entry* entry = find_locked(symbol, period)) {
-            const size_t count = std::min({bars_wanted, env_.settings.max_bars_in_memory, kMaxRequestedBars});
+            const size_t count = std::min({bars_wanted, entry->base->max_bars_in_memory(), kMaxRequestedBars});
             queue_locked(*entry, entry->base->first_bar_time(), count);
             return;
         }
@@ -166,7 +168,7 @@ void HistoryCenter::queue_locked(Entry& entry, int32_t from_time, size_t bar_cou
         return;
     }
     const bool may_add = from_time < 1 || bar_count < 1 || entry.oldest_covered_time < from_time;
-    const bool has_room = entry.base->bar_count() < env_.settings.max_bars_in_memory || bar_count == 0;
+    const bool has_room = entry.base->bar_count() < entry.base->max_bars_in_memory() || bar_count == 0;
     if (!may_add || !has_room || entry.request_pending || queue_.size() >= kMaxQueuedRequests) return;
     ChartRequest request{};
     core::set_field_text(request.symbol, entry.symbol);

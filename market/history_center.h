@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "market/bar_record.h"
@@ -51,6 +52,16 @@ public:
     virtual HistoryLoginResult connect_and_log_in(net::PacketStream& stream) = 0;
 };
 
+// The bar limits that histories created from now on take: the chart settings, which may
+// change while the program runs. Called without the centre's lock held, from any thread
+// that opens a history.
+class HistoryBarLimits {
+public:
+    virtual ~HistoryBarLimits() = default;
+    // Bars kept in memory and in the file (both at least 1).
+    virtual std::pair<size_t, size_t> current() = 0;
+};
+
 // What the history centre works with. Everything referenced must outlive the centre.
 struct HistoryCenterEnvironment {
     HistorySettings settings;                // folder, server, bar limits of new histories
@@ -59,6 +70,7 @@ struct HistoryCenterEnvironment {
     core::Journal* journal = nullptr;        // may be null
     platform::Notifier* notifier = nullptr;  // notification 8; may be null
     HistoryServerLogin* login = nullptr;     // null: synchronisations are never attempted
+    HistoryBarLimits* limits = nullptr;      // null: new histories take the limits of settings
 };
 
 // The state of one open history, for views and tests.

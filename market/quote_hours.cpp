@@ -61,7 +61,9 @@ std::optional<QuoteSession> find_quote_session(const SymbolRecord& symbol, int64
 int64_t week_open(int64_t t) {
     if (t < kThursdayToSunday) return 0;
     const int64_t thursday = t - t % kWeek;
-    // Thursday to Saturday belong to the week that began on the Sunday before.
+    // Thursday to Saturday belong to the week that began on the Sunday before. The week
+    // turns at Sunday 00:00, not at Monday: with a Monday threshold a Sunday evening's
+    // ticks, when many markets reopen, would land in the previous week's bar.
     return t % kWeek < kThursdayToSunday ? thursday - (kWeek - kThursdayToSunday) : thursday + kThursdayToSunday;
 }
 

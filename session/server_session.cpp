@@ -4,6 +4,7 @@
 
 #include "config/server_connect.h"
 #include "config/server_list.h"
+#include "config/server_probe.h"
 #include "config/terminal_config.h"
 #include "core/journal.h"
 #include "net/login_packet.h"
@@ -199,6 +200,7 @@ bool ServerSession::run_one_trade_session(bool& failure_journaled, bool& update_
     }
 
     set_state(Server::Trade, kOk);
+    if (env_.probe) env_.probe->start(current.server);
     receive_loop(Server::Trade);
     if (stop_) return true;
     env_.config.play_event(config::SoundEvent::Disconnect);

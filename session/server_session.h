@@ -21,6 +21,7 @@ class Journal;
 namespace kb::config {
 class TerminalConfig;
 class ServerList;
+class ServerProbe;
 class AccountsBase;
 }  // namespace kb::config
 namespace kb::platform {
@@ -70,6 +71,7 @@ struct SessionEnvironment {
     config::AccountsBase* accounts = nullptr;   // may be null
     std::string company;                        // the branding's company name
     SessionSinks sinks;
+    config::ServerProbe* probe = nullptr;       // started after each login; may be null
 };
 
 // The terminal's connection to the trade server and, for accounts that use one, to the

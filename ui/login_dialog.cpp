@@ -5,7 +5,9 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
+#include <QHeaderView>
 #include <QLineEdit>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include "config/accounts_base.h"
@@ -14,6 +16,24 @@
 #include "ui/login_choice.h"
 
 namespace kb::ui {
+
+namespace {
+
+QString probe_state_text(int32_t state) {
+    switch (state) {
+        case config::kProbeReachable: return "reachable";
+        case config::kProbeUnreachable: return "unreachable";
+        default: return "not measured";
+    }
+}
+
+QString probe_time_text(int32_t time_ms) {
+    if (time_ms == config::kNeverMeasuredMs) return QString();
+    if (time_ms >= config::kFailedMs) return "failed";
+    return QString("%1 ms").arg(time_ms);
+}
+
+}  // namespace
 
 LoginDialog::LoginDialog(core::Terminal& terminal, QWidget* parent) : QDialog(parent), terminal_(terminal) {
     setWindowTitle("Login");
@@ -24,6 +44,11 @@ LoginDialog::LoginDialog(core::Terminal& terminal, QWidget* parent) : QDialog(pa
     password_->setMaxLength(kMaxPasswordLength);
     server_ = new QComboBox;
     server_->setEditable(true);
+    access_points_ = new QTreeWidget;
+    access_points_->setHeaderLabels({"Access point", "State", "Time"});
+    access_points_->setRootIsDecorated(false);
+    access_points_->header()->setStretchLastSection(false);
+    access_points_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     keep_ = new QCheckBox("Keep personal data");
     error_ = new QLabel;
     error_->setWordWrap(true);
@@ -38,12 +63,15 @@ LoginDialog::LoginDialog(core::Terminal& terminal, QWidget* parent) : QDialog(pa
     connect(buttons, &QDialogButtonBox::rejected, this, &LoginDialog::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
+    layout->addWidget(access_points_);
     layout->addWidget(keep_);
     layout->addWidget(error_);
     layout->addWidget(buttons);
 
+    connect(server_, &QComboBox::currentTextChanged, this, &LoginDialog::show_access_points);
     offer_saved_accounts_and_servers();
     fill_from_current_account();
+    show_access_points(server_->currentText());
     // Only a login chosen from the list fills the other fields; typing one doesn't.
     connect(login_, &QComboBox::activated, this, [this](int index) { fill_from_saved_account(login_->itemText(index)); });
 }
@@ -59,6 +87,20 @@ void LoginDialog::offer_saved_accounts_and_servers() {
         for (size_t i = 0; i < servers->size(); ++i)
             if (std::optional<config::ServerEntry> entry = servers->copy_at(i))
                 server_->addItem(QString::fromStdString(std::string(entry->name())));
+    }
+}
+
+void LoginDialog::show_access_points(const QString& server) {
+    access_points_->clear();
+    config::ServerList* servers = terminal_.services().server_list.get();
+    std::optional<config::ServerEntry> entry =
+        servers ? servers->find_copy(server.trimmed().toStdString()) : std::nullopt;
+    if (!entry) return;
+    for (const config::AccessPointRecord& point : entry->access_points) {
+        const std::string_view address = config::address_of(point);
+        access_points_->addTopLevelItem(new QTreeWidgetItem(
+            {QString::fromUtf8(address.data(), static_cast<qsizetype>(address.size())),
+             probe_state_text(point.probe_state), probe_time_text(point.time_ms)}));
     }
 }
 

@@ -8,6 +8,7 @@
 #include <QTimerEvent>
 
 #include "config/accounts_base.h"
+#include "config/server_probe.h"
 #include "core/strings.h"
 #include "session/server_session.h"
 #include "ui/connection_status.h"
@@ -249,6 +250,8 @@ void MainWindow::timerEvent(QTimerEvent* event) {
 void MainWindow::on_timer(int logical_id) {
     if (logical_id != kWatchdogTimerId) return;
     terminal_.run_watchdogs();
+    // A probe step that hangs ends as a failure, so the probe moves on.
+    if (config::ServerProbe* probe = terminal_.services().server_probe.get()) probe->probe_watchdog();
     refresh_connection_status();
     status_->tick();
 }

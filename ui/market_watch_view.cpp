@@ -203,7 +203,8 @@ void MarketWatchView::write_prices(int row, const market::SelectedSymbol& entry)
                                                                     : palette().color(QPalette::Text);
     for (int column = 1; column < columnCount(); ++column) {
         std::string text;
-        switch (columns_[static_cast<size_t>(column)].column) {
+        const MarketWatchColumn kind = columns_[static_cast<size_t>(column)].column;
+        switch (kind) {
             case MarketWatchColumn::Bid: text = core::price_text(entry.bid, entry.digits); break;
             case MarketWatchColumn::Ask: text = core::price_text(entry.ask, entry.digits); break;
             case MarketWatchColumn::High: text = core::price_text(entry.high, entry.digits); break;
@@ -213,7 +214,8 @@ void MarketWatchView::write_prices(int row, const market::SelectedSymbol& entry)
         }
         QTableWidgetItem* cell = item(row, column);
         cell->setText(QString::fromStdString(text));
-        cell->setForeground(price_colour);
+        // The direction belongs to the prices; the quote's time is plain text.
+        cell->setForeground(kind == MarketWatchColumn::Time ? palette().color(QPalette::Text) : price_colour);
     }
     const bool changed = entry.direction == kDirectionUp || entry.direction == kDirectionDown;
     item(row, 0)->setIcon(icons_[changed ? entry.direction : kDirectionNone]);
@@ -263,7 +265,7 @@ QMenu* MarketWatchView::build_menu(QWidget* parent) {
         };
         switch (command) {
             case MarketWatchCommand::NewOrder: action->setEnabled(order_opener_ && rowCount() > 0); break;
-            case MarketWatchCommand::ChartWindow:
+            case MarketWatchCommand::ChartWindow: action->setEnabled(chart_opener_ && has_selection); break;
             case MarketWatchCommand::Hide: action->setEnabled(has_selection); break;
             case MarketWatchCommand::HideAll: action->setEnabled(rowCount() > 0); break;
             case MarketWatchCommand::ShowAll:
@@ -289,7 +291,7 @@ void MarketWatchView::run_command(MarketWatchCommand command) {
     switch (command) {
         case MarketWatchCommand::NewOrder: open_order_dialog(0); break;
         case MarketWatchCommand::ChartWindow:
-            if (selected_row() >= 0) emit chart_requested(QString::fromStdString(symbol_at_row(selected_row())));
+            if (chart_opener_ && selected_row() >= 0) chart_opener_(symbol_at_row(selected_row()));
             break;
         case MarketWatchCommand::Hide: hide_selected(); break;
         case MarketWatchCommand::HideAll:

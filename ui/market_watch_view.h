@@ -64,14 +64,14 @@ public:
     // opener or no row.
     bool open_order_dialog(intptr_t kind);
 
+    // The chart view sets the opener when it exists; until then "Chart Window" is greyed.
+    using ChartOpener = std::function<void(const std::string& symbol)>;
+    void set_chart_opener(ChartOpener opener) { chart_opener_ = std::move(opener); }
+
     // The menu with each entry enabled and checked as the view stands now; its entries
     // run run_command(). Owned by parent.
     QMenu* build_menu(QWidget* parent);
     void run_command(MarketWatchCommand command);
-
-signals:
-    // "Chart Window": the chart of this symbol should be shown.
-    void chart_requested(const QString& symbol);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -99,6 +99,7 @@ private:
     std::unordered_map<std::string, int> rows_;
     int fitted_width_ = -1;
     OrderDialogOpener order_opener_;
+    ChartOpener chart_opener_;
     // The row images by direction of the last bid change: up, down, none yet.
     const std::array<QIcon, 3> icons_;
 };

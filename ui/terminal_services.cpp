@@ -2,6 +2,7 @@
 
 #include "config/accounts_base.h"
 #include "config/server_list.h"
+#include "config/server_probe.h"
 #include "config/terminal_config.h"
 #include "core/fixed_text.h"
 #include "market/history_center.h"
@@ -23,10 +24,16 @@ size_t bar_limit(int32_t bars) { return static_cast<size_t>(bars > 0 ? bars : co
 
 }  // namespace
 
+std::pair<size_t, size_t> ChartSettingsBarLimits::current() {
+    const config::ChartSettings charts = config_.chart_settings();
+    return {bar_limit(charts.bars_per_chart), bar_limit(charts.bars_per_history_file)};
+}
+
 void TerminalServices::create_configuration(core::Terminal& terminal) {
     core::Services& services = terminal.services();
     config::ServerList* servers =
         core::create_service(services.server_list, terminal.program_folder(), terminal.clock(), &terminal.settings());
+    if (servers) core::create_service(services.server_probe, *servers, terminal.clock());
     config::TerminalConfig* configuration = core::create_service(
         services.terminal_config, terminal.program_folder(), terminal.clock(), servers, sound_, starter_);
     if (servers) servers->load_all(terminal.branding().company_name());
@@ -55,12 +62,13 @@ void TerminalServices::create_history(core::Terminal& terminal) {
     const config::ChartSettings charts = services.terminal_config->chart_settings();
     history_login_ =
         std::make_unique<session::HistorySyncLogin>(*services.terminal_config, *services.server_list, terminal.journal());
+    bar_limits_ = std::make_unique<ChartSettingsBarLimits>(*services.terminal_config);
     market::HistoryCenter* history = core::create_service(
         services.history_center,
         market::HistoryCenterEnvironment{{terminal.program_folder(), std::string(core::field_text(account.server)),
                                           bar_limit(charts.bars_per_chart), bar_limit(charts.bars_per_history_file)},
                                          terminal.clock(), terminal.clock(), &terminal.journal(),
-                                         session_notifier_.get(), history_login_.get()});
+                                         session_notifier_.get(), history_login_.get(), bar_limits_.get()});
     if (history) history_store_ = std::make_unique<session::HistoryStore>(*history);
 }
 
@@ -108,7 +116,7 @@ void TerminalServices::create_session(core::Terminal& terminal) {
                                                      terminal.journal(), *session_notifier_, starter_,
                                                      *services.terminal_config, *services.server_list,
                                                      services.accounts_base.get(), terminal.branding().company_name(),
-                                                     sinks(services)});
+                                                     sinks(services), services.server_probe.get()});
 }
 
 // The timer's steps in their order: the connection watchdog, then the trade channels'.

@@ -2,6 +2,7 @@
 #include <memory>
 
 #include "core/terminal.h"
+#include "market/history_center.h"
 #include "platform/process.h"
 #include "platform/sound.h"
 #include "session/history_store.h"
@@ -10,14 +11,29 @@
 #include "session/terminal_notifier.h"
 #include "trade/request_sink.h"
 
+namespace kb::config {
+class TerminalConfig;
+}
+
 namespace kb::ui {
 
 // The names of the timer's steps that the services add.
 inline constexpr const char* kConnectionWatchdog = "connection";
 inline constexpr const char* kTradeChannelsWatchdog = "trade channels";
 
-// Creates the terminal's global services in their start order: the server list and the
-// configuration (then loads both), later the symbols base of the current account's
+// The chart settings' bar limits, read again for every history the centre creates, so a
+// change of "Maximum bars" reaches the next chart without a restart.
+class ChartSettingsBarLimits final : public market::HistoryBarLimits {
+public:
+    explicit ChartSettingsBarLimits(config::TerminalConfig& config) : config_(config) {}
+    std::pair<size_t, size_t> current() override;
+
+private:
+    config::TerminalConfig& config_;
+};
+
+// Creates the terminal's global services in their start order: the server list with its
+// probe and the configuration (then loads both), later the symbols base of the current account's
 // server, the saved accounts and, last, the server session with its watchdog. The
 // services that arrive with later work are created here in their places; until then the
 // session feeds placeholders of them, owned here. The sound player and the process
@@ -49,6 +65,7 @@ private:
     session::PlaceholderStores placeholders_;
     std::unique_ptr<session::SymbolsSink> symbols_store_;
     std::unique_ptr<session::HistorySyncLogin> history_login_;
+    std::unique_ptr<ChartSettingsBarLimits> bar_limits_;
     std::unique_ptr<session::HistoryStore> history_store_;
     std::unique_ptr<session::TradeSink> trade_store_;
     std::unique_ptr<trade::RequestSink> trade_requests_;

@@ -9,6 +9,7 @@
 
 #include "market/bar_repair.h"
 #include "market/hst_file.h"
+#include "market/quote_hours.h"
 #include "market_test_support.h"
 #include "platform/files.h"
 #include "tests/support/temp_folder.h"
@@ -230,17 +231,27 @@ TEST_F(HistoryBaseTest, ImportStoresNothingTheNextLoadWouldCountAsAnError) {
 }
 
 TEST_F(HistoryBaseTest, WireBarsAreConvertedWithTheSymbolDigits) {
+    // The file was written when the symbol had 3 digits; the server's points follow the
+    // symbol as it is now.
+    std::vector<uint8_t> file = hst_bytes("EURUSD", 60, {bar(kMonday - kHour, 1.1, 1.1, 1.1, 1.1)});
+    HistoryFileHeader header;
+    std::memcpy(&header, file.data(), sizeof header);
+    header.digits = 3;
+    std::memcpy(file.data(), &header, sizeof header);
+    write("EURUSD60.hst", file);
     auto history = open();
+    ASSERT_EQ(history->digits(), 3);
     const WireBar22 narrow[] = {{kMonday, 110000, 20, -10, 5, 12.0}};
     const WireBar28 wide[] = {{kMonday + kHour, 110000, 70000, -10, 5, 3.0}};
     EXPECT_EQ(history->import_bars(narrow, 0), 1u);
     EXPECT_EQ(history->import_bars(wide, 0), 1u);
     std::vector<BarRecord> bars = history->bars();
-    ASSERT_EQ(bars.size(), 2u);
-    EXPECT_DOUBLE_EQ(static_cast<double>(bars[0].high), 1.1002);
-    EXPECT_DOUBLE_EQ(static_cast<double>(bars[0].low), 1.0999);
-    EXPECT_DOUBLE_EQ(static_cast<double>(bars[0].close), 1.10005);
-    EXPECT_DOUBLE_EQ(static_cast<double>(bars[1].high), 1.8);
+    ASSERT_EQ(bars.size(), 3u);
+    EXPECT_DOUBLE_EQ(static_cast<double>(bars[1].open), 1.1);
+    EXPECT_DOUBLE_EQ(static_cast<double>(bars[1].high), 1.1002);
+    EXPECT_DOUBLE_EQ(static_cast<double>(bars[1].low), 1.0999);
+    EXPECT_DOUBLE_EQ(static_cast<double>(bars[1].close), 1.10005);
+    EXPECT_DOUBLE_EQ(static_cast<double>(bars[2].high), 1.8);
 }
 
 struct BarCase {
@@ -291,10 +302,32 @@ TEST_F(HistoryBaseTest, DayWeekAndMonthBarsOpenAtTheirPeriodStart) {
         ASSERT_TRUE(history->add_tick(make_tick(1, wednesday_noon, 1.1f, 1.2f))) << period;
         EXPECT_EQ(history->last_bar_time(), open_time) << period;
     }
-    // A Sunday tick belongs to the week opening that Sunday.
+}
+
+TEST_F(HistoryBaseTest, WeeklyBarOpensOnSundayMidnight) {
+    const int32_t sunday = kMonday - 86400;
+    const int32_t previous_sunday = sunday - 7 * 86400;
+    // Ticks in time order with the open of the weekly bar each lands in: a Sunday
+    // evening's ticks belong to the week that starts that Sunday, not the one before.
+    const std::pair<int32_t, int32_t> ticks[] = {
+        {sunday - 1, previous_sunday},             // Saturday 23:59:59
+        {sunday, sunday},
+        {sunday + 21 * kHour, sunday},             // Sunday evening
+        {kMonday, sunday},
+        {sunday + 7 * 86400 - 1, sunday},          // the next Saturday 23:59:59
+        {sunday + 7 * 86400 + 22 * kHour, sunday + 7 * 86400},
+    };
     auto weekly = open(10080);
-    ASSERT_TRUE(weekly->add_tick(make_tick(1, kMonday - 86400 + 60, 1.1f, 1.2f)));
-    EXPECT_EQ(int32_t{weekly->bars().front().time}, kMonday - 86400);
+    for (auto [time, bar_open] : ticks) {
+        ASSERT_TRUE(weekly->add_tick(make_tick(1, time, 1.1f, 1.2f))) << time;
+        EXPECT_EQ(weekly->last_bar_time(), bar_open) << time;
+    }
+    EXPECT_EQ(weekly->bar_count(), 3u);
+
+    // The first days of 1970 (a Thursday) precede any Sunday.
+    const std::pair<int64_t, int64_t> early[] = {{0, 0}, {3 * 86400 - 1, 0}, {3 * 86400, 3 * 86400},
+                                                 {4 * 86400, 3 * 86400}, {10 * 86400 - 1, 3 * 86400}};
+    for (auto [time, open_time] : early) EXPECT_EQ(week_open(time), open_time) << time;
 }
 
 TEST_F(HistoryBaseTest, TicksOutsideTheQuoteWindowsAreDroppedAndPastMidnightWindowsCarryOver) {

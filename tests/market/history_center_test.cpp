@@ -56,6 +56,13 @@ std::vector<WireBar28> hourly_wire_bars(int32_t from, int count) {
     return bars;
 }
 
+// Bar limits a test changes while the centre runs.
+struct AdjustableLimits final : HistoryBarLimits {
+    explicit AdjustableLimits(size_t bars) : bars(bars) {}
+    std::pair<size_t, size_t> current() override { return {bars, bars}; }
+    size_t bars;
+};
+
 // The chart-data requests of a command 156 packet.
 std::vector<ChartRequest> requests_in(const net::OutputBuffer& out) {
     std::vector<ChartRequest> requests;
@@ -72,7 +79,7 @@ class HistoryCenterTest : public ::testing::Test {
 protected:
     HistoryCenterTest()
         : journal(folder.path()),
-          center({{folder.path(), "Demo", kMaxBars, kMaxBars}, clock, clock, journal.get(), &notifier, nullptr}),
+          center({{folder.path(), "Demo", kMaxBars, kMaxBars}, clock, clock, journal.get(), &notifier, nullptr, &limits}),
           symbols(folder.path(), "Demo", journal.get(), &center) {
         center.set_symbols(&symbols);
         const SymbolRecord known[] = {all_day_symbol("EURUSD", 1), all_day_symbol("GBPUSD", 2)};
@@ -99,6 +106,7 @@ protected:
     testing::CapturedJournal journal;
     platform::ManualClock clock;
     CountingNotifier notifier;
+    AdjustableLimits limits{kMaxBars};
     HistoryCenter center;
     SymbolsBase symbols;
 };
@@ -224,6 +232,22 @@ TEST_F(HistoryCenterTest, FullHistoryAsksForOlderBarsNoMore) {
     center.import("EURUSD", 60, kMonday - 100 * kHour, std::span<const WireBar28>(bars));
     center.more_history("EURUSD", 60, 100);
     EXPECT_EQ(center.queued_requests(), 0u);
+}
+
+TEST_F(HistoryCenterTest, HistoriesKeepTheBarLimitInForceWhenTheyWereCreated) {
+    center.open("EURUSD", 60);
+    limits.bars = 2 * kMaxBars;
+    center.open("GBPUSD", 60);
+    take_requests();
+    for (const char* symbol : {"EURUSD", "GBPUSD"}) {
+        const std::vector<WireBar28> bars = hourly_wire_bars(kMonday, static_cast<int>(kMaxBars));
+        center.import(symbol, 60, kMonday - 100 * kHour, std::span<const WireBar28>(bars));
+        center.more_history(symbol, 60, 5000);
+    }
+    const std::vector<ChartRequest> requests = take_requests();
+    ASSERT_EQ(requests.size(), 1u) << "EURUSD is full at the limit it was opened with";
+    EXPECT_EQ(core::field_text(requests[0].symbol), "GBPUSD");
+    EXPECT_EQ(int16_t{requests[0].bar_count}, static_cast<int16_t>(2 * kMaxBars));
 }
 
 TEST_F(HistoryCenterTest, ChartReplyImportsIntoItsHistoryClearsThePendingRequestAndTellsTheCharts) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "config/server_probe.h"
 #include "platform/files.h"
 #include "session_fixture.h"
 
@@ -67,6 +68,42 @@ TEST_F(ServerSessionTest, FullLoginDownloadsEveryLoginDataStepInOrder) {
     EXPECT_TRUE(notifier_.contains(kNotifyAccountHistory, kHistoryRangeKept));
     EXPECT_TRUE(notifier_.contains(kNotifyConnectionState, 0));
     EXPECT_TRUE(eventually([&] { return session().state(Server::Trade) == kNoConnection; }));
+}
+
+TEST_F(ServerSessionTest, SuccessfulLoginStartsTheProbeOfTheServersAccessPoints) {
+    config::ServerProbe probe(servers_, clock_);
+    probe_ = &probe;
+    FakeServer server, fast, foreign;
+    fast.expect_raw({'Z', 'I', 'N', 'F', 'O', '\n'}).send_raw({'K', 'e', 's', 't', 'r', 'e', 'l', 'b', 'a', 'y', '\n'});
+    foreign.expect_raw({'Z', 'I', 'N', 'F', 'O', '\n'}).send_raw({'?', '\n'});
+    fast.start();
+    foreign.start();
+    set_account(kLogin, kPassword, server.address());
+    // The server is new to the list: it was never selected, an hour is long past.
+    clock_.advance_ms(config::kProbeIntervalMs);
+    LoginData data;
+    data.server_name = "Fake-Live";
+    data.access_points = {access_point(fast.address()), access_point(foreign.address())};
+    add_login(server);
+    add_login_data(server, data);
+    // The connection stays up while the probe runs, so no reconnect reaches the probed
+    // access points first.
+    server.stall(5000).send({13}).expect({13});
+    server.start();
+    session().start();
+    fast.finish();
+    foreign.finish();
+    probe.wait();
+    server.release();
+    server.finish();
+    EXPECT_TRUE(server.all_matched()) << server.report();
+    std::optional<config::ServerEntry> entry = servers_.find_copy("Fake-Live");
+    ASSERT_TRUE(entry);
+    for (const config::AccessPointRecord& point : entry->access_points)
+        EXPECT_EQ(int32_t{point.probe_state},
+                  config::address_of(point) == fast.address() ? config::kProbeReachable : config::kProbeUnreachable)
+            << config::address_of(point);
+    session().stop();
 }
 
 TEST_F(ServerSessionTest, InvalidAccountClearsAndSavesThePasswordAndTheThreadWaits) {

@@ -217,7 +217,7 @@ protected:
         if (!session_)
             session_ = std::make_unique<ServerSession>(SessionEnvironment{
                 folder_.path(), clock_, platform::system_clock(), journal_, notifier_, starter_, config_, servers_,
-                nullptr, "Fake Company", stores_.sinks()});
+                nullptr, "Fake Company", stores_.sinks(), probe_});
         return *session_;
     }
 
@@ -251,6 +251,7 @@ protected:
     PlaceholderStores stores_;
     std::mutex lines_lock_;
     std::vector<std::string> lines_;
+    config::ServerProbe* probe_ = nullptr;   // set before session() is first called
     std::unique_ptr<ServerSession> session_;
 };
 

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QTreeWidget>
 #include <cstring>
 #include <mutex>
 #include <utility>
@@ -172,6 +173,34 @@ TEST_F(LoginDialogTest, OpensWithTheCurrentAccountAndFillsFromASavedOne) {
     emit dialog.login_field()->activated(index);
     EXPECT_EQ(dialog.password_field()->text(), "saved2");
     EXPECT_EQ(dialog.server_field()->currentText(), "10.9.9.9:443");
+}
+
+TEST_F(LoginDialogTest, ServerListShowsTheAccessPointsMeasuredStatesAndTimes) {
+    std::vector<config::AccessPointRecord> points(3);
+    core::set_field_text(points[0].address, "10.0.0.1:443");
+    core::set_field_text(points[1].address, "10.0.0.2:443");
+    core::set_field_text(points[2].address, "10.0.0.3:443");
+    for (config::AccessPointRecord& point : points) point.time_ms = config::kNeverMeasuredMs;
+    ASSERT_TRUE(servers().update_server("Broker-Live", "Broker Ltd", 1, points));
+    const config::ProbeMeasurement measured[] = {{"10.0.0.1:443", 250}, {"10.0.0.2:443", config::kFailedMs}};
+    servers().apply_probe_results("Broker-Live", measured);
+
+    LoginDialog dialog(terminal);
+    dialog.server_field()->setEditText("Broker-Live");
+    QTreeWidget* list = dialog.access_points_list();
+    std::vector<QStringList> rows;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = list->topLevelItem(i);
+        rows.push_back({item->text(0), item->text(1), item->text(2)});
+    }
+    // In the order a connect tries them: by time, the failed one passed over there.
+    const std::vector<QStringList> expected = {{"10.0.0.1:443", "reachable", "250 ms"},
+                                               {"10.0.0.2:443", "unreachable", "failed"},
+                                               {"10.0.0.3:443", "not measured", ""}};
+    EXPECT_EQ(rows, expected);
+
+    dialog.server_field()->setEditText("somewhere.else:443");
+    EXPECT_EQ(list->topLevelItemCount(), 0) << "a typed-in host has no list entry";
 }
 
 TEST_F(LoginDialogTest, LoginChoiceLimitsAreTheRecordsFieldSizes) {

@@ -6,11 +6,20 @@
 #include <QTabWidget>
 #include <QThread>
 #include <QTimer>
+#include <arpa/inet.h>
+#include <chrono>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 
+#include "config/server_list.h"
+#include "config/server_probe.h"
+#include "core/fixed_text.h"
 #include "core/settings_store.h"
 #include "core/terminal.h"
 #include "platform/clock.h"
+#include "platform/files.h"
 #include "tests/support/temp_folder.h"
 #include "tests/ui/qt_application.h"
 #include "ui/history_view.h"
@@ -117,6 +126,57 @@ TEST_F(MainWindowTest, SendWaitsForTheAnswerAndPostsWithoutAWindowAreDropped) {
     sender.join();
     EXPECT_TRUE(answered);
     EXPECT_EQ(handled, 2);
+}
+
+TEST_F(MainWindowTest, TimerTickEndsAProbeStepOlderThanTenSeconds) {
+    platform::make_directory(home.file("config"));
+    core::Services& services = terminal.services();
+    config::ServerList& list = *core::create_service(services.server_list, home.path(), clock, nullptr);
+    config::ServerProbe& probe = *core::create_service(services.server_probe, list, clock);
+    // A listener whose queue is full drops further connection attempts: a connect to it
+    // waits for the system's time-out, minutes away.
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 0), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size), 0);
+    std::vector<int> fillers;
+    for (int i = 0; i < 3; ++i) {
+        fillers.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+        ::connect(fillers.back(), reinterpret_cast<sockaddr*>(&address), sizeof address);
+    }
+    const std::string hanging = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    std::vector<config::AccessPointRecord> points(2);
+    core::set_field_text(points[0].address, hanging);
+    core::set_field_text(points[1].address, "127.0.0.1:0");
+    ASSERT_TRUE(list.update_server("S", "Co", 1, points));
+    clock.advance_ms(config::kProbeIntervalMs);
+    MainWindow window(terminal);
+    ASSERT_TRUE(probe.start("S"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));   // the probe is inside its connect
+
+    clock.advance_ms(config::kProbeStepTimeoutMs + 1);
+    // The next once-a-second tick ends the step; the probe then finishes by itself.
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (!probe.running()) loop.quit();
+    });
+    poll.start(20);
+    QTimer::singleShot(3 * kWatchdogIntervalMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_FALSE(probe.running());
+    probe.stop();
+    for (int fd : fillers) ::close(fd);
+    ::close(listener);
+    std::optional<config::ServerEntry> entry = list.find_copy("S");
+    ASSERT_TRUE(entry);
+    const config::AccessPointRecord* point = entry->find_access_point(hanging);
+    ASSERT_TRUE(point);
+    EXPECT_EQ(int32_t{point->probe_state}, config::kProbeUnreachable);
 }
 
 // The market watch's own tests cover codes 1, 2 and 23 in the Quotes tab.

@@ -224,6 +224,9 @@ TEST_F(MarketWatchTest, RowsTakeTheSymbolColourGreyedNamesAndDirectionColours) {
     EXPECT_EQ(view.item(xau, bid)->foreground().color(), QColor(255, 0, 0)) << "fall: red";
     EXPECT_EQ(view.item(xau, bid)->text(), "2040.00");
     EXPECT_EQ(view.item(eur, time)->text(), "10:16");
+    // Only prices take the direction's colour.
+    EXPECT_EQ(view.item(eur, time)->foreground().color(), view.palette().color(QPalette::Text));
+    EXPECT_EQ(view.item(xau, time)->foreground().color(), view.palette().color(QPalette::Text));
 }
 
 TEST_F(MarketWatchTest, MenuEntriesAreEnabledAndCheckedByTheViewsState) {
@@ -254,7 +257,7 @@ TEST_F(MarketWatchTest, MenuEntriesAreEnabledAndCheckedByTheViewsState) {
     view.run_command(MarketWatchCommand::Header);
     QMenu* menu = view.build_menu(&view);
     EXPECT_TRUE(action(*menu, "New Order")->isEnabled());
-    EXPECT_TRUE(action(*menu, "Chart Window")->isEnabled());
+    EXPECT_FALSE(action(*menu, "Chart Window")->isEnabled()) << "no chart view yet";
     EXPECT_TRUE(action(*menu, "Hide")->isEnabled());
     EXPECT_FALSE(action(*menu, "Header")->isChecked());
     action(*menu, "New Order")->trigger();
@@ -282,10 +285,16 @@ TEST_F(MarketWatchTest, OrderDialogDoubleTapAndChartGoToTheSelectedRowOrTheFirst
     EXPECT_EQ(opened, (std::vector<std::pair<std::string, intptr_t>>{{"S000", 3}, {"S002", 1}, {"S001", 0}}));
     view.selectRow(2);
 
-    QStringList charts;
-    QObject::connect(&view, &MarketWatchView::chart_requested, [&](const QString& symbol) { charts << symbol; });
-    view.run_command(MarketWatchCommand::ChartWindow);
-    EXPECT_EQ(charts, QStringList{"S002"});
+    std::vector<std::string> charts;
+    view.run_command(MarketWatchCommand::ChartWindow);   // no chart view: nothing happens
+    view.set_chart_opener([&](const std::string& symbol) { charts.push_back(symbol); });
+    QMenu* menu = view.build_menu(&view);
+    EXPECT_TRUE(action(*menu, "Chart Window")->isEnabled());
+    action(*menu, "Chart Window")->trigger();
+    delete menu;
+    view.clearSelection();
+    view.run_command(MarketWatchCommand::ChartWindow);   // needs a selected row
+    EXPECT_EQ(charts, std::vector<std::string>{"S002"});
 }
 
 TEST_F(MarketWatchTest, HideRefusesSymbolsInUseAndHideAllKeepsThemShown) {

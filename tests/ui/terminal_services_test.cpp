@@ -9,6 +9,8 @@
 #include "config/terminal_config.h"
 #include "core/fixed_text.h"
 #include "core/terminal.h"
+#include "market/history_base.h"
+#include "market/history_center.h"
 #include "market/symbols_base.h"
 #include "trade/trade_base.h"
 #include "platform/clock.h"
@@ -91,6 +93,53 @@ TEST_F(TerminalServicesTest, ReconnectSavesTheAccounts) {
         window.handle_notification(kNotifyReconnect, 0);
         EXPECT_EQ(platform::file_exists(accounts.file_path()), keep != 0);
     }
+}
+
+TEST_F(TerminalServicesTest, ShutdownSavesTheServerListWithItsLatestFailureMarks) {
+    const std::string dead = "10.0.0.1:443", alive = "10.0.0.2:443";
+    {
+        terminal.start(&factory);
+        config::ServerList& servers = *terminal.services().server_list;
+        std::vector<config::AccessPointRecord> points(2);
+        core::set_field_text(points[0].address, dead);
+        core::set_field_text(points[1].address, alive);
+        ASSERT_TRUE(servers.update_server("Broker-Live", "Broker Ltd", 1, points));   // saved
+        // After the last login the selected access point went silent.
+        servers.select_access_point("Broker-Live", dead);
+        servers.mark_selected_failed("Broker-Live");
+        terminal.shutdown();
+    }
+    config::ServerList next(home.path(), clock, nullptr);
+    next.load_all("Broker Ltd");
+    std::optional<config::ServerEntry> entry = next.find_copy("Broker-Live");
+    ASSERT_TRUE(entry);
+    ASSERT_EQ(entry->access_points.size(), 2u);
+    // Connecting through the list passes over the failed access point.
+    for (const config::AccessPointRecord& point : entry->access_points)
+        EXPECT_EQ(int32_t{point.time_ms}, config::address_of(point) == dead ? config::kFailedMs : config::kNeverMeasuredMs)
+            << config::address_of(point);
+}
+
+TEST_F(TerminalServicesTest, HistoriesOpenedAfterAChangeOfMaximumBarsKeepTheNewLimit) {
+    terminal.start(&factory);
+    market::SymbolRecord symbol{};
+    core::set_field_text(symbol.name, "EURUSD");
+    symbol.digits = 5;
+    {
+        // 700 hourly bars in the file the history of a server-less account reads.
+        std::vector<market::BarRecord> bars;
+        for (int32_t i = 0; i < 700; ++i) bars.push_back({1796601600 + i * 3600, 1.1, 1.0, 1.2, 1.1, 5});
+        auto writer = market::HistoryBase::create(symbol, 60, false, {home.path(), "", 100000, 100000}, nullptr);
+        ASSERT_EQ(writer->import_bars(std::span<const market::BarRecord>(bars), 0), 700u);
+    }
+    config::TerminalConfig& configuration = *terminal.services().terminal_config;
+    market::HistoryCenter& center = *terminal.services().history_center;
+    config::LoginRecord record = configuration.login_record();
+    record.max_bars = 600;
+    configuration.set_login_record(record);
+
+    ASSERT_TRUE(center.open("EURUSD", 60, market::Offline::Yes));
+    EXPECT_EQ(center.state("EURUSD", 60)->bar_count, 600u) << "the newest 600 bars of the file";
 }
 
 }  // namespace
