@@ -86,6 +86,9 @@ void DemoServer::accept_loop(platform::Socket& listener, ServerRole role) {
 
 void DemoServer::stop() {
     context_.stopping = true;
+    // Sessions may wait for the chart history: the generation ends first, so they don't
+    // hold the stop until the whole past is generated.
+    history_.cancel();
     trade_listener_.close();
     history_listener_.close();
     trade_acceptor_.join();
@@ -93,7 +96,6 @@ void DemoServer::stop() {
     pool_.stop_all();
     dealer_.stop();
     feed_.stop();
-    history_.cancel();
     history_generator_.join();
     if (!history_.save()) context_.log.write("chart bars not saved: %s", context_.storage.last_error().c_str());
 }
