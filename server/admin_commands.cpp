@@ -160,9 +160,8 @@ AdminResult set_settings(const CommandLine& line, const ServerConfig& config, St
         if (!apply_override(changed, settings.back(), error)) return failure(error);
     }
     if (settings.empty()) return failure("give at least one setting to change (see --help)");
-    for (const SettingOverride& setting : settings) {
-        if (!storage.set_override(setting)) return failure("settings not stored: " + storage.last_error());
-    }
+    // One transaction: a running server never pushes a part of the change.
+    if (!storage.set_overrides(settings)) return failure("settings not stored: " + storage.last_error());
     return AdminResult{true, kind + " " + name + ": " + std::to_string(settings.size()) + " setting(s) changed"};
 }
 

@@ -183,8 +183,10 @@ public:
     bool set_server_value(const std::string& key, int64_t value);
 
     // ---- settings changed by the admin ----
-    // Stores the override (replacing one of the same kind, name and key) and raises the
-    // settings version in one transaction.
+    // Stores the overrides (each replacing one of the same kind, name and key) and raises
+    // the settings version once, all in one transaction: a reader sees all of them or none.
+    // False, with nothing changed, when one can't be stored.
+    bool set_overrides(std::span<const SettingOverride> settings);
     bool set_override(const SettingOverride& setting);
     std::vector<SettingOverride> overrides();
     // Raised by every stored override; 0 before the first.

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "net/digest.h"
 #include "server/storage.h"
@@ -118,7 +119,7 @@ TEST_F(AdminCommands, SettingsChangesAreStoredForTheRunningServer) {
     ASSERT_EQ(group.exit_code, 0) << group.err;
 
     auto storage = open_db();
-    EXPECT_EQ(storage->settings_version(), 4);
+    EXPECT_EQ(storage->settings_version(), 2) << "one version per command, however many settings it changes";
     std::vector<SettingOverride> stored = storage->overrides();
     ASSERT_EQ(stored.size(), 4u);
     EXPECT_EQ(stored[0].kind, "group");
@@ -126,6 +127,26 @@ TEST_F(AdminCommands, SettingsChangesAreStoredForTheRunningServer) {
     EXPECT_EQ(stored[0].value, "300");
     EXPECT_EQ(stored[3].name, "EURUSD");
     EXPECT_EQ(stored[3].key, "stops_level");
+}
+
+TEST_F(AdminCommands, SettingsThatCantAllBeStoredLeaveNoneStored) {
+    open_db();
+    // The database refuses the second of the command's settings (options go in name order).
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(db_path.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "CREATE TRIGGER refuse BEFORE INSERT ON setting_overrides WHEN NEW.key = 'requote_rate' "
+                           "BEGIN SELECT RAISE(ABORT, 'refused'); END",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+
+    ProcessResult result = run({"set-group", "--group", "demo-market", "--leverage", "50", "--requote-rate", "0.2"});
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_NE(result.err.find("settings not stored"), std::string::npos) << result.err;
+    auto storage = open_db();
+    EXPECT_TRUE(storage->overrides().empty()) << "the leverage was stored without the requote rate";
+    EXPECT_EQ(storage->settings_version(), 0);
 }
 
 TEST_F(AdminCommands, HelpNamesTheDefaultAddresses) {
