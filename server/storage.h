@@ -113,6 +113,8 @@ struct CrashLogRow {
     std::vector<uint8_t> content;
 };
 
+enum class CrashLogStored { Yes, AccountFull, Failed };
+
 // The server's persistent state in one SQLite file: accounts, mail, news, trades and
 // received crash logs. The schema is created or migrated when the file is opened.
 // Thread-safe: one lock serialises every call on the single connection. Every failure
@@ -206,7 +208,9 @@ public:
     int64_t last_news_id();
 
     // ---- crash logs ----
-    std::optional<int64_t> add_crash_log(const CrashLogRow& log);
+    // Stores the log unless the account's stored logs and this one would hold more than
+    // account_limit bytes of content together; the check and the insert are one statement.
+    CrashLogStored add_crash_log(const CrashLogRow& log, size_t account_limit = SIZE_MAX);
     std::vector<CrashLogRow> crash_logs(int32_t login);
 
     std::string last_error();

@@ -333,5 +333,47 @@ TEST_F(Serving, OlderBuildLogsInWithoutTheChallenge) {
     EXPECT_EQ(stream->read_byte(), net::command_byte(net::Command::KeepAlive));
 }
 
+// Sends a crash log of size bytes and waits for a keep-alive's answer, so the server has
+// dealt with the log when it returns.
+void upload_crash_log(net::PacketStream& stream, uint32_t size) {
+    std::vector<uint8_t> content(size, 0x5A);
+    net::OutputBuffer& out = stream.output();
+    out.reset();
+    out.put_command(net::Command::CrashLog);
+    out.put_u32(size);
+    out.put_bytes(content.data(), content.size());
+    ASSERT_TRUE(stream.send_output());
+    ASSERT_TRUE(stream.send_byte(net::Command::KeepAlive));
+    ASSERT_EQ(stream.read_byte(), net::command_byte(net::Command::KeepAlive));
+}
+
+TEST_F(Serving, CrashLogsAreTakenOncePerLoginAndUpToTheAccountsLimit) {
+    {
+        auto stream = connect(server->trade_port());
+        ASSERT_EQ(net::log_in(*stream, 1001, "secret1", LoginMode::TradeServer), 0);
+        upload_crash_log(*stream, 100);
+        upload_crash_log(*stream, 200);
+        upload_crash_log(*stream, 300);
+    }
+    std::vector<CrashLogRow> stored = storage->crash_logs(1001);
+    ASSERT_EQ(stored.size(), 1u) << "later uploads of the same login are refused";
+    EXPECT_EQ(stored[0].content.size(), 100u);
+    EXPECT_TRUE(logged("'1001': another crash log in the same login refused"));
+
+    // Each login uploads the largest log a client sends, until the account holds 1024000 bytes.
+    for (int login = 0; login < 9; ++login) {
+        auto stream = connect(server->trade_port());
+        ASSERT_EQ(net::log_in(*stream, 1001, "secret1", LoginMode::TradeServer), 0);
+        upload_crash_log(*stream, 128000);
+    }
+    stored = storage->crash_logs(1001);
+    size_t total = 0;
+    for (const CrashLogRow& log : stored) total += log.content.size();
+    EXPECT_EQ(stored.size(), 8u);
+    EXPECT_EQ(total, 100u + 7 * 128000u);
+    EXPECT_TRUE(logged("'1001': crash log refused, the account keeps 1024000 bytes of them already"));
+    EXPECT_TRUE(storage->crash_logs(1002).empty());
+}
+
 }  // namespace
 }  // namespace kb::server
