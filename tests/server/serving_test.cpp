@@ -207,6 +207,22 @@ TEST_F(Serving, RefusedLoginsGetTheirCodeAndAreClosed) {
     EXPECT_TRUE(logged("'1002': login refused [64 Account disabled]"));
 }
 
+TEST_F(Serving, WrongPasswordsFromAnAddressAreAnsweredEverSlower) {
+    const uint64_t slept_before = clock.total_slept_ms();
+    for (const char* password : {"wrong1", "wrong2", "wrong3"})
+        EXPECT_EQ(refused_code(1001, password, "secret1"), net::code_byte(ReturnCode::InvalidAccount));
+    EXPECT_EQ(refused_code(4242, "guess", ""), net::code_byte(ReturnCode::InvalidAccount)) << "unknown logins too";
+    EXPECT_EQ(clock.total_slept_ms() - slept_before, 500u + 1000 + 2000 + 4000);
+    EXPECT_TRUE(logged("'1001': wrong password from 127.0.0.1, answered after 2000 ms"));
+    EXPECT_TRUE(logged("'4242': wrong password from 127.0.0.1, answered after 4000 ms"));
+
+    auto good = connect(server->trade_port());
+    ASSERT_EQ(net::log_in(*good, 1001, "secret1", LoginMode::TradeServer), 0);
+    const uint64_t slept_after_good = clock.total_slept_ms();
+    EXPECT_EQ(refused_code(1001, "wrong4", "secret1"), net::code_byte(ReturnCode::InvalidAccount));
+    EXPECT_EQ(clock.total_slept_ms() - slept_after_good, 500u) << "a good login starts the delays over";
+}
+
 TEST_F(Serving, GarbageAndStallingClientsAreDroppedWhileOthersAreServed) {
     auto served = connect(server->trade_port());
     ASSERT_EQ(net::log_in(*served, 1001, "secret1", LoginMode::TradeServer), 0);
