@@ -40,6 +40,27 @@ std::string join_path(std::string_view folder, std::string_view name) {
     return path;
 }
 
+bool is_owner_only_file(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
+           (info.st_mode & (S_IRWXG | S_IRWXO)) == 0;
+}
+
+std::optional<std::string> read_standard_input(size_t limit) {
+    std::string text;
+    char chunk[4096];
+    for (;;) {
+        const ssize_t got = ::read(STDIN_FILENO, chunk, sizeof chunk);
+        if (got == 0) return text;
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return std::nullopt;
+        }
+        if (text.size() + static_cast<size_t>(got) > limit) return std::nullopt;
+        text.append(chunk, static_cast<size_t>(got));
+    }
+}
+
 bool file_exists(const std::string& path) {
     struct stat info{};
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);

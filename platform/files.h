@@ -26,6 +26,13 @@ int64_t file_size(const std::string& path);
 // Reads a whole file; nullopt when it can't be opened or read.
 std::optional<std::vector<uint8_t>> read_file(const std::string& path);
 
+// True for a regular file of the current user that no one else may read or write
+// (the mode grants nothing to group and others).
+bool is_owner_only_file(const std::string& path);
+
+// Reads standard input to its end; nullopt when reading fails or more than limit bytes come.
+std::optional<std::string> read_standard_input(size_t limit);
+
 enum class FileAccess { Shared, OwnerOnly };
 
 // Writes bytes to a temporary file beside path, syncs it and renames it over path, so a

@@ -141,8 +141,9 @@ std::optional<LocalMessage> ask_local(std::string_view name, const LocalMessage&
     if (fd < 0) return std::nullopt;
     std::optional<LocalMessage> result;
     LocalMessage reply{};
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), length) == 0 && write_message(fd, question) &&
-        read_message(fd, reply, timeout_ms))
+    // Any user may bind the name first; only a listener of our own user gets the question.
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), length) == 0 && same_user(fd) &&
+        write_message(fd, question) && read_message(fd, reply, timeout_ms))
         result = reply;
     ::close(fd);
     return result;

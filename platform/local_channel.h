@@ -43,8 +43,8 @@ private:
 };
 
 // Connects to the named abstract socket, sends the question and waits up to timeout_ms
-// of real time for the answer. nullopt when nobody listens, the peer closes without an
-// answer or the time runs out. Any thread.
+// of real time for the answer. nullopt when nobody listens, the listener is another
+// user's, the peer closes without an answer or the time runs out. Any thread.
 std::optional<LocalMessage> ask_local(std::string_view name, const LocalMessage& question, int timeout_ms);
 
 }  // namespace kb::platform

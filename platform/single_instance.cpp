@@ -2,17 +2,30 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
+
+#include "platform/system_info.h"
 
 namespace kb::platform {
 
+std::string private_runtime_folder(const std::string& base) {
+    const std::string folder = base + "/" + default_instance_name();
+    ::mkdir(folder.c_str(), 0700);
+    struct stat info {};
+    // Another user may have made the folder first: then it isn't ours to use.
+    if (::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid()) return {};
+    if ((info.st_mode & 077) != 0 && ::chmod(folder.c_str(), 0700) != 0) return {};
+    return folder;
+}
+
 std::string runtime_folder() {
-    const char* folder = std::getenv("XDG_RUNTIME_DIR");
-    if (folder && *folder) return folder;
-    return "/tmp";
+    std::string folder = environment_value("XDG_RUNTIME_DIR");
+    if (!folder.empty()) return folder;
+    folder = private_runtime_folder("/tmp");
+    return folder.empty() ? home_folder() : folder;
 }
 
 std::string default_instance_name() {

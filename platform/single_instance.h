@@ -28,14 +28,19 @@ enum class InstanceCheck {
     Failed,               // the lock file can't be opened
 };
 
-// $XDG_RUNTIME_DIR when set and not empty, else "/tmp".
+// Where the lock file lives, a folder no other user can write: $XDG_RUNTIME_DIR when set
+// and not empty, else the private folder of base "/tmp" (below), else the home folder.
 std::string runtime_folder();
+// "<base>/Kestrelbay-<uid>", made with mode 0700 when missing; empty when it is not a real
+// folder of this user (another user made it first, or it is a link).
+std::string private_runtime_folder(const std::string& base);
 // "Kestrelbay-<uid>": one instance per user.
 std::string default_instance_name();
 
 // One running terminal per user: an flock'ed lock file "<folder>/<name>.lock" tells a
 // start whether another instance runs; the abstract socket "<name>" is how a second
-// start asks the first to come to the front. Owned by one thread (the program entry);
+// start asks the first to come to the front (both sides check that the other is the same
+// user, since anyone may take an abstract socket name). Owned by one thread (the program entry);
 // the bring-to-front callback runs on the listener's own thread. The destructor stops
 // listening and releases the lock.
 class SingleInstance {

@@ -17,6 +17,12 @@ std::string environment_value(const char* name) {
     return value ? std::string(value) : std::string();
 }
 
+std::string take_environment_value(const char* name) {
+    std::string value = environment_value(name);
+    ::unsetenv(name);
+    return value;
+}
+
 std::string home_folder() {
     std::string home = environment_value("HOME");
     if (!home.empty()) return home;

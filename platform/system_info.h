@@ -4,10 +4,16 @@
 namespace kb::platform {
 
 // Readings of the user's environment and the running system. Each call reads afresh;
-// safe from any thread (no global locale or other shared state is changed).
+// safe from any thread (no global locale or other shared state is changed), except
+// take_environment_value.
 
 // The value of an environment variable; empty when it is unset.
 std::string environment_value(const char* name);
+
+// The value of an environment variable, which is then removed from the environment, so no
+// child process inherits it (secrets handed over by whoever started the program). Changes
+// the process environment: call it at start, before other threads run.
+std::string take_environment_value(const char* name);
 
 // The user's home folder: $HOME, else the password database's entry; empty when unknown.
 std::string home_folder();

@@ -32,7 +32,9 @@ if [ ! -s "$account_file" ]; then
   password=$(od -An -N6 -tx1 /dev/urandom | tr -d ' \n')
   login=""
   for candidate in $(seq 1001 1010); do
-    if "$server" create-account --db "$db" --login "$candidate" --password "$password" \
+    # The password goes on standard input (printf is a shell builtin): a command line is
+    # visible to every user.
+    if printf '%s\n' "$password" | "$server" create-account --db "$db" --login "$candidate" \
          --name "Demo Trader" --deposit 10000 >/dev/null 2>&1; then
       login=$candidate
       break

@@ -47,27 +47,40 @@ std::string money(double value) {
     return text;
 }
 
-AdminResult check_text(const std::string& option, const std::string& value, size_t limit) {
-    if (value.empty()) return failure("--" + option + " must not be empty");
-    if (value.size() > limit) return failure("--" + option + " is longer than " + std::to_string(limit) + " bytes");
+AdminResult check_text(const std::string& what, const std::string& value, size_t limit) {
+    if (value.empty()) return failure(what + " must not be empty");
+    if (value.size() > limit) return failure(what + " is longer than " + std::to_string(limit) + " bytes");
     return AdminResult{true, {}};
 }
 
+// The first line of text and the rest after its line end (a CR before it is dropped).
+std::string_view take_line(std::string_view& text) {
+    const size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    return line;
+}
+
 AdminResult create_account(const CommandLine& line, const ServerConfig& config, Storage& storage,
-                           platform::Clock& clock) {
+                           platform::Clock& clock, std::string_view secrets) {
     std::optional<int64_t> login = parse_integer(line.get("login"), 1, INT32_MAX);
     if (!login) return failure("--login must be a number from 1 to 2147483647");
-    std::string password = line.get("password");
-    if (AdminResult check = check_text("password", password, kPasswordLimit); !check.ok) return check;
-    std::string investor = line.get("investor-password");
-    if (line.has("investor-password")) {
-        if (AdminResult check = check_text("investor-password", investor, kPasswordLimit); !check.ok) return check;
+    std::string password(take_line(secrets));
+    if (password.empty()) return failure("no password: give it on the first line of standard input or of --password-file");
+    if (AdminResult check = check_text("the password", password, kPasswordLimit); !check.ok) return check;
+    std::string investor(take_line(secrets));
+    const bool has_investor = !investor.empty();
+    if (has_investor) {
+        if (AdminResult check = check_text("the investor password", investor, kPasswordLimit); !check.ok) return check;
     }
+    if (!take_line(secrets).empty() || !secrets.empty())
+        return failure("more than two lines of passwords (the password, then the investor password)");
     std::string group_name = line.get("group", config.default_group);
     const GroupConfig* group = config.find_group(group_name);
     if (!group) return failure("group \"" + group_name + "\" is not in the configuration");
     std::string name = line.get("name", "Demo account " + std::to_string(*login));
-    if (AdminResult check = check_text("name", name, kAccountNameLimit); !check.ok) return check;
+    if (AdminResult check = check_text("--name", name, kAccountNameLimit); !check.ok) return check;
     std::optional<int64_t> leverage = parse_integer(line.get("leverage", std::to_string(group->leverage)), 1, 10000);
     if (!leverage) return failure("--leverage must be a number from 1 to 10000");
     std::optional<double> deposit = parse_amount(line.get("deposit", "0"));
@@ -78,7 +91,7 @@ AdminResult create_account(const CommandLine& line, const ServerConfig& config, 
     account.login = static_cast<int32_t>(*login);
     account.password_digest = net::md5(password);
     // Without an investor password no digest matches, so read-only logins are refused.
-    if (line.has("investor-password")) account.investor_digest = net::md5(investor);
+    if (has_investor) account.investor_digest = net::md5(investor);
     account.name = name;
     account.group = group->name;
     account.leverage = static_cast<int>(*leverage);
@@ -99,7 +112,7 @@ AdminResult deposit(const CommandLine& line, const ServerConfig& config, Storage
         return failure("withdrawal of " + money(-*amount) + " exceeds the balance " + money(account->balance));
     }
     std::string comment = line.get("comment", *amount > 0 ? "Deposit" : "Withdrawal");
-    if (AdminResult check = check_text("comment", comment, 31); !check.ok) return check;
+    if (AdminResult check = check_text("--comment", comment, 31); !check.ok) return check;
     std::optional<int64_t> ticket =
         storage.add_balance_operation(account->login, TradeType::Balance, *amount, comment, clock.unix_time());
     if (!ticket) return failure("deposit failed: " + storage.last_error());
@@ -116,9 +129,9 @@ AdminResult post_news(const CommandLine& line, Storage& storage, platform::Clock
     news.subject = line.get("subject");
     news.body = line.get("body");
     news.category = line.get("category", "General");
-    if (AdminResult check = check_text("subject", news.subject, kSubjectLimit); !check.ok) return check;
-    if (AdminResult check = check_text("body", news.body, kNewsBodyLimit); !check.ok) return check;
-    if (AdminResult check = check_text("category", news.category, 31); !check.ok) return check;
+    if (AdminResult check = check_text("--subject", news.subject, kSubjectLimit); !check.ok) return check;
+    if (AdminResult check = check_text("--body", news.body, kNewsBodyLimit); !check.ok) return check;
+    if (AdminResult check = check_text("--category", news.category, 31); !check.ok) return check;
     news.time = clock.unix_time();
     std::optional<int64_t> id = storage.add_news(news);
     if (!id) return failure("news not posted: " + storage.last_error());
@@ -133,9 +146,9 @@ AdminResult send_mail(const CommandLine& line, Storage& storage, platform::Clock
     mail.from = line.get("from", "Dealing Desk");
     mail.subject = line.get("subject");
     mail.body = line.get("body");
-    if (AdminResult check = check_text("from", mail.from, 63); !check.ok) return check;
-    if (AdminResult check = check_text("subject", mail.subject, kSubjectLimit); !check.ok) return check;
-    if (AdminResult check = check_text("body", mail.body, kMailBodyLimit); !check.ok) return check;
+    if (AdminResult check = check_text("--from", mail.from, 63); !check.ok) return check;
+    if (AdminResult check = check_text("--subject", mail.subject, kSubjectLimit); !check.ok) return check;
+    if (AdminResult check = check_text("--body", mail.body, kMailBodyLimit); !check.ok) return check;
     if (!storage.account(mail.to)) return failure("account " + std::to_string(*to) + " does not exist");
     mail.time = clock.unix_time();
     std::optional<int64_t> id = storage.add_mail(mail);
@@ -160,18 +173,17 @@ AdminResult set_settings(const CommandLine& line, const ServerConfig& config, St
         if (!apply_override(changed, settings.back(), error)) return failure(error);
     }
     if (settings.empty()) return failure("give at least one setting to change (see --help)");
-    for (const SettingOverride& setting : settings) {
-        if (!storage.set_override(setting)) return failure("settings not stored: " + storage.last_error());
-    }
+    // One transaction: a running server never pushes a part of the change.
+    if (!storage.set_overrides(settings)) return failure("settings not stored: " + storage.last_error());
     return AdminResult{true, kind + " " + name + ": " + std::to_string(settings.size()) + " setting(s) changed"};
 }
 
 }  // namespace
 
 AdminResult run_admin_command(const CommandLine& line, const ServerConfig& config, Storage& storage,
-                              platform::Clock& clock) {
+                              platform::Clock& clock, std::string_view secrets) {
     switch (line.kind) {
-        case CommandKind::CreateAccount: return create_account(line, config, storage, clock);
+        case CommandKind::CreateAccount: return create_account(line, config, storage, clock, secrets);
         case CommandKind::Deposit: return deposit(line, config, storage, clock);
         case CommandKind::SetInstrument: return set_settings(line, config, storage, "instrument", "symbol");
         case CommandKind::SetGroup: return set_settings(line, config, storage, "group", "group");

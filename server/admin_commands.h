@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <string_view>
 
 #include "platform/clock.h"
 #include "server/command_line.h"
@@ -14,10 +15,12 @@ struct AdminResult {
     std::string message;   // one line for stdout on success, for stderr on failure
 };
 
-// Runs create-account, deposit, post-news or send-mail against the database. Values are
-// checked before anything is written; a failure changes nothing. Callable from any
-// thread (the storage serialises).
+// Runs create-account, deposit, post-news, send-mail, set-instrument or set-group against
+// the database. Values are checked before anything is written; a failure changes nothing.
+// secrets is what create-account read from standard input or its --password-file: the
+// password on the first line, the investor password (when given) on the second. Callable
+// from any thread (the storage serialises).
 AdminResult run_admin_command(const CommandLine& line, const ServerConfig& config, Storage& storage,
-                              platform::Clock& clock);
+                              platform::Clock& clock, std::string_view secrets = {});
 
 }  // namespace kb::server

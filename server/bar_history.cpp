@@ -223,7 +223,7 @@ void BarHistory::save_periodically(uint32_t period_ms) {
 
 void BarHistory::wait_ready() {
     std::unique_lock guard(lock_);
-    ready_changed_.wait(guard, [this] { return ready_; });
+    ready_changed_.wait(guard, [this] { return ready_ || cancelled_; });
 }
 
 void BarHistory::add_tick(Instrument& instrument, int64_t time, double bid) {

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <set>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "net/packet_stream.h"
@@ -61,6 +62,8 @@ public:
     bool investor_mode() const { return investor_; }
     net::LoginMode login_mode() const { return login_mode_; }
     uint32_t peer_address() const { return peer_address_; }
+    // True the first time only: a login uploads one crash log.
+    bool take_crash_log_turn() { return !std::exchange(crash_log_taken_, true); }
     // The last price the dealer answered this trade channel (orders by request).
     std::optional<QuotedPrice>& quoted_price() { return quoted_; }
     // Quotes of these instruments (indexes into the configuration) are pushed from now on.
@@ -105,6 +108,7 @@ private:
     std::atomic<bool> quit_requested_{false};
     int64_t last_news_id_ = 0;
     uint32_t last_message_poll_ = 0;
+    bool crash_log_taken_ = false;
     int64_t last_transaction_id_ = 0;
     uint64_t seen_trade_changes_ = 0;
     uint64_t settings_version_ = 0;

@@ -16,8 +16,7 @@ struct CommandShape {
 const std::vector<CommandShape>& command_shapes() {
     static const std::vector<CommandShape> shapes = {
         {"", CommandKind::Serve, {}, {"trade-listen", "history-listen"}},
-        {"create-account", CommandKind::CreateAccount, {"login", "password"},
-         {"group", "name", "deposit", "investor-password", "leverage"}},
+        {"create-account", CommandKind::CreateAccount, {"login"}, {"group", "name", "deposit", "leverage", "password-file"}},
         {"deposit", CommandKind::Deposit, {"login", "amount"}, {"comment"}},
         {"post-news", CommandKind::PostNews, {"subject", "body"}, {"category"}},
         {"send-mail", CommandKind::SendMail, {"to", "subject", "body"}, {"from"}},
@@ -78,6 +77,12 @@ std::optional<CommandLine> parse_command_line(const std::vector<std::string>& ar
             error = "--" + name + " needs a value";
             return std::nullopt;
         }
+        // Every user of the machine can read a command line.
+        if (shape->kind == CommandKind::CreateAccount && (name == "password" || name == "investor-password")) {
+            error = "passwords are not taken on the command line, where other users can read them: give them on "
+                    "standard input or in --password-file (see --help)";
+            return std::nullopt;
+        }
         bool known = name == "db" || name == "config" || listed(shape->required, name) || listed(shape->optional, name);
         if (!known) {
             error = "unknown option --" + name + (shape->name[0] ? std::string(" for ") + shape->name : std::string());
@@ -106,8 +111,10 @@ std::string usage_text() {
            "      --history-listen  history server address (default 127.0.0.1:4444)\n"
            "      The listen options override the \"listen\" section of the configuration.\n"
            "\n"
-           "  demo-server create-account --login N --password P [--investor-password P] [--group G]\n"
-           "                             [--name TEXT] [--leverage N] [--deposit AMOUNT]\n"
+           "  demo-server create-account --login N [--password-file PATH] [--group G] [--name TEXT]\n"
+           "                             [--leverage N] [--deposit AMOUNT]\n"
+           "      The password is the first line of standard input or of the file (which only its owner\n"
+           "      may read); a second line is the investor (read-only) password.\n"
            "  demo-server deposit --login N --amount AMOUNT [--comment TEXT]   (negative: withdrawal)\n"
            "  demo-server post-news --subject TEXT --body TEXT [--category TEXT]\n"
            "  demo-server send-mail --to LOGIN --subject TEXT --body TEXT [--from NAME]\n"

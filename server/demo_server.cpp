@@ -24,14 +24,16 @@ PriceEngine resumed_engine(const ServerConfig& config, Storage& storage, platfor
 }  // namespace
 
 DemoServer::DemoServer(const ServerConfig& config, Storage& storage, platform::Clock& clock, ServerLog& log,
-                       SessionLimits limits, size_t max_sessions)
+                       SessionLimits limits, size_t max_sessions, PeerLimitSettings peer_limits)
     : feed_(resumed_engine(config, storage, clock), clock),
+      peers_(peer_limits),
       history_(config, clock.unix_time(), &storage),
       settings_(config, storage),
       context_{config, storage, feed_, clock, log, limits},
       dealer_(context_),
       pool_(context_, max_sessions) {
     context_.dealer = &dealer_;
+    context_.peers = &peers_;
     context_.history = &history_;
     context_.settings = &settings_;
     std::set<int> every_instrument;
@@ -78,6 +80,14 @@ void DemoServer::accept_loop(platform::Socket& listener, ServerRole role) {
         platform::Socket connection = listener.accept(kAcceptWaitMs);
         if (!connection.is_open()) continue;
         uint32_t peer = platform::peer_ipv4(connection);
+        const PeerLimits::Admission admission = peers_.admit(peer);
+        if (admission != PeerLimits::Admission::Admitted) {
+            if (admission == PeerLimits::Admission::RefusedFirst)
+                context_.log.write("%s holds %zu connections, more are refused", peer_text(peer).c_str(),
+                                   peers_.settings().connections_per_peer);
+            connection.close();
+            continue;
+        }
         auto stream = std::make_unique<net::PacketStream>(nullptr);
         stream->adopt(std::move(connection));
         pool_.start(role, std::move(stream), peer);
@@ -86,6 +96,9 @@ void DemoServer::accept_loop(platform::Socket& listener, ServerRole role) {
 
 void DemoServer::stop() {
     context_.stopping = true;
+    // Sessions may wait for the chart history: the generation ends first, so they don't
+    // hold the stop until the whole past is generated.
+    history_.cancel();
     trade_listener_.close();
     history_listener_.close();
     trade_acceptor_.join();
@@ -93,7 +106,6 @@ void DemoServer::stop() {
     pool_.stop_all();
     dealer_.stop();
     feed_.stop();
-    history_.cancel();
     history_generator_.join();
     if (!history_.save()) context_.log.write("chart bars not saved: %s", context_.storage.last_error().c_str());
 }

@@ -9,6 +9,7 @@
 #include "server/bar_history.h"
 #include "server/dealer.h"
 #include "server/listen_address.h"
+#include "server/peer_limits.h"
 #include "server/quote_feed.h"
 #include "server/server_context.h"
 #include "server/session_pool.h"
@@ -24,7 +25,7 @@ public:
     static constexpr size_t kDefaultMaxSessions = 512;
 
     DemoServer(const ServerConfig& config, Storage& storage, platform::Clock& clock, ServerLog& log,
-               SessionLimits limits = {}, size_t max_sessions = kDefaultMaxSessions);
+               SessionLimits limits = {}, size_t max_sessions = kDefaultMaxSessions, PeerLimitSettings peer_limits = {});
     ~DemoServer();   // stop
     DemoServer(const DemoServer&) = delete;
     DemoServer& operator=(const DemoServer&) = delete;
@@ -59,6 +60,7 @@ private:
     void accept_loop(platform::Socket& listener, ServerRole role);
 
     QuoteFeed feed_;
+    PeerLimits peers_;
     BarHistory history_;
     LiveSettings settings_;
     ServerContext context_;

@@ -24,6 +24,30 @@ int fail(const std::string& message) {
     return 1;
 }
 
+// Passwords are a few short lines; anything much longer is a mistake.
+constexpr size_t kSecretsLimit = 4096;
+
+// The passwords of create-account: from --password-file, which only its owner may read, or
+// else from standard input.
+std::optional<std::string> read_secrets(const CommandLine& line, std::string& error) {
+    if (!line.has("password-file")) {
+        std::optional<std::string> text = kb::platform::read_standard_input(kSecretsLimit);
+        if (!text) error = "standard input could not be read or holds more than " + std::to_string(kSecretsLimit) + " bytes";
+        return text;
+    }
+    const std::string path = line.get("password-file");
+    if (!kb::platform::is_owner_only_file(path)) {
+        error = "--password-file " + path + " must be a file of yours that only you may read (chmod 600)";
+        return std::nullopt;
+    }
+    std::optional<std::vector<uint8_t>> bytes = kb::platform::read_file(path);
+    if (!bytes || bytes->size() > kSecretsLimit) {
+        error = "--password-file " + path + " could not be read or holds more than " + std::to_string(kSecretsLimit) + " bytes";
+        return std::nullopt;
+    }
+    return std::string(bytes->begin(), bytes->end());
+}
+
 int serve(const CommandLine& line, const ServerConfig& config, Storage& storage) {
     std::string trade_text = line.get("trade-listen", config.trade_listen);
     std::string history_text = line.get("history-listen", config.history_listen);
@@ -66,7 +90,13 @@ int main(int argc, char** argv) {
     if (!storage) return fail(error);
 
     if (line->kind == CommandKind::Serve) return serve(*line, *config, *storage);
-    AdminResult result = run_admin_command(*line, *config, *storage, kb::platform::system_clock());
+    std::string secrets;
+    if (line->kind == CommandKind::CreateAccount) {
+        std::optional<std::string> read = read_secrets(*line, error);
+        if (!read) return fail(error);
+        secrets = std::move(*read);
+    }
+    AdminResult result = run_admin_command(*line, *config, *storage, kb::platform::system_clock(), secrets);
     if (!result.ok) return fail(result.message);
     std::printf("%s\n", result.message.c_str());
     return 0;

@@ -14,6 +14,7 @@ namespace kb::server {
 
 class BarHistory;
 class Dealer;
+class PeerLimits;
 
 // Limits of a connection, in milliseconds of the server's clock.
 struct SessionLimits {
@@ -38,6 +39,7 @@ struct ServerContext {
     // last look (also those other processes stored).
     uint32_t message_poll_ms = 1000;
     LiveSettings* settings = nullptr;
+    PeerLimits* peers = nullptr;        // connections and wrong passwords per address; null: no limits
     Dealer* dealer = nullptr;           // deals the trade channels' requests; null: none are taken   // the admin's changes; null: the file's configuration
     // Raised whenever this process stores a trade transaction, so sessions look at once.
     std::atomic<uint64_t> trade_changes{0};

@@ -5,6 +5,7 @@
 #include "net/login_challenge.h"
 #include "net/login_packet.h"
 #include "server/client_session.h"
+#include "server/login_delay.h"
 
 namespace kb::server {
 
@@ -64,7 +65,10 @@ std::optional<AcceptedLogin> accept_login(ServerContext& context, ServerRole rol
 
     if (status == net::LoginPacketStatus::OldVersion) return refuse(context, stream, request, net::ReturnCode::OldVersion);
     if (!mode_served(role, request.mode)) return refuse(context, stream, request, net::ReturnCode::InvalidParameters);
-    if (!proof_ok) return refuse(context, stream, request, net::ReturnCode::InvalidAccount);
+    if (!proof_ok) {
+        hold_back_wrong_password(context, stream, request.login, peer_address);
+        return refuse(context, stream, request, net::ReturnCode::InvalidAccount);
+    }
     if (!account->enabled) return refuse(context, stream, request, net::ReturnCode::AccountDisabled);
 
     const auto build = static_cast<uint16_t>(context.config.reported_build());
@@ -82,6 +86,7 @@ std::optional<AcceptedLogin> accept_login(ServerContext& context, ServerRole rol
             return std::nullopt;
         }
     }
+    forget_wrong_passwords(context, peer_address);
     context.storage.record_login(request.login, context.clock.unix_time(), peer_address);
     context.log.write("'%d': logged in (%s%s)", request.login,
                       history ? "history server" : request.mode == net::LoginMode::TradeChannel ? "trade channel"

@@ -2,12 +2,18 @@
 
 #include <algorithm>
 
+#include "server/peer_limits.h"
+
 namespace kb::server {
 
 SessionPool::SessionPool(ServerContext& context, size_t max_sessions)
     : context_(context), max_sessions_(max_sessions) {}
 
 SessionPool::~SessionPool() { stop_all(); }
+
+void SessionPool::release_peer(uint32_t peer_address) {
+    if (context_.peers) context_.peers->release(peer_address);
+}
 
 void SessionPool::reap_finished() {
     std::list<std::unique_ptr<Running>> finished;
@@ -28,16 +34,19 @@ bool SessionPool::start(ServerRole role, std::unique_ptr<net::PacketStream> stre
     if (running_.size() >= max_sessions_) {
         context_.log.write("%zu sessions running, connection refused", running_.size());
         stream->close();
+        release_peer(peer_address);
         return false;
     }
     auto running = std::make_unique<Running>();
     running->session = std::make_unique<ClientSession>(context_, role, std::move(stream), peer_address);
     Running* raw = running.get();
-    if (!running->thread.start([raw] {
+    if (!running->thread.start([this, raw, peer_address] {
             raw->session->run();
+            release_peer(peer_address);
             raw->finished = true;
         })) {
         raw->session->close();
+        release_peer(peer_address);
         return false;
     }
     running_.push_back(std::move(running));

@@ -21,8 +21,9 @@ public:
     SessionPool& operator=(const SessionPool&) = delete;
 
     // Runs a session for the accepted connection (from peer_address, IPv4 lowest byte
-    // first) on a new thread. False, with the
-    // connection closed, when the pool is full or the thread can't be started.
+    // first) on a new thread; the connection counted for the address in the context's
+    // peer limits is released when it ends. False, with the connection closed (and
+    // released), when the pool is full or the thread can't be started.
     bool start(ServerRole role, std::unique_ptr<net::PacketStream> stream, uint32_t peer_address);
     // Sessions whose thread still runs.
     size_t active();
@@ -39,6 +40,7 @@ private:
     };
 
     void reap_finished();
+    void release_peer(uint32_t peer_address);
 
     ServerContext& context_;
     const size_t max_sessions_;

@@ -534,16 +534,19 @@ std::vector<std::pair<int32_t, std::string>> Storage::group_members(const std::s
     return members;
 }
 
-std::optional<int64_t> Storage::add_crash_log(const CrashLogRow& log) {
+CrashLogStored Storage::add_crash_log(const CrashLogRow& log, size_t account_limit) {
     std::lock_guard guard(lock_);
-    SqliteStatement statement =
-        db_.prepare("INSERT INTO crash_logs (login, time, address, content) VALUES (?, ?, ?, ?)");
+    const auto limit = static_cast<int64_t>(std::min<size_t>(account_limit, INT64_MAX));
+    SqliteStatement statement = db_.prepare(
+        "INSERT INTO crash_logs (login, time, address, content) SELECT ?, ?, ?, ? "
+        "WHERE (SELECT COALESCE(SUM(LENGTH(content)), 0) FROM crash_logs WHERE login = ?) + ? <= ?");
     statement.bind(1, int64_t{log.login}).bind(2, log.time).bind(3, int64_t{log.address}).bind_blob(4, log.content);
+    statement.bind(5, int64_t{log.login}).bind(6, static_cast<int64_t>(log.content.size())).bind(7, limit);
     if (!statement.run()) {
         db_.note_error();
-        return std::nullopt;
+        return CrashLogStored::Failed;
     }
-    return db_.last_insert_id();
+    return db_.changes() == 1 ? CrashLogStored::Yes : CrashLogStored::AccountFull;
 }
 
 std::vector<CrashLogRow> Storage::crash_logs(int32_t login) {

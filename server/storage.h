@@ -114,6 +114,8 @@ struct CrashLogRow {
     std::vector<uint8_t> content;
 };
 
+enum class CrashLogStored { Yes, AccountFull, Failed };
+
 // The server's persistent state in one SQLite file: accounts, mail, news, trades and
 // received crash logs. The schema is created or migrated when the file is opened.
 // Thread-safe: one lock serialises every call on the single connection. Every failure
@@ -184,8 +186,10 @@ public:
     bool set_server_value(const std::string& key, int64_t value);
 
     // ---- settings changed by the admin ----
-    // Stores the override (replacing one of the same kind, name and key) and raises the
-    // settings version in one transaction.
+    // Stores the overrides (each replacing one of the same kind, name and key) and raises
+    // the settings version once, all in one transaction: a reader sees all of them or none.
+    // False, with nothing changed, when one can't be stored.
+    bool set_overrides(std::span<const SettingOverride> settings);
     bool set_override(const SettingOverride& setting);
     std::vector<SettingOverride> overrides();
     // Raised by every stored override; 0 before the first.
@@ -205,7 +209,9 @@ public:
     int64_t last_news_id();
 
     // ---- crash logs ----
-    std::optional<int64_t> add_crash_log(const CrashLogRow& log);
+    // Stores the log unless the account's stored logs and this one would hold more than
+    // account_limit bytes of content together; the check and the insert are one statement.
+    CrashLogStored add_crash_log(const CrashLogRow& log, size_t account_limit = SIZE_MAX);
     std::vector<CrashLogRow> crash_logs(int32_t login);
 
     std::string last_error();

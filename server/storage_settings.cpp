@@ -9,15 +9,21 @@ constexpr const char* kSettingsVersionKey = "settings_version";
 }  // namespace
 
 bool Storage::set_override(const SettingOverride& setting) {
+    return set_overrides(std::span<const SettingOverride>(&setting, 1));
+}
+
+bool Storage::set_overrides(std::span<const SettingOverride> settings) {
     std::lock_guard guard(lock_);
     SqliteTransaction transaction(db_);
     if (!transaction.begun()) return false;
-    SqliteStatement statement =
-        db_.prepare("INSERT OR REPLACE INTO setting_overrides (kind, name, key, value) VALUES (?, ?, ?, ?)");
-    statement.bind(1, setting.kind).bind(2, setting.name).bind(3, setting.key).bind(4, setting.value);
-    if (!statement.run()) {
-        db_.note_error();
-        return false;
+    for (const SettingOverride& setting : settings) {
+        SqliteStatement statement =
+            db_.prepare("INSERT OR REPLACE INTO setting_overrides (kind, name, key, value) VALUES (?, ?, ?, ?)");
+        statement.bind(1, setting.kind).bind(2, setting.name).bind(3, setting.key).bind(4, setting.value);
+        if (!statement.run()) {
+            db_.note_error();
+            return false;
+        }
     }
     SqliteStatement version = db_.prepare(
         "INSERT INTO server_values (key, value) VALUES (?, 1) ON CONFLICT(key) DO UPDATE SET value = value + 1");

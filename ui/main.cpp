@@ -31,14 +31,15 @@ constexpr int kExitStartFailed = 2;
 
 // --login: the account becomes the current one before the session starts, so that its
 // first attempt already uses it.
-bool log_in_from_command_line(kb::core::Terminal& terminal, const kb::ui::TerminalOptions& options) {
+bool log_in_from_command_line(kb::core::Terminal& terminal, const kb::ui::TerminalOptions& options,
+                              const std::string& password) {
     using namespace kb;
     core::Services& services = terminal.services();
     std::string error = "the configuration could not be loaded";
     if (services.terminal_config && services.server_list) {
         ui::LoginChoice choice = ui::current_login_choice(*services.terminal_config);
         choice.login = *options.login;
-        choice.password = platform::environment_value(ui::kPasswordVariable);
+        choice.password = password;
         if (!options.server.empty()) choice.server = options.server;
         if (ui::apply_login_choice(*services.terminal_config, *services.server_list, choice, error)) return true;
         if (choice.password.empty()) error += std::string(" (set ") + ui::kPasswordVariable + ")";
@@ -91,6 +92,8 @@ int run(kb::core::Terminal& terminal, const kb::ui::TerminalOptions& options, kb
 
 int main(int argc, char** argv) {
     using namespace kb;
+    // Taken out of the environment before any thread or child process starts.
+    const std::string password = platform::take_environment_value(ui::kPasswordVariable);
     std::string program_folder = platform::resolve_program_folder(argc, argv);
 
     platform::SingleInstance instance;
@@ -119,7 +122,7 @@ int main(int argc, char** argv) {
     ui::fill_display_metrics(terminal.display_metrics(), app.primaryScreen());
     ui::TerminalServices services(sound, platform::system_process_starter());
     terminal.start(&services);
-    if (options->login && !log_in_from_command_line(terminal, *options)) {
+    if (options->login && !log_in_from_command_line(terminal, *options, password)) {
         terminal.shutdown();
         return kExitStartFailed;
     }

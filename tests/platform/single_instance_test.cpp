@@ -1,5 +1,13 @@
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <cstddef>
+#include <cstring>
 
 #include <atomic>
 #include <functional>
@@ -8,6 +16,7 @@
 #include "platform/clock.h"
 #include "platform/folder_identity.h"
 #include "platform/single_instance.h"
+#include "platform/system_info.h"
 #include "tests/support/temp_folder.h"
 
 namespace kb::platform {
@@ -114,6 +123,95 @@ TEST(SingleInstance, UnusableLockFolderFailsTheCheck) {
     SingleInstance instance(unique_name(), "/nonexistent-kb-folder");
     ManualClock clock;
     EXPECT_EQ(instance.check(clock), InstanceCheck::Failed);
+}
+
+// Runs body in a child process under another user's id (nobody); as root only.
+class OtherUser {
+public:
+    static constexpr uid_t kNobody = 65534;
+
+    explicit OtherUser(const std::function<void(int ready_fd)>& body) {
+        int pipe_fds[2];
+        if (::pipe(pipe_fds) != 0) return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(pipe_fds[0]);
+            if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(1);
+            body(pipe_fds[1]);
+            ::_exit(0);
+        }
+        ::close(pipe_fds[1]);
+        char ready = 0;
+        ready_ = ::read(pipe_fds[0], &ready, 1) == 1;
+        ::close(pipe_fds[0]);
+    }
+    ~OtherUser() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    bool ready() const { return ready_; }
+
+private:
+    pid_t pid_ = -1;
+    bool ready_ = false;
+};
+
+TEST(SingleInstance, AListenerOfAnotherUserIsNotAsked) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to run a listener as another user";
+    const std::string name = unique_name();
+    // Another user takes the name first and answers every question as the first instance would.
+    OtherUser impostor([&](int ready_fd) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path + 1, name.data(), name.size());
+        const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(fd, 4) != 0) return;
+        if (::write(ready_fd, "r", 1) != 1) return;
+        for (;;) {
+            const int connection = ::accept(fd, nullptr, nullptr);
+            LocalMessage question{};
+            if (::read(connection, &question, sizeof question) != sizeof question) continue;
+            const LocalMessage answer{kBringToFrontDone, 0};
+            if (::write(connection, &answer, sizeof answer) != sizeof answer) continue;
+            ::close(connection);
+        }
+    });
+    ASSERT_TRUE(impostor.ready());
+    EXPECT_FALSE(ask_local(name, LocalMessage{kBringToFrontQuestion, 0}, 500));
+
+    kb::testing::TempFolder lock_folder;
+    SingleInstance instance(name, lock_folder.path());
+    ManualClock clock;
+    EXPECT_EQ(instance.check(clock), InstanceCheck::First) << "the impostor's answer doesn't stop the start";
+}
+
+TEST(SingleInstance, LockFolderWithoutARuntimeFolderIsPrivate) {
+    kb::testing::TempFolder base;
+    const std::string folder = private_runtime_folder(base.path());
+    EXPECT_EQ(folder, base.path() + "/" + default_instance_name());
+    struct stat info {};
+    ASSERT_EQ(::lstat(folder.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISDIR(info.st_mode));
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    EXPECT_EQ(private_runtime_folder(base.path()), folder) << "found again on the next start";
+
+    // A folder of that name that someone else made, or a link, is not used.
+    kb::testing::TempFolder other_base, link_base;
+    ASSERT_EQ(::symlink(base.path().c_str(), (link_base.path() + "/" + default_instance_name()).c_str()), 0);
+    EXPECT_EQ(private_runtime_folder(link_base.path()), "");
+    if (::geteuid() == 0) {
+        const std::string taken = other_base.path() + "/" + default_instance_name();
+        ASSERT_EQ(::mkdir(taken.c_str(), 0777), 0);
+        ASSERT_EQ(::chown(taken.c_str(), OtherUser::kNobody, OtherUser::kNobody), 0);
+        EXPECT_EQ(private_runtime_folder(other_base.path()), "");
+    }
+
+    const std::string saved = environment_value("XDG_RUNTIME_DIR");
+    ::unsetenv("XDG_RUNTIME_DIR");
+    EXPECT_NE(runtime_folder(), "/tmp") << "the shared /tmp is writable by every user";
+    if (!saved.empty()) ::setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
 }
 
 TEST(SingleInstance, DefaultNameIsTheProductAndTheUser) {

@@ -1,12 +1,18 @@
 // Many terminal sessions at once with quotes flowing, on loopback, bounded in count and
 // time. Reports what it saw; asserts only that every session was held and every keep-alive
 // answered, never a duration.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -89,7 +95,59 @@ void on_client_threads(Work work) {
     for (std::thread& thread : threads) thread.join();
 }
 
-TEST(Load, TwoHundredSessionsWithQuotesAnswerEveryKeepAlive) {
+// Opens connections from 127.0.0.2 (loopback too, but another address for the server) as
+// fast as it can, without sending anything, until stopped: at most kFloodHeld open at a
+// time (the oldest is closed for a new one) and kFloodAttempts in all.
+class Flood {
+public:
+    static constexpr size_t kFloodHeld = 1000;
+    static constexpr int kFloodAttempts = 50000;
+
+    explicit Flood(uint16_t port) : thread_([this, port] { run(port); }) {}
+    ~Flood() {
+        stop_ = true;
+        thread_.join();
+        for (int fd : open_) ::close(fd);
+    }
+    int attempts() const { return attempts_; }
+
+private:
+    void run(uint16_t port) {
+        sockaddr_in server{};
+        server.sin_family = AF_INET;
+        server.sin_port = htons(port);
+        server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_addr.s_addr = htonl(0x7F000002);
+        for (; !stop_ && attempts_ < kFloodAttempts; ++attempts_) {
+            if (open_.size() >= kFloodHeld) {
+                ::close(open_.front());
+                open_.erase(open_.begin());
+            }
+            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            if (fd < 0) break;
+            if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+                ::close(fd);
+                break;
+            }
+            ::connect(fd, reinterpret_cast<sockaddr*>(&server), sizeof server);
+            open_.push_back(fd);
+        }
+    }
+
+    std::atomic<bool> stop_{false};
+    std::atomic<int> attempts_{0};
+    std::vector<int> open_;
+    std::thread thread_;
+};
+
+enum class Flooded { No, Yes };
+
+// The sessions one address may hold on a server with the default limits.
+constexpr size_t kFloodShare = 256;
+
+void serve_two_hundred_sessions(Flooded flooded) {
     std::string error;
     std::optional<ServerConfig> config = parse_server_config(load_config(), error);
     ASSERT_TRUE(config) << error;
@@ -103,9 +161,24 @@ TEST(Load, TwoHundredSessionsWithQuotesAnswerEveryKeepAlive) {
         account.group = "demo";
         ASSERT_TRUE(storage->create_account(account));
     }
-    ServerLog log(platform::system_clock(), [](std::string_view) {});
+    std::mutex log_lock;
+    std::vector<std::string> log_lines;
+    ServerLog log(platform::system_clock(), [&](std::string_view line) {
+        std::lock_guard guard(log_lock);
+        log_lines.emplace_back(line);
+    });
     DemoServer server(*config, *storage, platform::system_clock(), log);
     ASSERT_TRUE(server.start({"127.0.0.1", 0}, {"127.0.0.1", 0}, error)) << error;
+
+    std::unique_ptr<Flood> flood;
+    size_t flood_sessions = 0;
+    if (flooded == Flooded::Yes) {
+        flood = std::make_unique<Flood>(server.trade_port());
+        // The flood has taken what it can before the terminals come.
+        for (int i = 0; i < 300 && server.active_sessions() < kFloodShare; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        flood_sessions = server.active_sessions();
+    }
 
     std::vector<std::unique_ptr<net::PacketStream>> streams(kSessions);
     std::atomic<int> logged_in{0};
@@ -126,7 +199,7 @@ TEST(Load, TwoHundredSessionsWithQuotesAnswerEveryKeepAlive) {
         }
     });
     ASSERT_EQ(logged_in, kSessions);
-    EXPECT_EQ(server.active_sessions(), static_cast<size_t>(kSessions));
+    EXPECT_GE(server.active_sessions(), static_cast<size_t>(kSessions));
 
     std::vector<ClientResult> results(kClientThreads);
     const Steady::time_point end = Steady::now() + kRunTime;
@@ -145,7 +218,7 @@ TEST(Load, TwoHundredSessionsWithQuotesAnswerEveryKeepAlive) {
                     result.worst_ms, std::chrono::duration<double, std::milli>(Steady::now() - sent).count());
             }
         }
-});
+    });
 
     ClientResult total;
     for (const ClientResult& result : results) {
@@ -158,11 +231,27 @@ TEST(Load, TwoHundredSessionsWithQuotesAnswerEveryKeepAlive) {
     std::printf("sessions held: %zu, keep-alives answered: %d, quotes delivered: %.0f/s, worst keep-alive: %.1f ms\n",
                 server.active_sessions(), total.keep_alives, static_cast<double>(total.quotes) / seconds,
                 total.worst_ms);
+    if (flood) {
+        std::printf("flooding address: %d connections opened, %zu sessions held before the terminals came\n",
+                    flood->attempts(), flood_sessions);
+        std::lock_guard guard(log_lock);
+        EXPECT_TRUE(std::any_of(log_lines.begin(), log_lines.end(), [](const std::string& line) {
+            return line.find("127.0.0.2 holds 256 connections, more are refused") != std::string::npos;
+        }));
+    }
     EXPECT_EQ(total.failures, 0);
     EXPECT_GE(total.keep_alives, kSessions);
     EXPECT_GT(total.quotes, 0u);
-    EXPECT_EQ(server.active_sessions(), static_cast<size_t>(kSessions));
+    EXPECT_GE(server.active_sessions(), static_cast<size_t>(kSessions));
+    flood.reset();
 }
+
+TEST(Load, TwoHundredSessionsWithQuotesAnswerEveryKeepAlive) { serve_two_hundred_sessions(Flooded::No); }
+
+TEST(Load, TwoHundredSessionsAreServedWhileAnotherAddressFloodsTheServer) {
+    serve_two_hundred_sessions(Flooded::Yes);
+}
+
 
 }  // namespace
 }  // namespace kb::server

@@ -27,18 +27,27 @@ std::string read_all(const std::string& path) {
 
 namespace {
 
-// Starts the program with its output going to files in folder; the child's pid or -1.
-int spawn(const std::vector<std::string>& arguments, const std::string& folder) {
+// Starts the program with input as its standard input and its output going to files in
+// folder; the child's pid or -1.
+int spawn(const std::vector<std::string>& arguments, const std::string& folder, const std::string& input = {}) {
     std::vector<char*> argv;
     for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
+    const std::string in_path = folder + "/in";
     const std::string out_path = folder + "/out";
     const std::string err_path = folder + "/err";
+    {
+        std::ofstream in(in_path, std::ios::binary | std::ios::trunc);
+        in << input;
+        if (!in) return -1;
+    }
     pid_t child = fork();
     if (child != 0) return child;
+    int in = open(in_path.c_str(), O_RDONLY);
     int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (out < 0 || err < 0) _exit(127);
+    if (in < 0 || out < 0 || err < 0) _exit(127);
+    dup2(in, STDIN_FILENO);
     dup2(out, STDOUT_FILENO);
     dup2(err, STDERR_FILENO);
     execv(argv[0], argv.data());
@@ -57,9 +66,9 @@ ProcessResult wait_for(int pid, const std::string& folder) {
 
 }  // namespace
 
-ProcessResult run_process(const std::vector<std::string>& arguments) {
+ProcessResult run_process(const std::vector<std::string>& arguments, const std::string& input) {
     kb::testing::TempFolder folder;
-    int pid = spawn(arguments, folder.path());
+    int pid = spawn(arguments, folder.path(), input);
     return pid > 0 ? wait_for(pid, folder.path()) : ProcessResult{};
 }
 
@@ -73,6 +82,7 @@ BackgroundProcess::BackgroundProcess(const std::vector<std::string>& arguments) 
 BackgroundProcess::~BackgroundProcess() {
     if (pid_ > 0) stop(SIGKILL);
     if (!folder_.empty()) {
+        unlink((folder_ + "/in").c_str());
         unlink((folder_ + "/out").c_str());
         unlink((folder_ + "/err").c_str());
         rmdir(folder_.c_str());

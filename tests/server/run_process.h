@@ -10,8 +10,9 @@ struct ProcessResult {
     std::string err;      // standard error
 };
 
-// Runs a program with the given arguments (no shell) and waits for it.
-ProcessResult run_process(const std::vector<std::string>& arguments);
+// Runs a program with the given arguments (no shell), input as its standard input, and
+// waits for it.
+ProcessResult run_process(const std::vector<std::string>& arguments, const std::string& input = {});
 
 // A program left running in the background, its output collected in files.
 class BackgroundProcess {

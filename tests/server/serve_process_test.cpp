@@ -22,7 +22,8 @@ TEST(ServeProcess, ServesUntilTerminatedAndKeepsTheState) {
     kb::testing::TempFolder folder;
     const std::string db = folder.file("demo.db");
     ProcessResult created = run_process({DEMO_SERVER_PATH, "create-account", "--db", db, "--config",
-                                         DEFAULT_CONFIG_PATH, "--login", "1001", "--password", "secret1"});
+                                         DEFAULT_CONFIG_PATH, "--login", "1001"},
+                                        "secret1\n");
     ASSERT_EQ(created.exit_code, 0) << created.err;
 
     // Two free ports, taken from the system and handed to the server.

@@ -207,6 +207,22 @@ TEST_F(Serving, RefusedLoginsGetTheirCodeAndAreClosed) {
     EXPECT_TRUE(logged("'1002': login refused [64 Account disabled]"));
 }
 
+TEST_F(Serving, WrongPasswordsFromAnAddressAreAnsweredEverSlower) {
+    const uint64_t slept_before = clock.total_slept_ms();
+    for (const char* password : {"wrong1", "wrong2", "wrong3"})
+        EXPECT_EQ(refused_code(1001, password, "secret1"), net::code_byte(ReturnCode::InvalidAccount));
+    EXPECT_EQ(refused_code(4242, "guess", ""), net::code_byte(ReturnCode::InvalidAccount)) << "unknown logins too";
+    EXPECT_EQ(clock.total_slept_ms() - slept_before, 500u + 1000 + 2000 + 4000);
+    EXPECT_TRUE(logged("'1001': wrong password from 127.0.0.1, answered after 2000 ms"));
+    EXPECT_TRUE(logged("'4242': wrong password from 127.0.0.1, answered after 4000 ms"));
+
+    auto good = connect(server->trade_port());
+    ASSERT_EQ(net::log_in(*good, 1001, "secret1", LoginMode::TradeServer), 0);
+    const uint64_t slept_after_good = clock.total_slept_ms();
+    EXPECT_EQ(refused_code(1001, "wrong4", "secret1"), net::code_byte(ReturnCode::InvalidAccount));
+    EXPECT_EQ(clock.total_slept_ms() - slept_after_good, 500u) << "a good login starts the delays over";
+}
+
 TEST_F(Serving, GarbageAndStallingClientsAreDroppedWhileOthersAreServed) {
     auto served = connect(server->trade_port());
     ASSERT_EQ(net::log_in(*served, 1001, "secret1", LoginMode::TradeServer), 0);
@@ -331,6 +347,48 @@ TEST_F(Serving, OlderBuildLogsInWithoutTheChallenge) {
     EXPECT_EQ(stream->server_build(), 412);
     ASSERT_TRUE(stream->send_byte(net::Command::KeepAlive));
     EXPECT_EQ(stream->read_byte(), net::command_byte(net::Command::KeepAlive));
+}
+
+// Sends a crash log of size bytes and waits for a keep-alive's answer, so the server has
+// dealt with the log when it returns.
+void upload_crash_log(net::PacketStream& stream, uint32_t size) {
+    std::vector<uint8_t> content(size, 0x5A);
+    net::OutputBuffer& out = stream.output();
+    out.reset();
+    out.put_command(net::Command::CrashLog);
+    out.put_u32(size);
+    out.put_bytes(content.data(), content.size());
+    ASSERT_TRUE(stream.send_output());
+    ASSERT_TRUE(stream.send_byte(net::Command::KeepAlive));
+    ASSERT_EQ(stream.read_byte(), net::command_byte(net::Command::KeepAlive));
+}
+
+TEST_F(Serving, CrashLogsAreTakenOncePerLoginAndUpToTheAccountsLimit) {
+    {
+        auto stream = connect(server->trade_port());
+        ASSERT_EQ(net::log_in(*stream, 1001, "secret1", LoginMode::TradeServer), 0);
+        upload_crash_log(*stream, 100);
+        upload_crash_log(*stream, 200);
+        upload_crash_log(*stream, 300);
+    }
+    std::vector<CrashLogRow> stored = storage->crash_logs(1001);
+    ASSERT_EQ(stored.size(), 1u) << "later uploads of the same login are refused";
+    EXPECT_EQ(stored[0].content.size(), 100u);
+    EXPECT_TRUE(logged("'1001': another crash log in the same login refused"));
+
+    // Each login uploads the largest log a client sends, until the account holds 1024000 bytes.
+    for (int login = 0; login < 9; ++login) {
+        auto stream = connect(server->trade_port());
+        ASSERT_EQ(net::log_in(*stream, 1001, "secret1", LoginMode::TradeServer), 0);
+        upload_crash_log(*stream, 128000);
+    }
+    stored = storage->crash_logs(1001);
+    size_t total = 0;
+    for (const CrashLogRow& log : stored) total += log.content.size();
+    EXPECT_EQ(stored.size(), 8u);
+    EXPECT_EQ(total, 100u + 7 * 128000u);
+    EXPECT_TRUE(logged("'1001': crash log refused, the account keeps 1024000 bytes of them already"));
+    EXPECT_TRUE(storage->crash_logs(1002).empty());
 }
 
 }  // namespace

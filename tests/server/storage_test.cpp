@@ -51,7 +51,8 @@ TEST(Storage, StateSurvivesReopening) {
         ASSERT_GT(open_ticket, 0);
         ASSERT_TRUE(storage->add_mail(MailRow{0, 1001, "Desk", "Welcome", "Hello", 1'700'000'300, false}));
         ASSERT_TRUE(storage->add_news(NewsRow{0, 1'700'000'400, "Rates", "Economy", "Unchanged"}));
-        ASSERT_TRUE(storage->add_crash_log(CrashLogRow{0, 1001, 1'700'000'500, 0x0100007F, {1, 2, 0, 3}}));
+        ASSERT_EQ(storage->add_crash_log(CrashLogRow{0, 1001, 1'700'000'500, 0x0100007F, {1, 2, 0, 3}}),
+                  CrashLogStored::Yes);
         ASSERT_TRUE(storage->record_login(1001, 1'700'000'600, 0x0100007F));
     }
     auto storage = open_storage(path);
