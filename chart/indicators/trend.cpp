@@ -1,0 +1,273 @@
+#include "chart/indicators/trend.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "chart/indicators/applied_price.h"
+#include "chart/indicators/ma_kernel.h"
+#include "chart/indicators/sliding_extremes.h"
+
+namespace kb::chart::ind {
+namespace {
+
+// The computed count the moving average itself works with.
+int effective_computed(int computed, int period, std::size_t n) {
+    return computed < period || computed > static_cast<int>(n) ? 0 : computed;
+}
+
+int ma_draw_begin(int period, int method) { return method == kExponential ? 0 : period; }
+
+template <class Src>
+Calculation envelopes_of(const Src& src, std::size_t n, int base, int period, int method,
+                         double deviation, int computed, const EnvelopesBuffers& out) {
+    detail::ma_kernel(src, n, period, method, computed, out.centre.data());
+    const double up = 1 + deviation / 100, down = 1 - deviation / 100;
+    for (std::size_t i = restart_index(0, effective_computed(computed, period, n)); i < n; ++i) {
+        out.upper[i] = out.centre[i] * up;
+        out.lower[i] = out.centre[i] * down;
+    }
+    return drawn_from(base + ma_draw_begin(period, method));
+}
+
+// Population standard deviation of the `period` values up to each i around average[i].
+template <class Src>
+void deviation_around(const Src& src, std::size_t n, int period, int computed, double factor,
+                      const double* average, double* out) {
+    const std::size_t p = static_cast<std::size_t>(period);
+    const int eff = effective_computed(computed, period, n);
+    if (eff == 0) std::fill(out, out + std::min(n, p - 1), 0.0);
+    for (std::size_t i = restart_index(p - 1, eff); i < n; ++i) {
+        const double m = average[i];
+        double sum = 0;
+        for (std::size_t j = i + 1 - p; j <= i; ++j) {
+            const double d = src(j) - m;
+            sum += d * d;
+        }
+        out[i] = factor * std::sqrt(sum / period);
+    }
+}
+
+template <class Src>
+Calculation bands_of(const Src& src, std::size_t n, int base, int period, int deviations,
+                     int computed, const BandsBuffers& out) {
+    detail::ma_kernel(src, n, period, kSimple, computed, out.middle.data());
+    deviation_around(src, n, period, computed, deviations, out.middle.data(),
+                     out.half_width.data());
+    for (std::size_t i = restart_index(0, effective_computed(computed, period, n)); i < n; ++i) {
+        out.upper[i] = out.middle[i] + out.half_width[i];
+        out.lower[i] = out.middle[i] - out.half_width[i];
+    }
+    return drawn_from(base + period);
+}
+
+template <class Src>
+Calculation stddev_of(const Src& src, std::size_t n, int base, int period, int method,
+                      int computed, const StdDevBuffers& out) {
+    detail::ma_kernel(src, n, period, method, computed, out.average.data());
+    deviation_around(src, n, period, computed, 1.0, out.average.data(), out.value.data());
+    return drawn_from(base + period);
+}
+
+bool usable(const BarView& bars, int period) { return bars.count >= 2 && period > 0; }
+bool usable(std::span<const double> source, int period) { return !source.empty() && period > 0; }
+
+}  // namespace
+
+Calculation moving_average(const BarView& bars, int period, int method, int apply, int computed,
+                           std::span<double> out) {
+    if (!usable(bars, period)) return kNothing;
+    with_applied_price(bars, apply, [&](const auto& price) {
+        detail::ma_kernel(price, bars.count, period, method, computed, out.data());
+    });
+    return drawn_from(ma_draw_begin(period, method));
+}
+
+Calculation moving_average(std::span<const double> source, int source_draw_begin, int period,
+                           int method, int computed, std::span<double> out) {
+    if (!usable(source, period)) return kNothing;
+    detail::ma_kernel(ArrayPrice{source.data()}, source.size(), period, method, computed,
+                      out.data());
+    return drawn_from(source_draw_begin + ma_draw_begin(period, method));
+}
+
+Calculation envelopes(const BarView& bars, int period, int method, int apply, double deviation,
+                      int computed, const EnvelopesBuffers& out) {
+    if (!usable(bars, period)) return kNothing;
+    return with_applied_price(bars, apply, [&](const auto& price) {
+        return envelopes_of(price, bars.count, 0, period, method, deviation, computed, out);
+    });
+}
+
+Calculation envelopes(std::span<const double> source, int source_draw_begin, int period,
+                      int method, double deviation, int computed, const EnvelopesBuffers& out) {
+    if (!usable(source, period)) return kNothing;
+    return envelopes_of(ArrayPrice{source.data()}, source.size(), source_draw_begin, period,
+                        method, deviation, computed, out);
+}
+
+Calculation bollinger_bands(const BarView& bars, int period, int deviations, int apply,
+                            int computed, const BandsBuffers& out) {
+    if (!usable(bars, period)) return kNothing;
+    return with_applied_price(bars, apply, [&](const auto& price) {
+        return bands_of(price, bars.count, 0, period, deviations, computed, out);
+    });
+}
+
+Calculation bollinger_bands(std::span<const double> source, int source_draw_begin, int period,
+                            int deviations, int computed, const BandsBuffers& out) {
+    if (!usable(source, period)) return kNothing;
+    return bands_of(ArrayPrice{source.data()}, source.size(), source_draw_begin, period,
+                    deviations, computed, out);
+}
+
+Calculation standard_deviation(const BarView& bars, int period, int method, int apply,
+                               int computed, const StdDevBuffers& out) {
+    if (!usable(bars, period)) return kNothing;
+    return with_applied_price(bars, apply, [&](const auto& price) {
+        return stddev_of(price, bars.count, 0, period, method, computed, out);
+    });
+}
+
+Calculation standard_deviation(std::span<const double> source, int source_draw_begin,
+                               int period, int method, int computed, const StdDevBuffers& out) {
+    if (!usable(source, period)) return kNothing;
+    return stddev_of(ArrayPrice{source.data()}, source.size(), source_draw_begin, period, method,
+                     computed, out);
+}
+
+Calculation parabolic_sar(const BarView& bars, double step, double maximum, int computed,
+                          SarState& state, std::span<double> out) {
+    const std::size_t n = bars.count;
+    if (n < 2) return kNothing;
+    const Column& high = bars.high;
+    const Column& low = bars.low;
+    SarState s;
+    std::size_t i;
+    int first;
+    if (computed > 0 && computed <= static_cast<int>(n) && state.bar >= 0 &&
+        state.bar + 2 < computed) {
+        s = state;
+        i = static_cast<std::size_t>(s.bar) + 1;
+        first = s.first_bar;
+    } else {
+        // The first trend: long on the first bar whose high and low both rise, short on the
+        // first whose high and low both fall, long when neither happens.
+        s.highest = -10000000.0;
+        s.lowest = 10000000.0;
+        std::size_t j = 1;
+        for (;; ++j) {
+            s.highest = std::max(s.highest, high[j]);
+            s.lowest = std::min(s.lowest, low[j]);
+            if (j >= n - 1) {
+                s.long_trend = true;
+                break;
+            }
+            if (high[j] > high[j - 1] && low[j] > low[j - 1]) {
+                s.long_trend = true;
+                break;
+            }
+            if (high[j] < high[j - 1] && low[j] < low[j - 1]) {
+                s.long_trend = false;
+                break;
+            }
+        }
+        zero(out, 0, j);
+        out[j] = s.long_trend ? low[j - 1] : high[j - 1];
+        s.extreme_point = s.long_trend ? high[j] : low[j];
+        s.acceleration = step;
+        first = static_cast<int>(j);
+        s.bar = -1;
+        s.first_bar = first;
+        state = s;
+        i = j + 1;
+    }
+    for (; i < n; ++i) {
+        const double prev = out[i - 1];
+        const double h = high[i], l = low[i];
+        bool reverse;
+        if (s.long_trend) {
+            reverse = l < prev;
+            if (!reverse) {
+                double sar = prev + s.acceleration * (s.extreme_point - prev);
+                if (h > s.extreme_point && s.acceleration + step <= maximum)
+                    s.acceleration += step;
+                if (i == 2 && h < high[i - 1]) sar = out[1];
+                sar = std::min({sar, low[i - 1], low[i - 2]});
+                reverse = sar > l;
+                if (!reverse) {
+                    out[i] = sar;
+                    if (h > s.extreme_point) s.extreme_point = h;
+                    s.highest = std::max(s.highest, h);
+                }
+            }
+            if (reverse) {
+                out[i] = s.highest;
+                s.long_trend = false;
+                s.extreme_point = l;
+                s.lowest = l;
+                s.acceleration = step;
+            }
+        } else {
+            reverse = h > prev;
+            if (!reverse) {
+                double sar = prev + s.acceleration * (s.extreme_point - prev);
+                if (l < s.extreme_point && s.acceleration + step <= maximum)
+                    s.acceleration += step;
+                if (i == 2 && l < low[i - 1]) sar = out[1];
+                sar = std::max({sar, high[i - 1], high[i - 2]});
+                reverse = sar < h;
+                if (!reverse) {
+                    out[i] = sar;
+                    if (l < s.extreme_point) s.extreme_point = l;
+                    s.lowest = std::min(s.lowest, l);
+                }
+            }
+            if (reverse) {
+                out[i] = s.lowest;
+                s.long_trend = true;
+                s.extreme_point = h;
+                s.highest = h;
+                s.acceleration = step;
+            }
+        }
+        // Only reversals on bars that an incremental call will not recompute are kept.
+        if (reverse && i + 2 < n) {
+            s.bar = static_cast<int>(i);
+            state = s;
+        }
+    }
+    return drawn_from(first);
+}
+
+Calculation ichimoku(const BarView& bars, int tenkan, int kijun, int senkou, int computed,
+                     const IchimokuBuffers& out) {
+    const std::size_t n = bars.count;
+    if (n == 0 || tenkan <= 0 || kijun <= 0 || senkou <= 0) return kNothing;
+    if (computed > static_cast<int>(n)) computed = 0;
+    const auto high = [&](std::size_t i) { return bars.high[i]; };
+    const auto low = [&](std::size_t i) { return bars.low[i]; };
+    auto midpoints = [&](int period, std::span<double> buffer) {
+        const std::size_t k = static_cast<std::size_t>(period);
+        if (computed == 0) zero(buffer, 0, std::min(n, k - 1));
+        const std::size_t from = restart_index(k - 1, computed);
+        if (from >= n) return;
+        detail::sliding_high_low(high, low, k, from, n, [&](std::size_t i, double hh, double ll) {
+            buffer[i] = (hh + ll) * 0.5;
+        });
+    };
+    midpoints(tenkan, out.tenkan);
+    midpoints(kijun, out.kijun);
+    midpoints(senkou, out.span_b);
+    const std::size_t a_first = static_cast<std::size_t>(std::max(tenkan, kijun)) - 1;
+    if (computed == 0) zero(out.span_a, 0, std::min(n, a_first));
+    for (std::size_t i = restart_index(a_first, computed); i < n; ++i)
+        out.span_a[i] = (out.tenkan[i] + out.kijun[i]) * 0.5;
+    const std::size_t lag = static_cast<std::size_t>(kijun);
+    if (computed == 0) zero(out.chinkou, 0, n);
+    for (std::size_t i = restart_index(lag, computed); i < n; ++i)
+        out.chinkou[i - lag] = bars.close[i];
+    zero(out.chinkou, n > lag ? n - lag : 0, n);
+    return drawn_from(tenkan - 1, kijun - 1);
+}
+
+}  // namespace kb::chart::ind
