@@ -38,12 +38,17 @@ void deviation_around(const Src& src, std::size_t n, int period, int computed, d
     if (eff == 0) std::fill(out, out + std::min(n, p - 1), 0.0);
     for (std::size_t i = restart_index(p - 1, eff); i < n; ++i) {
         const double m = average[i];
+        const double oldest = src(i + 1 - p);
         double sum = 0;
+        bool constant = true;
         for (std::size_t j = i + 1 - p; j <= i; ++j) {
-            const double d = src(j) - m;
+            const double v = src(j);
+            const double d = v - m;
             sum += d * d;
+            constant &= v == oldest;
         }
-        out[i] = factor * std::sqrt(sum / period);
+        // The average of equal values can miss them by rounding; their deviation is 0.
+        out[i] = constant ? 0.0 : factor * std::sqrt(sum / period);
     }
 }
 
