@@ -69,8 +69,10 @@ TEST(Fractals, LeftSideRules) {
         ASSERT_TRUE(fractals(view(bars), 0, {up, down}).calculated);
         std::vector<int> found;
         for (std::size_t i = 0; i < n; ++i) {
-            if (up[i] != 0) found.push_back(static_cast<int>(i));
-            if (up[i] != 0) EXPECT_EQ(up[i], c.highs[i]);
+            if (up[i] != 0) {
+                found.push_back(static_cast<int>(i));
+                EXPECT_EQ(up[i], c.highs[i]);
+            }
             EXPECT_EQ(down[i], 0.0);
         }
         EXPECT_EQ(found, c.up_at) << ::testing::PrintToString(c.highs);
