@@ -29,38 +29,109 @@ Calculation envelopes_of(const Src& src, std::size_t n, int base, int period, in
     return drawn_from(base + ma_draw_begin(period, method));
 }
 
-// Population standard deviation of the `period` values up to each i around average[i].
+// Mean and sum of squared deviations from it (m2) of the `period` values up to a bar, slid
+// one bar at a time with the one-in one-out update and recomputed directly every kResync
+// bars so that rounding cannot build up over long series. `equal_run` counts how many values
+// up to the bar equal it, so that a window of equal values is known exactly.
+template <class Src>
+struct SlidingMoments {
+    static constexpr std::size_t kResync = 512;
+    const Src& src;
+    std::size_t p;
+    double pd, inverse;
+    double mean = 0, m2 = 0;
+    std::size_t equal_run = 0, next_resync = 0;
+
+    SlidingMoments(const Src& s, std::size_t period, std::size_t at)
+        : src(s), p(period), pd(static_cast<double>(period)), inverse(1 / pd) {
+        for (std::size_t j = at + 1 - p; j <= at; ++j)
+            equal_run = j > at + 1 - p && src(j) == src(j - 1) ? equal_run + 1 : 1;
+        resync(at);
+    }
+
+    void resync(std::size_t at) {
+        double sum = 0;
+        for (std::size_t j = at + 1 - p; j <= at; ++j) sum += src(j);
+        mean = sum / pd;
+        m2 = 0;
+        for (std::size_t j = at + 1 - p; j <= at; ++j) {
+            const double d = src(j) - mean;
+            m2 += d * d;
+        }
+        next_resync = at + kResync;
+    }
+
+    bool constant() const { return equal_run >= p; }
+
+    // Moves the window to end at bar i (one after the last).
+    void slide_to(std::size_t i, double before) {
+        const double in = src(i);
+        equal_run = in == before ? equal_run + 1 : 1;
+        if (i == next_resync) {
+            resync(i);
+            return;
+        }
+        const double gone = src(i - p);
+        const double next_mean = mean + (in - gone) * inverse;
+        m2 += (in - gone) * (in - next_mean + gone - mean);
+        mean = next_mean;
+    }
+};
+
+// Root mean square deviation of the `period` values up to each i from average[i], times
+// factor: Σ(x - a)² = m2 + period × (mean - a)².
 template <class Src>
 void deviation_around(const Src& src, std::size_t n, int period, int computed, double factor,
                       const double* average, double* out) {
     const std::size_t p = static_cast<std::size_t>(period);
     const int eff = effective_computed(computed, period, n);
     if (eff == 0) std::fill(out, out + std::min(n, p - 1), 0.0);
-    for (std::size_t i = restart_index(p - 1, eff); i < n; ++i) {
-        const double m = average[i];
-        const double oldest = src(i + 1 - p);
-        double sum = 0;
-        bool constant = true;
-        for (std::size_t j = i + 1 - p; j <= i; ++j) {
-            const double v = src(j);
-            const double d = v - m;
-            sum += d * d;
-            constant &= v == oldest;
+    const std::size_t from = restart_index(p - 1, eff);
+    if (from >= n) return;
+    SlidingMoments<Src> window(src, p, from);
+    for (std::size_t i = from;;) {
+        const double x = src(i);
+        const double gap = window.mean - average[i];
+        double deviation;
+        if (window.constant()) {
+            // Only the average's distance counts; an average of equal values that misses
+            // them by rounding alone counts as on them.
+            const double distance = std::fabs(x - average[i]);
+            deviation = distance <= window.pd * 4e-16 * std::fabs(x) ? 0.0 : distance;
+        } else {
+            deviation = std::sqrt(std::max(0.0, (window.m2 + window.pd * gap * gap) * window.inverse));
         }
-        // The average of equal values can miss them by rounding; their deviation is 0.
-        out[i] = constant ? 0.0 : factor * std::sqrt(sum / period);
+        out[i] = factor * deviation;
+        if (++i >= n) break;
+        window.slide_to(i, x);
     }
 }
 
+// Bollinger Bands in one pass: the window's mean is the middle line, its deviation the half
+// width.
 template <class Src>
 Calculation bands_of(const Src& src, std::size_t n, int base, int period, int deviations,
                      int computed, const BandsBuffers& out) {
-    detail::ma_kernel(src, n, period, kSimple, computed, out.middle.data());
-    deviation_around(src, n, period, computed, deviations, out.middle.data(),
-                     out.half_width.data());
-    for (std::size_t i = restart_index(0, effective_computed(computed, period, n)); i < n; ++i) {
-        out.upper[i] = out.middle[i] + out.half_width[i];
-        out.lower[i] = out.middle[i] - out.half_width[i];
+    const std::size_t p = static_cast<std::size_t>(period);
+    const int eff = effective_computed(computed, period, n);
+    if (eff == 0) {
+        for (std::span<double> b : {out.middle, out.half_width, out.upper, out.lower})
+            zero(b, 0, std::min(n, p - 1));
+    }
+    const std::size_t from = restart_index(p - 1, eff);
+    if (from < n) {
+        SlidingMoments<Src> window(src, p, from);
+        for (std::size_t i = from;;) {
+            const double middle = window.mean;
+            const double half =
+                window.constant() ? 0.0 : deviations * std::sqrt(std::max(0.0, window.m2 * window.inverse));
+            out.middle[i] = middle;
+            out.half_width[i] = half;
+            out.upper[i] = middle + half;
+            out.lower[i] = middle - half;
+            if (++i >= n) break;
+            window.slide_to(i, src(i - 1));
+        }
     }
     return drawn_from(base + period);
 }

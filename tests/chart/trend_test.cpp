@@ -66,6 +66,32 @@ TEST(BollingerBands, HalfWidthIsDeviationsTimesPopulationDeviation) {
                                           (2 - 8.0 / 3) * (2 - 8.0 / 3)) / 3));
 }
 
+TEST(StandardDeviation, EqualPricesStillDeviateFromALaggingAverage) {
+    // After the jump to 2 the window holds only 2s, but the exponential average still lags.
+    const auto bars = close_bars({1, 1, 1, 1, 1, 2, 2, 2});
+    std::vector<double> value(8), average(8);
+    standard_deviation(view(bars), 3, kExponential, kPriceClose, 0, {value, average});
+    EXPECT_GT(2 - average[7], 0.01);
+    EXPECT_NEAR(value[7], 2 - average[7], 1e-12);
+    EXPECT_NEAR(value[4], 0.0, 1e-15);
+}
+
+TEST(DeviationBands, AgreeWithTheDirectSumOverLongSeries) {
+    const auto bars = test::random_bars(3000);
+    for (int method : {kSimple, kExponential, kSmoothed, kLinearWeighted}) {
+        std::vector<double> value(3000), average(3000);
+        standard_deviation(view(bars), 20, method, kPriceTypical, 0, {value, average});
+        for (std::size_t i = 19; i < 3000; i += 7) {
+            double sum = 0;
+            for (std::size_t j = i - 19; j <= i; ++j) {
+                const double d = applied_price(view(bars), kPriceTypical, j) - average[i];
+                sum += d * d;
+            }
+            ASSERT_NEAR(value[i], std::sqrt(sum / 20), 1e-12) << method << " bar " << i;
+        }
+    }
+}
+
 TEST(ParabolicSar, FollowsALongTrendAndReversesAtItsHighestHigh) {
     const auto bars = hlc_bars({{10, 9, 9.5}, {11, 10, 10.5}, {12, 11, 11.5}, {13, 12, 12.5},
                                 {9, 8, 8.5}, {8.5, 7.5, 8}});
