@@ -6,6 +6,29 @@
 
 namespace kb::chart::ind::detail {
 
+// out[i] = src(i) × k + out[i - 1] × (1 - k) for i from `from` (at least 1) to n - 1, four
+// bars per step from the last carried value.
+template <class Src>
+void smooth(const Src& src, std::size_t from, std::size_t n, double k, double* out) {
+    const double a = 1 - k;
+    const double a2 = a * a, a3 = a2 * a, a4 = a3 * a;
+    const double ka = k * a, ka2 = k * a2, ka3 = k * a3;
+    std::size_t i = from;
+    double last = out[i - 1];
+    for (; i + 4 <= n; i += 4) {
+        const double v0 = src(i), v1 = src(i + 1), v2 = src(i + 2), v3 = src(i + 3);
+        out[i] = v0 * k + last * a;
+        out[i + 1] = v1 * k + (v0 * ka + last * a2);
+        out[i + 2] = v2 * k + (v1 * ka + (v0 * ka2 + last * a3));
+        last = v3 * k + (v2 * ka + (v1 * ka2 + (v0 * ka3 + last * a4)));
+        out[i + 3] = last;
+    }
+    for (; i < n; ++i) {
+        last = src(i) * k + last * a;
+        out[i] = last;
+    }
+}
+
 // The shared moving average over any per-index reader src(i), i < n, into out[0, n).
 // The caller has checked period > 0 and n against its own precondition.
 //
@@ -51,8 +74,6 @@ void ma_kernel(const Src& src, std::size_t n, int period, int method, int comput
         break;
     }
     case kExponential: {
-        const double k = 2.0 / (pd + 1);
-        const double a = 1 - k;
         std::size_t i;
         if (computed <= 3) {
             out[0] = src(0);
@@ -60,25 +81,11 @@ void ma_kernel(const Src& src, std::size_t n, int period, int method, int comput
         } else {
             i = static_cast<std::size_t>(computed - 2);
         }
-        const double a2 = a * a, a3 = a2 * a, a4 = a3 * a;
-        const double ka = k * a, ka2 = k * a2, ka3 = k * a3;
-        double last = out[i - 1];
-        for (; i + 4 <= n; i += 4) {
-            const double s0 = src(i) * k, s1 = src(i + 1) * k, s2 = src(i + 2) * k,
-                         s3 = src(i + 3) * k;
-            out[i] = s0 + last * a;
-            out[i + 1] = s1 + (src(i) * ka + last * a2);
-            out[i + 2] = s2 + (src(i + 1) * ka + (src(i) * ka2 + last * a3));
-            last = s3 + (src(i + 2) * ka + (src(i + 1) * ka2 + (src(i) * ka3 + last * a4)));
-            out[i + 3] = last;
-        }
-        for (; i < n; ++i) {
-            last = src(i) * k + last * a;
-            out[i] = last;
-        }
+        smooth(src, i, n, 2.0 / (pd + 1), out);
         break;
     }
     case kSmoothed: {
+        // (previous × (period - 1) + value) / period is exponential smoothing by 1 / period.
         std::size_t i = i0;
         if (i == p - 1) {
             double sum = 0;
@@ -86,11 +93,7 @@ void ma_kernel(const Src& src, std::size_t n, int period, int method, int comput
             out[i] = sum / pd;
             ++i;
         }
-        double last = out[i - 1];
-        for (; i < n; ++i) {
-            last = (last * (pd - 1) + src(i)) / pd;
-            out[i] = last;
-        }
+        smooth(src, i, n, 1 / pd, out);
         break;
     }
     case kLinearWeighted: {

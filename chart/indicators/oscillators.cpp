@@ -83,6 +83,8 @@ Calculation rsi(const BarView& bars, int period, int apply, int computed, const 
     }
     if (p >= n) return drawn_from(period);
     with_applied_price(bars, apply, [&](const auto& price) {
+        // (previous × (period - 1) + new) / period, with the division taken out of the chain.
+        const double take = 1.0 / period, keep = (period - 1) * take;
         std::size_t i = restart_index(p, computed);
         double gain, loss;
         if (i == p) {
@@ -98,17 +100,21 @@ Calculation rsi(const BarView& bars, int period, int apply, int computed, const 
             gain = out.average_gain[i - 1];
             loss = out.average_loss[i - 1];
             const double diff = price(i) - price(i - 1);
-            gain = (gain * (period - 1) + std::max(diff, 0.0)) / period;
-            loss = (loss * (period - 1) + std::max(-diff, 0.0)) / period;
+            gain = gain * keep + std::max(diff, 0.0) * take;
+            loss = loss * keep + std::max(-diff, 0.0) * take;
         }
+        // 100 - 100 / (1 + gain / loss) is 100 × gain / (gain + loss): one division.
+        double before = price(i);
         for (;;) {
             out.average_gain[i] = gain;
             out.average_loss[i] = loss;
-            out.rsi[i] = loss == 0 ? 0 : 100 - 100 / (1 + gain / loss);
+            out.rsi[i] = loss == 0 ? 0 : 100 * gain / (gain + loss);
             if (++i >= n) break;
-            const double diff = price(i) - price(i - 1);
-            gain = (gain * (period - 1) + std::max(diff, 0.0)) / period;
-            loss = (loss * (period - 1) + std::max(-diff, 0.0)) / period;
+            const double now = price(i);
+            const double diff = now - before;
+            before = now;
+            gain = gain * keep + std::max(diff, 0.0) * take;
+            loss = loss * keep + std::max(-diff, 0.0) * take;
         }
     });
     return drawn_from(period);

@@ -1,6 +1,7 @@
 #include "chart/indicators/volume_indicators.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "chart/indicators/applied_price.h"
 #include "chart/indicators/window_sum.h"
@@ -30,11 +31,12 @@ Calculation on_balance_volume(const BarView& bars, int apply, int computed, std:
         double before = 0;
         std::size_t i = restart_index(1, computed);
         if (i < n) before = price(i - 1);
+        double obv = out[i - 1];
         for (; i < n; ++i) {
             const double now = price(i);
-            double obv = out[i - 1];
-            if (now < before) obv -= bars.volume[i];
-            else if (now > before) obv += bars.volume[i];
+            // -1, 0 or +1 times the volume: no branch on the unpredictable direction.
+            const int direction = (now > before) - (now < before);
+            obv += direction * bars.volume[i];
             out[i] = obv;
             before = now;
         }
@@ -53,32 +55,43 @@ Calculation money_flow_index(const BarView& bars, int period, int computed, std:
     }
     const std::size_t from = restart_index(p - 1, computed);
     if (from >= n) return drawn_from(period - 1);
-    const TypicalPrice typical{bars.high, bars.low, bars.close};
+    // The typical price times a third rather than divided by 3: the same to rounding, and
+    // the same for equal bars, which is what the flow's direction depends on.
+    constexpr double kThird = 1.0 / 3;
+    const auto typical = [&](std::size_t j) { return (bars.high[j] + bars.low[j] + bars.close[j]) * kThird; };
     // Flow of bar j: its volume × typical price, positive when the typical price rose from the
-    // bar before (from 0 before the first bar), negative when it fell.
+    // bar before (from 0 before the first bar), negative when it fell. The window's flows are
+    // kept in a ring so that each bar's is worked out once.
     struct Flow {
-        double positive, negative;
+        double positive = 0, negative = 0;
     };
-    const auto flow = [&](std::size_t j) -> Flow {
+    const std::size_t first = from + 1 - p;
+    double before = first == 0 ? 0.0 : typical(first - 1);
+    const auto flow = [&](std::size_t j) {
         const double tp = typical(j);
-        const double before = j == 0 ? 0.0 : typical(j - 1);
         const double money = bars.volume[j] * tp;
-        if (tp > before) return {money, 0};
-        if (tp < before) return {0, money};
-        return {0, 0};
+        // Selects rather than branches: rises and falls alternate unpredictably.
+        const Flow f{tp > before ? money : 0.0, tp < before ? money : 0.0};
+        before = tp;
+        return f;
     };
+    std::vector<Flow> ring(p);
     detail::WindowSum positive, negative;
-    for (std::size_t j = from + 1 - p; j < from; ++j) {
-        const Flow f = flow(j);
+    for (std::size_t j = first; j < from; ++j) {
+        const Flow f = ring[j - first] = flow(j);
         positive.add(f.positive);
         negative.add(f.negative);
     }
+    std::size_t slot = p - 1;
     for (std::size_t i = from; i < n; ++i) {
         const Flow f = flow(i);
         positive.add(f.positive);
         negative.add(f.negative);
-        out[i] = negative.sum == 0 ? 100 : 100 - 100 / (1 + positive.sum / negative.sum);
-        const Flow gone = flow(i + 1 - p);
+        // 100 - 100 / (1 + positive / negative), with one division.
+        out[i] = negative.sum == 0 ? 100 : 100 * positive.sum / (positive.sum + negative.sum);
+        ring[slot] = f;
+        slot = slot + 1 == p ? 0 : slot + 1;
+        const Flow gone = ring[slot];
         positive.drop(gone.positive);
         negative.drop(gone.negative);
     }

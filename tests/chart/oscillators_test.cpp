@@ -27,7 +27,7 @@ TEST(Rsi, RisingClosesHaveNoLossAndShowZero) {
     Buffers out(3, 20);
     EXPECT_EQ(rsi(view(bars), 14, kPriceClose, 0, {out[0], out[1], out[2]}).draw_begin, 14);
     for (int i = 0; i < 20; ++i) EXPECT_EQ(out.b[0][i], 0.0) << i;
-    EXPECT_DOUBLE_EQ(out.b[1][19], 1.0);
+    EXPECT_NEAR(out.b[1][19], 1.0, 1e-12);
 }
 
 TEST(Rsi, WildersAveragesOfGainsAndLosses) {
