@@ -21,28 +21,52 @@ int checked(int computed, std::size_t n) {
 
 std::size_t as_size(int value) { return static_cast<std::size_t>(value); }
 
+// One pass computes both exponential averages (MA(…, Exponential) recurrences and seeding),
+// their difference, its running simple average over signal_period bars and the main line.
 template <class Src>
 Calculation macd_of(const Src& src, std::size_t n, int base, MacdForm form, int fast_period,
                     int slow_period, int signal_period, int computed, const MacdBuffers& out) {
     computed = checked(computed, n);
     const std::size_t p = as_size(signal_period);
-    if (computed < signal_period) {
-        computed = 0;
+    // Below any of the periods the averages start over; that gives the same values.
+    if (computed < std::max({fast_period, slow_period, signal_period}) || computed <= 3) computed = 0;
+    if (computed == 0) {
         zero(out.main, 0, std::min(p, n));
         zero(out.signal, 0, std::min(p, n));
     }
-    if (p < n) {
-        ma_kernel(src, n, fast_period, kExponential, computed, out.fast.data());
-        ma_kernel(src, n, slow_period, kExponential, computed, out.slow.data());
-        const auto difference = [&](std::size_t i) { return out.fast[i] - out.slow[i]; };
-        ma_kernel(difference, n, signal_period, kSimple, computed, out.signal.data());
-    } else if (computed == 0) {
-        zero(out.fast, 0, n);
-        zero(out.slow, 0, n);
+    if (p >= n) {
+        if (computed == 0) {
+            zero(out.fast, 0, n);
+            zero(out.slow, 0, n);
+        }
+        for (std::size_t i = restart_index(0, computed); i < n; ++i) out.main[i] = 0;
+        return drawn_from(base, base + signal_period - 1);
     }
-    for (std::size_t i = restart_index(0, computed); i < n; ++i) {
-        const double main = out.fast[i] - out.slow[i];
-        out.main[i] = form == MacdForm::Macd ? main : main - out.signal[i];
+    const std::size_t from = computed == 0 ? 1 : as_size(computed - 2);
+    if (from == 1) out.fast[0] = out.slow[0] = src(0);
+    const double kf = 2.0 / (fast_period + 1), af = 1 - kf;
+    const double ks = 2.0 / (slow_period + 1), as = 1 - ks;
+    const auto difference = [&](std::size_t j) { return out.fast[j] - out.slow[j]; };
+    // Sum of the `p` differences up to from - 1 (fewer at the start); each step adds the
+    // newest and drops the one `p` bars back.
+    double sum = 0;
+    for (std::size_t j = from >= p ? from - p : 0; j < from; ++j) sum += difference(j);
+    double fast = out.fast[from - 1], slow = out.slow[from - 1];
+    const bool osma = form == MacdForm::Osma;
+    for (std::size_t i = from; i < n; ++i) {
+        const double value = src(i);
+        fast = value * kf + fast * af;
+        slow = value * ks + slow * as;
+        const double d = fast - slow;
+        sum += i >= p ? d - difference(i - p) : d;
+        out.fast[i] = fast;
+        out.slow[i] = slow;
+        double signal = 0;
+        if (i + 1 >= p) {
+            signal = sum / signal_period;
+            out.signal[i] = signal;
+        }
+        out.main[i] = osma ? d - signal : d;
     }
     return drawn_from(base, base + signal_period - 1);
 }
@@ -328,36 +352,49 @@ Calculation atr(const BarView& bars, int period, int computed, const AtrBuffers&
     return drawn_from(period - 1);
 }
 
+// One pass does the raw movements, both exponential averages of them, DX and its average:
+// the same recurrences as MA(…, period, Exponential) with its restart rule.
 Calculation adx(const BarView& bars, int period, int apply, int computed, const AdxBuffers& out) {
     const std::size_t n = bars.count;
     if (n < 2 || period <= 0) return kNothing;
     computed = checked(computed, n);
     if (computed < period) computed = 0;
-    if (computed == 0) out.plus_raw[0] = out.minus_raw[0] = out.dx[0] = 0;
+    std::size_t from = computed <= 3 ? 1 : static_cast<std::size_t>(computed - 2);
+    if (from == 1) {
+        out.plus_raw[0] = out.minus_raw[0] = out.dx[0] = 0;
+        out.plus_di[0] = out.minus_di[0] = out.adx[0] = 0;
+    }
+    const double k = 2.0 / (period + 1), a = 1 - k;
     with_applied_price(bars, apply, [&](const auto& price) {
-        for (std::size_t i = restart_index(1, computed); i < n; ++i) {
+        double plus = out.plus_di[from - 1], minus = out.minus_di[from - 1], average = out.adx[from - 1];
+        double high_before = bars.high[from - 1], low_before = bars.low[from - 1];
+        for (std::size_t i = from; i < n; ++i) {
             const double h = bars.high[i], l = bars.low[i];
-            double up = std::max(h - bars.high[i - 1], 0.0);
-            double down = std::max(bars.low[i - 1] - l, 0.0);
-            if (up == down) up = down = 0;
-            else if (up < down) up = 0;
-            else down = 0;
+            double up = std::max(h - high_before, 0.0);
+            double down = std::max(low_before - l, 0.0);
+            high_before = h;
+            low_before = l;
+            // Only the larger move counts; equal moves count as none.
+            const double larger_up = up > down ? up : 0.0;
+            const double larger_down = down > up ? down : 0.0;
             const double before = price(i - 1);
             const double range =
                 std::max({std::fabs(h - l), std::fabs(h - before), std::fabs(l - before)});
-            out.plus_raw[i] = range == 0 ? 0 : 100 * up / range;
-            out.minus_raw[i] = range == 0 ? 0 : 100 * down / range;
+            const double scale = range == 0 ? 0.0 : 100 / range;
+            const double plus_raw = larger_up * scale, minus_raw = larger_down * scale;
+            plus = plus_raw * k + plus * a;
+            minus = minus_raw * k + minus * a;
+            const double sum = std::fabs(plus + minus);
+            const double dx = sum == 0 ? 0.0 : 100 * std::fabs(plus - minus) / sum;
+            average = dx * k + average * a;
+            out.plus_raw[i] = plus_raw;
+            out.minus_raw[i] = minus_raw;
+            out.plus_di[i] = plus;
+            out.minus_di[i] = minus;
+            out.dx[i] = dx;
+            out.adx[i] = average;
         }
     });
-    ma_kernel(ArrayPrice{out.plus_raw.data()}, n, period, kExponential, computed,
-              out.plus_di.data());
-    ma_kernel(ArrayPrice{out.minus_raw.data()}, n, period, kExponential, computed,
-              out.minus_di.data());
-    for (std::size_t i = restart_index(1, computed); i < n; ++i) {
-        const double sum = std::fabs(out.plus_di[i] + out.minus_di[i]);
-        out.dx[i] = sum == 0 ? 0 : 100 * std::fabs(out.plus_di[i] - out.minus_di[i]) / sum;
-    }
-    ma_kernel(ArrayPrice{out.dx.data()}, n, period, kExponential, computed, out.adx.data());
     return drawn_from(0);
 }
 
