@@ -169,14 +169,27 @@ Calculation stochastic(const BarView& bars, int kperiod, int dperiod, int slowin
                                      out.lowest[i] = std::min(ll, 1000000.0);
                                  });
     }
+    // Running sums over the slowing window; the range's is exactly 0 when every range in the
+    // window is, so flat bars read 100.
     const std::size_t s = as_size(slowing);
-    for (std::size_t i = restart_index(first, computed); i < n; ++i) {
-        double above_low = 0, range = 0;
-        for (std::size_t t = i + 1 - s; t <= i; ++t) {
-            above_low += bars.close[t] - out.lowest[t];
-            range += out.highest[t] - out.lowest[t];
+    const std::size_t main_from = restart_index(first, computed);
+    if (main_from < n) {
+        const auto above_low = [&](std::size_t t) { return bars.close[t] - out.lowest[t]; };
+        const auto range = [&](std::size_t t) { return out.highest[t] - out.lowest[t]; };
+        double above = 0;
+        detail::WindowSum ranges;
+        for (std::size_t t = main_from + 1 - s; t < main_from; ++t) {
+            above += above_low(t);
+            ranges.add(range(t));
         }
-        out.main[i] = range == 0 ? 100 : 100 * above_low / range;
+        for (std::size_t i = main_from; i < n; ++i) {
+            above += above_low(i);
+            ranges.add(range(i));
+            out.main[i] = ranges.sum == 0 ? 100 : 100 * above / ranges.sum;
+            const std::size_t gone = i + 1 - s;
+            above -= above_low(gone);
+            ranges.drop(range(gone));
+        }
     }
     if (first < n) {
         const int shifted = computed > static_cast<int>(first) ? computed - static_cast<int>(first) : 0;

@@ -28,17 +28,19 @@ void sliding_high_low(const High& high, const Low& low, std::size_t k, std::size
     for (std::size_t i = from + 1; i < n; ++i) {
         const std::size_t start = i + 1 - k;
         const double h = high(i), l = low(i);
-        if (h >= hi) {
-            hi = h, hi_at = i;
-        } else if (hi_at < start) {
+        // Selects, not branches: whether a bar makes a new extreme is a coin toss.
+        const bool higher = h >= hi, lower = l <= lo;
+        hi = higher ? h : hi;
+        hi_at = higher ? i : hi_at;
+        lo = lower ? l : lo;
+        lo_at = lower ? i : lo_at;
+        if (hi_at < start) {
             hi_at = start;
             hi = high(start);
             for (std::size_t j = start + 1; j <= i; ++j)
                 if (high(j) >= hi) hi = high(j), hi_at = j;
         }
-        if (l <= lo) {
-            lo = l, lo_at = i;
-        } else if (lo_at < start) {
+        if (lo_at < start) {
             lo_at = start;
             lo = low(start);
             for (std::size_t j = start + 1; j <= i; ++j)
