@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <vector>
 
 #include "chart/indicators/applied_price.h"
@@ -20,6 +21,16 @@ int checked(int computed, std::size_t n) {
 }
 
 std::size_t as_size(int value) { return static_cast<std::size_t>(value); }
+
+// The computed count to go on from: 0, with the first `lead` entries of each buffer zeroed,
+// unless it lies beyond `limit` and within the bars.
+int go_on_from(int computed, std::size_t n, int limit, std::size_t lead,
+               std::initializer_list<std::span<double>> buffers) {
+    computed = checked(computed, n);
+    if (computed > limit) return computed;
+    for (std::span<double> buffer : buffers) zero(buffer, 0, std::min(lead, n));
+    return 0;
+}
 
 // One pass computes both exponential averages (MA(…, Exponential) recurrences and seeding),
 // their difference, its running simple average over signal_period bars and the main line.
@@ -98,13 +109,7 @@ Calculation rsi(const BarView& bars, int period, int apply, int computed, const 
     const std::size_t n = bars.count;
     if (n == 0 || period <= 0) return kNothing;
     const std::size_t p = as_size(period);
-    computed = checked(computed, n);
-    if (computed <= period) {
-        computed = 0;
-        zero(out.rsi, 0, std::min(p, n));
-        zero(out.average_gain, 0, std::min(p, n));
-        zero(out.average_loss, 0, std::min(p, n));
-    }
+    computed = go_on_from(computed, n, period, p, {out.rsi, out.average_gain, out.average_loss});
     if (p >= n) return drawn_from(period);
     with_applied_price(bars, apply, [&](const auto& price) {
         // (previous × (period - 1) + new) / period, with the division taken out of the chain.
@@ -250,20 +255,11 @@ Calculation demarker(const BarView& bars, int period, int computed, const DeMark
         out.de_max[i] = std::max(bars.high[i] - bars.high[i - 1], 0.0);
         out.de_min[i] = std::max(bars.low[i - 1] - bars.low[i], 0.0);
     }
-    const std::size_t from = restart_index(p - 1, computed);
-    detail::WindowSum up, down;
-    for (std::size_t j = from + 1 - p; j < from; ++j) {
-        up.add(out.de_max[j]);
-        down.add(out.de_min[j]);
-    }
-    for (std::size_t i = from; i < n; ++i) {
-        up.add(out.de_max[i]);
-        down.add(out.de_min[i]);
-        const double a = up.sum / period, b = down.sum / period;
-        out.value[i] = a + b == 0 ? 0 : a / (a + b);
-        up.drop(out.de_max[i + 1 - p]);
-        down.drop(out.de_min[i + 1 - p]);
-    }
+    detail::paired_window_sums(out.de_max.data(), out.de_min.data(), p, restart_index(p - 1, computed), n,
+                               [&](std::size_t i, double up, double down) {
+                                   const double a = up / period, b = down / period;
+                                   out.value[i] = a + b == 0 ? 0 : a / (a + b);
+                               });
     return drawn_from(period - 1);
 }
 
@@ -272,11 +268,7 @@ Calculation momentum(const BarView& bars, int period, int apply, int computed,
     const std::size_t n = bars.count;
     if (n == 0 || period <= 0) return kNothing;
     const std::size_t p = as_size(period);
-    computed = checked(computed, n);
-    if (computed <= period) {
-        computed = 0;
-        zero(out, 0, std::min(n, p));
-    }
+    computed = go_on_from(computed, n, period, p, {out});
     with_applied_price(bars, apply, [&](const auto& price) {
         for (std::size_t i = restart_index(p, computed); i < n; ++i) {
             const double before = price(i - p);
@@ -308,20 +300,12 @@ Calculation rvi(const BarView& bars, int period, int computed, const RviBuffers&
     }
     const std::size_t from = restart_index(p + 2, computed);
     if (from < n) {
-        detail::WindowSum num, den;
-        for (std::size_t j = from + 1 - p; j < from; ++j) {
-            num.add(out.numerator[j]);
-            den.add(out.denominator[j]);
-        }
-        for (std::size_t i = from; i < n; ++i) {
-            num.add(out.numerator[i]);
-            den.add(out.denominator[i]);
-            out.numerator_sum[i] = num.sum;
-            out.denominator_sum[i] = den.sum;
-            out.rvi[i] = den.sum == 0 ? 0 : num.sum / den.sum;
-            num.drop(out.numerator[i + 1 - p]);
-            den.drop(out.denominator[i + 1 - p]);
-        }
+        detail::paired_window_sums(out.numerator.data(), out.denominator.data(), p, from, n,
+                                   [&](std::size_t i, double num, double den) {
+                                       out.numerator_sum[i] = num;
+                                       out.denominator_sum[i] = den;
+                                       out.rvi[i] = den == 0 ? 0 : num / den;
+                                   });
     }
     for (std::size_t i = restart_index(p + 5, computed); i < n; ++i)
         out.signal[i] = (out.rvi[i] + 2 * out.rvi[i - 1] + 2 * out.rvi[i - 2] + out.rvi[i - 3]) / 6;
@@ -411,15 +395,26 @@ Calculation adx(const BarView& bars, int period, int apply, int computed, const 
     return drawn_from(0);
 }
 
+namespace {
+
+// MA(applied price, period, method) into `average`; returns the computed count it used.
+int price_average(const BarView& bars, int period, int method, int apply, int computed,
+                  std::span<double> average) {
+    computed = checked(computed, bars.count);
+    if (computed < period) computed = 0;
+    with_applied_price(bars, apply, [&](const auto& price) {
+        ma_kernel(price, bars.count, period, method, computed, average.data());
+    });
+    return computed;
+}
+
+}  // namespace
+
 Calculation force_index(const BarView& bars, int period, int method, int apply, int computed,
                         const ForceBuffers& out) {
     const std::size_t n = bars.count;
     if (n < 2 || period <= 0) return kNothing;
-    computed = checked(computed, n);
-    if (computed < period) computed = 0;
-    with_applied_price(bars, apply, [&](const auto& price) {
-        ma_kernel(price, n, period, method, computed, out.average.data());
-    });
+    computed = price_average(bars, period, method, apply, computed, out.average);
     // Before the average's first value the change would be the whole average: no value.
     const std::size_t first = method == kExponential ? 1 : std::min(n, as_size(period));
     if (computed == 0) zero(out.force, 0, first);
@@ -432,11 +427,7 @@ Calculation power(const BarView& bars, PowerSide side, int period, int apply, in
                   const PowerBuffers& out) {
     const std::size_t n = bars.count;
     if (n < 2 || period <= 0) return kNothing;
-    computed = checked(computed, n);
-    if (computed < period) computed = 0;
-    with_applied_price(bars, apply, [&](const auto& price) {
-        ma_kernel(price, n, period, kExponential, computed, out.average.data());
-    });
+    computed = price_average(bars, period, kExponential, apply, computed, out.average);
     const Column& extreme = side == PowerSide::Bulls ? bars.high : bars.low;
     for (std::size_t i = restart_index(0, computed); i < n; ++i)
         out.value[i] = extreme[i] - out.average[i];

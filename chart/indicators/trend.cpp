@@ -147,6 +147,41 @@ Calculation stddev_of(const Src& src, std::size_t n, int base, int period, int m
 bool usable(const BarView& bars, int period) { return bars.count >= 2 && period > 0; }
 bool usable(std::span<const double> source, int period) { return !source.empty() && period > 0; }
 
+// One bar of a Parabolic SAR trend; returns whether it reverses. For a long trend the
+// extreme point is on the highs and the stop below the lows; a short trend is the mirror
+// image, except that both take SAR[1] at bar 2 when the bar's front side falls.
+template <bool Long>
+bool sar_step(const BarView& bars, std::size_t i, double step, double maximum, SarState& s,
+              std::span<double> out) {
+    const auto ahead = [](double a, double b) { return Long ? a > b : a < b; };
+    const Column& front = Long ? bars.high : bars.low;
+    const Column& back = Long ? bars.low : bars.high;
+    double& extreme = Long ? s.highest : s.lowest;
+    double& opposite = Long ? s.lowest : s.highest;
+    const double prev = out[i - 1];
+    const double f = front[i], b = back[i];
+    bool reverse = ahead(prev, b);
+    if (!reverse) {
+        double sar = prev + s.acceleration * (s.extreme_point - prev);
+        if (ahead(f, s.extreme_point) && s.acceleration + step <= maximum) s.acceleration += step;
+        if (i == 2 && f < front[i - 1]) sar = out[1];
+        sar = Long ? std::min({sar, back[i - 1], back[i - 2]}) : std::max({sar, back[i - 1], back[i - 2]});
+        reverse = ahead(sar, b);
+        if (!reverse) {
+            out[i] = sar;
+            if (ahead(f, s.extreme_point)) s.extreme_point = f;
+            if (ahead(f, extreme)) extreme = f;
+            return false;
+        }
+    }
+    out[i] = extreme;
+    s.long_trend = !Long;
+    s.extreme_point = b;
+    opposite = b;
+    s.acceleration = step;
+    return true;
+}
+
 }  // namespace
 
 Calculation moving_average(const BarView& bars, int period, int method, int apply, int computed,
@@ -258,54 +293,8 @@ Calculation parabolic_sar(const BarView& bars, double step, double maximum, int 
         i = j + 1;
     }
     for (; i < n; ++i) {
-        const double prev = out[i - 1];
-        const double h = high[i], l = low[i];
-        bool reverse;
-        if (s.long_trend) {
-            reverse = l < prev;
-            if (!reverse) {
-                double sar = prev + s.acceleration * (s.extreme_point - prev);
-                if (h > s.extreme_point && s.acceleration + step <= maximum)
-                    s.acceleration += step;
-                if (i == 2 && h < high[i - 1]) sar = out[1];
-                sar = std::min({sar, low[i - 1], low[i - 2]});
-                reverse = sar > l;
-                if (!reverse) {
-                    out[i] = sar;
-                    if (h > s.extreme_point) s.extreme_point = h;
-                    s.highest = std::max(s.highest, h);
-                }
-            }
-            if (reverse) {
-                out[i] = s.highest;
-                s.long_trend = false;
-                s.extreme_point = l;
-                s.lowest = l;
-                s.acceleration = step;
-            }
-        } else {
-            reverse = h > prev;
-            if (!reverse) {
-                double sar = prev + s.acceleration * (s.extreme_point - prev);
-                if (l < s.extreme_point && s.acceleration + step <= maximum)
-                    s.acceleration += step;
-                if (i == 2 && l < low[i - 1]) sar = out[1];
-                sar = std::max({sar, high[i - 1], high[i - 2]});
-                reverse = sar < h;
-                if (!reverse) {
-                    out[i] = sar;
-                    if (l < s.extreme_point) s.extreme_point = l;
-                    s.lowest = std::min(s.lowest, l);
-                }
-            }
-            if (reverse) {
-                out[i] = s.lowest;
-                s.long_trend = true;
-                s.extreme_point = h;
-                s.highest = h;
-                s.acceleration = step;
-            }
-        }
+        const bool reverse = s.long_trend ? sar_step<true>(bars, i, step, maximum, s, out)
+                                          : sar_step<false>(bars, i, step, maximum, s, out);
         // Only reversals on bars that an incremental call will not recompute are kept.
         if (reverse && i + 2 < n) {
             s.bar = static_cast<int>(i);
