@@ -5,7 +5,7 @@
 // from ours in places (seeding, smoothing): the comparison is of speed, not of values.
 // Run with GLIBC_TUNABLES=glibc.malloc.mmap_threshold=33554432:glibc.malloc.trim_threshold=268435456
 // so that peers allocating per call keep their buffers in the heap; ratios.py turns the JSON
-// output into ours / faster-peer ratios.
+// output (--benchmark_format=json) into ours / faster-peer ratios.
 
 #include <benchmark/benchmark.h>
 
@@ -26,11 +26,12 @@ struct Columns {
     std::vector<double> open, low, high, close, volume;
     explicit Columns(const std::vector<market::BarRecord>& bars) {
         for (const market::BarRecord& b : bars) {
-            open.push_back(b.open);
-            low.push_back(b.low);
-            high.push_back(b.high);
-            close.push_back(b.close);
-            volume.push_back(b.volume);
+            // Copies: the packed record's fields can't be bound to references.
+            open.push_back(double{b.open});
+            low.push_back(double{b.low});
+            high.push_back(double{b.high});
+            close.push_back(double{b.close});
+            volume.push_back(double{b.volume});
         }
     }
     ind::BarView view() const {

@@ -64,7 +64,7 @@ TEST(MovingAverage, HandComputedValues) {
 TEST(MovingAverage, AgreesWithThePlainDefinitionOnLongSeries) {
     const auto bars = test::random_bars(503);
     std::vector<double> closes;
-    for (const auto& b : bars) closes.push_back(b.close);
+    for (const auto& b : bars) closes.push_back(double{b.close});
     for (int method : {kSimple, kExponential, kSmoothed, kLinearWeighted}) {
         for (int period : {1, 2, 5, 14, 50}) {
             const auto expected = reference_ma(closes, period, method);
