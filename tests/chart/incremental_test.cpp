@@ -135,5 +135,22 @@ TEST(IncrementalCalculation, TicksAndNewBarsGiveTheFullCalculationsValues) {
     }
 }
 
+// Buffers exactly as long as the bars: with a sanitizer any access past them is reported.
+TEST(ShortHistories, NoBarsCalculateNothingAndFewBarsStayInsideTheirBuffers) {
+    const auto all_bars = test::random_bars(60);
+    for (const Case& c : all_indicators()) {
+        for (std::size_t n : {0, 1, 2, 3, 5, 7, 9, 14, 27, 35, 39, 53}) {
+            const std::vector<market::BarRecord> bars(all_bars.begin(), all_bars.begin() + n);
+            Instance instance(c.buffers, n);
+            const Calculation got = c.calc(BarView::of(bars), 0, instance);
+            if (n == 0) {
+                EXPECT_FALSE(got.calculated) << c.name;
+            }
+            Instance again(c.buffers, n);
+            c.calc(BarView::of(bars), static_cast<int>(n), again);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace kb::chart::ind
