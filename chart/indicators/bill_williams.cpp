@@ -1,6 +1,7 @@
 #include "chart/indicators/bill_williams.h"
 
 #include <algorithm>
+#include <array>
 
 #include "chart/indicators/applied_price.h"
 #include "chart/indicators/ma_kernel.h"
@@ -16,26 +17,39 @@ int checked(int computed, std::size_t n) {
 
 constexpr std::size_t kFast = 5, kSlow = 34;
 
-// The two averages of the median price and their difference, 0 for bars 0 .. 33.
+// The two averages of the median price and their difference, 0 for bars 0 .. 33. One pass
+// keeps the last 34 medians in a ring and both running sums.
 void awesome_of(const BarView& bars, int computed, std::span<double> ao,
                 std::span<double> average5, std::span<double> average34) {
     const std::size_t n = bars.count;
     // Restarting inside the zeroed leading bars would need the averages that were dropped.
     if (computed < static_cast<int>(kSlow) + 2) computed = 0;
-    if (n <= 4) {
-        zero(ao, 0, n);
-        zero(average5, 0, n);
-        zero(average34, 0, n);
-        return;
-    }
-    const MedianPrice median{bars.high, bars.low};
-    ma_kernel(median, n, kFast, kSimple, computed, average5.data());
-    ma_kernel(median, n, kSlow, kSimple, computed, average34.data());
     if (computed == 0) {
+        zero(ao, 0, std::min(n, kSlow));
         zero(average5, 0, std::min(n, kSlow));
         zero(average34, 0, std::min(n, kSlow));
     }
-    for (std::size_t i = restart_index(0, computed); i < n; ++i) ao[i] = average5[i] - average34[i];
+    const std::size_t from = computed == 0 ? kSlow : static_cast<std::size_t>(computed - 2);
+    if (from >= n) return;
+    const MedianPrice median{bars.high, bars.low};
+    std::array<double, kSlow> ring;  // median of bar j at j % kSlow
+    double sum5 = 0, sum34 = 0;
+    for (std::size_t j = from - kSlow; j < from; ++j) {
+        ring[j % kSlow] = median(j);
+        sum34 += ring[j % kSlow];
+        if (j + kFast >= from) sum5 += ring[j % kSlow];
+    }
+    for (std::size_t i = from; i < n; ++i) {
+        const double m = median(i);
+        double& slot = ring[i % kSlow];  // holds bar i - 34
+        sum5 += m - ring[(i - kFast) % kSlow];
+        sum34 += m - slot;
+        slot = m;
+        const double a5 = sum5 / static_cast<double>(kFast), a34 = sum34 / static_cast<double>(kSlow);
+        average5[i] = a5;
+        average34[i] = a34;
+        ao[i] = a5 - a34;
+    }
 }
 
 // Up fractal test at bar i on one side; `beyond(a, b)` is "a lies further out than b".
