@@ -56,15 +56,23 @@ TEST(TerminalServices, StartCreatesAndLoadsTheServicesAndShutdownDestroysThem) {
     EXPECT_FALSE(services.trade_dispatcher);
 }
 
-TEST(TerminalServices, ReconnectSavesTheAccounts) {
-    kb::testing::ensure_qt_application();
+// A terminal started in a temporary folder, for the main window's handling of code 21.
+struct StartedTerminal {
+    StartedTerminal() {
+        kb::testing::ensure_qt_application();
+        terminal.start(&factory);
+    }
     kb::testing::TempFolder home;
     platform::ManualClock clock;
     platform::SilentSoundPlayer sound;
     NoProcesses starter;
-    TerminalServices factory(sound, starter);
-    core::Terminal terminal(home.path(), clock, home.file("settings"));
-    terminal.start(&factory);
+    TerminalServices factory{sound, starter};
+    core::Terminal terminal{home.path(), clock, home.file("settings")};
+};
+
+TEST(TerminalServices, ReconnectSavesTheAccounts) {
+    StartedTerminal started;
+    core::Terminal& terminal = started.terminal;
     config::AccountsBase& accounts = *terminal.services().accounts_base;
     config::TerminalConfig& configuration = *terminal.services().terminal_config;
     MainWindow window(terminal);
@@ -81,14 +89,8 @@ TEST(TerminalServices, ReconnectSavesTheAccounts) {
 }
 
 TEST(TerminalServices, ReconnectMovesTheHistoryCentreToTheNewAccountsServerAndDropsItsQueue) {
-    kb::testing::ensure_qt_application();
-    kb::testing::TempFolder home;
-    platform::ManualClock clock;
-    platform::SilentSoundPlayer sound;
-    NoProcesses starter;
-    TerminalServices factory(sound, starter);
-    core::Terminal terminal(home.path(), clock, home.file("settings"));
-    terminal.start(&factory);
+    StartedTerminal started;
+    core::Terminal& terminal = started.terminal;
     market::HistoryCenter& center = *terminal.services().history_center;
     config::TerminalConfig& configuration = *terminal.services().terminal_config;
     market::SymbolRecord eurusd{};
