@@ -95,11 +95,10 @@ void ServerSession::set_state(Server which, int code) {
     notify(kNotifyConnectionState, static_cast<intptr_t>(which));
 }
 
-bool ServerSession::confirm_connected(Server which) {
+void ServerSession::confirm_connected(Server which) {
     int expected = kOk;
-    if (!states_[static_cast<int>(which)].compare_exchange_strong(expected, kOk)) return false;
-    notify(kNotifyConnectionState, static_cast<intptr_t>(which));
-    return true;
+    if (states_[static_cast<int>(which)].compare_exchange_strong(expected, kOk))
+        notify(kNotifyConnectionState, static_cast<intptr_t>(which));
 }
 
 void ServerSession::record_activity(Server which) { activity_[static_cast<int>(which)] = env_.clock.tick_ms(); }
@@ -237,7 +236,8 @@ void ServerSession::start_history_thread() {
     history_started_.reset();
     history_thread_.start([this] { run_history_server(); });
     // The wait runs on the session's clock so that it can be driven.
-    for (uint32_t waited = 0; waited < kHistoryStartWaitMs && !history_started_.is_set() && !leave_requested(Server::Trade);
+    for (uint32_t waited = 0;
+         waited < kHistoryStartWaitMs && !history_started_.is_set() && !leave_requested(Server::Trade);
          waited += kHistoryStartPollMs)
         env_.clock.sleep_ms(kHistoryStartPollMs);
     if (leave_requested(Server::Trade)) return;

@@ -125,9 +125,9 @@ private:
     void stop_history_thread();
     void pause_before_retry();
     void set_state(Server which, int code);
-    // The idle ping's answer to a connected state: confirms 0 (posting code 22), but never
-    // revives a state that a reconnect has just set. False when the state was not 0.
-    bool confirm_connected(Server which);
+    // After a successful idle ping: confirms state 0 (posting code 22), but never revives a
+    // state that a reconnect has just set.
+    void confirm_connected(Server which);
     // Stop, the history stop for the history server, or a reconnect's quit request.
     bool leave_requested(Server which) const;
     void notify(int code, intptr_t value);
