@@ -38,5 +38,8 @@ inline constexpr size_t kHistorySyncWideLimit = 5000000;
 // separate history server.
 inline constexpr uint16_t kTradeServerWideBarsBuild = 325;
 inline constexpr uint16_t kHistoryServerWideBarsBuild = 326;
+// Chart pushes (command 156) of the history server to a session's own connection are in
+// the 28-byte form when the version its account data reports is above this one.
+inline constexpr uint16_t kHistoryServerLastNarrowPushVersion = 325;
 
 }  // namespace kb::market

@@ -25,8 +25,11 @@ void set_closing_price(trade::TradeRecord& record, const TradeRow& row, ClientSe
 
 HandlerResult handle_account_data(ClientSession& session) {
     net::PacketStream& stream = session.stream();
-    uint32_t mode = 0;   // which parts the client wants refreshed; the whole block serves every mode
+    uint32_t mode = 0;   // what the connection is to carry; the block is the same in every mode
     if (!stream.read_u32(mode)) return HandlerResult::Close;
+    if (mode != trade::kAccountDataFull && mode != trade::kAccountDataWithoutNews &&
+        mode != trade::kAccountDataWithHistoryServer)
+        return send_code(stream, net::ReturnCode::InvalidParameters) ? HandlerResult::Continue : HandlerResult::Close;
     ServerContext& context = session.context();
     const std::optional<AccountRow> stored = context.storage.account(session.account().login);
     if (!stored)
@@ -45,7 +48,7 @@ HandlerResult handle_account_data(ClientSession& session) {
     core::set_field_text(data.name, stored->name);
     data.first_login = before.last_login_time == 0 ? 1 : 0;
     data.news_setting = group.news;
-    data.history_server_version = static_cast<uint16_t>(context.config.reported_build());
+    data.history_server_version = static_cast<uint16_t>(context.config.account_data_version());
     std::memcpy(data.last_address, &before.last_login_address, sizeof data.last_address);
 
     std::vector<trade::TradeRecord> open;
@@ -55,7 +58,7 @@ HandlerResult handle_account_data(ClientSession& session) {
     }
     const std::vector<uint8_t> block = trade::build_account_data(data, open);
     if (!send_block_reply(stream, net::ReturnCode::Ok, block)) return HandlerResult::Close;
-    session.start_message_pushes();
+    session.finish_login_data(mode);
     return HandlerResult::Continue;
 }
 

@@ -4,14 +4,12 @@
 #include <limits>
 
 #include "market/bar_record.h"
+#include "market/history_sync_request.h"
 #include "server/client_session.h"
 
 namespace kb::server {
 
 namespace {
-
-constexpr int kTradeServerWideBarsBuild = 325;
-constexpr int kHistoryServerWideBarsBuild = 326;
 
 bool fits_16_bits(int32_t value) {
     return value >= std::numeric_limits<int16_t>::min() && value <= std::numeric_limits<int16_t>::max();
@@ -27,8 +25,15 @@ void append(std::vector<uint8_t>& out, const Wire& wire) {
 }  // namespace
 
 BarForm bar_form(ServerRole role, int reported_build) {
-    const int wide_from = role == ServerRole::History ? kHistoryServerWideBarsBuild : kTradeServerWideBarsBuild;
+    const int wide_from =
+        role == ServerRole::History ? market::kHistoryServerWideBarsBuild : market::kTradeServerWideBarsBuild;
     return reported_build >= wide_from ? BarForm::Wide28 : BarForm::Narrow22;
+}
+
+BarForm chart_push_form(ServerRole role, const ServerConfig& config) {
+    if (role == ServerRole::Trade) return bar_form(role, config.reported_build());
+    return config.account_data_version() > market::kHistoryServerLastNarrowPushVersion ? BarForm::Wide28
+                                                                                        : BarForm::Narrow22;
 }
 
 std::vector<uint8_t> encode_bars(std::span<const PointBar> bars, BarForm form, int32_t& count) {

@@ -32,7 +32,7 @@ bool answer(ClientSession& session, int instrument, const market::ChartRequest& 
     header.period = request.period;
     header.oldest_time = context.history->oldest_time(instrument, request.period);
     const std::vector<uint8_t> wire =
-        encode_bars(bars, bar_form(session.role(), context.config.reported_build()), header.bar_count);
+        encode_bars(bars, chart_push_form(session.role(), context.config), header.bar_count);
     net::OutputBuffer& out = session.stream().output();
     out.reset();
     out.put_command(net::Command::ChartHistory);

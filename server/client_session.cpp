@@ -13,6 +13,7 @@
 #include "server/quote_packet.h"
 #include "server/reply.h"
 #include "server/server_login.h"
+#include "trade/account_record.h"
 #include "trade/trade_record.h"
 
 namespace kb::server {
@@ -111,7 +112,7 @@ bool ClientSession::log_in(uint8_t first_byte) {
 }
 
 void ClientSession::command_loop() {
-    const CommandTable& commands = role_ == ServerRole::History ? history_server_commands() : trade_server_commands();
+    const CommandTable& commands = commands_for(role_, login_mode_);
     uint32_t last_activity = context_.clock.tick_ms();
     while (stream_->is_open() && !context_.stopping) {
         if (quit_requested_) {
@@ -123,12 +124,17 @@ void ClientSession::command_loop() {
             uint8_t command = stream_->read_byte();
             if (!stream_->is_open()) break;
             last_activity = context_.clock.tick_ms();
-            CommandHandler handler = commands.find(command);
-            if (!handler) {
+            const CommandEntry& entry = commands.find(command);
+            if (!entry.handler) {
                 context_.log.write("'%d': unknown command %02X, connection closed", account_.login, command);
                 break;
             }
-            if (handler(*this) == HandlerResult::Close) break;
+            if (entry.served == Served::AfterLoginData && !login_data_done_) {
+                context_.log.write("'%d': command %02X before the login data, connection closed", account_.login,
+                                   command);
+                break;
+            }
+            if (entry.handler(*this) == HandlerResult::Close) break;
             handled = true;
         }
         // Quotes go out between requests too, so a busy client still gets its prices.
@@ -173,6 +179,12 @@ bool ClientSession::push_queued_quotes() {
         ticks.swap(queued_ticks_);
     }
     return ticks.empty() || send_quotes(ticks);
+}
+
+void ClientSession::finish_login_data(uint32_t account_data_mode) {
+    login_data_done_ = true;
+    news_wanted_ = account_data_mode == trade::kAccountDataFull;
+    start_message_pushes();
 }
 
 void ClientSession::start_message_pushes() {
@@ -261,7 +273,7 @@ bool ClientSession::push_news(const std::vector<NewsRow>& items) {
     const int setting = account_group(*context_.settings_now(), account_.group).news;
     for (const NewsRow& news : items) {
         last_news_id_ = std::max(last_news_id_, news.id);
-        if (setting == 0) continue;
+        if (setting == 0 || !news_wanted_) continue;
         net::OutputBuffer& out = stream_->output();
         out.reset();
         if (!put_news_header(out, news, setting == 2 ? NewsBody::OnRequest : NewsBody::Along)) continue;

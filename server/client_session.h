@@ -71,9 +71,12 @@ public:
 
     // Sends the queued ticks as quote packets. False when sending failed (stream closed).
     bool push_queued_quotes();
-    // From now on stored news and mail are pushed (the client has its login data): news
-    // posted since the account's previous login at once, later items as they are stored.
-    void start_message_pushes();
+    // The account data was answered in the mode (trade::AccountDataMode), which ends a
+    // terminal's login data: the requests that need it are served from now on, and stored
+    // news and mail are pushed: news posted since the account's previous login at once,
+    // later items as they are stored. News go only to a connection that asked for them
+    // (mode 0).
+    void finish_login_data(uint32_t account_data_mode);
 
     void on_ticks(std::span<const Tick> ticks) override;
 
@@ -88,6 +91,7 @@ private:
     bool log_in(uint8_t first_byte);
     void quit_by_server();
     void command_loop();
+    void start_message_pushes();
     bool send_quotes(std::span<const Tick> ticks);
     bool push_stored_messages();
     bool push_news(const std::vector<NewsRow>& items);
@@ -104,6 +108,8 @@ private:
     bool investor_ = false;
     net::LoginMode login_mode_ = net::LoginMode::TradeServer;
     bool message_pushes_ = false;
+    bool login_data_done_ = false;
+    bool news_wanted_ = true;
     std::optional<QuotedPrice> quoted_;
     std::atomic<bool> quit_requested_{false};
     int64_t last_news_id_ = 0;

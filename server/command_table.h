@@ -2,11 +2,13 @@
 #include <array>
 #include <cstdint>
 
+#include "net/login_packet.h"
 #include "net/protocol.h"
 
 namespace kb::server {
 
 class ClientSession;
+enum class ServerRole;
 
 // What the session loop does after a handler.
 enum class HandlerResult { Continue, Close };
@@ -17,18 +19,33 @@ enum class HandlerResult { Continue, Close };
 // closes the stream without the quit byte).
 using CommandHandler = HandlerResult (*)(ClientSession& session);
 
+// When a command may come.
+enum class Served {
+    AfterLogin,       // any time after the login
+    AfterLoginData,   // once the account data, the end of a terminal's login data, was answered
+};
+
+struct CommandEntry {
+    CommandHandler handler = nullptr;   // null: the command is unknown to this login
+    Served served = Served::AfterLogin;
+};
+
 // Command byte -> handler. A byte without a handler is an unknown command.
 class CommandTable {
 public:
-    void add(net::Command command, CommandHandler handler) { handlers_[net::command_byte(command)] = handler; }
-    CommandHandler find(uint8_t byte) const { return handlers_[byte]; }
+    void add(net::Command command, CommandHandler handler, Served served = Served::AfterLogin) {
+        entries_[net::command_byte(command)] = {handler, served};
+    }
+    const CommandEntry& find(uint8_t byte) const { return entries_[byte]; }
 
 private:
-    std::array<CommandHandler, 256> handlers_{};
+    std::array<CommandEntry, 256> entries_{};
 };
 
-// The commands each door serves; built once, read-only afterwards (any thread).
-const CommandTable& trade_server_commands();
-const CommandTable& history_server_commands();
+// The commands a door serves to a login mode: the trade server's terminal logins get the
+// login data and the requests of a connected terminal, its trade channels only what a
+// channel uses, the history server its account data, synchronisation and the requests.
+// Built once, read-only afterwards (any thread).
+const CommandTable& commands_for(ServerRole role, net::LoginMode mode);
 
 }  // namespace kb::server

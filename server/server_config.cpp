@@ -169,13 +169,15 @@ void read_week(Reader& reader, const json& week, const std::string& where, WeekQ
 
 void read_server(Reader& reader, const json& object, ServerIdentityConfig& out) {
     const std::string where = "server";
-    reader.only_keys(object, where, {"name", "company", "identity", "build", "challenge", "protocol_version"});
+    reader.only_keys(object, where, {"name", "company", "identity", "build", "challenge", "protocol_version",
+                                      "history_version"});
     reader.text(object, "name", where, out.name, 63, false);
     reader.text(object, "company", where, out.company, 127, false);
     reader.integer(object, "identity", where, out.identity, 0, UINT32_MAX);
     reader.integer(object, "build", where, out.build, 1, 65535);
     reader.boolean(object, "challenge", where, out.challenge);
     reader.integer(object, "protocol_version", where, out.protocol_version, 404, 65535);
+    reader.integer(object, "history_version", where, out.history_version, 0, 65535);
     if (!reader.failed() && out.name.empty()) reader.fail(where, "\"name\" must not be empty");
 }
 
@@ -338,6 +340,10 @@ void read_configuration(Reader& reader, const json& root, ServerConfig& out) {
 
 int ServerConfig::reported_build() const {
     return server.challenge ? server.build : std::min(server.build, kLastBuildWithoutChallenge);
+}
+
+int ServerConfig::account_data_version() const {
+    return server.history_version != 0 ? server.history_version : reported_build();
 }
 
 const GroupConfig* ServerConfig::find_group(const std::string& name) const {

@@ -68,6 +68,9 @@ struct ServerIdentityConfig {
     // false makes the server report an older build (412) that logs in without the challenge.
     bool challenge = true;
     int protocol_version = 404;
+    // The version the account data reports (its 16-bit field at offset 13796); 0 reports
+    // the login build. The history server's clients choose their chart bar form by it.
+    int history_version = 0;
 };
 
 struct UpdateConfig {
@@ -90,6 +93,8 @@ struct ServerConfig {
     // The build the login reply reports: the configured build, or 412 when the challenge
     // is switched off.
     int reported_build() const;
+    // The version the account data reports: the configured one, else the reported build.
+    int account_data_version() const;
     const GroupConfig* find_group(const std::string& name) const;
     const InstrumentConfig* find_instrument(const std::string& name) const;
 };

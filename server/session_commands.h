@@ -26,8 +26,9 @@ HandlerResult handle_mail_recipients(ClientSession& session);
 // 34 + start + end: code 0 and the compressed TradeRecords of the closed trades and balance
 // operations closed in [start, end); code 3 for a range with start below 0 or not below end.
 HandlerResult handle_account_history(ClientSession& session);
-// 30 + 32-bit mode: code 0 and the compressed account data followed by the open trades;
-// news and mail pushes start afterwards.
+// 30 + 32-bit mode (0, 2 without news, 3 news on the history server): code 0 and the
+// compressed account data followed by the open trades; the login data is then complete
+// and news (mode 0 only) and mail pushes start. Code 3 for another mode.
 HandlerResult handle_account_data(ClientSession& session);
 // 15 + kind, version, build, company: code 0 with the configured newest version and build
 // when they are newer than the client's, else code 1.

@@ -93,11 +93,20 @@ void ServerSession::report_trade_server_failed() {
 
 void ServerSession::set_state(Server which, int code) {
     states_[static_cast<int>(which)] = code;
-    record_activity(which);
     notify(kNotifyConnectionState, static_cast<intptr_t>(which));
 }
 
+void ServerSession::confirm_connected(Server which) {
+    int expected = kOk;
+    if (states_[static_cast<int>(which)].compare_exchange_strong(expected, kOk))
+        notify(kNotifyConnectionState, static_cast<intptr_t>(which));
+}
+
 void ServerSession::record_activity(Server which) { activity_[static_cast<int>(which)] = env_.clock.tick_ms(); }
+
+bool ServerSession::leave_requested(Server which) const {
+    return stop_ || (which == Server::History && history_stop_) || quit_requested_[static_cast<int>(which)];
+}
 
 void ServerSession::notify(int code, intptr_t value) {
     if (!stop_) env_.notifier.post(code, value);
@@ -172,13 +181,20 @@ bool ServerSession::run_one_trade_session(bool& failure_journaled, bool& update_
     }
 
     if (account.mode == kUsesHistoryServer) start_history_thread();
+    // A reconnect during the wait for the history server: the new account logs in afresh.
+    if (quit_requested_[0]) {
+        stop_history_thread();
+        quit_and_close(trade_stream_);
+        set_state(Server::Trade, kNoConnection);
+        return false;
+    }
     env_.config.play_event(config::SoundEvent::Connect);
 
     const config::LoginRecord current = env_.config.login_record();
     history_required_ = current.mode_in_effect == kUsesHistoryServer;
-    const uint32_t mode = history_required_          ? kAccountDataWithHistoryServer
-                          : current.enable_news == 0 ? kAccountDataWithoutNews
-                                                     : kAccountDataFull;
+    const uint32_t mode = history_required_          ? trade::kAccountDataWithHistoryServer
+                          : current.enable_news == 0 ? trade::kAccountDataWithoutNews
+                                                     : trade::kAccountDataFull;
     std::optional<trade::AccountDataReply> reply;
     code = request_account_data(trade_stream_, mode, account.login, reply);
     if (code != kOk) {
@@ -222,9 +238,11 @@ void ServerSession::start_history_thread() {
     history_started_.reset();
     history_thread_.start([this] { run_history_server(); });
     // The wait runs on the session's clock so that it can be driven.
-    for (uint32_t waited = 0; waited < kHistoryStartWaitMs && !history_started_.is_set() && !stop_;
+    for (uint32_t waited = 0;
+         waited < kHistoryStartWaitMs && !history_started_.is_set() && !leave_requested(Server::Trade);
          waited += kHistoryStartPollMs)
         env_.clock.sleep_ms(kHistoryStartPollMs);
+    if (leave_requested(Server::Trade)) return;
     store_history_connected(history_started_.is_set() && state(Server::History) == kOk);
 }
 
@@ -254,7 +272,7 @@ void ServerSession::run_history_server() {
         env_.journal.write(core::Level::Error, "'%d': DataCenter connecting failed [%d]", account.login, code);
     std::optional<trade::AccountDataReply> reply;
     if (code == kOk) code = request_account_data(history_stream_,
-                                    account.enable_news == 0 ? kAccountDataWithoutNews : kAccountDataFull,
+                                    account.enable_news == 0 ? trade::kAccountDataWithoutNews : trade::kAccountDataFull,
                                     account.login, reply);
     if (code != kOk) {
         history_stream_.close();

@@ -38,12 +38,6 @@ using enum core::Notification;
 // The value of code 7 after a login: the history screen keeps its range.
 inline constexpr intptr_t kHistoryRangeKept = -2;
 
-// The mode of an account data request (command 30).
-enum AccountDataMode : uint32_t {
-    kAccountDataFull = 0,
-    kAccountDataWithoutNews = 2,
-    kAccountDataWithHistoryServer = 3,
-};
 // The login record's mode (and mode in effect) of an account that uses the history server.
 inline constexpr int32_t kUsesHistoryServer = 1;
 
@@ -133,7 +127,13 @@ private:
     void stop_history_thread();
     void pause_before_retry();
     void set_state(Server which, int code);
+    // After a successful idle ping: confirms state 0 (posting code 22), but never revives a
+    // state that a reconnect has just set.
+    void confirm_connected(Server which);
+    // Stop, the history stop for the history server, or a reconnect's quit request.
+    bool leave_requested(Server which) const;
     void notify(int code, intptr_t value);
+    // Bytes came from the server: the watchdog counts its silence from now.
     void record_activity(Server which);
     net::PacketStream& stream(Server which) { return which == Server::Trade ? trade_stream_ : history_stream_; }
     void quit_and_close(net::PacketStream& stream);
@@ -167,6 +167,7 @@ private:
     Dispatch on_chart_history(Server which);
     Dispatch on_news_body(Server which);
     Dispatch on_group_settings();
+    void refresh_saved_group(const market::GroupRecord& group);
     bool history_connected() const { return state(Server::History) == 0; }
     int32_t stream_login(Server which) { return stream(which).login(); }
 

@@ -2,8 +2,10 @@
 #include <cstring>
 #include <vector>
 
+#include "config/accounts_base.h"
 #include "config/terminal_config.h"
 #include "core/journal.h"
+#include "market/history_sync_request.h"
 #include "net/compressed_block.h"
 #include "session/news_header_reader.h"
 #include "session/server_session.h"
@@ -18,9 +20,6 @@ constexpr int kNoConnection = net::code_value(net::ReturnCode::NoConnection);
 constexpr size_t kMailMessageLimit = 65536;
 constexpr size_t kUpdateBlockLimit = 1048576;
 constexpr size_t kNewsBodyLimit = 32767;
-// Servers from these builds on send chart history bars in the 28-byte form.
-constexpr uint16_t kTradeServerWideBarsBuild = 325;
-constexpr uint16_t kHistoryServerWideBarsBuild = 326;
 
 bool passed(uint32_t now, uint32_t deadline) { return static_cast<int32_t>(now - deadline) > 0; }
 
@@ -55,9 +54,16 @@ ServerSession::LoopEnd ServerSession::receive_loop(Server which) {
     if (env_.sinks.symbols) env_.sinks.symbols->set_loop_running(true);
     uint32_t keep_alive = clock.tick_ms() + kKeepAliveMs;
     uint32_t idle = clock.tick_ms() + kIdleMs;
+    // The account data has just come.
+    record_activity(which);
     LoopEnd end = LoopEnd::Failed;
 
     while (true) {
+        // Checked on every pass, so that a burst of packets doesn't hold up a reconnect.
+        if (leave_requested(which)) {
+            end = LoopEnd::Stopped;
+            break;
+        }
         if (passed(clock.tick_ms(), keep_alive)) {
             if (!connection.send_byte(net::Command::KeepAlive)) {
                 connection.close();
@@ -93,14 +99,11 @@ ServerSession::LoopEnd ServerSession::receive_loop(Server which) {
                 set_state(which, kNoConnection);
                 break;
             }
-            set_state(which, kOk);
+            // Sending is no sign of life: only bytes received keep the watchdog away.
+            confirm_connected(which);
             idle = clock.tick_ms() + kIdleMs;
         }
         clock.sleep_ms(kLoopPollMs);
-        if (stop_ || (which == Server::History && history_stop_) || quit_requested_[index]) {
-            end = LoopEnd::Stopped;
-            break;
-        }
     }
     quit_and_close(connection);
     return end;
@@ -215,11 +218,14 @@ ServerSession::Dispatch ServerSession::on_chart_history(Server which) {
         connection.close();
         return Dispatch::Failed;
     }
-    const uint16_t wide_from = which == Server::Trade ? kTradeServerWideBarsBuild : kHistoryServerWideBarsBuild;
+    // The trade server's form follows its login build, the history server's the version
+    // its account data reported.
+    const bool wide = which == Server::Trade ? connection.server_build() >= market::kTradeServerWideBarsBuild
+                                             : history_version_ > market::kHistoryServerLastNarrowPushVersion;
     std::vector<market::WireBar28> bars28;
     std::vector<market::WireBar22> bars22;
     bool complete = true;
-    if (connection.server_build() >= wide_from) {
+    if (wide) {
         bars28.resize(static_cast<size_t>(count));
         complete = count == 0 || connection.read(bars28.data(), bars28.size() * sizeof(market::WireBar28));
     } else {
@@ -254,9 +260,23 @@ ServerSession::Dispatch ServerSession::on_group_settings() {
         update.group.name[sizeof update.group.name - 1] = '\0';
         if (update.header.transaction_type != market::kUpdateTransaction || group != update.group.name) continue;
         if (env_.sinks.trade) env_.sinks.trade->set_group(update.group);
+        refresh_saved_group(update.group);
         if (env_.sinks.symbols) env_.sinks.symbols->set_group(update.group);
     }
     return Dispatch::Continue;
+}
+
+// The saved account of this login (accounts.ini) takes the new group settings.
+void ServerSession::refresh_saved_group(const market::GroupRecord& group) {
+    if (!env_.accounts) return;
+    std::optional<config::AccountSnapshot> saved = env_.accounts->find(trade_login_);
+    if (!saved) return;
+    trade::AccountRecord record{};
+    static_assert(sizeof record == sizeof *saved);
+    std::memcpy(&record, &*saved, sizeof record);
+    record.group = group;
+    std::memcpy(&*saved, &record, sizeof record);
+    env_.accounts->add_or_replace(*saved);
 }
 
 }  // namespace kb::session

@@ -111,6 +111,13 @@ inline constexpr int32_t kNewsOff = 0;
 inline constexpr int32_t kNewsHeaders = 1;
 inline constexpr int32_t kNewsOnRequest = 2;   // bodies are asked for one by one (command 157)
 
+// The mode of an account data request (command 30): what the connection is to carry.
+enum AccountDataMode : uint32_t {
+    kAccountDataFull = 0,
+    kAccountDataWithoutNews = 2,          // the terminal's "Enable news" is off
+    kAccountDataWithHistoryServer = 3,    // the history server carries the quotes and news
+};
+
 // An account data reply's block, split.
 struct AccountDataReply {
     AccountData account{};

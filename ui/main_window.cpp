@@ -9,6 +9,9 @@
 
 #include "config/accounts_base.h"
 #include "config/server_probe.h"
+#include "config/terminal_config.h"
+#include "core/fixed_text.h"
+#include "market/history_center.h"
 #include "core/strings.h"
 #include "session/server_session.h"
 #include "ui/connection_status.h"
@@ -210,8 +213,11 @@ std::optional<intptr_t> MainWindow::handle_notification(int code, intptr_t value
             chart_->recompute_active_chart();
             break;
         case kNotifyReconnect:   // 0
-            // The accounts are saved before the new login; the history centre's reset joins
-            // here when it exists.
+            // The history centre moves to the new account's server, dropping the requests
+            // queued for the old one; the accounts are saved before the new login.
+            if (market::HistoryCenter* history = terminal_.services().history_center.get())
+                if (config::TerminalConfig* configuration = terminal_.services().terminal_config.get())
+                    history->set_server(std::string(core::field_text(configuration->login_record().server)));
             if (config::AccountsBase* accounts = terminal_.services().accounts_base.get()) accounts->save();
             if (session::ServerSession* session = terminal_.services().server_session.get()) session->reconnect();
             // Set after the reconnect, so that states of the account before don't count.

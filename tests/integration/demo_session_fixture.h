@@ -32,55 +32,7 @@ inline constexpr char kAnnPassword[] = "secret1";
 inline constexpr int32_t kBob = 1003;
 inline constexpr char kBobPassword[] = "secret3";
 
-// Hands every post to the recording notifier and, for each code 22 about the trade server,
-// notes the session clock's tick and the trade server state the session has just set.
-// Thread-safe.
-class TimelineNotifier final : public platform::Notifier {
-public:
-    struct Entry {
-        uint32_t tick;
-        int state;
-    };
-
-    TimelineNotifier(platform::Notifier& inner, platform::Clock& clock) : inner_(inner), clock_(clock) {}
-    void watch(const session::ServerSession* watched) { session_ = watched; }
-
-    void post(int code, intptr_t value) override {
-        inner_.post(code, value);
-        const session::ServerSession* watched = session_;
-        if (code != core::kNotifyConnectionState || value != 0 || !watched) return;
-        std::lock_guard guard(lock_);
-        entries_.push_back({clock_.tick_ms(), watched->state(Server::Trade)});
-    }
-    intptr_t send(int code, intptr_t value) override {
-        post(code, value);
-        return 0;
-    }
-
-    // The ticks at which the trade server state became `to` right after being `from`.
-    std::vector<uint32_t> transitions(int from, int to) {
-        std::lock_guard guard(lock_);
-        std::vector<uint32_t> ticks;
-        for (size_t i = 1; i < entries_.size(); ++i)
-            if (entries_[i - 1].state == from && entries_[i].state == to) ticks.push_back(entries_[i].tick);
-        return ticks;
-    }
-    // The ticks of every post made with the trade server in the given state.
-    std::vector<uint32_t> ticks_in_state(int state) {
-        std::lock_guard guard(lock_);
-        std::vector<uint32_t> ticks;
-        for (const Entry& entry : entries_)
-            if (entry.state == state) ticks.push_back(entry.tick);
-        return ticks;
-    }
-
-private:
-    platform::Notifier& inner_;
-    platform::Clock& clock_;
-    std::atomic<const session::ServerSession*> session_{nullptr};
-    std::mutex lock_;
-    std::vector<Entry> entries_;
-};
+using session::test::TimelineNotifier;
 
 // A terminal session in a temporary program folder against a demo-server on free loopback
 // ports, over real TCP. The session's waits run on the paced manual clock, its streams on
@@ -89,14 +41,19 @@ private:
 // session's time.
 class DemoSessionTest : public session::test::SessionFixture {
 protected:
-    void SetUp() override {
+    void SetUp() override { serve(server_config_text()); }
+
+    // (Re)starts the server with the configuration, Ann and Bob in its database.
+    void serve(const std::string& config_text) {
+        server_.reset();
+        storage_.reset();
         std::string error;
-        server_config_ = server::parse_server_config(server_config_text(), error);
+        server_config_ = server::parse_server_config(config_text, error);
         ASSERT_TRUE(server_config_) << error;
         storage_ = server::Storage::open(folder_.file("server.db"), error);
         ASSERT_TRUE(storage_) << error;
-        add_server_account(kAnn, kAnnPassword, 5000);
-        add_server_account(kBob, kBobPassword, 0);
+        if (!storage_->account(kAnn)) add_server_account(kAnn, kAnnPassword, 5000);
+        if (!storage_->account(kBob)) add_server_account(kBob, kBobPassword, 0);
         server_ = std::make_unique<server::DemoServer>(*server_config_, *storage_, server_clock_, server_log_,
                                                        server::SessionLimits{10000, 60000, 5});
         ASSERT_TRUE(server_->start({"127.0.0.1", 0}, {"127.0.0.1", 0}, error)) << error;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "core/fixed_text.h"
 #include "market/history_center.h"
 #include "market/symbols_base.h"
@@ -98,6 +100,42 @@ TEST_F(HistoryAgainstDemoServerTest, SynchronisationBringsTheBarsOfTheHistorySer
         // The next synchronisation logs in afresh, to the other server.
         center_.release("EURUSD", c.period);
         ASSERT_TRUE(eventually([&] { return !center_.synchronisation_running(); }));
+    }
+}
+
+// The history server's chart pushes come in the form of the version its account data
+// reports, whatever its login build says; a misread form leaves the request unanswered or
+// the bars garbled.
+TEST_F(HistoryAgainstDemoServerTest, HistoryServerChartPushesFollowTheVersionOfItsAccountData) {
+    struct Case {
+        int build;
+        int history_version;
+        int period;
+    } const cases[] = {{445, 320, 60}, {320, 330, 240}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.build);
+        if (session_) session_->stop();
+        serve(server::testing_support::login_data_config(c.build, c.history_version));
+        set_account(kAnn, kAnnPassword, trade_address(), session::kUsesHistoryServer, history_address());
+        start_session_with_stores();
+        ASSERT_TRUE(eventually([&] { return session_->is_connected() && session_->state(Server::History) == kOk; }));
+        ASSERT_TRUE(eventually([&] { return symbols_base_.symbol_by_name("EURUSD").has_value(); }));
+
+        ASSERT_EQ(center_.open("EURUSD", c.period), true);
+        ASSERT_TRUE(run_clocks_until([&] { return !eurusd(c.period)->request_pending; }));
+        market::ChartBuffer chart;
+        ASSERT_TRUE(center_.copy_to_chart("EURUSD", c.period, chart));
+        EXPECT_GE(chart.bars.size(), 3u * 24 * 60 / static_cast<size_t>(c.period));
+        size_t garbled = 0;
+        for (size_t i = 0; i < chart.bars.size(); ++i) {
+            // Packed fields: compared through copies.
+            const double close = chart.bars[i].close;
+            const int32_t time = chart.bars[i].time;
+            const int32_t before = i > 0 ? chart.bars[i - 1].time : 0;
+            garbled += std::abs(close - 1.1) > 0.05 || time <= before;
+        }
+        EXPECT_EQ(garbled, 0u);
+        EXPECT_EQ(session_->state(Server::History), kOk);
     }
 }
 

@@ -203,5 +203,24 @@ TEST_F(DemoSessionTest, SlowHistoryServerLetsTheTradeSessionGoOnAfter45SecondsWi
     EXPECT_EQ(server_lines_containing("'1001': logged in (trade server)"), 1u);
 }
 
+TEST_F(DemoSessionTest, ReconnectDuringTheWaitForASlowHistoryServerLogsInWithTheNewAccountAtOnce) {
+    server_->hold_logins(server::ServerRole::History, true);
+    close_gate_when_a_login_is_held();
+    set_account(kAnn, kAnnPassword, trade_address(), session::kUsesHistoryServer, history_address());
+    start_session();
+    ASSERT_TRUE(server_logged("login held"));
+
+    set_account(kBob, kBobPassword, trade_address());
+    session_->reconnect();
+    gate_.open();
+    ASSERT_TRUE(server_logged("'1003': logged in (trade server)"));
+    ASSERT_TRUE(trade_state_is(kOk));
+    // Bob's login came after one retry pause, not after the rest of the 45 s wait.
+    EXPECT_LT(clock_.total_slept_ms(), session::kHistoryStartWaitMs);
+    // Ann's login went no further than the wait.
+    EXPECT_FALSE(notifier_.contains(kNotifyLoggedIn, kAnn));
+    EXPECT_TRUE(notifier_.contains(kNotifyLoggedIn, kBob));
+}
+
 }  // namespace
 }  // namespace kb::integration

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "market/symbol_record.h"
+#include "net/compressed_block.h"
 #include "net/login_packet.h"
 #include "net/packet_stream.h"
 #include "server/demo_server.h"
@@ -189,6 +190,12 @@ void serve_two_hundred_sessions(Flooded flooded) {
                 net::log_in(*stream, 2000 + i, "load", net::LoginMode::TradeServer) != 0)
                 continue;
             net::OutputBuffer& out = stream->output();
+            // Quotes are served once the login data is through.
+            out.reset();
+            out.put_command(net::Command::AccountData);
+            out.put_u32(0);
+            if (!stream->send_output() || stream->read_byte() != 0 || !net::read_compressed(*stream, 262144).ok())
+                continue;
             out.reset();
             out.put_command(net::Command::Subscription);
             out.put_u16(static_cast<uint16_t>(config->instruments.size()));

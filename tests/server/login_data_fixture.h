@@ -13,15 +13,17 @@
 #include "net/packet_stream.h"
 #include "server/demo_server.h"
 #include "tests/support/temp_folder.h"
+#include "trade/account_record.h"
 
 namespace kb::server::testing_support {
 
 // Two instruments quoting around the clock, two groups (news with bodies, news on
-// request), accounts 1001 and 1003 in "demo", 1005 alone in "reader".
-inline std::string login_data_config(int build = 445) {
+// request), accounts 1001 and 1003 in "demo", 1005 alone in "reader". A history version
+// of 0 leaves the account data reporting the build.
+inline std::string login_data_config(int build = 445, int history_version = 0) {
     return R"({
   "server": {"name": "Loopback-Data", "company": "Loopback Brokers", "identity": 9, "build": )" +
-           std::to_string(build) + R"(},
+           std::to_string(build) + R"(, "history_version": )" + std::to_string(history_version) + R"(},
   "update": {"version": 401, "build": 500},
   "history_days": 3,
   "symbol_groups": ["Forex", "Metals"],
@@ -84,13 +86,15 @@ protected:
         return stream;
     }
 
-    // Logged in and past the account data, after which the server pushes.
+    // Logged in and past the account data, asked for in the mode, after which the server
+    // pushes.
     std::unique_ptr<net::PacketStream> terminal(int32_t login, const std::string& password,
-                                                net::LoginMode mode = net::LoginMode::TradeServer) {
+                                                net::LoginMode mode = net::LoginMode::TradeServer,
+                                                uint32_t account_data_mode = trade::kAccountDataFull) {
         auto stream = logged_in(login, password, mode);
-        EXPECT_TRUE(send(*stream, [](net::OutputBuffer& out) {
+        EXPECT_TRUE(send(*stream, [&](net::OutputBuffer& out) {
             out.put_command(net::Command::AccountData);
-            out.put_u32(0);
+            out.put_u32(account_data_mode);
         }));
         EXPECT_EQ(stream->read_byte(), 0);
         EXPECT_TRUE(net::read_compressed(*stream, 262144).ok());

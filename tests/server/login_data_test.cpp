@@ -21,6 +21,8 @@ using testing_support::LoginDataServer;
 constexpr int kOk = 0;
 constexpr int kNothingNew = 1;
 
+using Bytes = std::vector<uint8_t>;
+
 int code(ReturnCode value) { return net::code_value(value); }
 
 TEST_F(LoginDataServer, ServerInformationNamesThisServerAndItsAccessPoint) {
@@ -227,6 +229,43 @@ TEST_F(LoginDataServer, AccountDataCarriesGroupAccountFieldsAndOpenTrades) {
     EXPECT_TRUE(reply->open_trades.empty());
 }
 
+// A trade channel is served only what a channel uses; the requests of a connected terminal
+// wait for its login data. Anything else closes the connection unanswered.
+TEST_F(LoginDataServer, CommandsOutsideTheLoginModeOrBeforeTheLoginDataClose) {
+    const Bytes subscription = {150, 0, 0};
+    const Bytes chart_request = {156, 0, 0};
+    const struct {
+        const char* what;
+        net::LoginMode mode;
+        bool after_account_data;
+        Bytes request;
+        bool closes;
+    } cases[] = {
+        {"channel: account data", net::LoginMode::TradeChannel, false, {30, 0, 0, 0, 0}, true},
+        {"channel: server information", net::LoginMode::TradeChannel, false, {16}, true},
+        {"channel: subscription", net::LoginMode::TradeChannel, false, subscription, true},
+        {"terminal: subscription first", net::LoginMode::TradeServer, false, subscription, true},
+        {"terminal: chart request first", net::LoginMode::TradeServer, false, chart_request, true},
+        {"terminal: news body first", net::LoginMode::TradeServer, false, {157, 1, 0, 0, 0}, true},
+        {"history server: chart request first", net::LoginMode::HistoryServer, false, chart_request, true},
+        {"terminal: subscription after", net::LoginMode::TradeServer, true, subscription, false},
+        {"terminal: chart request after", net::LoginMode::TradeServer, true, chart_request, false},
+        {"history server: subscription after", net::LoginMode::HistoryServer, true, subscription, false},
+    };
+    for (const auto& c : cases) {
+        const char* password = c.mode == net::LoginMode::HistoryServer ? "" : "secret1";
+        auto stream = c.after_account_data ? terminal(1001, password, c.mode) : logged_in(1001, password, c.mode);
+        ASSERT_TRUE(send(*stream, [&](net::OutputBuffer& out) { out.put_bytes(c.request.data(), c.request.size()); }))
+            << c.what;
+        if (c.closes) {
+            stream->read_byte();
+            EXPECT_FALSE(stream->is_open()) << c.what;
+        } else {
+            expect_in_step(*stream);
+        }
+    }
+}
+
 TEST_F(LoginDataServer, UpdateQueryOffersOnlyANewerBuild) {
     auto stream = logged_in(1001, "secret1");
     const struct {
@@ -254,7 +293,7 @@ TEST_F(LoginDataServer, UpdateQueryOffersOnlyANewerBuild) {
 }
 
 TEST_F(LoginDataServer, QuotesFollowTheSubscriptionOnly) {
-    auto stream = logged_in(1001, "secret1");
+    auto stream = terminal(1001, "secret1");
     clock.advance_ms(5000);
     server->feed().pump();
     ASSERT_TRUE(send(*stream, [](net::OutputBuffer& out) {
@@ -332,7 +371,7 @@ void expect_bars_match(const ChartAnswer& answer, const std::vector<PointBar>& s
 }
 
 TEST_F(LoginDataServer, ChartRequestsAreAnsweredInTheWideFormFromBuild325) {
-    auto stream = logged_in(1001, "secret1");
+    auto stream = terminal(1001, "secret1");
     BarHistory& history = server->history();
     const int32_t newest = history.bars_before(0, 60, std::numeric_limits<int32_t>::max(), 1).at(0).time;
     request_chart(*stream, {market::ChartRequest{"EURUSD", 60, 0, 0}, market::ChartRequest{"NOSUCH", 60, 0, 0},
@@ -355,7 +394,7 @@ TEST_F(LoginDataServer, ChartRequestsAreAnsweredInTheWideFormFromBuild325) {
 
 TEST_F(LoginDataServer, ChartRequestsAreAnsweredInTheNarrowFormBelowBuild325) {
     start(testing_support::login_data_config(320));
-    auto stream = logged_in(1001, "secret1");
+    auto stream = terminal(1001, "secret1");
     request_chart(*stream, {market::ChartRequest{"EURUSD", 1, 0, 100}});
     ChartAnswer answer = read_chart_answer(*stream, false, 5);
     ASSERT_EQ(answer.header.bar_count, 100);
@@ -364,9 +403,10 @@ TEST_F(LoginDataServer, ChartRequestsAreAnsweredInTheNarrowFormBelowBuild325) {
 }
 
 TEST_F(LoginDataServer, NewsBodyRequestAnswersWithTheBody) {
+    // Stored after the login data, so that it isn't pushed ahead of the answers.
+    auto stream = terminal(1001, "secret1");
     std::optional<int64_t> id = storage->add_news(NewsRow{0, clock.unix_time(), "Rates", "macro", "Body text\nline 2"});
     ASSERT_TRUE(id);
-    auto stream = logged_in(1001, "secret1");
     for (uint32_t asked : {static_cast<uint32_t>(*id), 9999u}) {
         ASSERT_TRUE(send(*stream, [&](net::OutputBuffer& out) {
             out.put_command(Command::NewsBody);

@@ -66,6 +66,42 @@ TEST_F(MessagePushes, HistoryServerPushesNewsButNotMail) {
     EXPECT_EQ(storage->undelivered_mail(1001).size(), 1u) << "kept for the trade server connection";
 }
 
+// The account data's mode says whether the connection carries news: 0 all of them, 2 none
+// (the terminal's "Enable news" is off), 3 none on the trade server (the history server
+// carries them). News of before the login go out right after the account data, ahead of
+// any answer.
+TEST_F(MessagePushes, NewsGoOnlyToConnectionsWhoseAccountDataAskedForThem) {
+    ASSERT_TRUE(post("Before login", "body"));
+    const struct {
+        int32_t login;
+        net::LoginMode door;
+        uint32_t mode;
+        bool news;
+    } cases[] = {
+        {2001, net::LoginMode::TradeServer, trade::kAccountDataFull, true},
+        {2002, net::LoginMode::TradeServer, trade::kAccountDataWithoutNews, false},
+        {2003, net::LoginMode::TradeServer, trade::kAccountDataWithHistoryServer, false},
+        {2004, net::LoginMode::HistoryServer, trade::kAccountDataFull, true},
+        {2005, net::LoginMode::HistoryServer, trade::kAccountDataWithoutNews, false},
+    };
+    for (const auto& c : cases) {
+        add_account(c.login, "reader", "demo", "Reader", 0);
+        auto stream = terminal(c.login, c.door == net::LoginMode::HistoryServer ? "" : "reader", c.door, c.mode);
+        ASSERT_TRUE(stream->send_byte(Command::KeepAlive));
+        EXPECT_EQ(stream->read_byte(), net::command_byte(c.news ? Command::NewsHeader : Command::KeepAlive)) << c.login;
+    }
+}
+
+TEST_F(MessagePushes, AccountDataInAnUnknownModeIsRefusedAndTheConnectionGoesOn) {
+    auto stream = logged_in(1001, "secret1");
+    ASSERT_TRUE(send(*stream, [](net::OutputBuffer& out) {
+        out.put_command(Command::AccountData);
+        out.put_u32(1);
+    }));
+    EXPECT_EQ(stream->read_byte(), net::code_value(net::ReturnCode::InvalidParameters));
+    expect_in_step(*stream);
+}
+
 // Mail to an absent account waits in the database and arrives at its next login; mail to
 // a connected one arrives at the next look. Each is delivered once.
 TEST_F(MessagePushes, MailReachesItsRecipientOnceConnectedOrAtNextLogin) {

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <optional>
+#include <utility>
+
+#include "config/accounts_base.h"
 #include "config/server_probe.h"
 #include "platform/files.h"
 #include "session_fixture.h"
@@ -244,6 +249,44 @@ TEST_F(ServerSessionTest, PushedBlocksReachTheirStores) {
     EXPECT_TRUE(notifier_.contains(kNotifySymbols, 0));
 }
 
+TEST_F(ServerSessionTest, GroupSettingsOfTheAccountsGroupRefreshTheSavedAccount) {
+    FakeServer server;
+    set_account(kLogin, kPassword, server.address());
+    config::LoginRecord record = config_.login_record();
+    record.keep_personal_data = 1;
+    config_.set_login_record(record);
+    config::AccountsBase accounts(folder_.path(), config_);
+    LoginData data;
+    data.account.login = kLogin;
+    core::set_field_text(data.account.name, "Ann");
+    core::set_field_text(data.account.group.name, "demo");
+    core::set_field_text(data.account.group.deposit_currency, "USD");
+    add_login(server);
+    add_login_data(server, data);
+    market::GroupUpdateRecord mine{};
+    mine.header.transaction_type = market::kUpdateTransaction;
+    mine.group = data.account.group;
+    core::set_field_text(mine.group.deposit_currency, "EUR");
+    market::GroupUpdateRecord other = mine;
+    core::set_field_text(other.group.name, "other");
+    core::set_field_text(other.group.deposit_currency, "JPY");
+    server.send(Bytes{171} + compressed(bytes_of(mine) + bytes_of(other))).send({13}).expect({13});
+    make_session_with(stores_.sinks(), notifier_, &accounts);
+    run_script(server);
+    session().stop();
+    EXPECT_TRUE(server.all_matched()) << server.report();
+
+    // accounts.ini, read afresh, holds the account's group as pushed.
+    config::AccountsBase reloaded(folder_.path(), config_);
+    std::optional<config::AccountSnapshot> saved = reloaded.find(kLogin);
+    ASSERT_TRUE(saved);
+    trade::AccountRecord saved_record{};
+    static_assert(sizeof saved_record == sizeof *saved);
+    std::memcpy(&saved_record, &*saved, sizeof saved_record);
+    EXPECT_EQ(core::field_text(saved_record.group.name), "demo");
+    EXPECT_EQ(core::field_text(saved_record.group.deposit_currency), "EUR");
+}
+
 TEST_F(ServerSessionTest, SymbolUpdatesOfBrokenRecordsEndTheLoop) {
     FakeServer server;
     set_account(kLogin, kPassword, server.address());
@@ -324,6 +367,41 @@ TEST_F(ServerSessionTest, WatchdogClosesASilentConnectionAndReportsTheAddressFai
     server.finish();
 }
 
+TEST_F(ServerSessionTest, WatchdogDropsAServerThatTakesThePingsButStopsAnswering) {
+    FakeServer server(10000);
+    ASSERT_TRUE(servers_.update_server("Fake", "Fake Company", config::kServerTypeSelectable,
+                                       std::vector{access_point(server.address())}));
+    set_account(kLogin, kPassword, "Fake");
+    add_logged_in(server);
+    // Six pings of the first 50 s in the receive loop go unanswered, the sixth is answered;
+    // then the server falls silent while its kernel goes on taking the pings.
+    for (int ping = 0; ping < 6; ++ping) server.expect({2});
+    server.send({2}).stall(10000);
+    server.start();
+    session().start();
+    constexpr size_t kLoginSteps = 16;
+    ASSERT_TRUE(server.wait_for_steps(kLoginSteps + 7));
+    const uint32_t answered = clock_.tick_ms();
+    auto entry = [&] { return servers_.find_copy("Fake"); };
+
+    // The answer is activity: 30 s after it the connection stays, though the loop began
+    // well over 60 s ago.
+    ASSERT_TRUE(eventually([&] { return clock_.tick_ms() - answered >= 30000; }));
+    session().watchdog();
+    EXPECT_EQ(entry()->selected_address(), server.address());
+    EXPECT_EQ(session().state(Server::Trade), 0);
+
+    // The pings sent since are not: 60 s after the answer the connection goes.
+    ASSERT_TRUE(eventually([&] { return clock_.tick_ms() - answered > kWatchdogSilenceMs + 1000; }));
+    session().watchdog();
+    EXPECT_TRUE(entry()->selected_address().empty());
+    EXPECT_EQ(entry()->access_points[0].time_ms, config::kFailedMs);
+    EXPECT_TRUE(eventually([&] { return session().state(Server::Trade) != 0; }));
+    session().stop();
+    server.release();
+    server.finish();
+}
+
 TEST_F(ServerSessionTest, OldServerVersionClearsThePassword) {
     FakeServer server;
     set_account(kLogin, kPassword, server.address());
@@ -335,6 +413,82 @@ TEST_F(ServerSessionTest, OldServerVersionClearsThePassword) {
     EXPECT_TRUE(server.all_matched()) << server.report();
     ASSERT_TRUE(eventually([&] { return lines_containing("'1234': old server version") == 1; }));
     EXPECT_EQ(config_.login_record().password[0], '\0');
+}
+
+// The placeholder history centre with hooks that run inside the receive loop: after each
+// chart push and at each pass's forwarding of requests, where a call of the user-interface
+// thread can land.
+class HookedHistory final : public HistorySink {
+public:
+    void prepare_server(std::string_view name) override { inner.prepare_server(name); }
+    void prime() override { inner.prime(); }
+    void apply_chart_history(const market::ChartHistoryHeader& header, std::span<const market::WireBar28> bars28,
+                             std::span<const market::WireBar22> bars22) override {
+        inner.apply_chart_history(header, bars28, bars22);
+        if (after_push) after_push();
+    }
+    bool take_request(net::OutputBuffer& out) override {
+        if (on_pass) on_pass();
+        return inner.take_request(out);
+    }
+
+    PlaceholderHistoryCenter inner;
+    std::function<void()> after_push;
+    std::function<void()> on_pass;
+};
+
+Bytes empty_chart_push() {
+    market::ChartHistoryHeader header{};
+    core::set_field_text(header.symbol, "EURUSD");
+    header.period = 60;
+    return Bytes{156} + bytes_of(header);
+}
+
+TEST_F(ServerSessionTest, ReconnectBetweenBackToBackPacketsLeavesBeforeTheNextOne) {
+    FakeServer server;
+    set_account(kLogin, kPassword, server.address());
+    add_logged_in(server);
+    server.send(empty_chart_push() + empty_chart_push() + empty_chart_push()).expect({13});
+    HookedHistory history;
+    bool asked = false;
+    history.after_push = [&] {
+        if (!std::exchange(asked, true)) session().reconnect();
+    };
+    SessionSinks sinks = stores_.sinks();
+    sinks.history = &history;
+    make_session_with(sinks, notifier_);
+    run_script(server);
+    session().stop();
+    EXPECT_TRUE(server.all_matched()) << server.report();
+    EXPECT_EQ(history.inner.pushes, 1u);
+}
+
+TEST_F(ServerSessionTest, IdlePingDueAfterAReconnectLeavesTheStateNotConnected) {
+    FakeServer server;
+    set_account(kLogin, kPassword, server.address());
+    add_logged_in(server);
+    server.expect({13});   // passing over the idle ping
+    HookedHistory history;
+    std::optional<uint32_t> loop_start;
+    bool asked = false;
+    // On the pass where the idle ping falls due, the reconnect lands just before it.
+    history.on_pass = [&] {
+        const uint32_t now = clock_.tick_ms();
+        if (!loop_start) loop_start = now;
+        if (!asked && now - *loop_start > kIdleMs) {
+            asked = true;
+            session().reconnect();
+        }
+    };
+    TimelineNotifier timeline(notifier_, clock_);
+    SessionSinks sinks = stores_.sinks();
+    sinks.history = &history;
+    timeline.watch(&make_session_with(sinks, timeline));
+    run_script(server);
+    session().stop();
+    EXPECT_TRUE(asked);
+    // Connected once, at the login; never again after the reconnect's "not connected".
+    EXPECT_EQ(timeline.transitions(kNoConnection, 0).size(), 1u);
 }
 
 // The update query of this terminal (version 400, build 445) for the fixture's company.

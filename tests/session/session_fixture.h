@@ -1,6 +1,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <functional>
@@ -76,6 +77,56 @@ public:
 private:
     std::mutex lock_;
     std::vector<std::pair<int, intptr_t>> posted_;
+};
+
+// Hands every post to the recording notifier and, for each code 22 about the trade server,
+// notes the session clock's tick and the trade server state the session has just set.
+// Thread-safe.
+class TimelineNotifier final : public platform::Notifier {
+public:
+    struct Entry {
+        uint32_t tick;
+        int state;
+    };
+
+    TimelineNotifier(platform::Notifier& inner, platform::Clock& clock) : inner_(inner), clock_(clock) {}
+    void watch(const ServerSession* watched) { session_ = watched; }
+
+    void post(int code, intptr_t value) override {
+        inner_.post(code, value);
+        const ServerSession* watched = session_;
+        if (code != core::kNotifyConnectionState || value != 0 || !watched) return;
+        std::lock_guard guard(lock_);
+        entries_.push_back({clock_.tick_ms(), watched->state(Server::Trade)});
+    }
+    intptr_t send(int code, intptr_t value) override {
+        post(code, value);
+        return 0;
+    }
+
+    // The ticks at which the trade server state became `to` right after being `from`.
+    std::vector<uint32_t> transitions(int from, int to) {
+        std::lock_guard guard(lock_);
+        std::vector<uint32_t> ticks;
+        for (size_t i = 1; i < entries_.size(); ++i)
+            if (entries_[i - 1].state == from && entries_[i].state == to) ticks.push_back(entries_[i].tick);
+        return ticks;
+    }
+    // The ticks of every post made with the trade server in the given state.
+    std::vector<uint32_t> ticks_in_state(int state) {
+        std::lock_guard guard(lock_);
+        std::vector<uint32_t> ticks;
+        for (const Entry& entry : entries_)
+            if (entry.state == state) ticks.push_back(entry.tick);
+        return ticks;
+    }
+
+private:
+    platform::Notifier& inner_;
+    platform::Clock& clock_;
+    std::atomic<const ServerSession*> session_{nullptr};
+    std::mutex lock_;
+    std::vector<Entry> entries_;
 };
 
 // ---- bytes ----
@@ -214,10 +265,16 @@ protected:
     }
 
     ServerSession& session() {
-        if (!session_)
-            session_ = std::make_unique<ServerSession>(SessionEnvironment{
-                folder_.path(), clock_, platform::system_clock(), journal_, notifier_, starter_, config_, servers_,
-                nullptr, "Fake Company", stores_.sinks(), probe_});
+        if (!session_) make_session_with(stores_.sinks(), notifier_);
+        return *session_;
+    }
+    // The session over other stores or another notifier, created now.
+    ServerSession& make_session_with(SessionSinks sinks, platform::Notifier& notifier,
+                                      config::AccountsBase* accounts = nullptr) {
+        session_ = std::make_unique<ServerSession>(SessionEnvironment{folder_.path(), clock_,
+                                                                      platform::system_clock(), journal_, notifier,
+                                                                      starter_, config_, servers_, accounts,
+                                                                      "Fake Company", sinks, probe_});
         return *session_;
     }
 

@@ -142,5 +142,34 @@ TEST_F(TerminalServicesTest, HistoriesOpenedAfterAChangeOfMaximumBarsKeepTheNewL
     EXPECT_EQ(center.state("EURUSD", 60)->bar_count, 600u) << "the newest 600 bars of the file";
 }
 
+
+TEST_F(TerminalServicesTest, ReconnectMovesTheHistoryCentreToTheNewAccountsServerAndDropsItsQueue) {
+    kb::testing::ensure_qt_application();
+    terminal.start(&factory);
+    market::HistoryCenter& center = *terminal.services().history_center;
+    config::TerminalConfig& configuration = *terminal.services().terminal_config;
+    market::SymbolRecord eurusd{};
+    core::set_field_text(eurusd.name, "EURUSD");
+    eurusd.digits = 5;
+    terminal.services().symbols_base->replace_symbols(std::span<const market::SymbolRecord>(&eurusd, 1));
+    center.set_server("Old-Live");   // as the old account's login left it
+    ASSERT_EQ(center.open("EURUSD", 60), true);
+    const market::WireBar22 bar[] = {{1796601600, 110000, 30, -5, 10, 4}};
+    ASSERT_EQ(center.import("EURUSD", 60, 0, bar), 1u);
+    ASSERT_EQ(center.open("EURUSD", 240), true);
+    ASSERT_EQ(center.queued_requests(), 2u);   // the first request of each
+    MainWindow window(terminal);
+
+    config::LoginRecord record = configuration.login_record();
+    core::set_field_text(record.server, "Other-Live");
+    configuration.set_login_record(record);
+    window.handle_notification(kNotifyReconnect, 0);
+    EXPECT_EQ(center.queued_requests(), 0u) << "the old account's requests are dropped";
+    EXPECT_FALSE(center.state("EURUSD", 240)->request_pending);
+    // The open history was reloaded from the new server's folder, which holds no bars.
+    EXPECT_EQ(center.state("EURUSD", 60)->bar_count, 0u);
+    terminal.shutdown();
+}
+
 }  // namespace
 }  // namespace kb::ui
