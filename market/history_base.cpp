@@ -58,10 +58,13 @@ bool header_names(const HistoryFileHeader& header, std::string_view symbol, int 
     return header.version == kHistoryFileVersion && core::field_text(header.symbol) == symbol && header.period == period;
 }
 
+int64_t bar_offset(int64_t position) {
+    return static_cast<int64_t>(kHeaderSize) + position * static_cast<int64_t>(kBarSize);
+}
+
 int32_t bar_time_at(RandomAccessFile& file, int64_t position, bool& ok) {
     int32_t time = 0;
-    ok = ok && file.read_at(static_cast<int64_t>(kHeaderSize) + position * static_cast<int64_t>(kBarSize),
-                            bytes_of(&time, sizeof time));
+    ok = ok && file.read_at(bar_offset(position), bytes_of(&time, sizeof time));
     return time;
 }
 
@@ -227,10 +230,6 @@ namespace {
 
 constexpr int64_t kBlockBars = static_cast<int64_t>(kTrimBlock / kBarSize);
 
-int64_t bar_offset(int64_t position) {
-    return static_cast<int64_t>(kHeaderSize) + position * static_cast<int64_t>(kBarSize);
-}
-
 // Copies count bars of the file from position on to the end of out, in blocks.
 bool copy_file_bars(RandomAccessFile& file, int64_t position, int64_t count, platform::ReplacementFile& out) {
     std::vector<uint8_t> block;
@@ -243,7 +242,8 @@ bool copy_file_bars(RandomAccessFile& file, int64_t position, int64_t count, pla
     return true;
 }
 
-// Whether the file's bars from position on are bars, byte for byte.
+// Whether the file holds bars, byte for byte, from position on; ok turns false when a
+// read fails.
 bool file_bars_equal(RandomAccessFile& file, int64_t position, std::span<const BarRecord> bars, bool& ok) {
     std::vector<BarRecord> block;
     for (size_t done = 0; ok && done < bars.size();) {
