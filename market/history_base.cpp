@@ -58,10 +58,13 @@ bool header_names(const HistoryFileHeader& header, std::string_view symbol, int 
     return header.version == kHistoryFileVersion && core::field_text(header.symbol) == symbol && header.period == period;
 }
 
+int64_t bar_offset(int64_t position) {
+    return static_cast<int64_t>(kHeaderSize) + position * static_cast<int64_t>(kBarSize);
+}
+
 int32_t bar_time_at(RandomAccessFile& file, int64_t position, bool& ok) {
     int32_t time = 0;
-    ok = ok && file.read_at(static_cast<int64_t>(kHeaderSize) + position * static_cast<int64_t>(kBarSize),
-                            bytes_of(&time, sizeof time));
+    ok = ok && file.read_at(bar_offset(position), bytes_of(&time, sizeof time));
     return time;
 }
 
@@ -223,30 +226,75 @@ bool HistoryBase::save() {
     return save_locked();
 }
 
-bool HistoryBase::write_whole_file(const std::string& path) {
-    RandomAccessFile file;
-    if (!file.open(path, RandomAccessFile::Mode::Create)) return false;
-    HistoryFileHeader header = header_locked();
-    return file.write_at(0, bytes_of(&header, sizeof header)) &&
-           file.write_at(kHeaderSize, bytes_of(bars_.data(), bars_.size() * kBarSize));
+namespace {
+
+constexpr int64_t kBlockBars = static_cast<int64_t>(kTrimBlock / kBarSize);
+
+// Copies count bars of the file from position on to the end of out, in blocks.
+bool copy_file_bars(RandomAccessFile& file, int64_t position, int64_t count, platform::ReplacementFile& out) {
+    std::vector<uint8_t> block;
+    for (int64_t done = 0; done < count;) {
+        const int64_t n = std::min(kBlockBars, count - done);
+        block.resize(static_cast<size_t>(n) * kBarSize);
+        if (!file.read_at(bar_offset(position + done), block) || !out.write(block)) return false;
+        done += n;
+    }
+    return true;
 }
+
+// Whether the file holds bars, byte for byte, from position on; ok turns false when a
+// read fails.
+bool file_bars_equal(RandomAccessFile& file, int64_t position, std::span<const BarRecord> bars, bool& ok) {
+    std::vector<BarRecord> block;
+    for (size_t done = 0; ok && done < bars.size();) {
+        const size_t n = std::min(static_cast<size_t>(kBlockBars), bars.size() - done);
+        block.resize(n);
+        ok = file.read_at(bar_offset(position + static_cast<int64_t>(done)), bytes_of(block.data(), n * kBarSize));
+        if (ok && std::memcmp(block.data(), bars.data() + done, n * kBarSize) != 0) return false;
+        done += n;
+    }
+    return ok;
+}
+
+}  // namespace
 
 bool HistoryBase::save_locked() {
     if (!modified_ || bars_.empty()) return true;
+    if (write_file_locked()) {
+        modified_ = false;
+        save_failed_ = false;
+        return true;
+    }
+    // Once per failing stretch: every later save of a full disk would repeat it.
+    if (!save_failed_ && journal_ != nullptr)
+        journal_->write(core::Level::Error, "HistoryBase: error writing '%s%d'", name_.c_str(), period_);
+    save_failed_ = true;
+    return false;
+}
+
+// The header, the file's bars older than the memory window (first_bars of them) and the
+// bars in memory, into a new file that replaces the old one whole.
+bool HistoryBase::replace_file_locked(const std::string& path, RandomAccessFile* file, int64_t first_bars) {
+    platform::ReplacementFile out(path);
+    HistoryFileHeader header = header_locked();
+    if (!out.write(bytes_of(&header, sizeof header))) return false;
+    if (file != nullptr && !copy_file_bars(*file, 0, first_bars, out)) return false;
+    return out.write(bytes_of(bars_.data(), bars_.size() * kBarSize)) && out.commit();
+}
+
+bool HistoryBase::write_file_locked() {
     platform::make_directory(platform::join_path(program_folder_, "history"));
     platform::make_directory(server_folder(server_));
     const std::string path = own_path_locked();
+    if (!platform::file_exists(path)) return replace_file_locked(path, nullptr, 0);
 
     RandomAccessFile file;
+    // A file that is there but can't be written is kept as it is.
+    if (!file.open(path, RandomAccessFile::Mode::Update)) return false;
     HistoryFileHeader existing{};
-    // A missing file, or one that holds another history, is written whole.
-    if (!file.open(path, RandomAccessFile::Mode::Update) || !read_header(file, existing) ||
-        !header_names(existing, name_, period_)) {
-        file.close();
-        if (!write_whole_file(path)) return false;
-        modified_ = false;
-        return true;
-    }
+    // A file that holds another history is replaced whole.
+    if (!read_header(file, existing) || !header_names(existing, name_, period_))
+        return replace_file_locked(path, nullptr, 0);
     const int64_t size = file.size();
     const int64_t file_bars = size > static_cast<int64_t>(kHeaderSize) ? (size - static_cast<int64_t>(kHeaderSize)) / static_cast<int64_t>(kBarSize) : 0;
     // The first bar of the file not older than the first bar in memory.
@@ -258,14 +306,28 @@ bool HistoryBase::save_locked() {
         if (bar_time_at(file, middle, ok) < first_time) low = middle + 1;
         else high = middle;
     }
+    if (!ok) return false;
+
+    // Ticks change the newest bar of the file and add bars after it: such a save writes in
+    // place from that bar on, and a cut leaves the old bars and some of the new ones.
+    // Anything else moves or changes bars inside the file, where a cut would lose bars
+    // unseen, so the file is replaced whole.
+    const int64_t overlap = file_bars - low;
+    bool appends = overlap <= static_cast<int64_t>(bars_.size());
+    if (appends && overlap > 0) {
+        const size_t unchanged = static_cast<size_t>(overlap - 1);
+        appends = file_bars_equal(file, low, std::span(bars_).first(unchanged), ok) &&
+                  bar_time_at(file, file_bars - 1, ok) == bars_[unchanged].time;
+        if (!ok) return false;
+    }
+    if (!appends) return replace_file_locked(path, &file, low);
+
+    const size_t start = overlap > 0 ? static_cast<size_t>(overlap - 1) : 0;
     HistoryFileHeader header = header_locked();
-    const int64_t from = static_cast<int64_t>(kHeaderSize) + low * static_cast<int64_t>(kBarSize);
-    if (!ok || !file.write_at(0, bytes_of(&header, sizeof header)) ||
-        !file.write_at(from, bytes_of(bars_.data(), bars_.size() * kBarSize)) ||
-        !file.truncate(from + static_cast<int64_t>(bars_.size() * kBarSize)))
-        return false;
-    modified_ = false;
-    return true;
+    const int64_t from = bar_offset(low + static_cast<int64_t>(start));
+    return file.write_at(0, bytes_of(&header, sizeof header)) &&
+           file.write_at(from, bytes_of(bars_.data() + start, (bars_.size() - start) * kBarSize)) &&
+           file.truncate(bar_offset(low + static_cast<int64_t>(bars_.size())));
 }
 
 void HistoryBase::trim_file_locked() {
@@ -277,30 +339,12 @@ void HistoryBase::trim_file_locked() {
     const size_t total = static_cast<size_t>(size - kHeaderSize) / kBarSize;
     if (total < 2 * max_bars_in_file_ || total <= max_bars_in_file_) return;
 
-    const std::string temporary = platform::make_temporary_file("hst");
-    if (temporary.empty()) return;
-    bool ok = false;
-    {
-        RandomAccessFile out;
-        if (out.open(temporary, RandomAccessFile::Mode::Create)) {
-            HistoryFileHeader header = header_locked();
-            ok = out.write_at(0, bytes_of(&header, sizeof header));
-            int64_t read_from = static_cast<int64_t>(kHeaderSize + (total - max_bars_in_file_) * kBarSize);
-            int64_t write_to = kHeaderSize;
-            int64_t remaining = static_cast<int64_t>(max_bars_in_file_ * kBarSize);
-            std::vector<uint8_t> block(kTrimBlock);
-            while (ok && remaining > 0) {
-                const size_t n = static_cast<size_t>(std::min<int64_t>(remaining, kTrimBlock));
-                ok = file.read_at(read_from, {block.data(), n}) && out.write_at(write_to, {block.data(), n});
-                read_from += static_cast<int64_t>(n);
-                write_to += static_cast<int64_t>(n);
-                remaining -= static_cast<int64_t>(n);
-            }
-        }
-    }
-    file.close();
-    if (ok) platform::copy_file(temporary, path);
-    platform::remove_file(temporary);
+    // On any error the replacement is dropped and the file stays as it was.
+    platform::ReplacementFile out(path);
+    HistoryFileHeader header = header_locked();
+    if (out.write(bytes_of(&header, sizeof header)) &&
+        copy_file_bars(file, static_cast<int64_t>(total - max_bars_in_file_), static_cast<int64_t>(max_bars_in_file_), out))
+        out.commit();
 }
 
 // ---- ticks ----

@@ -16,6 +16,9 @@
 namespace kb::core {
 class Journal;
 }
+namespace kb::platform {
+class RandomAccessFile;
+}
 
 namespace kb::market {
 
@@ -72,9 +75,11 @@ public:
     // Loads up to 10000000 bars; the bars this adds are hidden from charts, which keep
     // seeing the same newest bars.
     void load_all();
-    // Writes the bars when modified: the header, then from the first bar of the file not
-    // older than the first bar in memory on; older bars of the file stay. False when the
-    // file can't be written (the history stays modified).
+    // Writes the bars when modified; older bars of the file than those in memory stay.
+    // New bars after the file's newest are written in place, any other change replaces
+    // the file whole, so a save cut short never loses bars. False when the file can't be
+    // written: the file stays as it was, the history stays modified and the first of a
+    // run of failures is journaled.
     bool save();
 
     // Builds bars from a quote of this symbol. False when the tick was dropped (offline,
@@ -124,7 +129,8 @@ private:
     std::string own_path_locked() const;
     void load_locked();
     bool save_locked();
-    bool write_whole_file(const std::string& path);
+    bool write_file_locked();
+    bool replace_file_locked(const std::string& path, platform::RandomAccessFile* file, int64_t first_bars);
     void trim_file_locked();
     size_t import_locked(std::vector<BarRecord> incoming, int32_t time_sign);
     int symbol_digits_locked() const;
@@ -151,6 +157,7 @@ private:
     int32_t last_sync_ = 0;
     size_t hidden_ = 0;
     bool modified_ = false;
+    bool save_failed_ = false;           // journaled; cleared by the next save that works
     size_t max_bars_in_memory_;
     const size_t max_bars_in_file_;
     int32_t oldest_covered_time_ = 0;

@@ -5,11 +5,17 @@
 
 #include <cerrno>
 
+#include "platform/file_faults.h"
+
 namespace kb::platform {
 
 std::optional<std::vector<uint8_t>> read_file_head(const std::string& path, size_t max_bytes) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
+    if (read_refused(path)) {
+        ::close(fd);
+        return std::nullopt;
+    }
     std::vector<uint8_t> bytes(max_bytes);
     size_t filled = 0;
     while (filled < max_bytes) {

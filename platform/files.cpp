@@ -9,13 +9,21 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <utility>
+
+#include "platform/file_faults.h"
 
 namespace kb::platform {
 namespace {
 
-bool write_all(int fd, const uint8_t* data, size_t size) {
+bool write_all(int fd, const std::string& path, const uint8_t* data, size_t size) {
     while (size > 0) {
-        ssize_t n = ::write(fd, data, size);
+        const size_t allowed = writable_bytes(path, size);
+        if (allowed == 0) {
+            errno = ENOSPC;
+            return false;
+        }
+        ssize_t n = ::write(fd, data, allowed);
         if (n < 0) {
             if (errno == EINTR) continue;
             return false;
@@ -94,6 +102,10 @@ int64_t file_size(const std::string& path) {
 std::optional<std::vector<uint8_t>> read_file(const std::string& path) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
+    if (read_refused(path)) {
+        ::close(fd);
+        return std::nullopt;
+    }
     std::vector<uint8_t> bytes;
     uint8_t chunk[65536];
     for (;;) {
@@ -110,16 +122,60 @@ std::optional<std::vector<uint8_t>> read_file(const std::string& path) {
     return bytes;
 }
 
-bool write_file_atomic(const std::string& path, std::span<const uint8_t> bytes, FileAccess access) {
-    std::string temp = temporary_name(path);
-    mode_t mode = access == FileAccess::OwnerOnly ? 0600 : 0644;
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (fd < 0) return false;
-    bool ok = write_all(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok && ::rename(temp.c_str(), path.c_str()) == 0) return true;
-    ::unlink(temp.c_str());
+ReplacementFile::ReplacementFile(std::string path, FileAccess access) : path_(std::move(path)) {
+    unsigned permissions = 0644;
+    struct stat existing{};
+    if (access == FileAccess::OwnerOnly) permissions = 0600;
+    else if (::stat(path_.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) permissions = existing.st_mode & 07777;
+    open_temporary(permissions);
+}
+
+ReplacementFile::ReplacementFile(std::string path, unsigned permissions) : path_(std::move(path)) {
+    open_temporary(permissions);
+}
+
+void ReplacementFile::open_temporary(unsigned permissions) {
+    temporary_ = temporary_name(path_);
+    fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    // The mode is set apart from creation so that the umask doesn't narrow a kept one.
+    ok_ = fd_ >= 0 && ::fchmod(fd_, static_cast<mode_t>(permissions)) == 0;
+}
+
+ReplacementFile::~ReplacementFile() { discard(); }
+
+void ReplacementFile::discard() {
+    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0 || ok_) ::unlink(temporary_.c_str());
+    fd_ = -1;
+    ok_ = false;
+}
+
+bool ReplacementFile::write(std::span<const uint8_t> bytes) {
+    ok_ = ok_ && write_all(fd_, path_, bytes.data(), bytes.size());
+    return ok_;
+}
+
+bool ReplacementFile::commit() {
+    if (!ok_) {
+        discard();
+        return false;
+    }
+    const bool synced = ::fsync(fd_) == 0;
+    const bool closed = ::close(fd_) == 0;
+    fd_ = -1;
+    if (synced && closed && ::rename(temporary_.c_str(), path_.c_str()) == 0) {
+        ok_ = false;
+        return true;
+    }
+    ::unlink(temporary_.c_str());
+    ok_ = false;
     return false;
+}
+
+bool write_file_atomic(const std::string& path, std::span<const uint8_t> bytes, FileAccess access) {
+    ReplacementFile file(path, access);
+    file.write(bytes);
+    return file.commit();
 }
 
 bool copy_file(const std::string& from, const std::string& to) {
@@ -132,14 +188,9 @@ bool copy_file(const std::string& from, const std::string& to) {
     }
     struct stat source{};
     if (::stat(from.c_str(), &source) != 0) return false;
-    std::string temp = temporary_name(to);
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, source.st_mode & 07777);
-    if (fd < 0) return false;
-    bool ok = write_all(fd, bytes->data(), bytes->size()) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok && ::rename(temp.c_str(), to.c_str()) == 0) return true;
-    ::unlink(temp.c_str());
-    return false;
+    ReplacementFile file(to, static_cast<unsigned>(source.st_mode & 07777));
+    file.write(*bytes);
+    return file.commit();
 }
 
 std::vector<FolderEntry> list_folder(const std::string& folder, const std::string& mask) {

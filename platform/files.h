@@ -35,14 +35,42 @@ std::optional<std::string> read_standard_input(size_t limit);
 
 enum class FileAccess { Shared, OwnerOnly };
 
-// Writes bytes to a temporary file beside path, syncs it and renames it over path, so a
-// crash leaves either the old or the new file, never half of one. OwnerOnly creates the
-// file readable by its owner alone (passwords, keys).
+// A file written whole under a temporary name beside its path and renamed over it on
+// commit, so a crash or a full disk leaves either the old or the new file, never part of
+// one. Shared keeps the permissions of the file it replaces (0644 for a new one);
+// OwnerOnly makes it readable by its owner alone (passwords, keys). Not thread-safe.
+class ReplacementFile {
+public:
+    explicit ReplacementFile(std::string path, FileAccess access = FileAccess::Shared);
+    // Removes the temporary file unless committed.
+    ~ReplacementFile();
+    ReplacementFile(const ReplacementFile&) = delete;
+    ReplacementFile& operator=(const ReplacementFile&) = delete;
+
+    // Appends bytes; false when they weren't all written (every later call fails too).
+    bool write(std::span<const uint8_t> bytes);
+    // Syncs the temporary file and renames it over the path. False when it couldn't be
+    // created, a write failed or the rename failed; the path is then unchanged.
+    bool commit();
+
+private:
+    friend bool copy_file(const std::string& from, const std::string& to);
+    ReplacementFile(std::string path, unsigned permissions);
+    void open_temporary(unsigned permissions);
+    void discard();
+
+    std::string path_;
+    std::string temporary_;
+    int fd_ = -1;
+    bool ok_ = false;
+};
+
+// Writes bytes through a ReplacementFile.
 bool write_file_atomic(const std::string& path, std::span<const uint8_t> bytes,
                        FileAccess access = FileAccess::Shared);
 
-// Copies from over to (replacing it) through a temporary file and a rename; false when
-// anything fails, in which case to is unchanged.
+// Copies from over to (replacing it) through a temporary file and a rename; the copy
+// takes from's permissions. False when anything fails, in which case to is unchanged.
 bool copy_file(const std::string& from, const std::string& to);
 
 struct FolderEntry {

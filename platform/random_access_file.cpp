@@ -4,6 +4,8 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include "platform/file_faults.h"
+
 namespace kb::platform {
 
 RandomAccessFile::~RandomAccessFile() { close(); }
@@ -12,12 +14,14 @@ bool RandomAccessFile::open(const std::string& path, Mode mode) {
     close();
     const char* how = mode == Mode::ReadOnly ? "rb" : mode == Mode::Update ? "r+b" : "w+b";
     file_ = std::fopen(path.c_str(), how);
+    if (file_ != nullptr) path_ = path;
     return file_ != nullptr;
 }
 
 void RandomAccessFile::close() {
     if (file_ != nullptr) std::fclose(file_);
     file_ = nullptr;
+    path_.clear();
 }
 
 int64_t RandomAccessFile::size() {
@@ -26,14 +30,15 @@ int64_t RandomAccessFile::size() {
 }
 
 bool RandomAccessFile::read_at(int64_t offset, std::span<uint8_t> bytes) {
-    if (file_ == nullptr || offset < 0 || fseeko(file_, offset, SEEK_SET) != 0) return false;
+    if (file_ == nullptr || offset < 0 || read_refused(path_) || fseeko(file_, offset, SEEK_SET) != 0) return false;
     return std::fread(bytes.data(), 1, bytes.size(), file_) == bytes.size();
 }
 
 bool RandomAccessFile::write_at(int64_t offset, std::span<const uint8_t> bytes) {
     if (file_ == nullptr || offset < 0 || fseeko(file_, offset, SEEK_SET) != 0) return false;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) return false;
-    return std::fflush(file_) == 0;
+    const size_t allowed = writable_bytes(path_, bytes.size());
+    const bool written = std::fwrite(bytes.data(), 1, allowed, file_) == allowed && allowed == bytes.size();
+    return std::fflush(file_) == 0 && written;
 }
 
 bool RandomAccessFile::truncate(int64_t size) {

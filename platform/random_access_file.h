@@ -35,6 +35,7 @@ public:
 
 private:
     std::FILE* file_ = nullptr;
+    std::string path_;
 };
 
 // A new empty file in the system's temporary folder whose name starts with prefix; its

@@ -12,16 +12,15 @@
 #include "platform/program_folder.h"
 #include "platform/single_instance.h"
 #include "platform/system_info.h"
-#include "session/server_session.h"
 #include "ui/connection_status.h"
 #include "ui/display_metrics_qt.h"
 #include "ui/login_choice.h"
 #include "ui/main_window.h"
-#include "ui/qt_notifier.h"
 #include "ui/qt_sound_player.h"
 #include "ui/signal_closer.h"
 #include "ui/terminal_options.h"
 #include "ui/terminal_services.h"
+#include "ui/terminal_window.h"
 #include "ui/window_snapshot.h"
 
 namespace {
@@ -51,17 +50,15 @@ bool log_in_from_command_line(kb::core::Terminal& terminal, const kb::ui::Termin
 int run(kb::core::Terminal& terminal, const kb::ui::TerminalOptions& options, kb::platform::SingleInstance& instance,
         QApplication& app) {
     using namespace kb;
-    ui::MainWindow window(terminal);
-    ui::QtNotifier notifier;
-    notifier.set_window(&window);
-    terminal.set_notifier(&notifier);
+    // Its end stops the session and the services before the notifier goes.
+    ui::TerminalWindow running(terminal);
+    ui::MainWindow& window = running.window();
     if (options.echo_status)
         window.connection_status()->set_echo([](const std::string& text) {
             std::fprintf(stderr, "status: %s\n", text.c_str());
         });
     window.show();
-    session::ServerSession* session = terminal.services().server_session.get();
-    if (session) session->start();
+    running.start_session();
 
     instance.listen([&window] {
         QMetaObject::invokeMethod(&window, [&window] { window.bring_to_front(); }, Qt::QueuedConnection);
@@ -79,12 +76,8 @@ int run(kb::core::Terminal& terminal, const kb::ui::TerminalOptions& options, kb
 
     int result = app.exec();
 
-    // The connection threads end, and nothing may reach the window, before it goes.
-    if (session) session->stop();
     identity.stop();
     instance.stop_listening();
-    terminal.set_notifier(nullptr);
-    notifier.set_window(nullptr);
     return result;
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstring>
 #include <limits>
 #include <string>
@@ -11,6 +13,7 @@
 #include "market/hst_file.h"
 #include "market/quote_hours.h"
 #include "market_test_support.h"
+#include "platform/file_faults.h"
 #include "platform/files.h"
 #include "tests/support/temp_folder.h"
 
@@ -42,9 +45,21 @@ std::vector<int32_t> times_of(const std::vector<BarRecord>& bars) {
     return times;
 }
 
+// Bars compared byte for byte: a mix of old and new prices counts as a difference.
+bool same_bars(const std::vector<BarRecord>& a, const std::vector<BarRecord>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(BarRecord)) == 0;
+}
+
+std::vector<BarRecord> bars_in(const std::vector<uint8_t>& file) {
+    std::vector<BarRecord> bars(file.size() > 148 ? (file.size() - 148) / 44 : 0);
+    if (!bars.empty()) std::memcpy(bars.data(), file.data() + 148, bars.size() * 44);
+    return bars;
+}
+
 class HistoryBaseTest : public ::testing::Test {
 protected:
     HistoryBaseTest() : journal(folder.path()) {}
+    ~HistoryBaseTest() override { platform::clear_file_faults(); }
 
     std::string path(std::string_view file, const std::string& server = "Demo") const {
         return folder.file("history/" + server + "/" + std::string(file));
@@ -367,10 +382,85 @@ TEST_F(HistoryBaseTest, SaveRewritesFromTheFirstChangedBarAndKeepsOlderFileBars)
     EXPECT_DOUBLE_EQ(static_cast<double>(stored[20].open), 1.3);
 }
 
+TEST_F(HistoryBaseTest, AnImportSavedOnAFillingDiskLeavesTheOldBarsOrTheNewNeverAMix) {
+    const std::vector<BarRecord> old_bars = hourly_bars(kMonday, 20);
+    const BarRecord inserted = bar(kMonday + 5 * kHour + 1800, 1.2, 1.19, 1.21, 1.2);
+    std::vector<BarRecord> new_bars = old_bars;
+    new_bars.insert(new_bars.begin() + 6, inserted);
+    const size_t new_size = 148 + new_bars.size() * 44;
+    // The disk fills up after every possible number of bytes of the save.
+    for (size_t room = 0; room <= new_size; room += 17) {
+        write("EURUSD60.hst", hst_bytes("EURUSD", 60, old_bars));
+        auto history = open(60, all_day_symbol(), true);
+        ASSERT_EQ(history->bar_count(), 20u);
+        platform::fail_writes_after(folder.path(), room);
+        EXPECT_EQ(history->import_bars(std::span(&inserted, 1), 0), 1u);
+        platform::clear_file_faults();
+
+        const std::vector<BarRecord> loaded = open(60, all_day_symbol(), true)->bars();
+        EXPECT_TRUE(same_bars(loaded, old_bars) || same_bars(loaded, new_bars))
+            << "disk full after " << room << " bytes: " << loaded.size() << " bars";
+    }
+    EXPECT_TRUE(same_bars(open(60, all_day_symbol(), true)->bars(), old_bars));
+    platform::fail_writes_after(folder.path(), new_size);
+    EXPECT_EQ(open(60, all_day_symbol(), true)->import_bars(std::span(&inserted, 1), 0), 1u);
+    platform::clear_file_faults();
+    EXPECT_TRUE(same_bars(bars_in(read("EURUSD60.hst")), new_bars));
+}
+
+TEST_F(HistoryBaseTest, NewBarsAreAppendedInPlaceAndACutAppendKeepsEveryOldBar) {
+    const std::vector<BarRecord> old_bars = hourly_bars(kMonday, 20);
+    for (size_t room : {size_t{0}, size_t{148 + 30}, size_t{148 + 44 + 20}, size_t{1000}}) {
+        write("EURUSD60.hst", hst_bytes("EURUSD", 60, old_bars));
+        struct stat before{};
+        ASSERT_EQ(::stat(path("EURUSD60.hst").c_str(), &before), 0);
+        auto history = open();
+        ASSERT_TRUE(history->add_tick(make_tick(1, kMonday + 20 * kHour, 1.3f, 1.31f)));
+        ASSERT_TRUE(history->add_tick(make_tick(1, kMonday + 21 * kHour, 1.4f, 1.41f)));
+        platform::fail_writes_after(folder.path(), room);
+        history->save();
+        platform::clear_file_faults();
+
+        std::vector<BarRecord> stored = bars_in(read("EURUSD60.hst"));
+        ASSERT_GE(stored.size(), 20u) << room;
+        EXPECT_TRUE(same_bars({stored.begin(), stored.begin() + 20}, old_bars)) << room;
+        struct stat after{};
+        ASSERT_EQ(::stat(path("EURUSD60.hst").c_str(), &after), 0);
+        // A tick save writes the new bars only, not the whole file again.
+        EXPECT_EQ(after.st_ino, before.st_ino) << room;
+    }
+}
+
+TEST_F(HistoryBaseTest, AFailedSaveIsJournaledOnceAndKeepsTheFile) {
+    const std::vector<uint8_t> old_file = hst_bytes("EURUSD", 60, hourly_bars(kMonday, 3));
+    write("EURUSD60.hst", old_file);
+    auto history = open();
+    const BarRecord downloaded[] = {bar(kMonday + 1800, 1.2, 1.19, 1.21, 1.2)};
+    platform::fail_writes_after(folder.path(), 0);
+    EXPECT_EQ(history->import_bars(downloaded, 0), 1u);
+    EXPECT_FALSE(history->save());
+    EXPECT_TRUE(history->is_modified());
+    EXPECT_EQ(journal.lines(), (std::vector<std::string>{"HistoryBase: error writing 'EURUSD60'"}));
+    EXPECT_EQ(read("EURUSD60.hst"), old_file);
+    EXPECT_EQ(platform::list_folder(folder.file("history/Demo")).size(), 1u) << "no temporary file is left";
+
+    platform::clear_file_faults();
+    EXPECT_TRUE(history->save());
+    EXPECT_EQ(bars_in(read("EURUSD60.hst")).size(), 4u);
+    platform::fail_writes_after(folder.path(), 0);
+    ASSERT_TRUE(history->add_tick(make_tick(1, kMonday + 3 * kHour, 1.1f, 1.2f)));
+    EXPECT_FALSE(history->save());
+    EXPECT_EQ(journal.lines().size(), 2u) << "a new failure after a save that worked is journaled again";
+}
+
 TEST_F(HistoryBaseTest, LargeFileIsTrimmedToTheNewestBars) {
     in_file = 10;
     write("EURUSD60.hst", hst_bytes("EURUSD", 60, hourly_bars(kMonday, 25)));
+    ASSERT_EQ(::chmod(path("EURUSD60.hst").c_str(), 0640), 0);
     auto history = open();
+    struct stat info{};
+    ASSERT_EQ(::stat(path("EURUSD60.hst").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u) << "the trimmed file keeps its mode";
     std::vector<uint8_t> bytes = read("EURUSD60.hst");
     ASSERT_EQ(bytes.size(), 148u + 10 * 44u);
     int32_t first_time = 0;
