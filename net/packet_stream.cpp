@@ -63,8 +63,9 @@ void OutputBuffer::reset() { length_ = 0; }
 
 bool OutputBuffer::reserve_for(size_t n, size_t step_units) {
     if (data_.size() - length_ >= n) return true;
-    constexpr size_t kMax = std::numeric_limits<size_t>::max() / 4;
-    if (step_units > kMax || data_.size() > kMax) return false;
+    // No packet comes near this size; refusing larger growth before allocating keeps an
+    // absurd length from reaching the allocator at all.
+    if (step_units > kMaxCapacity / 4 || data_.size() + step_units * kGrowthStep + 64 > kMaxCapacity) return false;
     try {
         data_.resize(data_.size() + step_units * kGrowthStep + 64);
     } catch (const std::bad_alloc&) {

@@ -23,7 +23,8 @@ enum class LoginMode : uint8_t { TradeServer = 0, HistoryServer = 1, TradeChanne
 
 // A request is assembled here before it is scrambled and sent in one piece. Grows to
 // capacity + n * step + 64 when too small; a value that can't be stored (no memory) is
-// silently dropped, and the server's reply to the short packet decides the outcome.
+// silently dropped, and the server's reply to the short packet decides the outcome. Growth
+// past 1 GiB is refused the same way, before anything is allocated.
 // Values are written little-endian. Used by one thread at a time.
 class OutputBuffer {
 public:
@@ -50,6 +51,7 @@ private:
     std::vector<uint8_t> data_;
     size_t length_ = 0;
     static constexpr size_t kGrowthStep = 2;
+    static constexpr size_t kMaxCapacity = size_t{1} << 30;
 };
 
 // Process-wide transfer statistics.
