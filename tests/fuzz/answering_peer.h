@@ -25,6 +25,7 @@ public:
         net::ScrambleState state;
         net::scramble_outgoing(bytes, key, state);
         stream.set_key(key);
+        stream.reset_scrambling();   // a fresh connection, as after a login
         stream.adopt(std::move(pair_.reader));
         const bool written = pair_.write(bytes);
         ::shutdown(pair_.writer.native_handle(), SHUT_WR);

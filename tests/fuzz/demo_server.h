@@ -70,7 +70,7 @@ struct DemoServer {
         history = std::make_unique<server::BarHistory>(config, clock.unix_time());
         history->generate();
         log = std::make_unique<server::ServerLog>(clock, [](std::string_view) {});
-        context.reset(new server::ServerContext{config, *storage, *feed, clock, *log, {10000, 30, 1}});
+        context.reset(new server::ServerContext{config, *storage, *feed, clock, *log, {10000, 60000, 1}});
         context->history = history.get();
         context->message_poll_ms = 0;
     }

@@ -71,9 +71,11 @@ inline std::vector<market::SymbolRecord> world_symbols() {
 }
 
 struct MarketWorld {
-    explicit MarketWorld(const std::string& folder, market::HistoryServerLogin* login = nullptr)
+    // The centre's stream pauses on the world's clock unless another is given.
+    explicit MarketWorld(const std::string& folder, market::HistoryServerLogin* login = nullptr,
+                         platform::Clock* stream_clock = nullptr)
         : clock(1796601600),
-          center({{folder, "Demo", 4096, 4096}, clock, clock, nullptr, nullptr, login}),
+          center({{folder, "Demo", 4096, 4096}, clock, stream_clock ? *stream_clock : clock, nullptr, nullptr, login}),
           base(folder, "Demo", nullptr, &center) {
         center.set_symbols(&base);
         base.replace_symbols(world_symbols());

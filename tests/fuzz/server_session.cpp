@@ -69,7 +69,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         history_door ? server::history_server_commands() : server::trade_server_commands();
 
     net::PacketStream& stream = session.stream();
-    stream.reset_scrambling();
     fuzzing::AnsweringPeer peer;
     peer.answer(stream, {data + 1, size - 1}, stream.key());
     while (stream.is_open() && stream.bytes_available() > 0) {

@@ -76,6 +76,8 @@ constexpr int32_t kSessionLogin = 1001;
 // The services live for the whole run; the world and the session are made per input.
 struct SessionServices {
     platform::ManualClock clock;
+    // The streams' pauses: none with fuzz bytes, real ones with a real server.
+    platform::Clock* stream_clock = &clock;
     std::string folder = market_folder("sessionfuzz");
     core::Journal journal{folder, clock};
     config::ServerList servers{folder, clock, nullptr};
@@ -113,7 +115,7 @@ struct SessionWorld {
     CheckingNews news;
     CheckingMailbox mail;
     session::ServerSession session{session::SessionEnvironment{
-        services.folder, services.clock, services.clock, services.journal, services.notifier, services.starter,
+        services.folder, services.clock, *services.stream_clock, services.journal, services.notifier, services.starter,
         services.config, services.servers, nullptr, "Fuzz Company",
         session::SessionSinks{&symbols, &history, &trade, &channels, &news, &mail}}};
     AnsweringPeer peer;
