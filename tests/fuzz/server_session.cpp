@@ -37,6 +37,7 @@ struct Harness {
         client.adopt(std::move(client_end));
         std::thread serving([&] { session->run(); });
         const int code = net::log_in(client, fuzzing::kDemoLogin, password, mode);
+        client.send_quit();   // ends the session's loop at once, not at its idle limit
         client.close();
         serving.join();
         if (code != 0 || session->account().login != fuzzing::kDemoLogin) {
