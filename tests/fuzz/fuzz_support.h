@@ -2,9 +2,13 @@
 // What the fuzz targets share: their check and their working folder.
 #include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "net/packet_stream.h"
+#include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/random_access_file.h"
+#include "tests/support/fed_stream.h"
 
 namespace kb::fuzzing {
 
@@ -25,5 +29,19 @@ inline const std::string& scratch_folder(const char* prefix) {
     }();
     return path;
 }
+
+// A stream that reads the fuzz input and then the end of its connection; its would-block
+// pauses cost no time.
+struct FedInput {
+    net::PacketStream stream{nullptr, clock()};
+
+    FedInput(const uint8_t* data, size_t size, testing::Prescramble prescramble) {
+        testing::feed_stream(stream, std::vector<uint8_t>(data, data + size), {}, prescramble);
+    }
+    static platform::Clock& clock() {
+        static platform::ManualClock manual;
+        return manual;
+    }
+};
 
 }  // namespace kb::fuzzing

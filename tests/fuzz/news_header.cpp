@@ -5,19 +5,16 @@
 #include <vector>
 
 #include "net/packet_stream.h"
-#include "platform/clock.h"
-#include "tests/fuzz/fuzz_support.h"
 #include "session/news_header_reader.h"
-#include "tests/support/fed_stream.h"
+#include "tests/fuzz/fuzz_support.h"
 
 using namespace kb;
 using fuzzing::check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 65536) return 0;
-    static platform::ManualClock clock;
-    net::PacketStream stream(nullptr, clock);
-    testing::feed_stream(stream, std::vector<uint8_t>(data, data + size), {}, testing::Prescramble::Yes);
+    fuzzing::FedInput input(data, size, testing::Prescramble::Yes);
+    net::PacketStream& stream = input.stream;
     while (stream.is_open()) {
         std::optional<session::ReceivedNews> news = session::read_news_header(stream);
         if (!news) {

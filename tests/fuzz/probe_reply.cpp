@@ -6,18 +6,15 @@
 
 #include "config/server_probe.h"
 #include "net/packet_stream.h"
-#include "platform/clock.h"
 #include "tests/fuzz/fuzz_support.h"
-#include "tests/support/fed_stream.h"
 
 using namespace kb;
 using fuzzing::check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 65536) return 0;
-    static platform::ManualClock clock;
-    net::PacketStream stream(nullptr, clock);
-    testing::feed_stream(stream, std::vector<uint8_t>(data, data + size), {}, testing::Prescramble::No);
+    fuzzing::FedInput input(data, size, testing::Prescramble::No);
+    net::PacketStream& stream = input.stream;
     size_t consumed = 0;
     std::string line;
     while (stream.is_open()) {

@@ -180,7 +180,12 @@ void record_trade_door(fuzzing::DemoServer& demo) {
     write_seed("update_reply", "answer", slice(down, history, update));
     write_seed("session_pushes", "trade", joined({{2}, slice(down, update, down.size())}));
     const Bytes up = served.relay->up();
-    write_seed("server_session", "trade", joined({{0}, unscrambled(slice(up, net::kLoginPacketSize, up.size()), key)}));
+    const Bytes requests = unscrambled(slice(up, net::kLoginPacketSize, up.size()), key);
+    write_seed("server_session", "trade", joined({{0}, requests}));
+    // The packet as sent, then what followed it.
+    write_seed("login_packet", "trade", joined({slice(up, 0, net::kLoginPacketSize), requests}));
+    // The account data block after its code byte, as a stream the reader sees unscrambled.
+    write_seed("read_compressed", "account_data", joined({{2}, slice(down, logged_in + 1, login_data)}));
 }
 
 // The history centre's login to the history door, through the relay.
