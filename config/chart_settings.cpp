@@ -1,6 +1,7 @@
 #include "config/chart_settings.h"
 
 #include <cstring>
+#include <limits>
 
 #include "config/login_record.h"
 
@@ -14,7 +15,10 @@ ChartSettings default_chart_settings(int32_t max_bars) {
     settings.option_12 = 1;
     settings.option_16 = 1;
     settings.bars_per_chart = max_bars;
-    settings.bars_per_history_file = max_bars + kHistoryFileExtraBars;
+    // A damaged login record may carry any maximum: the sum must not overflow.
+    settings.bars_per_history_file = max_bars > std::numeric_limits<int32_t>::max() - kHistoryFileExtraBars
+                                         ? std::numeric_limits<int32_t>::max()
+                                         : max_bars + kHistoryFileExtraBars;
     return settings;
 }
 

@@ -52,18 +52,8 @@ BlockStatus fail(PacketStream& stream) {
     return BlockStatus::Failed;
 }
 
-// Reads the two sizes and the compressed bytes and checks the end marker. Empty for a
-// plain size of 0, which is all the block consists of.
-BlockStatus read_packed(PacketStream& stream, size_t limit, PackedBlock& block) {
-    const uint64_t plain_limit = std::min<uint64_t>(limit, std::numeric_limits<int32_t>::max());
-    if (!stream.read_i32(block.plain_size)) return fail(stream);
-    if (block.plain_size == 0) return BlockStatus::Empty;
-    if (block.plain_size < 0 || static_cast<uint64_t>(block.plain_size) > plain_limit) return fail(stream);
-
-    if (!stream.read_i32(block.compressed_size)) return fail(stream);
-    if (block.compressed_size < 1 || static_cast<uint64_t>(block.compressed_size) > 2 * plain_limit)
-        return fail(stream);
-
+// The compressed bytes of a block whose sizes are known, with their end marker checked.
+BlockStatus read_packed_data(PacketStream& stream, PackedBlock& block) {
     const size_t compressed_size = static_cast<size_t>(block.compressed_size);
     block.data = allocate(stream, compressed_size + kPackedSlack, block.compressed_size);
     if (!block.data) return fail(stream);
@@ -76,6 +66,20 @@ BlockStatus read_packed(PacketStream& stream, size_t limit, PackedBlock& block) 
         return fail(stream);
     }
     return BlockStatus::Data;
+}
+
+// Reads the two sizes, then the compressed bytes. Empty for a plain size of 0, which is all the block consists of.
+BlockStatus read_packed(PacketStream& stream, size_t limit, PackedBlock& block) {
+    const uint64_t plain_limit = std::min<uint64_t>(limit, std::numeric_limits<int32_t>::max());
+    if (!stream.read_i32(block.plain_size)) return fail(stream);
+    if (block.plain_size == 0) return BlockStatus::Empty;
+    if (block.plain_size < 0 || static_cast<uint64_t>(block.plain_size) > plain_limit) return fail(stream);
+
+    if (!stream.read_i32(block.compressed_size)) return fail(stream);
+    if (block.compressed_size < 1 || static_cast<uint64_t>(block.compressed_size) > 2 * plain_limit)
+        return fail(stream);
+
+    return read_packed_data(stream, block);
 }
 
 // Decodes into out (capacity plain size + spare); anything but exactly plain size bytes fails.
@@ -92,14 +96,10 @@ bool decode(PacketStream& stream, const PackedBlock& block, uint8_t* out) {
     return false;
 }
 
-}  // namespace
-
-CompressedBlock read_compressed(PacketStream& stream, size_t limit) {
+// Decodes a block whose compressed bytes have been read into a fresh buffer.
+CompressedBlock decode_new(PacketStream& stream, const PackedBlock& block) {
     CompressedBlock result;
-    PackedBlock block;
-    result.status = read_packed(stream, limit, block);
-    if (result.status != BlockStatus::Data) return result;
-
+    result.status = BlockStatus::Data;
     const size_t plain_size = static_cast<size_t>(block.plain_size);
     auto plain = allocate(stream, plain_size + kBlockSpareBytes, block.plain_size);
     if (!plain || !decode(stream, block, plain.get())) {
@@ -109,6 +109,25 @@ CompressedBlock read_compressed(PacketStream& stream, size_t limit) {
     result.bytes = std::move(plain);
     result.size = plain_size;
     return result;
+}
+
+}  // namespace
+
+CompressedBlock read_compressed(PacketStream& stream, size_t limit) {
+    PackedBlock block;
+    CompressedBlock result;
+    result.status = read_packed(stream, limit, block);
+    if (result.status != BlockStatus::Data) return result;
+    return decode_new(stream, block);
+}
+
+CompressedBlock read_compressed_data(PacketStream& stream, int32_t plain_size, int32_t compressed_size) {
+    PackedBlock block{plain_size, compressed_size, nullptr};
+    if (plain_size < 1 || compressed_size < 1 || read_packed_data(stream, block) != BlockStatus::Data) {
+        stream.close();
+        return CompressedBlock{};
+    }
+    return decode_new(stream, block);
 }
 
 BlockRead read_compressed_into(PacketStream& stream, std::span<uint8_t> buffer, size_t limit) {

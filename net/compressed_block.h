@@ -46,4 +46,10 @@ CompressedBlock read_compressed(PacketStream& stream, size_t limit);
 // and, because the block stays unread, the stream is closed.
 BlockRead read_compressed_into(PacketStream& stream, std::span<uint8_t> buffer, size_t limit);
 
+// The rest of a block whose two sizes a record of another layout carried and the caller
+// has checked (plain_size and compressed_size both at least 1): the compressed bytes, the
+// end marker and the decoding, with the failures, closing and journal lines of
+// read_compressed(). Gives Data or Failed.
+CompressedBlock read_compressed_data(PacketStream& stream, int32_t plain_size, int32_t compressed_size);
+
 }  // namespace kb::net

@@ -114,10 +114,14 @@ BarHistory::Instrument BarHistory::past_of(size_t index) {
         for (size_t p = 0; p < kChartPeriods.size(); ++p) {
             Series& series = past.periods[p];
             series = storage_->load_bars(configured.name, kChartPeriods[p], kMaxBarsKept);
-            // A damaged file must not break the time order the lookups rely on.
+            // A damaged file must not break the time order the lookups rely on, nor bring bars
+            // from before the origin or after now: generating on from those would take hours
+            // or nothing at all.
+            const int32_t first = bar_open_time(kChartPeriods[p], time_sign_);
             int32_t last = INT32_MIN;
             std::erase_if(series, [&](const PointBar& bar) {
-                const bool in_order = bar.time > last && bar.time == bar_open_time(kChartPeriods[p], bar.time);
+                const bool in_order = bar.time > last && bar.time >= first && bar.time <= now_ &&
+                                      bar.time == bar_open_time(kChartPeriods[p], bar.time);
                 if (in_order) last = bar.time;
                 return !in_order;
             });

@@ -1,10 +1,6 @@
 #include "session/news_header_reader.h"
 
-#include <lzo/lzo1x.h>
-
 #include <cstring>
-#include <memory>
-#include <vector>
 
 #include "net/compressed_block.h"
 #include "net/packet_stream.h"
@@ -18,11 +14,6 @@ constexpr uint16_t kMaxSubjectLength = 255;
 constexpr uint16_t kMaxKeywordsLength = 63;
 constexpr uint16_t kMaxParametersLength = 255;
 constexpr int32_t kMaxBodyLength = 32768;
-
-bool lzo_ready() {
-    static const bool ready = lzo_init() == LZO_E_OK;
-    return ready;
-}
 
 // A length-prefixed text into a fixed field; the length must lie in [low, high].
 template <size_t N>
@@ -49,14 +40,9 @@ bool read_body(net::PacketStream& stream, ReceivedNews& news) {
         return true;
     }
     if (packed_size > kMaxBodyLength) return false;
-    std::vector<uint8_t> packed(static_cast<size_t>(packed_size));
-    if (!stream.read(packed.data(), packed.size())) return false;
-    std::vector<uint8_t> plain(static_cast<size_t>(length) + net::kBlockSpareBytes);
-    lzo_uint produced = plain.size();
-    if (!lzo_ready() || lzo1x_decompress_safe(packed.data(), packed.size(), plain.data(), &produced, nullptr) != LZO_E_OK ||
-        produced != static_cast<lzo_uint>(length))
-        return false;
-    news.body.assign(reinterpret_cast<const char*>(plain.data()), produced);
+    net::CompressedBlock block = net::read_compressed_data(stream, length, packed_size);
+    if (!block.ok()) return false;
+    news.body.assign(reinterpret_cast<const char*>(block.bytes.get()), block.size);
     news.record.body_length = length;
     return true;
 }

@@ -21,8 +21,9 @@ struct ReceivedNews {
 // priority byte, keywords (uint16 length 0..63 and the bytes), parameters (uint16 length
 // 0..255 and the bytes), body length (int32). A body length of 1..32768 is followed by a
 // compressed size (int32): below 1 the body comes later (body length -1), else 1..32768
-// bytes of LZO1X data that must decode to exactly body length bytes. Any other value or a
-// failed read closes the stream and gives nothing. Called from the stream's thread.
+// bytes of LZO1X data, read as the rest of a compressed block (ending with 17, 0, 0),
+// that must decode to exactly body length bytes. Any other value or a failed read closes
+// the stream and gives nothing. Called from the stream's thread.
 std::optional<ReceivedNews> read_news_header(net::PacketStream& stream);
 
 }  // namespace kb::session

@@ -116,6 +116,9 @@ public:
     bool history_thread_running() const { return history_thread_.running(); }
 
 private:
+    // Lets the fuzz targets run one connection's readers on a stream of their own.
+    friend struct ServerSessionAccess;
+
     enum class LoopEnd { Stopped, ServerQuit, Failed };
     enum class Dispatch { Continue, ServerQuit, Close, Failed };
 

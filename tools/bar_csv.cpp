@@ -55,9 +55,12 @@ bool whole_integer(std::string_view text, int64_t& value) {
     return !text.empty() && error == std::errc{} && next == end;
 }
 
+// The longest number the export writes: every digit of the largest double and eight decimals.
+constexpr size_t kLongestNumber = 330;
+
 // A finite decimal number filling the whole text.
 bool whole_number(std::string_view text, double& value) {
-    if (text.empty() || text.size() > 64) return false;
+    if (text.empty() || text.size() > kLongestNumber) return false;
     const std::string copy(text);
     char* end = nullptr;
     value = std::strtod(copy.c_str(), &end);
@@ -136,11 +139,16 @@ std::optional<int64_t> utc_seconds(int year, int month, int day, int hour, int m
 std::string bar_csv_line(const market::BarRecord& bar, int digits) {
     digits = std::clamp(digits, 0, kMaxDigits);
     const platform::DateTime when = platform::utc_calendar(bar.time);
-    char line[256];
-    std::snprintf(line, sizeof line, "%04d-%02d-%02d %02d:%02d:%02d,%.*f,%.*f,%.*f,%.*f,%s", when.year, when.month,
-                  when.day, when.hour, when.minute, when.second, digits, static_cast<double>(bar.open), digits,
-                  static_cast<double>(bar.high), digits, static_cast<double>(bar.low), digits,
-                  static_cast<double>(bar.close), exact_number(bar.volume).c_str());
+    const std::string volume = exact_number(bar.volume);
+    // Measured first: a huge price written in full runs past any fixed buffer.
+    auto print = [&](char* out, size_t room) {
+        return std::snprintf(out, room, "%04d-%02d-%02d %02d:%02d:%02d,%.*f,%.*f,%.*f,%.*f,%s", when.year, when.month,
+                             when.day, when.hour, when.minute, when.second, digits, static_cast<double>(bar.open),
+                             digits, static_cast<double>(bar.high), digits, static_cast<double>(bar.low), digits,
+                             static_cast<double>(bar.close), volume.c_str());
+    };
+    std::string line(static_cast<size_t>(std::max(print(nullptr, 0), 0)), '\0');
+    print(line.data(), line.size() + 1);
     return line;
 }
 

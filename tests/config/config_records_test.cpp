@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "config/chart_settings.h"
@@ -145,6 +146,13 @@ TEST(ChartSettingsFile, OtherVersionOrShortGivesDefaultsFromMaxBars) {
         EXPECT_EQ(loaded.bars_per_chart, expected);
         EXPECT_EQ(loaded.bars_per_history_file, expected + 64);
     }
+}
+
+// A damaged login record may carry any maximum; the history file's limit stays the largest.
+TEST(ChartSettingsFile, HugeMaxBarsKeepTheHistoryFileLimitPositive) {
+    const ChartSettings settings = default_chart_settings(std::numeric_limits<int32_t>::max());
+    EXPECT_EQ(settings.bars_per_chart, std::numeric_limits<int32_t>::max());
+    EXPECT_EQ(settings.bars_per_history_file, std::numeric_limits<int32_t>::max());
 }
 
 TEST(ChartSettingsFile, KeepsStoredValuesAndClampsNegativeLimits) {

@@ -9,7 +9,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace kb;
-    const std::string& folder = fuzzing::scratch_folder("quotefuzz");
+    const std::string& folder = fuzzing::market_folder("quotefuzz");
     fuzzing::remove_server_files(folder);
     fuzzing::MarketWorld world(folder);
     while (size > 0) {

@@ -34,7 +34,7 @@ std::vector<uint8_t> symbols_file(size_t length, size_t offset, std::span<const 
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 6) return 0;
-    const std::string& folder = fuzzing::scratch_folder("symfilefuzz");
+    const std::string& folder = fuzzing::market_folder("symfilefuzz");
     fuzzing::remove_server_files(folder);
     const std::span<const uint8_t> payload(data + 6, size - 6);
     const std::span<const uint8_t> groups = payload.first(std::min<size_t>(word_at(data) % 2601, payload.size()));

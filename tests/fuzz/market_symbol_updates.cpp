@@ -48,7 +48,7 @@ void apply_group_settings(fuzzing::MarketWorld& world, bool addressed, size_t of
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 3) return 0;
-    const std::string& folder = fuzzing::scratch_folder("updatefuzz");
+    const std::string& folder = fuzzing::market_folder("updatefuzz");
     fuzzing::remove_server_files(folder);
     fuzzing::MarketWorld world(folder);
     const uint8_t mode = data[0];

@@ -15,22 +15,14 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/random_access_file.h"
+#include "tests/fuzz/fuzz_support.h"
 
 namespace kb::fuzzing {
 
-inline void check(bool condition) {
-    if (!condition) __builtin_trap();
-}
-
-// "<temp>/<prefix>..." with history/Demo inside, made once per process. The stores sync
-// every file they write; on a memory file system that costs nothing, so the temporary
-// folder goes there when the machine has one and nobody chose another.
-inline const std::string& scratch_folder(const char* prefix) {
-    static const std::string path = [prefix] {
-        if (platform::directory_exists("/dev/shm")) setenv("TMPDIR", "/dev/shm", 0);
-        std::string folder = platform::make_temporary_file(prefix);
-        platform::remove_file(folder);
-        platform::make_directory(folder);
+// scratch_folder() with history/Demo inside.
+inline const std::string& market_folder(const char* prefix) {
+    static const std::string& path = [prefix]() -> const std::string& {
+        const std::string& folder = scratch_folder(prefix);
         platform::make_directory(folder + "/history");
         platform::make_directory(folder + "/history/Demo");
         return folder;
@@ -79,9 +71,11 @@ inline std::vector<market::SymbolRecord> world_symbols() {
 }
 
 struct MarketWorld {
-    explicit MarketWorld(const std::string& folder)
+    // The centre's stream pauses on the world's clock unless another is given.
+    explicit MarketWorld(const std::string& folder, market::HistoryServerLogin* login = nullptr,
+                         platform::Clock* stream_clock = nullptr)
         : clock(1796601600),
-          center({{folder, "Demo", 4096, 4096}, clock, clock, nullptr, nullptr, nullptr}),
+          center({{folder, "Demo", 4096, 4096}, clock, stream_clock ? *stream_clock : clock, nullptr, nullptr, login}),
           base(folder, "Demo", nullptr, &center) {
         center.set_symbols(&base);
         base.replace_symbols(world_symbols());

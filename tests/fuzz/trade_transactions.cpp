@@ -49,7 +49,7 @@ void check_base(trade::TradeBase& base, market::SymbolsBase& symbols) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string& folder = fuzzing::scratch_folder("tradefuzz");
+    const std::string& folder = fuzzing::market_folder("tradefuzz");
     fuzzing::remove_server_files(folder);
     fuzzing::MarketWorld world(folder);
     trade::TradeBase base(&world.base, nullptr, nullptr, world.clock);

@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "server/bar_history.h"
+#include "server/storage.h"
 #include "tests/server/login_data_fixture.h"
 
 namespace kb::server {
@@ -82,6 +83,32 @@ TEST(BarHistory, LiveTicksBeforeTheGenerationAreKept) {
     EXPECT_EQ(hours.back().close, 120000);
     EXPECT_EQ(hours.back().volume, 1) << "the live bar, not a generated one";
     EXPECT_LT(hours[hours.size() - 2].time, now);
+}
+
+// A damaged database may hold bars from long before the server's first start or from after
+// now: they are not the server's, and generating on from one decades old would take hours.
+TEST(BarHistory, StoredBarsOutsideTheServersTimeAreDropped) {
+    std::string error;
+    std::optional<ServerConfig> config = parse_server_config(testing_support::login_data_config(), error);
+    ASSERT_TRUE(config) << error;
+    testing::TempFolder folder;
+    std::unique_ptr<Storage> storage = Storage::open(folder.file("server.db"), error);
+    ASSERT_TRUE(storage) << error;
+    const int64_t now = 1'704'103'200;
+    const int32_t origin = BarHistory(*config, now, storage.get()).time_sign();
+
+    const int32_t long_before = origin - 400 * 86400;
+    const int32_t after_now = static_cast<int32_t>(now) + 86400;
+    for (int32_t time : {long_before, after_now}) {
+        const BarSeriesWrite write{"EURUSD", 1, {PointBar{time, 110000, 110010, 109990, 110000, 3}}, 0};
+        ASSERT_TRUE(storage->save_bars({&write, 1}));
+    }
+    BarHistory history(*config, now, storage.get());
+    history.generate();
+    const std::vector<PointBar> minutes = history.bars(0, 1, INT32_MIN, kMax, BarHistory::kMaxBarsKept);
+    ASSERT_FALSE(minutes.empty());
+    EXPECT_EQ(minutes.front().time, origin) << "generated from the origin, as without the stray bars";
+    EXPECT_LE(minutes.back().time, now);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "tests/market/market_test_support.h"
 #include "tests/server/run_process.h"
 #include "tests/support/temp_folder.h"
+#include "tools/bar_csv.h"
 
 namespace kb::tools {
 namespace {
@@ -201,6 +202,24 @@ TEST_F(HstToolTest, BadInputIsRefusedWithoutTouchingTheHistory) {
     }
     EXPECT_FALSE(platform::file_exists(path("new.hst")));
     EXPECT_EQ(read("other.hst"), hst_bytes("EURUSD", 60, hourly_bars(2, 1.1), 401));
+}
+
+}  // namespace
+}  // namespace kb::tools
+
+namespace kb::tools {
+namespace {
+
+// Prices of any size the import takes are exported whole, so the line reads back the same.
+TEST(BarCsv, LinesOfHugePricesAreWrittenWhole) {
+    const market::BarRecord bar{1'704'103'200, 1.10052, 1.10049, 1.1e300, 1.10246, 260};
+    const std::string line = bar_csv_line(bar, 8);
+    const CsvBars read = parse_bar_csv(line);
+    ASSERT_TRUE(read.error.empty()) << read.error;
+    ASSERT_EQ(read.bars.size(), 1u);
+    EXPECT_EQ(read.bars[0].high, bar.high);
+    EXPECT_EQ(read.bars[0].close, bar.close);
+    EXPECT_EQ(read.bars[0].volume, 260);
 }
 
 }  // namespace
