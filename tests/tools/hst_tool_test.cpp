@@ -204,12 +204,6 @@ TEST_F(HstToolTest, BadInputIsRefusedWithoutTouchingTheHistory) {
     EXPECT_EQ(read("other.hst"), hst_bytes("EURUSD", 60, hourly_bars(2, 1.1), 401));
 }
 
-}  // namespace
-}  // namespace kb::tools
-
-namespace kb::tools {
-namespace {
-
 // Prices of any size the import takes are exported whole, so the line reads back the same.
 TEST(BarCsv, LinesOfHugePricesAreWrittenWhole) {
     const market::BarRecord bar{1'704'103'200, 1.10052, 1.10049, 1.1e300, 1.10246, 260};
@@ -217,9 +211,10 @@ TEST(BarCsv, LinesOfHugePricesAreWrittenWhole) {
     const CsvBars read = parse_bar_csv(line);
     ASSERT_TRUE(read.error.empty()) << read.error;
     ASSERT_EQ(read.bars.size(), 1u);
-    EXPECT_EQ(read.bars[0].high, bar.high);
-    EXPECT_EQ(read.bars[0].close, bar.close);
-    EXPECT_EQ(read.bars[0].volume, 260);
+    // Packed fields are copied out before the checks bind references to them.
+    EXPECT_EQ(double{read.bars[0].high}, double{bar.high});
+    EXPECT_EQ(double{read.bars[0].close}, double{bar.close});
+    EXPECT_EQ(double{read.bars[0].volume}, 260);
 }
 
 }  // namespace
