@@ -34,7 +34,7 @@ struct ServerSessionAccess {
     }
     static void account_data(ServerSession& session, const config::LoginRecord& account) {
         std::optional<trade::AccountDataReply> reply;
-        if (session.request_account_data(session.trade_stream_, kAccountDataFull, account.login, reply) == 0)
+        if (session.request_account_data(session.trade_stream_, trade::kAccountDataFull, account.login, reply) == 0)
             session.apply_trade_account(account, *reply);
     }
 };
