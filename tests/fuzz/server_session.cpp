@@ -66,8 +66,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Harness& h = harness();
     const bool history_door = data[0] & 1;
     server::ClientSession& session = history_door ? *h.history_door : *h.trade;
+    // Every handler of the door's table is reached: the rule that some commands wait for
+    // the login data is the loop's, not the handlers'.
     const server::CommandTable& commands =
-        history_door ? server::history_server_commands() : server::trade_server_commands();
+        history_door ? server::commands_for(server::ServerRole::History, net::LoginMode::HistoryServer)
+                     : server::commands_for(server::ServerRole::Trade, net::LoginMode::TradeServer);
 
     net::PacketStream& stream = session.stream();
     fuzzing::AnsweringPeer peer;
@@ -75,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     while (stream.is_open() && stream.bytes_available() > 0) {
         const uint8_t command = stream.read_byte();
         if (!stream.is_open()) break;
-        const server::CommandHandler handler = commands.find(command);
+        const server::CommandHandler handler = commands.find(command).handler;
         if (!handler || handler(session) == server::HandlerResult::Close) break;
     }
     stream.close();
