@@ -87,7 +87,7 @@ AccountMoney Dealer::money_with(const Account& account, const Market& market, co
 // prices are no stops at all.
 bool Dealer::stops_valid(const Market& market, int type, double reference, double stop_loss, double take_profit) {
     if (stop_loss < 0 || take_profit < 0) return false;
-    return trade::stops_keep_distance(symbol_of(market), type, reference, stop_loss, take_profit);
+    return trade::stops_keep_distance(symbol_of(market), static_cast<trade::OrderType>(type), reference, stop_loss, take_profit);
 }
 
 market::SymbolRecord Dealer::symbol_of(const Market& market) {
@@ -235,7 +235,7 @@ DealResult Dealer::place_pending(Account& account, const Market& market, const T
     const int64_t now = context_.clock.unix_time();
     if (request.expiration != 0 && request.expiration < now + kShortestExpiration)
         return failed(ReturnCode::InvalidParameters);
-    const bool placed_right = trade::pending_price_placed(symbol_of(market), type, request.price, market.bid, market.ask);
+    const bool placed_right = trade::pending_price_placed(symbol_of(market), static_cast<trade::OrderType>(type), request.price, market.bid, market.ask);
     if (!placed_right || !stops_valid(market, type, request.price, request.stop_loss, request.take_profit))
         return failed(ReturnCode::InvalidStops);
     TradeRow order;
@@ -343,7 +343,7 @@ DealResult Dealer::modify_order(Account& account, const TradeRequest& request) {
         changed.open_price == order->open_price && changed.expiration == order->expiration)
         return failed(ReturnCode::OkNoResult);
     const bool moved = is_pending(order->type) && changed.open_price != order->open_price;
-    if (moved && !trade::pending_price_placed(symbol_of(market), static_cast<int>(order->type), changed.open_price,
+    if (moved && !trade::pending_price_placed(symbol_of(market), static_cast<trade::OrderType>(order->type), changed.open_price,
                                               market.bid, market.ask))
         return failed(ReturnCode::InvalidStops);
     if (!stops_valid(market, static_cast<int>(order->type), reference, changed.stop_loss, changed.take_profit))

@@ -11,7 +11,7 @@ double distance(const market::SymbolRecord& symbol) { return symbol.stops_level 
 
 }  // namespace
 
-bool stops_keep_distance(const market::SymbolRecord& symbol, int type, double reference, double stop_loss,
+bool stops_keep_distance(const market::SymbolRecord& symbol, OrderType type, double reference, double stop_loss,
                          double take_profit) {
     const int digits = symbol.digits;
     const double low = core::normalize(reference - distance(symbol), digits);
@@ -23,7 +23,7 @@ bool stops_keep_distance(const market::SymbolRecord& symbol, int type, double re
     return true;
 }
 
-bool pending_price_placed(const market::SymbolRecord& symbol, int type, double price, double bid, double ask) {
+bool pending_price_placed(const market::SymbolRecord& symbol, OrderType type, double price, double bid, double ask) {
     const int digits = symbol.digits;
     const double d = distance(symbol);
     const double at = core::normalize(price, digits);

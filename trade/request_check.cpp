@@ -122,7 +122,7 @@ private:
 
     // Stop loss and take profit against the reference price, then a pending order's price.
     int stops(int type, double reference) const {
-        return stops_keep_distance(symbol(), type, reference, request_.stop_loss, request_.take_profit)
+        return stops_keep_distance(symbol(), static_cast<OrderType>(type), reference, request_.stop_loss, request_.take_profit)
                    ? kPasses
                    : code(ReturnCode::InvalidStops);
     }
@@ -133,7 +133,7 @@ private:
         if (request_.expiration != 0 && request_.expiration < in_.quote_time + kMinimumExpirationSeconds)
             return kInvalid;
         if (!is_pending(type)) return kInvalid;
-        return pending_price_placed(symbol(), type, price, in_.bid, in_.ask) ? kPasses : code(ReturnCode::InvalidStops);
+        return pending_price_placed(symbol(), static_cast<OrderType>(type), price, in_.bid, in_.ask) ? kPasses : code(ReturnCode::InvalidStops);
     }
 
     // The price must be the ask (buy) or bid (sell) of one of the two newest ticks that
