@@ -140,6 +140,11 @@ struct SourceData {
     std::span<const double> values;   // the source's main buffer, at least the bar count
     int draw_begin = 0;
     int digits = kDefaultDigits;
+    // Which indicator and which of its full calculations the values come from: another
+    // source, or a source calculated again from its first bar, makes the follower start
+    // from its first bar too.
+    const void* origin = nullptr;
+    uint64_t generation = 0;
 };
 
 // What a calculation request did.
@@ -273,6 +278,9 @@ public:
     int draw_begin(int line = 0) const { return line == 0 ? draw_begin_ : draw_begin2_; }
     // Bar count of the last calculation (0 = none).
     int computed_count() const { return computed_; }
+    // Counts the full calculations, so that an indicator on this one's data can tell when
+    // it must start again from the first bar.
+    uint64_t generation() const { return generation_; }
 
     // Replaces the buffer allocation (a test shows what a failed one does); drops the buffers.
     void set_buffer_allocator(IndicatorBuffers::Allocate allocate);
@@ -336,6 +344,9 @@ private:
     int draw_begin_ = 0;
     int draw_begin2_ = 0;
     int bar_count_ = 0;   // of the calculation under way
+    uint64_t generation_ = 0;
+    const void* source_origin_ = nullptr;
+    uint64_t source_generation_ = 0;
 };
 
 }  // namespace kb::chart
