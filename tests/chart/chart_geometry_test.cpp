@@ -3,7 +3,7 @@
 #include <optional>
 #include <vector>
 
-#include "chart/chart_geometry.h"
+#include "chart/model/chart_geometry.h"
 
 namespace kb::chart {
 namespace {

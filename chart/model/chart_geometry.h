@@ -4,7 +4,7 @@
 #include <span>
 #include <vector>
 
-#include "chart/chart_settings.h"
+#include "chart/model/chart_settings.h"
 #include "market/bar_record.h"
 
 namespace kb::chart {

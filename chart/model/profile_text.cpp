@@ -1,4 +1,4 @@
-#include "chart/profile_text.h"
+#include "chart/model/profile_text.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -40,15 +40,6 @@ void append_line(std::string& out, const char* key, int value) {
 }
 
 }  // namespace
-
-std::optional<std::string_view> ProfileLines::next() {
-    if (text_.empty()) return std::nullopt;
-    const size_t end = text_.find('\n');
-    std::string_view line = text_.substr(0, end);
-    text_.remove_prefix(end == std::string_view::npos ? text_.size() : end + 1);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    return line.substr(0, kMaxLineLength);
-}
 
 bool read_setting_line(std::string_view line, ChartSettings& settings) {
     std::string symbol;

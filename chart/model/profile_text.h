@@ -1,10 +1,8 @@
 #pragma once
-#include <cstddef>
-#include <optional>
 #include <string>
 #include <string_view>
 
-#include "chart/chart_settings.h"
+#include "chart/model/chart_settings.h"
 
 namespace kb::chart {
 
@@ -15,21 +13,6 @@ inline constexpr std::string_view kChartOpen = "<chart>";
 inline constexpr std::string_view kChartClose = "</chart>";
 inline constexpr std::string_view kWindowOpen = "<window>";
 inline constexpr std::string_view kWindowClose = "</window>";
-
-// Lines of the profile as the loader sees them: each ends at "\n", a "\r" before it is
-// dropped, a line longer than the reader's buffer is cut to kMaxLineLength characters.
-// Empty lines are returned too; the loader skips them.
-class ProfileLines {
-public:
-    static constexpr size_t kMaxLineLength = 1023;
-
-    explicit ProfileLines(std::string_view text) : text_(text) {}
-    // The next line; nothing at the end of the text.
-    std::optional<std::string_view> next();
-
-private:
-    std::string_view text_;
-};
 
 // Reads one setting line into settings (leading spaces skipped, key prefix case-sensitive,
 // decimal value with anything after the digits ignored, symbol cut to 11 characters).

@@ -1,4 +1,4 @@
-#include "chart/chart_geometry.h"
+#include "chart/model/chart_geometry.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "chart/chart_settings.h"
+#include "chart/model/chart_settings.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "chart/chart_market.h"
+#include "chart/model/chart_market.h"
 
 #include "core/fixed_text.h"
 #include "market/history_center.h"
