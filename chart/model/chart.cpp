@@ -39,8 +39,11 @@ ProfileLoad Chart::load_profile() {
     release_locked();
     reset_windows_locked();
     bars_ = market::ChartBuffer{};
+    // The view's size is not the profile's: it stays.
+    const Rect area = settings_.area;
     settings_ = ChartSettings{};
     const ProfileLoad result = read_profile_locked();
+    settings_.area = area;
     settings_.apply_limits();
     resolve_symbol_locked();
     settings_.reset_working_fields(env_.metrics);
