@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -116,6 +117,38 @@ TEST_F(ChartToolTest, ValuesAreTheIndicatorsOfEveryWindowOnTheHistorysBars) {
               "2026-12-07 04:00:00,4,4.0625,0,4.5\n"
               "2026-12-07 05:00:00,5,5.03125,0,5.5\n");
     EXPECT_EQ(result.err, "");
+}
+
+TEST_F(ChartToolTest, ValuesOfOscillatorsMatchHandComputedFigures) {
+    const double closes[] = {1, 2, 4, 3, 5, 6};
+    std::vector<BarRecord> bars;
+    for (int i = 0; i < 6; ++i)
+        bars.push_back(BarRecord{kMonday + i * kHour, closes[i], closes[i] - 0.5, closes[i] + 0.5, closes[i], 10});
+    write("EURUSD60.hst", hst_bytes("EURUSD", 60, bars));
+    write_text("chart.ini",
+               "<chart>\n<window>\nheight=100\n</window>\n<window>\nheight=50\n"
+               "<indicator>\nname=Momentum\nperiod=3\napply=0\n</indicator>\n"
+               "<indicator>\nname=Relative Strength Index\nperiod=2\napply=0\n</indicator>\n"
+               "</window>\n</chart>\n");
+    const ProcessResult result = tool({"values", path("chart.ini"), path("EURUSD60.hst")});
+    EXPECT_EQ(result.exit_code, 0) << result.err;
+    auto number = [](double value) {
+        char text[40];
+        std::snprintf(text, sizeof text, "%.17g", value);
+        return std::string(text);
+    };
+    // Momentum(3): close x 100 / close 3 bars before. RSI(2) on the changes +1, +2, -1, +2,
+    // +1: averages of gains and losses start as plain means of the first two, then each is
+    // (previous + change) / 2; RSI = 100 - 100 / (1 + gain / loss), 0 while the loss is 0.
+    const std::string expected =
+        "time,Momentum[0],Relative Strength Index[0],Relative Strength Index[1],Relative Strength Index[2]\n"
+        "2026-12-07 00:00:00,0,0,0,0\n"
+        "2026-12-07 01:00:00,0,0,0,0\n"
+        "2026-12-07 02:00:00,0,0,1.5,0\n"
+        "2026-12-07 03:00:00,300,60,0.75,0.5\n"
+        "2026-12-07 04:00:00,250," + number(100 - 100 / 6.5) + ",1.375,0.25\n"
+        "2026-12-07 05:00:00,150," + number(100 - 100 / 10.5) + ",1.1875,0.125\n";
+    EXPECT_EQ(result.out, expected);
 }
 
 TEST_F(ChartToolTest, ValuesOfAProfileWithoutIndicatorsAreTheTimesAlone) {
