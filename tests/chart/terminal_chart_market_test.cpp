@@ -86,5 +86,13 @@ TEST_F(TerminalChartMarketTest, TheChartHoldsItsHistoryWhileItShowsItAndTakesIts
     EXPECT_EQ(chart->settings().symbol, std::string(core::field_text(symbols.symbol_at(0)->name)));
 }
 
+TEST_F(TerminalChartMarketTest, ABlockWithoutItsNameIsJournaledAndSkipped) {
+    std::unique_ptr<Chart> chart = loaded_chart(
+        "<chart>\nsymbol=EURUSD\nperiod=60\n<window>\nheight=100\n<indicator>\nperiod=14\n</indicator>\n"
+        "<indicator>\nname=Moving Average\nperiod=5\n</indicator>\n</window>\n</chart>\n");
+    EXPECT_EQ(chart->indicator_count(0), 1u);
+    EXPECT_EQ(journal.lines(), std::vector<std::string>{"CInd: indicator header not found"});
+}
+
 }  // namespace
 }  // namespace kb::chart
