@@ -14,10 +14,8 @@ namespace kb::chart {
 
 namespace {
 
-constexpr int kStandardDpi = 96;
+// A sub-window's weight at 96 DPI, scaled to the screen.
 constexpr int kSubWindowWeight = 50;
-
-int sub_window_weight(int dpi_y) { return (dpi_y * kSubWindowWeight + 48) / kStandardDpi; }
 
 }  // namespace
 
@@ -81,7 +79,7 @@ ProfileLoad Chart::read_profile_locked() {
                 read_window_block_locked(lines, *windows_.front());
                 continue;
             }
-            auto window = std::make_unique<ChartWindow>(ChartWindow::Role::Sub, sub_window_weight(env_.metrics.dpi_y));
+            auto window = std::make_unique<ChartWindow>(ChartWindow::Role::Sub, env_.metrics.scale(kSubWindowWeight));
             read_window_block_locked(lines, *window);
             if (window->indicator_count() > 0) windows_.push_back(std::move(window));
             continue;
@@ -293,7 +291,7 @@ bool Chart::add_indicator(std::unique_ptr<CInd> indicator, int window_index) {
     const bool fits_sub_window = own_window || indicator->accepts_data_input();
     if (window_index == -1) {
         if (!fits_sub_window) return false;
-        auto window = std::make_unique<ChartWindow>(ChartWindow::Role::Sub, sub_window_weight(env_.metrics.dpi_y));
+        auto window = std::make_unique<ChartWindow>(ChartWindow::Role::Sub, env_.metrics.scale(kSubWindowWeight));
         window->append(std::move(indicator));
         windows_.push_back(std::move(window));
     } else {

@@ -17,6 +17,24 @@ constexpr int kStandardDpi = 96;
 
 int32_t as_flag(int32_t value) { return value != 0 ? 1 : 0; }
 
+// The field of a flag, for const and non-const settings alike.
+template <class Settings>
+auto& flag_field(Settings& settings, ChartFlag which) {
+    switch (which) {
+    case ChartFlag::Foreground: return settings.foreground;
+    case ChartFlag::Volumes: return settings.volumes;
+    case ChartFlag::Grid: return settings.grid;
+    case ChartFlag::Days: return settings.days;
+    case ChartFlag::AskLine: return settings.askline;
+    case ChartFlag::Ohlc: return settings.ohlc;
+    case ChartFlag::TradeLevels: return settings.trade_levels;
+    case ChartFlag::Descriptions: return settings.descriptions;
+    case ChartFlag::Scroll: return settings.scroll;
+    case ChartFlag::Shift: break;
+    }
+    return settings.shift;
+}
+
 }  // namespace
 
 const ChartColours& scheme_colours(ColourScheme scheme) {
@@ -40,23 +58,9 @@ ChartSettings ChartSettings::defaults() {
     return settings;
 }
 
-int32_t& ChartSettings::flag(ChartFlag which) {
-    switch (which) {
-    case ChartFlag::Foreground: return foreground;
-    case ChartFlag::Volumes: return volumes;
-    case ChartFlag::Grid: return grid;
-    case ChartFlag::Days: return days;
-    case ChartFlag::AskLine: return askline;
-    case ChartFlag::Ohlc: return ohlc;
-    case ChartFlag::TradeLevels: return trade_levels;
-    case ChartFlag::Descriptions: return descriptions;
-    case ChartFlag::Scroll: return scroll;
-    case ChartFlag::Shift: break;
-    }
-    return shift;
-}
+int32_t& ChartSettings::flag(ChartFlag which) { return flag_field(*this, which); }
 
-int32_t ChartSettings::flag(ChartFlag which) const { return const_cast<ChartSettings*>(this)->flag(which); }
+int32_t ChartSettings::flag(ChartFlag which) const { return flag_field(*this, which); }
 
 void ChartSettings::apply_limits() {
     period = std::clamp(period, kMinPeriod, kMaxPeriod);

@@ -564,6 +564,20 @@ TEST_F(ChartTest, TimeAtXAndHitTestUseTheChartsBarsAndCrosshair) {
     EXPECT_EQ(chart->hit_test(500, 500).code, HitCode::Outside);
 }
 
+TEST_F(ChartTest, ScreenDpiScalesTheNewSubWindowMarginsAndBarStep) {
+    metrics.dpi_x = metrics.dpi_y = 192;
+    std::unique_ptr<Chart> chart = loaded(profile_with("symbol=EURUSD"));
+    ASSERT_TRUE(chart->add_indicator(std::make_unique<ShapedIndicator>(kOwnWindow), -1));
+    EXPECT_EQ(chart->window_weight(1), 100);   // (192 x 50 + 48) / 96
+    const ChartSettings settings = chart->settings();
+    EXPECT_EQ(settings.margins.left, 4);
+    EXPECT_EQ(settings.margins.right, 70);
+    EXPECT_EQ(settings.margins.bottom, 30);
+    EXPECT_EQ(settings.dpi_y, 192);
+    EXPECT_EQ(chart->font_size(), 65);
+    EXPECT_EQ(settings.visible_bars, (400 - 4 - 70) / 16);   // bar step 8 x 2
+}
+
 TEST_F(ChartTest, SchemeAndGraphModeChangesAreSaved) {
     std::unique_ptr<Chart> chart = loaded(profile_with("symbol=EURUSD"));
     chart->set_colour_scheme(ColourScheme::GreenOnBlack);
