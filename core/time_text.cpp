@@ -17,13 +17,15 @@ int64_t days_from_civil(int64_t year, int month, int day) {
 
 }  // namespace
 
-platform::DateTime shifted_local_time(platform::Clock& clock, int64_t shift_seconds) {
+int64_t local_seconds(platform::Clock& clock) {
     platform::DateTime now = clock.local_time();
+    return days_from_civil(now.year, now.month, now.day) * 86400 + now.hour * 3600 + now.minute * 60 + now.second;
+}
+
+platform::DateTime shifted_local_time(platform::Clock& clock, int64_t shift_seconds) {
     // The calendar arithmetic is done zone-free: the local reading is treated as if it
     // were UTC, shifted, and read back, so no time zone rule moves it a second time.
-    int64_t seconds = days_from_civil(now.year, now.month, now.day) * 86400 + now.hour * 3600 + now.minute * 60 +
-                      now.second + shift_seconds;
-    return platform::utc_calendar(seconds);
+    return platform::utc_calendar(local_seconds(clock) + shift_seconds);
 }
 
 std::string time_text(platform::Clock& clock, int64_t shift_seconds) {

@@ -9,6 +9,10 @@ namespace kb::core {
 // Local-time readings for texts and date pickers, taken from the injected clock.
 // Thread-safe as far as the clock is; the results are the caller's own copies.
 
+// The clock's local wall time as seconds since 1970, the local calendar counted as if it
+// were UTC (the "local time" of files that store one).
+int64_t local_seconds(platform::Clock& clock);
+
 // The clock's local time plus shift seconds (which may be negative), with the calendar
 // carried over correctly (day, month, year, day of week).
 platform::DateTime shifted_local_time(platform::Clock& clock, int64_t shift_seconds);

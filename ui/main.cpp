@@ -116,10 +116,12 @@ int main(int argc, char** argv) {
     ui::TerminalServices services(sound, platform::system_process_starter());
     terminal.start(&services);
     if (options->login && !log_in_from_command_line(terminal, *options, password)) {
+        services.save_indicator_catalogue(terminal);
         terminal.shutdown();
         return kExitStartFailed;
     }
     int result = run(terminal, *options, instance, app);
+    services.save_indicator_catalogue(terminal);
     terminal.shutdown();
     return result;
 }

@@ -5,6 +5,7 @@
 #include "config/server_probe.h"
 #include "config/terminal_config.h"
 #include "core/fixed_text.h"
+#include "core/time_text.h"
 #include "market/history_center.h"
 #include "market/symbols_base.h"
 #include "platform/clock.h"
@@ -52,6 +53,12 @@ void TerminalServices::create_services(core::Terminal& terminal) {
         core::create_service(services.accounts_base, terminal.program_folder(), *services.terminal_config);
     create_session(terminal);
     add_watchdogs(terminal);
+    indicator_catalogue_.load(chart::indicator_catalogue_path(terminal.program_folder()),
+                              core::local_seconds(terminal.clock()));
+}
+
+void TerminalServices::save_indicator_catalogue(const core::Terminal& terminal) {
+    indicator_catalogue_.save_if_changed(chart::indicator_catalogue_path(terminal.program_folder()));
 }
 
 void TerminalServices::create_history(core::Terminal& terminal) {

@@ -1,6 +1,7 @@
 #pragma once
 #include <memory>
 
+#include "chart/catalogue/indicator_catalogue.h"
 #include "core/terminal.h"
 #include "market/history_center.h"
 #include "platform/process.h"
@@ -44,7 +45,13 @@ public:
         : sound_(sound), starter_(starter) {}
 
     void create_configuration(core::Terminal& terminal) override;
+    // Ends with loading the indicator list's order of use ("profiles/indicators.dat").
     void create_services(core::Terminal& terminal) override;
+
+    // The indicator list offered to the user, ordered by use.
+    chart::IndicatorCatalogue& indicator_catalogue() { return indicator_catalogue_; }
+    // Writes the indicator list's file when a use was noted; called at shutdown.
+    void save_indicator_catalogue(const core::Terminal& terminal);
 
 private:
     // The history centre comes first: the symbols base hands it the ticks.
@@ -70,6 +77,7 @@ private:
     std::unique_ptr<session::TradeSink> trade_store_;
     std::unique_ptr<trade::RequestSink> trade_requests_;
     std::unique_ptr<session::TerminalNotifier> session_notifier_;
+    chart::IndicatorCatalogue indicator_catalogue_;
 };
 
 }  // namespace kb::ui

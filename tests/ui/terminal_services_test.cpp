@@ -64,6 +64,39 @@ TEST_F(TerminalServicesTest, StartCreatesAndLoadsTheServicesAndShutdownDestroysT
     EXPECT_FALSE(services.trade_dispatcher);
 }
 
+TEST_F(TerminalServicesTest, StartLoadsTheIndicatorListOrderAndShutdownSavesIt) {
+    // Used yesterday (by the clock's local time) and eight days ago.
+    auto record = [&](std::string_view name, int64_t last_used, int32_t count) {
+        chart::IndicatorUseRecord r{};
+        for (std::size_t i = 0; i < name.size(); ++i) r.name[2 * i] = static_cast<uint8_t>(name[i]);
+        r.last_used = static_cast<int32_t>(last_used);
+        r.use_count = count;
+        return r;
+    };
+    const int64_t now = clock.unix_time();   // the manual clock's local time is its UTC calendar
+    const chart::IndicatorUseRecord records[] = {record("Volumes", now - 8 * 86400, 9),
+                                                 record("MACD", now - 86400, 2)};
+    ASSERT_TRUE(platform::make_directory(home.file("profiles")));
+    const std::string path = home.file("profiles/indicators.dat");
+    ASSERT_TRUE(platform::write_file_atomic(
+        path, {reinterpret_cast<const uint8_t*>(records), sizeof records}));
+
+    terminal.start(&factory);
+    std::vector<chart::IndicatorUse> entries = factory.indicator_catalogue().entries();
+    ASSERT_EQ(entries.size(), 30u);
+    EXPECT_EQ(entries[0].name, "MACD");
+    EXPECT_EQ(entries[1].name, "Accelerator Oscillator");
+
+    factory.indicator_catalogue().note_use("Fractals", now);
+    factory.save_indicator_catalogue(terminal);
+    terminal.shutdown();
+    EXPECT_EQ(platform::file_size(path), 4200);
+    chart::IndicatorCatalogue reread;
+    ASSERT_TRUE(reread.load(path, now));
+    EXPECT_EQ(reread.entries()[0].name, "MACD");   // two uses against one
+    EXPECT_EQ(reread.entries()[1].name, "Fractals");
+}
+
 // The timer's steps come in their order: a connection the session finds dead is dealt
 // with before the trade channels' watchdog runs.
 TEST_F(TerminalServicesTest, TheTimerRunsTheConnectionWatchdogBeforeTheTradeChannels) {

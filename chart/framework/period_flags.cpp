@@ -1,0 +1,18 @@
+#include "chart/framework/period_flags.h"
+
+namespace kb::chart {
+
+int32_t period_bit(int period_minutes) {
+    static constexpr int kPeriods[] = {1, 5, 15, 30, 60, 240, 1440, 10080, 43200};
+    for (int bit = 0; bit < 9; ++bit)
+        if (kPeriods[bit] == period_minutes) return int32_t{1} << bit;
+    return 0;
+}
+
+bool visible_on_period(int32_t period_flags, int period_minutes) {
+    if (period_flags == kNoPeriods) return false;
+    if (period_flags == 0 || (period_flags & kAllPeriods) == kAllPeriods) return true;
+    return (period_flags & period_bit(period_minutes)) != 0;
+}
+
+}  // namespace kb::chart
