@@ -46,6 +46,8 @@ int TradeContext::submit(const trade::TradeRequest& request, platform::Notifier*
     cancel_requested_ = false;
     timed_out_ = false;
     finished_.reset();
+    // The watchdog may look before the worker takes the request up; it measures from here.
+    note_activity();
     ready_ = true;
 
     std::lock_guard guard(thread_lock_);

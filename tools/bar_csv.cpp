@@ -136,14 +136,21 @@ std::optional<int64_t> utc_seconds(int year, int month, int day, int hour, int m
     return days_from_civil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
 }
 
+std::string csv_time(int32_t time) {
+    const platform::DateTime when = platform::utc_calendar(time);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", when.year, when.month, when.day, when.hour,
+                  when.minute, when.second);
+    return text;
+}
+
 std::string bar_csv_line(const market::BarRecord& bar, int digits) {
     digits = std::clamp(digits, 0, kMaxDigits);
-    const platform::DateTime when = platform::utc_calendar(bar.time);
+    const std::string time = csv_time(bar.time);
     const std::string volume = exact_number(bar.volume);
     // Measured first: a huge price written in full runs past any fixed buffer.
     auto print = [&](char* out, size_t room) {
-        return std::snprintf(out, room, "%04d-%02d-%02d %02d:%02d:%02d,%.*f,%.*f,%.*f,%.*f,%s", when.year, when.month,
-                             when.day, when.hour, when.minute, when.second, digits, static_cast<double>(bar.open),
+        return std::snprintf(out, room, "%s,%.*f,%.*f,%.*f,%.*f,%s", time.c_str(), digits, static_cast<double>(bar.open),
                              digits, static_cast<double>(bar.high), digits, static_cast<double>(bar.low), digits,
                              static_cast<double>(bar.close), volume.c_str());
     };

@@ -15,6 +15,9 @@ namespace kb::tools {
 
 inline constexpr const char* kBarCsvHeader = "time,open,high,low,close,volume";
 
+// A bar time as "YYYY-MM-DD HH:MM:SS" (UTC calendar of the server time).
+std::string csv_time(int32_t time);
+
 // One line, without the line end. digits is clamped to 0..8.
 std::string bar_csv_line(const market::BarRecord& bar, int digits);
 

@@ -618,6 +618,23 @@ TEST_F(TradeContextTest, WaitingCallerIsReleasedWithTheResult) {
     server.finish();
 }
 
+// The main timer's watchdog may run between a submit and the worker taking the request
+// up; a channel whose last traffic lies minutes back must not time the new request out.
+TEST_F(TradeContextTest, WatchdogRightAfterSubmitLeavesTheNewRequestAlone) {
+    FakeServer server;
+    add_channel_login(server);
+    server.expect(request_packet(instant_buy()))
+        .send(notification(3, 64, kAccepted))
+        .send(notification(3, 64, 0) + records_block({position(90, trade::kBuy, 100)}));
+    connect_to(server);
+    clock_.advance_ms(10 * kTradeActivityMs);
+    ASSERT_EQ(context().submit(instant_buy(), &requester_), 0);
+    context().watchdog();
+    EXPECT_TRUE(finished_with(0));
+    EXPECT_FALSE(requester_.contains(kNotifyTradeResult, 128));
+    server.finish();
+}
+
 TEST(TradeDispatcherTest, ResultsOfThreeContexts) {
     kb::testing::TempFolder folder;
     platform::ManualClock clock;

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <functional>
 #include <thread>
+#include <utility>
 
 #include "core/fixed_text.h"
 #include "core/number_format.h"
@@ -81,6 +82,22 @@ protected:
             const auto prices = terminal.services().symbols_base->prices("EURUSD");
             return prices && prices->bid > 0 && view().summary_text().contains("Balance: 5 000.00");
         })) << view().summary_text().toStdString();
+        settle_quotes();
+    }
+
+    // Quotes of the last pumps may still be on their way, and a dialog priced before they
+    // land asks for a price the local check no longer knows: wait until the terminal's
+    // prices have stood still for a while, the server's clock held.
+    void settle_quotes() {
+        std::pair<double, double> last{};
+        int still = 0;
+        ASSERT_TRUE(run_until([&] {
+            const auto prices = terminal.services().symbols_base->prices("EURUSD");
+            const std::pair<double, double> now{prices->bid, prices->ask};
+            still = now == last ? still + 1 : 0;
+            last = now;
+            return still >= 30;
+        }, false));
     }
 
     void TearDown() override {
