@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "market/bar_form.h"
 #include "market/bar_record.h"
 #include "market/history_base.h"
 #include "market/market_listeners.h"
@@ -31,9 +32,6 @@ namespace kb::market {
 class SymbolsBase;
 
 enum class Offline { No, Yes };
-
-// The form in which a server sends bars.
-enum class BarForm { Narrow22, Wide28 };
 
 // The outcome of the synchronisation connection's login.
 struct HistoryLoginResult {

@@ -156,7 +156,7 @@ HistoryCenter::SyncOutcome HistoryCenter::synchronise_one(const HistorySummary& 
     if (answer == kAnswerBars) {
         if (!stream_.read_i32(time_sign)) return SyncOutcome::Refused;
         const bool is_wide = bar_form_ == BarForm::Wide28;
-        net::CompressedBlock block = net::read_compressed(stream_, is_wide ? kHistorySyncWideLimit : kHistorySyncNarrowLimit);
+        net::CompressedBlock block = net::read_compressed(stream_, history_sync_limit(bar_form_));
         std::optional<std::vector<WireBar28>> wide_bars;
         std::optional<std::vector<WireBar22>> narrow_bars;
         if (block.ok() && is_wide) wide_bars = bars_of<WireBar28>(block);

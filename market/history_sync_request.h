@@ -2,6 +2,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "market/bar_form.h"
+
 namespace kb::market {
 
 // The history synchronisation exchange (command 9 on the history server), shared by the
@@ -34,12 +36,8 @@ inline constexpr int32_t kHistorySyncVersion = 2;
 inline constexpr size_t kHistorySyncNarrowLimit = 10000000;
 inline constexpr size_t kHistorySyncWideLimit = 5000000;
 
-// From these builds on a server sends bars in the 28-byte form: a trade server, and a
-// separate history server.
-inline constexpr uint16_t kTradeServerWideBarsBuild = 325;
-inline constexpr uint16_t kHistoryServerWideBarsBuild = 326;
-// Chart pushes (command 156) of the history server to a session's own connection are in
-// the 28-byte form when the version its account data reports is above this one.
-inline constexpr uint16_t kHistoryServerLastNarrowPushVersion = 325;
+inline constexpr size_t history_sync_limit(BarForm form) {
+    return form == BarForm::Wide28 ? kHistorySyncWideLimit : kHistorySyncNarrowLimit;
+}
 
 }  // namespace kb::market

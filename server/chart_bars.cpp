@@ -4,7 +4,6 @@
 #include <limits>
 
 #include "market/bar_record.h"
-#include "market/history_sync_request.h"
 #include "server/client_session.h"
 
 namespace kb::server {
@@ -24,27 +23,19 @@ void append(std::vector<uint8_t>& out, const Wire& wire) {
 
 }  // namespace
 
-BarForm bar_form(ServerRole role, int reported_build) {
-    const int wide_from =
-        role == ServerRole::History ? market::kHistoryServerWideBarsBuild : market::kTradeServerWideBarsBuild;
-    return reported_build >= wide_from ? BarForm::Wide28 : BarForm::Narrow22;
+market::BarSource bar_source(ServerRole role) {
+    return role == ServerRole::History ? market::BarSource::HistoryServer : market::BarSource::TradeServer;
 }
 
-BarForm chart_push_form(ServerRole role, const ServerConfig& config) {
-    if (role == ServerRole::Trade) return bar_form(role, config.reported_build());
-    return config.account_data_version() > market::kHistoryServerLastNarrowPushVersion ? BarForm::Wide28
-                                                                                        : BarForm::Narrow22;
-}
-
-std::vector<uint8_t> encode_bars(std::span<const PointBar> bars, BarForm form, int32_t& count) {
+std::vector<uint8_t> encode_bars(std::span<const PointBar> bars, market::BarForm form, int32_t& count) {
     std::vector<uint8_t> out;
-    out.reserve(bars.size() * (form == BarForm::Wide28 ? sizeof(market::WireBar28) : sizeof(market::WireBar22)));
+    out.reserve(bars.size() * (form == market::BarForm::Wide28 ? sizeof(market::WireBar28) : sizeof(market::WireBar22)));
     count = 0;
     for (const PointBar& bar : bars) {
         const int32_t high = bar.high - bar.open;
         const int32_t low = bar.low - bar.open;
         const int32_t close = bar.close - bar.open;
-        if (form == BarForm::Wide28) {
+        if (form == market::BarForm::Wide28) {
             append(out, market::WireBar28{bar.time, bar.open, high, low, close, static_cast<double>(bar.volume)});
         } else if (fits_16_bits(high) && fits_16_bits(low) && fits_16_bits(close)) {
             append(out, market::WireBar22{bar.time, bar.open, static_cast<int16_t>(high), static_cast<int16_t>(low),

@@ -31,8 +31,9 @@ bool answer(ClientSession& session, int instrument, const market::ChartRequest& 
     std::memcpy(header.symbol, request.symbol, sizeof header.symbol);
     header.period = request.period;
     header.oldest_time = context.history->oldest_time(instrument, request.period);
-    const std::vector<uint8_t> wire =
-        encode_bars(bars, chart_push_form(session.role(), context.config), header.bar_count);
+    const market::BarForm form = market::chart_push_form(bar_source(session.role()), context.config.reported_build(),
+                                                         context.config.account_data_version());
+    const std::vector<uint8_t> wire = encode_bars(bars, form, header.bar_count);
     net::OutputBuffer& out = session.stream().output();
     out.reset();
     out.put_command(net::Command::ChartHistory);

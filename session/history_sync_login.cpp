@@ -6,7 +6,7 @@
 #include "config/terminal_config.h"
 #include "core/fixed_text.h"
 #include "core/journal.h"
-#include "market/history_sync_request.h"
+#include "market/bar_form.h"
 #include "net/login_packet.h"
 #include "session/server_session.h"
 
@@ -33,9 +33,8 @@ market::HistoryLoginResult HistorySyncLogin::connect_and_log_in(net::PacketStrea
         journal_.write(core::Level::Error, "HistoryCenter: '%d' cannot login to: %s", account.login, address.c_str());
         return {Status::Refused};
     }
-    const uint16_t wide_from = separate ? market::kHistoryServerWideBarsBuild : market::kTradeServerWideBarsBuild;
-    return {Status::LoggedIn,
-            stream.server_build() >= wide_from ? market::BarForm::Wide28 : market::BarForm::Narrow22};
+    const market::BarSource source = separate ? market::BarSource::HistoryServer : market::BarSource::TradeServer;
+    return {Status::LoggedIn, market::bar_form(source, stream.server_build())};
 }
 
 }  // namespace kb::session

@@ -5,7 +5,7 @@
 #include "config/accounts_base.h"
 #include "config/terminal_config.h"
 #include "core/journal.h"
-#include "market/history_sync_request.h"
+#include "market/bar_form.h"
 #include "net/compressed_block.h"
 #include "session/news_header_reader.h"
 #include "session/server_session.h"
@@ -220,8 +220,10 @@ ServerSession::Dispatch ServerSession::on_chart_history(Server which) {
     }
     // The trade server's form follows its login build, the history server's the version
     // its account data reported.
-    const bool wide = which == Server::Trade ? connection.server_build() >= market::kTradeServerWideBarsBuild
-                                             : history_version_ > market::kHistoryServerLastNarrowPushVersion;
+    const market::BarSource source =
+        which == Server::Trade ? market::BarSource::TradeServer : market::BarSource::HistoryServer;
+    const bool wide = market::chart_push_form(source, connection.server_build(), history_version_) ==
+                      market::BarForm::Wide28;
     std::vector<market::WireBar28> bars28;
     std::vector<market::WireBar22> bars22;
     bool complete = true;
