@@ -183,14 +183,11 @@ void HistoryCenter::queue_refresh_locked(Entry& entry) {
     queue_locked(entry, entry.base->newest_bar_time(kRefreshedBars - 1), 0);
 }
 
-bool HistoryCenter::take_requests(net::OutputBuffer& out) {
+std::vector<ChartRequest> HistoryCenter::take_requests() {
     std::lock_guard guard(lock_);
-    if (queue_.empty()) return false;
-    out.put_command(net::Command::ChartHistory);
-    out.put_u16(static_cast<uint16_t>(queue_.size()));
-    for (const ChartRequest& request : queue_) out.put_bytes(&request, sizeof request);
-    queue_.clear();
-    return true;
+    std::vector<ChartRequest> taken;
+    taken.swap(queue_);
+    return taken;
 }
 
 // ---- the trade server connection ----

@@ -149,9 +149,8 @@ public:
                   std::span<const WireBar28> bars);
     size_t import(std::string_view symbol, int period, int32_t oldest_covered_time,
                   std::span<const WireBar22> bars);
-    // Appends command 156 with every queued request to out and empties the queue; false
-    // (out untouched) when nothing is queued.
-    bool take_requests(net::OutputBuffer& out);
+    // Every queued chart request (command 156), oldest first; the queue is emptied.
+    std::vector<ChartRequest> take_requests();
 
     // ---- logins ----
     // Switches to the server's folder: histories in use are saved and reloaded from it,

@@ -2,7 +2,7 @@
 
 #include "net/block_writer.h"
 #include "server/bar_history.h"
-#include "server/chart_bars.h"
+#include "market/chart_packets.h"
 #include "server/client_session.h"
 #include "server/history_sync_request.h"
 #include "server/reply.h"
@@ -38,7 +38,7 @@ HandlerResult handle_history_sync(ClientSession& session) {
     if (same_data && bars.size() <= 1)
         return sent(send_code(stream, net::ReturnCode::OkNoResult));
     int32_t count = 0;
-    const std::vector<uint8_t> wire = encode_bars(bars, market::bar_form(bar_source(session.role()), context.config.reported_build()), count);
+    const std::vector<uint8_t> wire = market::encode_wire_bars(bars, market::bar_form(bar_source(session.role()), context.config.reported_build()), count);
     net::OutputBuffer& out = stream.output();
     out.reset();
     out.put_byte(net::code_byte(net::ReturnCode::Ok));

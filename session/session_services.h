@@ -40,8 +40,8 @@ public:
     virtual bool apply_symbol_updates(std::span<const market::SymbolUpdateRecord> updates) = 0;
     virtual void set_group(const market::GroupRecord& group) = 0;
     virtual void set_loop_running(bool running) = 0;
-    // Appends the pending subscription request (command 150) to out; false when none is due.
-    virtual bool take_subscription(net::OutputBuffer& out) = 0;
+    // The symbol indexes of the subscription (command 150) due now; nothing when none is.
+    virtual std::optional<std::vector<uint16_t>> take_subscription() = 0;
 };
 
 // Chart history: downloads pushed by the servers and the requests for them.
@@ -55,8 +55,8 @@ public:
     virtual void apply_chart_history(const market::ChartHistoryHeader& header,
                                      std::span<const market::WireBar28> bars28,
                                      std::span<const market::WireBar22> bars22) = 0;
-    // Appends the next chart history request (command 156) to out; false when none is due.
-    virtual bool take_request(net::OutputBuffer& out) = 0;
+    // The chart history requests (command 156) due now; empty when none is.
+    virtual std::vector<market::ChartRequest> take_requests() = 0;
 };
 
 // The account, its open trades and its history.
@@ -137,7 +137,7 @@ public:
     }
     void set_group(const market::GroupRecord&) override { ++groups_set; }
     void set_loop_running(bool running) override { loop_running = running; }
-    bool take_subscription(net::OutputBuffer&) override { return false; }
+    std::optional<std::vector<uint16_t>> take_subscription() override { return std::nullopt; }
     std::string prepared_server();
 
     std::atomic<size_t> symbols_received{0}, symbol_lists{0}, groups_received{0}, group_tables{0};
@@ -158,7 +158,7 @@ public:
         ++pushes;
         bars_received += bars28.size() + bars22.size();
     }
-    bool take_request(net::OutputBuffer&) override { return false; }
+    std::vector<market::ChartRequest> take_requests() override { return {}; }
 
     std::atomic<size_t> preparations{0}, primes{0}, pushes{0}, bars_received{0};
 };

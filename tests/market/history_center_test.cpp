@@ -1,3 +1,4 @@
+#include "market/chart_packets.h"
 #include "market/history_center.h"
 
 #include <gtest/gtest.h>
@@ -86,11 +87,7 @@ protected:
         symbols.replace_symbols(known);
     }
 
-    std::vector<ChartRequest> take_requests() {
-        net::OutputBuffer out;
-        if (!center.take_requests(out)) return {};
-        return requests_in(out);
-    }
+    std::vector<ChartRequest> take_requests() { return center.take_requests(); }
     std::vector<BarRecord> chart_bars(std::string_view symbol = "EURUSD", int period = 60) {
         ChartBuffer chart;
         center.copy_to_chart(symbol, period, chart);
@@ -165,7 +162,7 @@ TEST_F(HistoryCenterTest, OpenQueuesOneRequestAndTheQueueGoesOutAsCommand156) {
     EXPECT_TRUE(center.state("EURUSD", 60)->request_pending);
 
     net::OutputBuffer out;
-    ASSERT_TRUE(center.take_requests(out));
+    put_chart_requests(out, center.take_requests());
     ASSERT_EQ(out.size(), 3u + 2 * 22u);
     EXPECT_EQ(out.data()[0], 156);
     EXPECT_EQ(out.data()[1], 2);
@@ -179,9 +176,7 @@ TEST_F(HistoryCenterTest, OpenQueuesOneRequestAndTheQueueGoesOutAsCommand156) {
     EXPECT_EQ(core::field_text(requests[1].symbol), "GBPUSD");
     EXPECT_EQ(int32_t{requests[1].period}, 15);
 
-    net::OutputBuffer empty;
-    EXPECT_FALSE(center.take_requests(empty));
-    EXPECT_EQ(empty.size(), 0u);
+    EXPECT_TRUE(center.take_requests().empty());
 }
 
 TEST_F(HistoryCenterTest, PendingRequestIsNotQueuedTwiceAndAFullQueueDropsTheRest) {

@@ -427,9 +427,9 @@ public:
         inner.apply_chart_history(header, bars28, bars22);
         if (after_push) after_push();
     }
-    bool take_request(net::OutputBuffer& out) override {
+    std::vector<market::ChartRequest> take_requests() override {
         if (on_pass) on_pass();
-        return inner.take_request(out);
+        return inner.take_requests();
     }
 
     PlaceholderHistoryCenter inner;

@@ -15,6 +15,7 @@
 
 #include "net/scramble.h"
 #include "config/server_probe.h"
+#include "market/chart_packets.h"
 #include "server/message_packets.h"
 #include "server/sqlite_database.h"
 #include "session/account_history_request.h"
@@ -170,7 +171,8 @@ void record_trade_door(fuzzing::DemoServer& demo) {
 
     net::OutputBuffer& out = stream.output();
     out.reset();
-    if (world.world.center.take_requests(out)) stream.send_output();
+    market::put_chart_requests(out, world.world.center.take_requests());
+    if (out.size() > 0) stream.send_output();
     const Bytes down = unscrambled(served.relay->down(), key);
     stream.close();
 
