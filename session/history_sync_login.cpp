@@ -12,8 +12,8 @@
 
 namespace kb::session {
 
-market::HistoryLoginResult HistorySyncLogin::connect_and_log_in(net::PacketStream& stream) {
-    using Status = market::HistoryLoginResult::Status;
+HistoryLoginResult HistorySyncLogin::connect_and_log_in(net::PacketStream& stream) {
+    using Status = HistoryLoginResult::Status;
     const config::LoginRecord account = config_.login_record();
     const std::string history_address(core::field_text(account.account_server));
     const bool separate = account.mode == kUsesHistoryServer && !history_address.empty() && history_address[0] != ':';

@@ -67,9 +67,13 @@ void TerminalServices::create_history(core::Terminal& terminal) {
         services.history_center,
         market::HistoryCenterEnvironment{{terminal.program_folder(), std::string(core::field_text(account.server)),
                                           bar_limit(charts.bars_per_chart), bar_limit(charts.bars_per_history_file)},
-                                         terminal.clock(), terminal.clock(), &terminal.journal(),
-                                         session_notifier_.get(), history_login_.get(), bar_limits_.get()});
-    if (history) history_store_ = std::make_unique<session::HistoryStore>(*history);
+                                         terminal.clock(), &terminal.journal(), session_notifier_.get(),
+                                         bar_limits_.get()});
+    if (!history) return;
+    history->set_synchronisation(std::make_unique<session::HistorySynchroniser>(
+        *history, session::HistorySynchroniserEnvironment{terminal.clock(), terminal.clock(), &terminal.journal(),
+                                                          *history_login_}));
+    history_store_ = std::make_unique<session::HistoryStore>(*history);
 }
 
 void TerminalServices::create_symbols(core::Terminal& terminal) {

@@ -7,6 +7,7 @@
 #include "platform/sound.h"
 #include "session/history_store.h"
 #include "session/history_sync_login.h"
+#include "session/history_synchroniser.h"
 #include "session/session_services.h"
 #include "session/terminal_notifier.h"
 #include "trade/request_sink.h"

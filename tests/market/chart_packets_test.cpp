@@ -7,19 +7,15 @@
 #include "core/fixed_text.h"
 #include "net/output_buffer.h"
 #include "tests/support/byte_reader.h"
+#include "tests/support/wire_bytes.h"
 
 namespace kb::market {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using kb::testing::Bytes;
+using kb::testing::operator+;
+using kb::testing::written;
 using kb::testing::ByteReader;
-
-Bytes bytes_of(const net::OutputBuffer& out) { return Bytes(out.data(), out.data() + out.size()); }
-
-Bytes operator+(Bytes a, const Bytes& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
 
 // "EURUSD" in a 12-byte symbol field.
 const Bytes kEurusd = {'E', 'U', 'R', 'U', 'S', 'D', 0, 0, 0, 0, 0, 0};
@@ -52,7 +48,7 @@ TEST(ChartPackets, RequestsTravelAsCountAndRecords) {
     const ChartRequest requests[] = {{"EURUSD", 60, 0x01020304, 5}};
     net::OutputBuffer out;
     put_chart_requests(out, requests);
-    EXPECT_EQ(bytes_of(out), (Bytes{156, 1, 0} + kEurusd + Bytes{60, 0, 0, 0, 4, 3, 2, 1, 5, 0}));
+    EXPECT_EQ(written(out), (Bytes{156, 1, 0} + kEurusd + Bytes{60, 0, 0, 0, 4, 3, 2, 1, 5, 0}));
 
     net::OutputBuffer none;
     put_chart_requests(none, {});
@@ -88,11 +84,11 @@ TEST(ChartPackets, RequestCountsBeyondTheLimitOrShortPacketsAreRefused) {
 TEST(ChartPackets, PushesCarryTheBarsThatFitTheirForm) {
     net::OutputBuffer narrow;
     put_chart_history(narrow, eurusd_header(), kBars, BarForm::Narrow22);
-    EXPECT_EQ(bytes_of(narrow), push_header(1) + kFirstBarNarrow);
+    EXPECT_EQ(written(narrow), push_header(1) + kFirstBarNarrow);
 
     net::OutputBuffer wide;
     put_chart_history(wide, eurusd_header(), kBars, BarForm::Wide28);
-    EXPECT_EQ(bytes_of(wide), push_header(2) + kFirstBarWide + kSecondBarWide);
+    EXPECT_EQ(written(wide), push_header(2) + kFirstBarWide + kSecondBarWide);
 }
 
 TEST(ChartPackets, PushesAreReadInTheConnectionsForm) {

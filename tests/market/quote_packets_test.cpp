@@ -6,14 +6,14 @@
 
 #include "net/output_buffer.h"
 #include "tests/support/byte_reader.h"
+#include "tests/support/wire_bytes.h"
 
 namespace kb::market {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using kb::testing::Bytes;
+using kb::testing::written;
 using kb::testing::ByteReader;
-
-Bytes bytes_of(const net::OutputBuffer& out) { return Bytes(out.data(), out.data() + out.size()); }
 
 // Symbol 3 at 0x01020304, bid 1.5, ask 2.0; symbol 300 at 0x7F000000, bid and ask 0.25.
 const TickRecord kTicks[] = {{3, 0x01020304, 1.5f, 2.0f}, {300, 0x7F000000, 0.25f, 0.25f}};
@@ -25,7 +25,7 @@ TEST(QuotePackets, QuotesTravelAsCountAndRecordsInTheirOrder) {
     put_quotes(out, kTicks);
     Bytes expected = {151, 2};
     expected.insert(expected.end(), kTickBytes.begin(), kTickBytes.end());
-    EXPECT_EQ(bytes_of(out), expected);
+    EXPECT_EQ(written(out), expected);
 
     ByteReader in(Bytes(expected.begin() + 1, expected.end()));
     std::optional<std::vector<TickRecord>> read = read_quotes(in);
@@ -56,14 +56,14 @@ TEST(QuotePackets, SubscriptionTravelsAsCountAndIndexes) {
     net::OutputBuffer out;
     put_subscription(out, indexes);
     const Bytes expected = {150, 3, 0, 3, 0, 7, 0, 0x2C, 0x01};
-    EXPECT_EQ(bytes_of(out), expected);
+    EXPECT_EQ(written(out), expected);
 
     ByteReader in(Bytes(expected.begin() + 1, expected.end()));
     EXPECT_EQ(read_subscription(in), (std::vector<uint16_t>{3, 7, 300}));
 
     net::OutputBuffer nothing;
     put_subscription(nothing, {});
-    EXPECT_EQ(bytes_of(nothing), (Bytes{150, 0, 0}));
+    EXPECT_EQ(written(nothing), (Bytes{150, 0, 0}));
     ByteReader empty(Bytes{0, 0});
     EXPECT_EQ(read_subscription(empty), std::vector<uint16_t>{});
 

@@ -191,15 +191,15 @@ void record_trade_door(fuzzing::DemoServer& demo) {
 }
 
 // The history centre's login to the history door, through the relay.
-class RelayedLogin final : public market::HistoryServerLogin {
+class RelayedLogin final : public session::HistoryServerLogin {
 public:
     explicit RelayedLogin(Relay& relay) : relay_(relay) {}
-    market::HistoryLoginResult connect_and_log_in(net::PacketStream& stream) override {
+    session::HistoryLoginResult connect_and_log_in(net::PacketStream& stream) override {
         if (logged_in_ != 0) return {};
         stream.adopt(relay_.take_client_end());
         if (net::log_in(stream, fuzzing::kDemoLogin, "", net::LoginMode::HistoryServer) != 0) return {};
         logged_in_ = relay_.down().size();
-        return {market::HistoryLoginResult::Status::LoggedIn, market::BarForm::Wide28};
+        return {session::HistoryLoginResult::Status::LoggedIn, market::BarForm::Wide28};
     }
     size_t logged_in_ = 0;
 
