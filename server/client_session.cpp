@@ -4,6 +4,7 @@
 #include <string>
 
 #include "market/symbol_record.h"
+#include "messaging/news_header_packet.h"
 #include "net/block_writer.h"
 #include "net/login_packet.h"
 #include "net/protocol.h"
@@ -276,7 +277,10 @@ bool ClientSession::push_news(const std::vector<NewsRow>& items) {
         if (setting == 0 || !news_wanted_) continue;
         net::OutputBuffer& out = stream_->output();
         out.reset();
-        if (!put_news_header(out, news, setting == 2 ? NewsBody::OnRequest : NewsBody::Along)) continue;
+        const messaging::OutgoingNews outgoing{static_cast<uint32_t>(news.id), news.time, news.subject, news.category,
+                                               news.body};
+        const messaging::NewsBody body = setting == 2 ? messaging::NewsBody::OnRequest : messaging::NewsBody::Along;
+        if (!messaging::put_news_header(out, outgoing, body)) continue;
         if (!stream_->send_output()) return false;
     }
     return true;

@@ -7,8 +7,8 @@
 #include "core/journal.h"
 #include "market/chart_packets.h"
 #include "market/quote_packets.h"
+#include "messaging/news_header_packet.h"
 #include "net/compressed_block.h"
-#include "session/news_header_reader.h"
 #include "session/server_session.h"
 
 namespace kb::session {
@@ -169,7 +169,7 @@ ServerSession::Dispatch ServerSession::on_quotes(Server which) {
 }
 
 ServerSession::Dispatch ServerSession::on_news_header(Server which) {
-    std::optional<ReceivedNews> news = read_news_header(stream(which));
+    std::optional<messaging::ReceivedNews> news = messaging::read_news_header(stream(which));
     if (!news) return Dispatch::Failed;
     const bool wanted = which == Server::Trade ? !history_connected()
                                                : env_.sinks.trade && env_.sinks.trade->news_setting() != trade::kNewsOff;

@@ -16,7 +16,7 @@
 #include "net/scramble.h"
 #include "config/server_probe.h"
 #include "market/chart_packets.h"
-#include "server/message_packets.h"
+#include "messaging/news_header_packet.h"
 #include "server/sqlite_database.h"
 #include "session/account_history_request.h"
 #include "session/update_check.h"
@@ -241,10 +241,11 @@ void record_probe(fuzzing::DemoServer& demo) {
 
 void record_messages() {
     net::OutputBuffer out(0);
-    const server::NewsRow news{7, 1'700'000'000, "Markets open higher", "fx", "Markets open higher on the news."};
-    for (auto [body, name] : {std::pair{server::NewsBody::Along, "body_along"}, {server::NewsBody::OnRequest, "body_later"}}) {
+    const messaging::OutgoingNews news{7, 1'700'000'000, "Markets open higher", "fx", "Markets open higher on the news."};
+    for (auto [body, name] :
+         {std::pair{messaging::NewsBody::Along, "body_along"}, {messaging::NewsBody::OnRequest, "body_later"}}) {
         out.reset();
-        server::put_news_header(out, news, body);
+        messaging::put_news_header(out, news, body);
         write_seed("news_header", name, Bytes(out.data() + 1, out.data() + out.size()));
     }
 }
