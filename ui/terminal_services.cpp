@@ -138,11 +138,12 @@ void TerminalServices::add_watchdogs(core::Terminal& terminal) {
 }
 
 session::SessionSinks TerminalServices::sinks(core::Services& services) {
-    session::SessionSinks sinks = placeholders_.sinks();
-    if (symbols_store_) sinks.symbols = symbols_store_.get();
-    if (history_store_) sinks.history = history_store_.get();
-    if (trade_store_) sinks.trade = trade_store_.get();
-    if (services.trade_dispatcher) sinks.channels = services.trade_dispatcher.get();
+    session::SessionSinks sinks;
+    sinks.symbols = symbols_store_.get();
+    sinks.history = history_store_.get();
+    sinks.trade = trade_store_.get();
+    sinks.channels = services.trade_dispatcher.get();
+    // No news or mail store exists yet: the session reads their pushes and drops them.
     return sinks;
 }
 

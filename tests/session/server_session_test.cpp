@@ -415,7 +415,7 @@ TEST_F(ServerSessionTest, OldServerVersionClearsThePassword) {
     EXPECT_EQ(config_.login_record().password[0], '\0');
 }
 
-// The placeholder history centre with hooks that run inside the receive loop: after each
+// The recording history sink with hooks that run inside the receive loop: after each
 // chart push and at each pass's forwarding of requests, where a call of the user-interface
 // thread can land.
 class HookedHistory final : public HistorySink {
@@ -432,7 +432,7 @@ public:
         return inner.take_requests();
     }
 
-    PlaceholderHistoryCenter inner;
+    kb::testing::RecordingHistory inner;
     std::function<void()> after_push;
     std::function<void()> on_pass;
 };
