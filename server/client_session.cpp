@@ -95,11 +95,10 @@ void ClientSession::answer_probe() {
 
 // Waits before reading the rest of the login packet while the door's logins are held.
 void ClientSession::wait_while_logins_held() {
-    const std::atomic<bool>& held =
-        role_ == ServerRole::History ? context_.history_logins_held : context_.trade_logins_held;
-    if (!held) return;
+    const LoginGate* gate = context_.login_gate;
+    if (gate == nullptr || !gate->holds(role_)) return;
     context_.log.write("login held");
-    while (held && stream_->is_open() && !context_.stopping) wake_.wait(context_.limits.poll_ms);
+    while (gate->holds(role_) && stream_->is_open() && !context_.stopping) wake_.wait(context_.limits.poll_ms);
 }
 
 bool ClientSession::log_in(uint8_t first_byte) {
