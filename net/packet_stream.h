@@ -103,6 +103,8 @@ public:
     // Receive exactly n bytes and unscramble them; false (stream closed) on failure.
     bool read(void* bytes, size_t n);
     uint8_t read_byte();                          // 6 ("No connection") on failure
+    // One byte read as the server's return code; NoConnection on failure.
+    ReturnCode read_code() { return static_cast<ReturnCode>(read_byte()); }
     bool read_u16(uint16_t& value);
     bool read_i32(int32_t& value);
     bool read_u32(uint32_t& value);

@@ -57,10 +57,10 @@ bool AccountHistoryDownload::connect_and_log_in(int32_t login, const std::string
         env_.journal.write(core::Level::Error, "AccountHistory: cannot connect to: %s", address.c_str());
         return false;
     }
-    const int code = net::log_in(stream_, login, password, net::LoginMode::TradeServer);
-    if (code == net::code_value(net::ReturnCode::Ok)) return true;
+    const net::ReturnCode code = net::log_in(stream_, login, password, net::LoginMode::TradeServer);
+    if (code == net::ReturnCode::Ok) return true;
     stream_.close();
-    if (code == net::code_value(net::ReturnCode::SecuredLoginRequired)) {
+    if (code == net::ReturnCode::SecuredLoginRequired) {
         // The terminal keeps no key pair to answer the server's challenge with.
         env_.journal.write(core::Level::Error, "AccountHistory: '%d'public key was not found", login);
         return false;

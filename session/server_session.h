@@ -103,8 +103,9 @@ public:
     // The trade server is connected, and the history server too when the account data
     // was requested for an account using it.
     bool is_connected() const;
-    // The connection's state: a return code, 6 while not connected, 0 while connected.
-    int state(Server which) const;
+    // The connection's state: a return code, NoConnection while not connected, Ok while
+    // connected.
+    net::ReturnCode state(Server which) const;
     // Once a second: closes a connection silent for more than 60 s; a silent trade server
     // connection's address is reported failed to the server list.
     void watchdog();
@@ -129,7 +130,7 @@ private:
     void start_history_thread();
     void stop_history_thread();
     void pause_before_retry();
-    void set_state(Server which, int code);
+    void set_state(Server which, net::ReturnCode code);
     // After a successful idle ping: confirms state 0 (posting code 22), but never revives a
     // state that a reconnect has just set.
     void confirm_connected(Server which);
@@ -142,18 +143,18 @@ private:
     void quit_and_close(net::PacketStream& stream);
 
     // ---- login ----
-    int connect_and_log_in(net::PacketStream& stream, const std::string& address, int32_t login,
-                           std::string_view password, net::LoginMode mode);
-    int secured_login_required(int32_t login);
-    int generated_key_required(int32_t login);
-    int download_login_data(const config::LoginRecord& account);
-    int read_server_information(const config::LoginRecord& account);
+    net::ReturnCode connect_and_log_in(net::PacketStream& stream, const std::string& address, int32_t login,
+                                       std::string_view password, net::LoginMode mode);
+    net::ReturnCode secured_login_required(int32_t login);
+    net::ReturnCode generated_key_required(int32_t login);
+    net::ReturnCode download_login_data(const config::LoginRecord& account);
+    net::ReturnCode read_server_information(const config::LoginRecord& account);
     void read_symbols();
     void read_symbol_groups();
     void read_mail_recipients();
     void read_account_history();
-    int request_account_data(net::PacketStream& stream, uint32_t mode, int32_t login,
-                             std::optional<trade::AccountDataReply>& reply);
+    net::ReturnCode request_account_data(net::PacketStream& stream, uint32_t mode, int32_t login,
+                                         std::optional<trade::AccountDataReply>& reply);
     void apply_trade_account(const config::LoginRecord& account, const trade::AccountDataReply& reply);
     void report_trade_server_failed();
     void store_history_connected(bool connected);
@@ -171,7 +172,7 @@ private:
     Dispatch on_news_body(Server which);
     Dispatch on_group_settings();
     void refresh_saved_group(const market::GroupRecord& group);
-    bool history_connected() const { return state(Server::History) == 0; }
+    bool history_connected() const { return state(Server::History) == net::ReturnCode::Ok; }
     int32_t stream_login(Server which) { return stream(which).login(); }
 
     SessionEnvironment env_;
@@ -186,7 +187,7 @@ private:
     std::atomic<bool> history_stop_{false};
     std::atomic<bool> stopped_{true};
     std::atomic<bool> quit_requested_[2] = {false, false};
-    std::atomic<int> states_[2] = {6, 6};
+    std::atomic<net::ReturnCode> states_[2] = {net::ReturnCode::NoConnection, net::ReturnCode::NoConnection};
     std::atomic<uint32_t> activity_[2] = {0, 0};
     // The login the trade server connection was last logged in with.
     std::atomic<int32_t> trade_login_{0};

@@ -14,9 +14,6 @@ namespace kb::session {
 
 namespace {
 
-constexpr int kOk = net::code_value(net::ReturnCode::Ok);
-constexpr int kNoConnection = net::code_value(net::ReturnCode::NoConnection);
-
 constexpr size_t kMailMessageLimit = 65536;
 constexpr size_t kUpdateBlockLimit = 1048576;
 constexpr size_t kNewsBodyLimit = 32767;
@@ -67,7 +64,7 @@ ServerSession::LoopEnd ServerSession::receive_loop(Server which) {
         if (passed(clock.tick_ms(), keep_alive)) {
             if (!connection.send_byte(net::Command::KeepAlive)) {
                 connection.close();
-                set_state(which, kNoConnection);
+                set_state(which, net::ReturnCode::NoConnection);
                 env_.journal.write(core::Level::Error, "'%d': ping failed", connection.login());
                 break;
             }
@@ -96,7 +93,7 @@ ServerSession::LoopEnd ServerSession::receive_loop(Server which) {
         if (passed(clock.tick_ms(), idle)) {
             if (!connection.send_byte(net::Command::KeepAlive)) {
                 connection.close();
-                set_state(which, kNoConnection);
+                set_state(which, net::ReturnCode::NoConnection);
                 break;
             }
             // Sending is no sign of life: only bytes received keep the watchdog away.

@@ -31,10 +31,6 @@ namespace kb::session {
 inline constexpr int kNotifyTradeResult = 14;   // to the requester: the request's state
 inline constexpr int kNotifyCancelResult = 15;  // to the canceller: the outcome of its cancel
 
-// The trade context's own states beside the return codes.
-inline constexpr int kTradeReady = 1;
-inline constexpr int kTradeCancelled = 144;
-
 // Waits of a trade context.
 inline constexpr uint32_t kTradeIdleMs = 30000;          // the thread ends after this long without requests
 inline constexpr uint32_t kTradeIdlePingMs = 10000;      // keep-alives while idle
@@ -66,14 +62,14 @@ struct TradeContextEnvironment {
 // the worker thread does all network traffic. The worker starts with the first request
 // and ends after 30 s without one, closing its connection.
 //
-//   ready (1) --submit--> send 190 --142--> accepted (142) --143--> in process (143)
-//      ^                     |                   |                        |
-//      |                     | cancel:           | cancel: send 191       |
-//      |                     | 144, closed       |                        |
-//      +---------------------+-------- 0 done / 138 requote / any other code: finish
+//   Ready --submit--> send 190 --142--> Accepted --143--> InProcess
+//     ^                  |                 |                  |
+//     |                  | cancel:         | cancel: send 191 |
+//     |                  | 144, closed     |                  |
+//     +------------------+------ 0 done / 138 requote / any other code: finish
 //
-// Finishing posts 14 with the code and returns to ready; codes 2 and 6 also close the
-// connection, so the next request connects and logs in again.
+// Finishing posts 14 with the code and returns to Ready; CommonError and NoConnection
+// also close the connection, so the next request connects and logs in again.
 class TradeContext {
 public:
     explicit TradeContext(TradeContextEnvironment environment);
@@ -82,10 +78,10 @@ public:
     TradeContext(const TradeContext&) = delete;
     TradeContext& operator=(const TradeContext&) = delete;
 
-    // Takes the request unless one is under way (146, nothing is sent). window (may be
-    // null, must outlive the request) gets notification 14 with each state. Returns 0,
-    // or 2 when the worker thread can't be started.
-    int submit(const trade::TradeRequest& request, platform::Notifier* window);
+    // Takes the request unless one is under way (TradeContextBusy, nothing is sent).
+    // window (may be null, must outlive the request) gets notification 14 with each code.
+    // Returns Ok, or CommonError when the worker thread can't be started.
+    net::ReturnCode submit(const trade::TradeRequest& request, platform::Notifier* window);
     // Asks to cancel the request under way; window gets notification 15 with the outcome:
     // 0 when cancelled locally or the cancel was sent, 139 once the dealer has it, the
     // server's code from its answer, 2 when there is nothing to cancel or sending failed.
@@ -96,8 +92,7 @@ public:
     std::pair<double, double> last_prices() const;
     // The record the last done request produced (all zero when none).
     trade::TradeRecord result() const;
-    // The state: 1 ready, 142 accepted, 143 in process.
-    int state() const { return state_; }
+    trade::RequestState state() const { return state_; }
     bool busy() const { return busy_; }
     bool thread_running() const;
 
@@ -107,21 +102,22 @@ public:
 
     // Once a second: a request that saw none of its own traffic (notifications and rejects,
     // not keep-alive answers) for longer than the activity time-out (60 s, 20 s while
-    // connecting) loses its connection and finishes with 128.
+    // connecting) loses its connection and finishes with TradeTimeout.
     void watchdog();
     // Ends the worker: closes the connection and waits up to 30 s of the clock for it; a
-    // request under way finishes with 6 (its requester gets notification 14 with it);
+    // request under way finishes with NoConnection (its requester gets notification 14);
     // clears request, result and prices; releases waiting callers; the context is ready.
     void stop();
 
 private:
     enum class Step { Continue, End };
+    enum class Connection { Keep, Close };
 
     // ---- worker ----
     void run();
     bool may_end();
     void process_request();
-    int connect_and_log_in();
+    net::ReturnCode connect_and_log_in();
     void drop_stale_input();
     bool send_request();
     Step receive_step();
@@ -129,11 +125,11 @@ private:
     void on_notification();
     void apply_notification(const trade::FollowedRequest& followed, const trade::TradeNotification& notification);
     void on_reject();
-    void journal_state(int code);
-    void finish(int code);
+    void journal_state(net::ReturnCode code);
+    void finish(net::ReturnCode code);
     // Journals the request's line for the code, then finishes.
-    void fail(int code);
-    void end_request(int code, bool close);
+    void fail(net::ReturnCode code);
+    void end_request(net::ReturnCode code, Connection connection);
     void note_activity();
     void post(platform::Notifier* window, int code, int value);
     void journal_error(const char* text);
@@ -168,7 +164,7 @@ private:
     std::atomic<bool> stop_{false};
     std::atomic<bool> cancel_requested_{false};
     std::atomic<bool> timed_out_{false};
-    std::atomic<int> state_{kTradeReady};
+    std::atomic<trade::RequestState> state_{trade::RequestState::Ready};
     std::atomic<uint32_t> activity_{0};
     std::atomic<uint32_t> activity_timeout_{kTradeActivityMs};
     std::atomic<int> waiters_{0};

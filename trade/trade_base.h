@@ -10,6 +10,7 @@
 
 #include "market/market_listeners.h"
 #include "market/symbols_base.h"
+#include "net/protocol.h"
 #include "trade/account_record.h"
 #include "trade/currency_route.h"
 #include "trade/history_summary.h"
@@ -150,22 +151,22 @@ public:
     AccountSummary recompute();
     // The margin and free margin now and with the order.
     MarginProjection project(const HypotheticalOrder& order);
-    // The local margin test of an opening order: 134 when the free margin after it, plus
-    // the group's margin allowance, is below 0, unless the order lowers the margin and the
-    // symbol's margin flag is 0; else 0.
-    int margin_test(const HypotheticalOrder& order);
+    // The local margin test of an opening order: NotEnoughMoney when the free margin after
+    // it, plus the group's margin allowance, is below 0, unless the order lowers the margin
+    // and the symbol's margin flag is 0; else Ok.
+    net::ReturnCode margin_test(const HypotheticalOrder& order);
     // The same test for a request: an opening kind is an order of the request's type,
-    // volume and price; a close kind takes its volume away from the ticket's position (0
-    // when the ticket is not open); other kinds pass (0).
-    int margin_test(const TradeRequest& request);
+    // volume and price; a close kind takes its volume away from the ticket's position (Ok
+    // when the ticket is not open); other kinds pass (Ok).
+    net::ReturnCode margin_test(const TradeRequest& request);
     // The rate that converts the order's symbol's margin currency into the deposit
     // currency (0 when no pair connects them or a pair has no quote yet).
     double margin_rate(const HypotheticalOrder& order);
 
     // The local test of a request before it is sent: the first failing rule's code (see
-    // check_request), 0 when it may be sent. A ticket of another login clears the base
+    // check_request), Ok when it may be sent. A ticket of another login clears the base
     // (clear_for_other_login). Not while holding the base's lock: the margin test takes it.
-    int test_request(TradeRequest& request);
+    net::ReturnCode test_request(TradeRequest& request);
 
     // Lookups; all copies.
     std::optional<TradeRecord> open_trade_by_ticket(int32_t ticket) const;

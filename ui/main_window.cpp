@@ -33,11 +33,11 @@ QString text_of(int id) { return QString::fromUtf8(core::builtin_text(id).data()
 
 }  // namespace
 
-int login_failure_text_id(int final_state) {
+int login_failure_text_id(net::ReturnCode final_state) {
     switch (final_state) {
-        case 64: return core::kTextAccountDisabled;
-        case 65: return core::kTextInvalidAccount;
-        case 66: return core::kTextPublicKeyNotFound;
+        case net::ReturnCode::AccountDisabled: return core::kTextAccountDisabled;
+        case net::ReturnCode::InvalidAccount: return core::kTextInvalidAccount;
+        case net::ReturnCode::PublicKeyNotFound: return core::kTextPublicKeyNotFound;
         default: return 0;
     }
 }
@@ -106,7 +106,7 @@ LoginDialog* MainWindow::open_login_dialog() {
 
 void MainWindow::refresh_connection_status() {
     session::ServerSession* session = terminal_.services().server_session.get();
-    const int not_connected = net::code_value(net::ReturnCode::NoConnection);
+    const net::ReturnCode not_connected = net::ReturnCode::NoConnection;
     status_->show_states(session ? session->state(session::Server::Trade) : not_connected,
                          session ? session->state(session::Server::History) : not_connected);
 }
@@ -116,8 +116,8 @@ void MainWindow::refresh_connection_status() {
 void MainWindow::report_dialog_login_result() {
     session::ServerSession* session = terminal_.services().server_session.get();
     if (!dialog_login_pending_ || !session) return;
-    const int state = session->state(session::Server::Trade);
-    if (state == net::code_value(net::ReturnCode::Ok) || report_login_failure(state)) dialog_login_pending_ = false;
+    const net::ReturnCode state = session->state(session::Server::Trade);
+    if (state == net::ReturnCode::Ok || report_login_failure(state)) dialog_login_pending_ = false;
 }
 
 void MainWindow::select_tab(int index) {
@@ -142,7 +142,7 @@ void MainWindow::recompute_title() {
     setWindowTitle(QString::fromStdString(title));
 }
 
-bool MainWindow::report_login_failure(int final_state) {
+bool MainWindow::report_login_failure(net::ReturnCode final_state) {
     int text_id = login_failure_text_id(final_state);
     if (text_id == 0) return false;
     auto* box = new QMessageBox(QMessageBox::Warning, QString::fromStdString(terminal_.branding().program_title()),

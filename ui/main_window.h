@@ -8,6 +8,7 @@
 #include "core/notifications.h"
 #include "core/terminal.h"
 #include "core/window_title.h"
+#include "net/protocol.h"
 
 class QTabWidget;
 
@@ -31,9 +32,8 @@ inline constexpr int kWatchdogTimerId = 1236;
 inline constexpr int kWatchdogIntervalMs = 1000;
 
 // The text shown in a message box for a connection's final state after a login dialog
-// (64 account disabled, 65 invalid account, 66 public key not found); 0 for any other
-// state.
-int login_failure_text_id(int final_state);
+// (AccountDisabled, InvalidAccount, PublicKeyNotFound); 0 for any other state.
+int login_failure_text_id(net::ReturnCode final_state);
 
 // The frame of the terminal: a tab control at the top over the five views, the window
 // title, and the handler of the services' notifications. User-interface thread only;
@@ -62,7 +62,7 @@ public:
 
     // Shows the message box for a final connection state after a login dialog; false
     // when the state has no message.
-    bool report_login_failure(int final_state);
+    bool report_login_failure(net::ReturnCode final_state);
 
     // Restores, raises and activates the window (a second start asked for it).
     void bring_to_front();

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <mutex>
 
+#include "net/protocol.h"
 #include "platform/notifier.h"
 #include "trade/trade_request.h"
 
@@ -25,10 +26,10 @@ public:
     // Stops the trade contexts, so that no thread still holds this runner as its window.
     ~TradeRequestRunner() override;
 
-    // Tests the request locally and hands it on. Returns 0 when it was sent (states follow
-    // through state_changed), else the refusing code: the local test's, 146 while a
-    // request is under way, 2 without a trade base or dispatcher.
-    int submit(trade::TradeRequest request);
+    // Tests the request locally and hands it on. Returns Ok when it was sent (codes follow
+    // through state_changed), else the refusing code: the local test's, TradeContextBusy
+    // while a request is under way, CommonError without a trade base or dispatcher.
+    net::ReturnCode submit(trade::TradeRequest request);
     bool busy() const { return busy_; }
     // The request last submitted, as the local test left it.
     const trade::TradeRequest& request() const { return request_; }
@@ -36,8 +37,9 @@ public:
     std::pair<double, double> last_prices() const;
 
 signals:
-    // A state of the request: 142 and 143 while it runs; any other code ends it.
-    void state_changed(int state);
+    // A code of the request: OrderAccepted and OrderInProcess while it runs; any other
+    // code ends it.
+    void state_changed(net::ReturnCode code);
 
 private:
     // Carries the context thread's posts to the runner's thread; drops them once the
@@ -54,7 +56,7 @@ private:
         QPointer<TradeRequestRunner> runner_;
     };
 
-    void on_state(int state);
+    void on_state(net::ReturnCode code);
 
     core::Terminal& terminal_;
     Relay relay_{this};

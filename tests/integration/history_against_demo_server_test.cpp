@@ -13,7 +13,7 @@
 namespace kb::integration {
 namespace {
 
-constexpr int kOk = 0;
+using net::ReturnCode;
 
 // The session feeding a real symbols base and history centre from the demo server.
 class HistoryAgainstDemoServerTest : public DemoSessionTest {
@@ -47,7 +47,7 @@ protected:
 TEST_F(HistoryAgainstDemoServerTest, HistoryOpenedForASymbolFillsFromTheServerAndGrowsWithTheTicks) {
     set_account(kAnn, kAnnPassword, trade_address());
     start_session_with_stores();
-    ASSERT_TRUE(trade_state_is(kOk));
+    ASSERT_TRUE(trade_state_is(ReturnCode::Ok));
     ASSERT_TRUE(eventually([&] { return symbols_base_.symbol_by_name("EURUSD").has_value(); }));
     symbols_base_.set_selection(std::vector<std::string>{"EURUSD"});
 
@@ -118,7 +118,7 @@ TEST_F(HistoryAgainstDemoServerTest, HistoryServerChartPushesFollowTheVersionOfI
         serve(server::testing_support::login_data_config(c.build, c.history_version));
         set_account(kAnn, kAnnPassword, trade_address(), session::kUsesHistoryServer, history_address());
         start_session_with_stores();
-        ASSERT_TRUE(eventually([&] { return session_->is_connected() && session_->state(Server::History) == kOk; }));
+        ASSERT_TRUE(eventually([&] { return session_->is_connected() && session_->state(Server::History) == ReturnCode::Ok; }));
         ASSERT_TRUE(eventually([&] { return symbols_base_.symbol_by_name("EURUSD").has_value(); }));
 
         ASSERT_EQ(center_.open("EURUSD", c.period), true);
@@ -135,7 +135,7 @@ TEST_F(HistoryAgainstDemoServerTest, HistoryServerChartPushesFollowTheVersionOfI
             garbled += std::abs(close - 1.1) > 0.05 || time <= before;
         }
         EXPECT_EQ(garbled, 0u);
-        EXPECT_EQ(session_->state(Server::History), kOk);
+        EXPECT_EQ(session_->state(Server::History), ReturnCode::Ok);
     }
 }
 

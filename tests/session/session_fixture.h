@@ -86,7 +86,7 @@ class TimelineNotifier final : public platform::Notifier {
 public:
     struct Entry {
         uint32_t tick;
-        int state;
+        net::ReturnCode state;
     };
 
     TimelineNotifier(platform::Notifier& inner, platform::Clock& clock) : inner_(inner), clock_(clock) {}
@@ -105,7 +105,7 @@ public:
     }
 
     // The ticks at which the trade server state became `to` right after being `from`.
-    std::vector<uint32_t> transitions(int from, int to) {
+    std::vector<uint32_t> transitions(net::ReturnCode from, net::ReturnCode to) {
         std::lock_guard guard(lock_);
         std::vector<uint32_t> ticks;
         for (size_t i = 1; i < entries_.size(); ++i)
@@ -113,7 +113,7 @@ public:
         return ticks;
     }
     // The ticks of every post made with the trade server in the given state.
-    std::vector<uint32_t> ticks_in_state(int state) {
+    std::vector<uint32_t> ticks_in_state(net::ReturnCode state) {
         std::lock_guard guard(lock_);
         std::vector<uint32_t> ticks;
         for (const Entry& entry : entries_)

@@ -275,7 +275,8 @@ TEST_F(MainWindowTest, WatchdogTimerRunsTheTerminalsWatchdogs) {
 
 TEST(LoginFailureText, NamesTheFinalStatesAfterALoginDialog) {
     const std::pair<int, int> cases[] = {{64, 5017}, {65, 5019}, {66, 5048}, {0, 0}, {63, 0}, {67, 0}, {6, 0}};
-    for (auto [state, text] : cases) EXPECT_EQ(login_failure_text_id(state), text) << state;
+    for (auto [state, text] : cases)
+        EXPECT_EQ(login_failure_text_id(static_cast<net::ReturnCode>(state)), text) << state;
 }
 
 }  // namespace
