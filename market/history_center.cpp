@@ -61,7 +61,7 @@ std::unique_ptr<HistoryCenter::Entry> HistoryCenter::make_entry(const SymbolReco
     const std::string name(core::field_text(symbol.name));
     try {
         std::unique_ptr<HistoryBase> base =
-            HistoryBase::create(symbol, period, offline == Offline::Yes, std::move(settings), env_.journal);
+            HistoryBase::create(symbol, period, offline, std::move(settings), env_.journal);
         if (!base) return nullptr;
         auto entry = std::make_unique<Entry>(std::move(base), symbol, offline);
         entry->oldest_covered_time = entry->base->first_bar_time();

@@ -30,8 +30,6 @@ namespace kb::market {
 
 class SymbolsBase;
 
-enum class Offline { No, Yes };
-
 // The form in which a server sends bars.
 enum class BarForm { Narrow22, Wide28 };
 

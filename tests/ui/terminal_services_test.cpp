@@ -129,7 +129,7 @@ TEST_F(TerminalServicesTest, HistoriesOpenedAfterAChangeOfMaximumBarsKeepTheNewL
         // 700 hourly bars in the file the history of a server-less account reads.
         std::vector<market::BarRecord> bars;
         for (int32_t i = 0; i < 700; ++i) bars.push_back({1796601600 + i * 3600, 1.1, 1.0, 1.2, 1.1, 5});
-        auto writer = market::HistoryBase::create(symbol, 60, false, {home.path(), "", 100000, 100000}, nullptr);
+        auto writer = market::HistoryBase::create(symbol, 60, market::Offline::No, {home.path(), "", 100000, 100000}, nullptr);
         ASSERT_EQ(writer->import_bars(std::span<const market::BarRecord>(bars), 0), 700u);
     }
     config::TerminalConfig& configuration = *terminal.services().terminal_config;
