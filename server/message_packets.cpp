@@ -21,9 +21,12 @@ constexpr size_t kMaxNewsBody = 32767;
 constexpr size_t kMaxMailBlock = 65536;
 constexpr char kEmptySubject[] = "-";
 
-void put_text(net::OutputBuffer& out, std::string_view text, size_t limit, bool counts_terminator) {
+// Whether a text's length field also counts a terminating NUL (which is not sent).
+enum class Length { TextOnly, WithTerminator };
+
+void put_text(net::OutputBuffer& out, std::string_view text, size_t limit, Length length) {
     const std::string_view cut = text.substr(0, std::min(text.size(), limit));
-    out.put_u16(static_cast<uint16_t>(cut.size() + (counts_terminator ? 1 : 0)));
+    out.put_u16(static_cast<uint16_t>(cut.size() + (length == Length::WithTerminator ? 1 : 0)));
     out.put_bytes(cut.data(), cut.size());
 }
 
@@ -42,10 +45,11 @@ bool put_news_header(net::OutputBuffer& out, const NewsRow& news, NewsBody body)
     std::snprintf(time_text, sizeof time_text, "%04d.%02d.%02d %02d:%02d", when.year, when.month, when.day, when.hour,
                   when.minute);
     out.put_bytes(time_text, sizeof time_text);
-    put_text(out, news.subject.empty() ? std::string_view(kEmptySubject) : news.subject, kMaxNewsSubject, true);
+    put_text(out, news.subject.empty() ? std::string_view(kEmptySubject) : news.subject, kMaxNewsSubject,
+             Length::WithTerminator);
     out.put_byte(0);   // priority
-    put_text(out, news.category, kMaxNewsKeywords, false);
-    put_text(out, {}, 0, false);   // parameters
+    put_text(out, news.category, kMaxNewsKeywords, Length::TextOnly);
+    put_text(out, {}, 0, Length::TextOnly);   // parameters
     const std::string_view text = std::string_view(news.body).substr(0, std::min(news.body.size(), kMaxNewsBody));
     if (text.empty() || body == NewsBody::Along) return net::put_compressed_block(out, text_bytes(text));
     out.put_i32(static_cast<int32_t>(text.size()));
