@@ -264,7 +264,7 @@ size_t HistoryCenter::import_bars(std::string_view symbol, int period, int32_t o
 }
 
 void HistoryCenter::notify_chart_history() {
-    if (env_.notifier != nullptr) env_.notifier->post(core::kNotifyChartHistory, 0);
+    core::post(env_.notifier, core::Notification::ChartHistory, 0);
 }
 
 // ---- logins ----

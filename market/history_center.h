@@ -66,7 +66,7 @@ struct HistoryCenterEnvironment {
     platform::Clock& clock;                  // expiries and the thread's pauses
     platform::Clock& stream_clock;           // the stream's short pauses while a peer stalls
     core::Journal* journal = nullptr;        // may be null
-    platform::Notifier* notifier = nullptr;  // notification 8; may be null
+    platform::Notifier* notifier = nullptr;  // ChartHistory; may be null
     HistoryServerLogin* login = nullptr;     // null: synchronisations are never attempted
     HistoryBarLimits* limits = nullptr;      // null: new histories take the limits of settings
 };
@@ -144,7 +144,7 @@ public:
     void on_symbol_updated(const SymbolRecord& symbol) override;
     // Chart data (command 156): opens the history when needed (a symbol the symbols base
     // doesn't know imports nothing), imports the bars, keeps a positive oldest covered time,
-    // clears the pending request and posts notification 8. Returns the bars accepted.
+    // clears the pending request and posts ChartHistory. Returns the bars accepted.
     size_t import(std::string_view symbol, int period, int32_t oldest_covered_time,
                   std::span<const WireBar28> bars);
     size_t import(std::string_view symbol, int period, int32_t oldest_covered_time,

@@ -55,8 +55,8 @@ void ServerSession::reconnect() {
     if (account.login != trade_login_) {
         if (env_.sinks.channels) env_.sinks.channels->reset();
         if (env_.sinks.trade) env_.sinks.trade->clear();
-        notify(kNotifyTrades, 0);
-        notify(kNotifyAccountHistory, kHistoryRangeKept);
+        notify(core::Notification::Trades, 0);
+        notify(core::Notification::AccountHistory, core::notification_value(core::HistorySelector::Kept));
     }
     // Each connection's own thread sends the quit byte and closes, so that no two threads
     // write to one stream.
@@ -92,13 +92,13 @@ void ServerSession::report_trade_server_failed() {
 
 void ServerSession::set_state(Server which, ReturnCode code) {
     states_[static_cast<int>(which)] = code;
-    notify(kNotifyConnectionState, static_cast<intptr_t>(which));
+    notify(core::Notification::ConnectionState, core::notification_value(which));
 }
 
 void ServerSession::confirm_connected(Server which) {
     ReturnCode expected = ReturnCode::Ok;
     if (states_[static_cast<int>(which)].compare_exchange_strong(expected, ReturnCode::Ok))
-        notify(kNotifyConnectionState, static_cast<intptr_t>(which));
+        notify(core::Notification::ConnectionState, core::notification_value(which));
 }
 
 void ServerSession::record_activity(Server which) { activity_[static_cast<int>(which)] = env_.clock.tick_ms(); }
@@ -107,8 +107,8 @@ bool ServerSession::leave_requested(Server which) const {
     return stop_ || (which == Server::History && history_stop_) || quit_requested_[static_cast<int>(which)];
 }
 
-void ServerSession::notify(int code, intptr_t value) {
-    if (!stop_) env_.notifier.post(code, value);
+void ServerSession::notify(core::Notification code, intptr_t value) {
+    if (!stop_) core::post(&env_.notifier, code, value);
 }
 
 void ServerSession::pause_before_retry() {
@@ -156,7 +156,7 @@ bool ServerSession::run_one_trade_session(bool& failure_journaled, bool& update_
         return false;
     }
     trade_login_ = account.login;
-    notify(kNotifyConnectionState, static_cast<intptr_t>(Server::Trade));
+    notify(core::Notification::ConnectionState, core::notification_value(Server::Trade));
     if (!update_checked) {
         update_checked = true;
         check_for_update(trade_stream_, {env_.program_folder, env_.company, account.login, account.server},

@@ -30,13 +30,8 @@ class ProcessStarter;
 
 namespace kb::session {
 
-// The two connections of a session.
-enum class Server : int { Trade = 0, History = 1 };
-
-using enum core::Notification;
-
-// The value of code 7 after a login: the history screen keeps its range.
-inline constexpr intptr_t kHistoryRangeKept = -2;
+// The two connections of a session, as the value of ConnectionState names them.
+using Server = core::ConnectionServer;
 
 // The login record's mode (and mode in effect) of an account that uses the history server.
 inline constexpr int32_t kUsesHistoryServer = 1;
@@ -73,7 +68,7 @@ struct SessionEnvironment {
 // then receive and dispatch pushed data, keep the connection alive and forward queued
 // requests. Start, Stop, Reconnect, Watchdog and the queries belong to the user-interface
 // thread; the two connection threads touch the rest. Every state change posts
-// notification 22 with the connection (0 trade server, 1 history server) unless stopping.
+// ConnectionState with the connection (a ConnectionServer) unless stopping.
 //
 // Each connection:
 //
@@ -131,12 +126,12 @@ private:
     void stop_history_thread();
     void pause_before_retry();
     void set_state(Server which, net::ReturnCode code);
-    // After a successful idle ping: confirms state 0 (posting code 22), but never revives a
+    // After a successful idle ping: confirms state Ok (posting ConnectionState), but never revives a
     // state that a reconnect has just set.
     void confirm_connected(Server which);
     // Stop, the history stop for the history server, or a reconnect's quit request.
     bool leave_requested(Server which) const;
-    void notify(int code, intptr_t value);
+    void notify(core::Notification code, intptr_t value);
     // Bytes came from the server: the watchdog counts its silence from now.
     void record_activity(Server which);
     net::PacketStream& stream(Server which) { return which == Server::Trade ? trade_stream_ : history_stream_; }

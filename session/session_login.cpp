@@ -160,7 +160,7 @@ void ServerSession::read_account_history() {
     const auto records = request_account_history(trade_stream_, {start, end});
     if (!records) return;
     if (env_.sinks.trade) env_.sinks.trade->replace_history(*records);
-    notify(kNotifyAccountHistory, kHistoryRangeKept);
+    notify(core::Notification::AccountHistory, core::notification_value(core::HistorySelector::Kept));
 }
 
 // ---- account data ----
@@ -203,11 +203,11 @@ void ServerSession::apply_trade_account(const config::LoginRecord& account, cons
         std::memcpy(&snapshot, &record, sizeof snapshot);
         env_.accounts->remember_current_account(snapshot);
     }
-    notify(kNotifyLoggedIn, account.login);
-    notify(kNotifySymbols, 0);
-    notify(kNotifyTrades, 0);
-    notify(kNotifyChartHistory, 0);
-    notify(kNotifyAccountHistory, kHistoryRangeKept);
+    notify(core::Notification::LoggedIn, account.login);
+    notify(core::Notification::Symbols, 0);
+    notify(core::Notification::Trades, 0);
+    notify(core::Notification::ChartHistory, 0);
+    notify(core::Notification::AccountHistory, core::notification_value(core::HistorySelector::Kept));
 }
 
 }  // namespace kb::session

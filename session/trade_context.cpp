@@ -61,7 +61,7 @@ ReturnCode TradeContext::submit(const trade::TradeRequest& request, platform::No
 
 void TradeContext::cancel(platform::Notifier* window) {
     if (!busy_) {
-        post(window, kNotifyCancelResult, net::code_value(ReturnCode::CommonError));
+        post(window, core::Notification::CancelResult, net::code_value(ReturnCode::CommonError));
         return;
     }
     if (cancel_requested_) return;
@@ -326,7 +326,7 @@ void TradeContext::handle_cancel() {
     }
     const RequestState state = state_;
     if (state == RequestState::Ready) {
-        post(canceller, kNotifyCancelResult, net::code_value(ReturnCode::Ok));
+        post(canceller, core::Notification::CancelResult, net::code_value(ReturnCode::Ok));
         {
             std::lock_guard guard(lock_);
             journal_state(ReturnCode::RequestCanceled);
@@ -335,7 +335,7 @@ void TradeContext::handle_cancel() {
         return;
     }
     if (state != RequestState::Accepted) {
-        post(canceller, kNotifyCancelResult, net::code_value(ReturnCode::OrderLocked));
+        post(canceller, core::Notification::CancelResult, net::code_value(ReturnCode::OrderLocked));
         return;
     }
     net::OutputBuffer& out = stream_.output();
@@ -343,7 +343,7 @@ void TradeContext::handle_cancel() {
     out.put_command(net::Command::TradeReject);
     out.put_i32(id);
     const ReturnCode sent = stream_.send_output() ? ReturnCode::Ok : ReturnCode::CommonError;
-    post(canceller, kNotifyCancelResult, net::code_value(sent));
+    post(canceller, core::Notification::CancelResult, net::code_value(sent));
 }
 
 // ---- finishing ----
@@ -353,7 +353,7 @@ void TradeContext::finish(ReturnCode code) {
         state_ = *goes_on;
         note_activity();
         std::lock_guard guard(lock_);
-        post(requester_, kNotifyTradeResult, net::code_value(code));
+        post(requester_, core::Notification::TradeResult, net::code_value(code));
         return;
     }
     const bool lost = code == ReturnCode::CommonError || code == ReturnCode::NoConnection;
@@ -372,7 +372,7 @@ void TradeContext::end_request(ReturnCode code, Connection connection) {
     note_activity();
     {
         std::lock_guard guard(lock_);
-        post(requester_, kNotifyTradeResult, net::code_value(code));
+        post(requester_, core::Notification::TradeResult, net::code_value(code));
     }
     finished_.set();
     if (waiters_ > 0) taken_.wait(kTradeResultTakenMs);
@@ -384,8 +384,8 @@ void TradeContext::end_request(ReturnCode code, Connection connection) {
 
 void TradeContext::note_activity() { activity_ = env_.clock.tick_ms(); }
 
-void TradeContext::post(platform::Notifier* window, int code, int value) {
-    if (window) window->post(code, value);
+void TradeContext::post(platform::Notifier* window, core::Notification code, intptr_t value) {
+    core::post(window, code, value);
 }
 
 void TradeContext::journal_error(const char* text) { env_.journal.write(core::Level::Error, "%s", text); }

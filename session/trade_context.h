@@ -5,6 +5,7 @@
 #include <optional>
 #include <utility>
 
+#include "core/notifications.h"
 #include "net/packet_stream.h"
 #include "platform/clock.h"
 #include "platform/event.h"
@@ -26,10 +27,6 @@ class RequestSink;
 }
 
 namespace kb::session {
-
-// Notifications a trade context posts to the windows that asked it (value: a return code).
-inline constexpr int kNotifyTradeResult = 14;   // to the requester: the request's state
-inline constexpr int kNotifyCancelResult = 15;  // to the canceller: the outcome of its cancel
 
 // Waits of a trade context.
 inline constexpr uint32_t kTradeIdleMs = 30000;          // the thread ends after this long without requests
@@ -56,7 +53,7 @@ struct TradeContextEnvironment {
 // Sends one trade request at a time to the trade server over a connection of its own
 // (a trade channel login) and follows the server's notifications until the request is
 // done, rejected, failed or cancelled; the outcome goes to the trade base as transactions,
-// to the journal and, as notification 14, to the requesting window.
+// to the journal and, as TradeResult, to the requesting window.
 //
 // submit, cancel, the queries, watchdog and stop belong to the user-interface thread;
 // the worker thread does all network traffic. The worker starts with the first request
@@ -68,7 +65,7 @@ struct TradeContextEnvironment {
 //     |                  | 144, closed     |                  |
 //     +------------------+------ 0 done / 138 requote / any other code: finish
 //
-// Finishing posts 14 with the code and returns to Ready; CommonError and NoConnection
+// Finishing posts TradeResult with the code and returns to Ready; CommonError and NoConnection
 // also close the connection, so the next request connects and logs in again.
 class TradeContext {
 public:
@@ -79,10 +76,10 @@ public:
     TradeContext& operator=(const TradeContext&) = delete;
 
     // Takes the request unless one is under way (TradeContextBusy, nothing is sent).
-    // window (may be null, must outlive the request) gets notification 14 with each code.
+    // window (may be null, must outlive the request) gets TradeResult with each code.
     // Returns Ok, or CommonError when the worker thread can't be started.
     net::ReturnCode submit(const trade::TradeRequest& request, platform::Notifier* window);
-    // Asks to cancel the request under way; window gets notification 15 with the outcome:
+    // Asks to cancel the request under way; window gets CancelResult with the outcome:
     // 0 when cancelled locally or the cancel was sent, 139 once the dealer has it, the
     // server's code from its answer, 2 when there is nothing to cancel or sending failed.
     // Ignored while an earlier cancel is pending.
@@ -105,7 +102,7 @@ public:
     // connecting) loses its connection and finishes with TradeTimeout.
     void watchdog();
     // Ends the worker: closes the connection and waits up to 30 s of the clock for it; a
-    // request under way finishes with NoConnection (its requester gets notification 14);
+    // request under way finishes with NoConnection (its requester gets TradeResult);
     // clears request, result and prices; releases waiting callers; the context is ready.
     void stop();
 
@@ -131,7 +128,7 @@ private:
     void fail(net::ReturnCode code);
     void end_request(net::ReturnCode code, Connection connection);
     void note_activity();
-    void post(platform::Notifier* window, int code, int value);
+    void post(platform::Notifier* window, core::Notification code, intptr_t value);
     void journal_error(const char* text);
 
     TradeContextEnvironment env_;

@@ -21,7 +21,7 @@ public:
     TradeDispatcher& operator=(const TradeDispatcher&) = delete;
 
     // Hands the request to the first context: Ok when taken, TradeContextBusy while it is
-    // busy, CommonError when its thread can't be started. window gets notification 14 with
+    // busy, CommonError when its thread can't be started. window gets TradeResult with
     // each code.
     net::ReturnCode submit(const trade::TradeRequest& request, platform::Notifier* window);
     // Cancels the first context's request (see TradeContext::cancel).

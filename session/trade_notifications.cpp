@@ -80,10 +80,10 @@ void TradeContext::on_reject() {
         matches = read && body.request_id == request_id_;
     }
     if (matches) {
-        post(canceller, kNotifyCancelResult, body.code);
+        post(canceller, core::Notification::CancelResult, body.code);
         return;
     }
-    post(canceller, kNotifyCancelResult, net::code_value(ReturnCode::CommonError));
+    post(canceller, core::Notification::CancelResult, net::code_value(ReturnCode::CommonError));
     journal_error("TradeContext: 'reject' notification reading error");
     fail(ReturnCode::CommonError);
 }

@@ -73,8 +73,8 @@ void TradeBase::clear() {
 
 void TradeBase::clear_for_other_login() {
     clear();
-    post(core::kNotifyTrades, 0);
-    post(core::kNotifyAccountHistory, kHistoryChanged);
+    post(core::Notification::Trades, 0);
+    post(core::Notification::AccountHistory, core::notification_value(core::HistorySelector::Changed));
 }
 
 void TradeBase::clear_locked() {
@@ -276,10 +276,10 @@ bool TradeBase::apply_transactions(std::span<const TradeTransaction> transaction
         }
         revalue_locked();
     }
-    post(core::kNotifyTrades, 0);
-    post(core::kNotifySymbols, 0);
-    post(kNotifyTransactionsApplied, 0);
-    if (history_changed) post(core::kNotifyAccountHistory, kHistoryChanged);
+    post(core::Notification::Trades, 0);
+    post(core::Notification::Symbols, 0);
+    post(core::Notification::TransactionsApplied, 0);
+    if (history_changed) post(core::Notification::AccountHistory, core::notification_value(core::HistorySelector::Changed));
     return stored;
 }
 
@@ -616,8 +616,6 @@ std::vector<std::string> TradeBase::symbols_in_use() {
     return names;
 }
 
-void TradeBase::post(int code, intptr_t value) {
-    if (notifier_) notifier_->post(code, value);
-}
+void TradeBase::post(core::Notification code, intptr_t value) { core::post(notifier_, code, value); }
 
 }  // namespace kb::trade

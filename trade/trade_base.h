@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/notifications.h"
 #include "market/market_listeners.h"
 #include "market/symbols_base.h"
 #include "net/protocol.h"
@@ -28,10 +29,6 @@ class Notifier;
 
 namespace kb::trade {
 
-// Posted with 0 after trade transactions were applied, beside codes 6 and 1.
-inline constexpr int kNotifyTransactionsApplied = 13;
-// The value of code 7 when trade transactions changed the history.
-inline constexpr intptr_t kHistoryChanged = -1;
 
 // The account summary, in the deposit currency.
 struct AccountSummary {
@@ -107,7 +104,8 @@ public:
 
     // Empties the account, open trades, history and requotes.
     void clear();
-    // Clears, then posts codes 6 and 7 (-1): a request met a record of another login.
+    // Clears, then posts Trades and AccountHistory (Changed): a request met a record of
+    // another login.
     void clear_for_other_login();
 
     // Takes the account's fields and group, and replaces the open trades; recomputes.
@@ -138,7 +136,8 @@ public:
     bool update_open_trade(const TradeRecord& record);
 
     // Applies transactions in order (types other than add, delete and update are
-    // journaled and skipped), recomputes and posts codes 6, 1 and 13 (0), and 7 (-1)
+    // journaled and skipped), recomputes and posts Trades, Symbols and TransactionsApplied (0),
+    // and AccountHistory (Changed)
     // when the history changed. False when a record could not be stored.
     bool apply_transactions(std::span<const TradeTransaction> transactions);
 
@@ -212,7 +211,7 @@ private:
     std::string_view deposit_currency_locked() const;
     bool symbol_exists(std::string_view name) const;
     std::optional<market::SymbolPrices> pair_prices_locked(std::string_view name) const;
-    void post(int code, intptr_t value);
+    void post(core::Notification code, intptr_t value);
 
     mutable std::mutex lock_;
     market::SymbolsBase* const symbols_;

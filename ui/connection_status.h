@@ -27,7 +27,7 @@ public:
 
     // Shows the states of the trade server and history server connections.
     void show_states(net::ReturnCode trade_state, net::ReturnCode history_state);
-    // Counts one quote packet (notification 2).
+    // Counts one quote packet (Quotes).
     void count_quotes();
     // The once-a-second tick that paces the echo of the quote count.
     void tick();

@@ -47,7 +47,7 @@ void TradeRequestRunner::Relay::withdraw() {
 }
 
 void TradeRequestRunner::Relay::post(int code, intptr_t value) {
-    if (code != kNotifyTradeState) return;
+    if (core::notification_of(code) != core::Notification::TradeResult) return;
     std::lock_guard guard(lock_);
     if (!runner_) return;
     QPointer<TradeRequestRunner> target = runner_;

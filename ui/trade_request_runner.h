@@ -5,17 +5,15 @@
 #include <QPointer>
 #include <mutex>
 
+#include "core/notifications.h"
 #include "net/protocol.h"
 #include "platform/notifier.h"
 #include "trade/trade_request.h"
 
 namespace kb::ui {
 
-// Code 14: a trade context's state changed (the value is the state).
-inline constexpr int kNotifyTradeState = 14;
-
 // Sends the user's trade requests: the trade base's local test first, then the trade
-// dispatcher. Never blocks on the network: the request's states come back as code 14
+// dispatcher. Never blocks on the network: the request's codes come back as TradeResult
 // posted by the trade context's thread and are re-emitted as state_changed on the
 // user-interface thread. One request at a time (the dispatcher's first context).
 // User-interface thread only; the terminal's services must outlive it.

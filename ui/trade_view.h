@@ -33,7 +33,7 @@ public:
     explicit TradeView(core::Terminal& terminal, QWidget* parent = nullptr);
     ~TradeView() override;
 
-    // Trades or prices changed (codes 2, 6): rereads the summary and the open trades.
+    // Trades or prices changed (Quotes, Trades): rereads the summary and the open trades.
     void refresh_trades();
     int refresh_count() const { return refreshes_; }
 

@@ -6,9 +6,7 @@
 namespace kb::integration {
 namespace {
 
-using enum core::Notification;
 using kb::testing::Bytes;
-
 using net::ReturnCode;
 constexpr uint32_t kRetryWaitMs = session::kRetryPauseMs * session::kRetryPauses;
 
@@ -40,16 +38,16 @@ TEST_F(DemoSessionTest, FullLoginBringsEveryStepOfTheLoginDataThenQuotesNewsAndM
     EXPECT_GE(stores_.trade.history_records, 1u);   // the deposit
     EXPECT_EQ(stores_.trade.accounts, 1u);
     EXPECT_EQ(stores_.trade.group_name(), "demo");
-    EXPECT_TRUE(notifier_.contains(kNotifyLoggedIn, kAnn));
+    EXPECT_TRUE(notifier_.contains(core::Notification::LoggedIn, kAnn));
     EXPECT_TRUE(session_->is_connected());
 
     ASSERT_TRUE(run_clocks_until(
         [&] { return symbols_.ticks_received > 0 && stores_.news.items > 0 && stores_.mail.messages > 0; }))
         << symbols_.ticks_received << " ticks, " << stores_.news.items << " news, " << stores_.mail.messages
         << " mail";
-    EXPECT_TRUE(notifier_.contains(kNotifyQuotes, 0));
-    EXPECT_TRUE(notifier_.contains(kNotifyNews, 0));
-    EXPECT_TRUE(notifier_.contains(kNotifyMail, 0));
+    EXPECT_TRUE(notifier_.contains(core::Notification::Quotes, 0));
+    EXPECT_TRUE(notifier_.contains(core::Notification::News, 0));
+    EXPECT_TRUE(notifier_.contains(core::Notification::Mail, 0));
     EXPECT_GT(stores_.news.body_bytes, 0u);
 }
 
@@ -122,11 +120,11 @@ TEST_F(DemoSessionTest, ReconnectAfterAChangeOfAccountLogsInWithTheNewAccount) {
     set_account(kBob, kBobPassword, config_.login_record().server);
     session_->reconnect();
     EXPECT_EQ(stores_.trade.clears, 1u);
-    EXPECT_TRUE(notifier_.contains(kNotifyTrades, 0));
-    EXPECT_TRUE(notifier_.contains(kNotifyAccountHistory, session::kHistoryRangeKept));
+    EXPECT_TRUE(notifier_.contains(core::Notification::Trades, 0));
+    EXPECT_TRUE(notifier_.contains(core::Notification::AccountHistory, core::notification_value(core::HistorySelector::Kept)));
 
     ASSERT_TRUE(server_logged("'1003': logged in (trade server)"));
-    ASSERT_TRUE(eventually([&] { return notifier_.contains(kNotifyLoggedIn, kBob); }));
+    ASSERT_TRUE(eventually([&] { return notifier_.contains(core::Notification::LoggedIn, kBob); }));
     EXPECT_EQ(lines_containing("'1003': login"), 1u);
     EXPECT_EQ(server_lines_containing("logged in (trade server)"), 2u);
     EXPECT_EQ(stores_.trade.accounts, 2u);
@@ -177,7 +175,7 @@ TEST_F(DemoSessionTest, HistoryServerCarriesTheQuotesWhileConnected) {
 
     // The subscription went through the history server, and so come the quotes.
     ASSERT_TRUE(run_clocks_until([&] { return symbols_.ticks_received > 0; }));
-    EXPECT_TRUE(notifier_.contains(kNotifyConnectionState, 1));
+    EXPECT_TRUE(notifier_.contains(core::Notification::ConnectionState, 1));
 }
 
 TEST_F(DemoSessionTest, SlowHistoryServerLetsTheTradeSessionGoOnAfter45SecondsWithTheFlagSavedClear) {
@@ -217,8 +215,8 @@ TEST_F(DemoSessionTest, ReconnectDuringTheWaitForASlowHistoryServerLogsInWithThe
     // Bob's login came after one retry pause, not after the rest of the 45 s wait.
     EXPECT_LT(clock_.total_slept_ms(), session::kHistoryStartWaitMs);
     // Ann's login went no further than the wait.
-    EXPECT_FALSE(notifier_.contains(kNotifyLoggedIn, kAnn));
-    EXPECT_TRUE(notifier_.contains(kNotifyLoggedIn, kBob));
+    EXPECT_FALSE(notifier_.contains(core::Notification::LoggedIn, kAnn));
+    EXPECT_TRUE(notifier_.contains(core::Notification::LoggedIn, kBob));
 }
 
 }  // namespace

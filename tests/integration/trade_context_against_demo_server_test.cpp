@@ -82,7 +82,7 @@ protected:
         std::optional<ReturnCode> code;
         const bool ended = eventually([&] {
             for (auto [posted, value] : requester.posted())
-                if (posted == session::kNotifyTradeResult && value != 142 && value != 143)
+                if (posted == core::Notification::TradeResult && value != 142 && value != 143)
                     code = static_cast<ReturnCode>(value);
             return code && !context_->busy();
         });
@@ -183,7 +183,7 @@ TEST_F(TradeContextAgainstDemoServer, ADealerWhoSitsOnARequestIsTimedOutWhileKee
         context_->watchdog();
         return !context_->busy();
     }));
-    EXPECT_TRUE(requester_.contains(session::kNotifyTradeResult, 128));
+    EXPECT_TRUE(requester_.contains(core::Notification::TradeResult, 128));
     EXPECT_LE(clock_.tick_ms() - in_process, session::kTradeActivityMs + session::kTradePingMs);
     EXPECT_TRUE(journaled("'1001': request failed [Trade timeout]"));
 }

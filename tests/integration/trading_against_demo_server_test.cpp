@@ -112,7 +112,7 @@ protected:
         std::optional<ReturnCode> code;
         const bool ended = eventually([&] {
             for (auto [posted, value] : window.posted())
-                if (posted == session::kNotifyTradeResult && value != 142 && value != 143)
+                if (posted == core::Notification::TradeResult && value != 142 && value != 143)
                     code = static_cast<ReturnCode>(value);
             return code && !dispatcher_->context(0)->busy();
         });

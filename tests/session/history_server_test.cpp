@@ -32,7 +32,7 @@ TEST_F(HistoryServerTest, ConnectedHistoryServerCarriesQuotesAndTheAccountDataAs
     EXPECT_EQ(stores_.symbols.ticks_received, 1u);
     // Primed by the history server thread only.
     EXPECT_EQ(stores_.history.primes, 1u);
-    EXPECT_TRUE(notifier_.contains(kNotifyConnectionState, 1));
+    EXPECT_TRUE(notifier_.contains(core::Notification::ConnectionState, 1));
     EXPECT_EQ(lines_containing("DataCenter"), 0u);
 }
 
@@ -150,7 +150,7 @@ TEST_F(HistoryServerTest, ReconnectAfterAChangeOfAccountClearsTheTradeDataAndQui
     EXPECT_FALSE(session().is_connected());
     EXPECT_EQ(stores_.trade.clears, 1u);
     EXPECT_EQ(stores_.channels.resets, 2u);   // at the login and at the change
-    EXPECT_TRUE(notifier_.contains(kNotifyTrades, 0));
+    EXPECT_TRUE(notifier_.contains(core::Notification::Trades, 0));
 }
 
 }  // namespace

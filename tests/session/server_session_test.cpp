@@ -69,9 +69,9 @@ TEST_F(ServerSessionTest, FullLoginDownloadsEveryLoginDataStepInOrder) {
     std::optional<config::ServerEntry> entry = servers_.find_copy("Fake-Live");
     ASSERT_TRUE(entry);
     EXPECT_EQ(entry->access_points.size(), 1u);
-    EXPECT_TRUE(notifier_.contains(kNotifyLoggedIn, kLogin));
-    EXPECT_TRUE(notifier_.contains(kNotifyAccountHistory, kHistoryRangeKept));
-    EXPECT_TRUE(notifier_.contains(kNotifyConnectionState, 0));
+    EXPECT_TRUE(notifier_.contains(core::Notification::LoggedIn, kLogin));
+    EXPECT_TRUE(notifier_.contains(core::Notification::AccountHistory, core::notification_value(core::HistorySelector::Kept)));
+    EXPECT_TRUE(notifier_.contains(core::Notification::ConnectionState, 0));
     EXPECT_TRUE(eventually([&] { return session().state(Server::Trade) == ReturnCode::NoConnection; }));
 }
 
@@ -213,7 +213,7 @@ TEST_F(ServerSessionTest, QuotesReachTheSymbolsBaseAndACountOfZeroEndsTheLoopWit
     EXPECT_TRUE(server.all_matched()) << server.report();
     EXPECT_EQ(stores_.symbols.ticks_received, 2u);
     EXPECT_EQ(stores_.trade.revaluations, 1u);
-    EXPECT_TRUE(notifier_.contains(kNotifyQuotes, 0));
+    EXPECT_TRUE(notifier_.contains(core::Notification::Quotes, 0));
 }
 
 TEST_F(ServerSessionTest, PushedBlocksReachTheirStores) {
@@ -245,8 +245,8 @@ TEST_F(ServerSessionTest, PushedBlocksReachTheirStores) {
     EXPECT_EQ(stores_.trade.transactions_received, 2u);
     EXPECT_EQ(stores_.trade.groups_set, 1u);
     EXPECT_EQ(stores_.symbols.groups_set, 2u);   // the account's group at login, then the update
-    EXPECT_TRUE(notifier_.contains(kNotifyMail, 0));
-    EXPECT_TRUE(notifier_.contains(kNotifySymbols, 0));
+    EXPECT_TRUE(notifier_.contains(core::Notification::Mail, 0));
+    EXPECT_TRUE(notifier_.contains(core::Notification::Symbols, 0));
 }
 
 TEST_F(ServerSessionTest, GroupSettingsOfTheAccountsGroupRefreshTheSavedAccount) {
@@ -327,7 +327,7 @@ TEST_F(ServerSessionTest, ChartHistoryOverTheBarLimitClosesWithoutTheQuitByte) {
     EXPECT_NE(server.report().find("gave 0"), std::string::npos) << server.report();
     EXPECT_EQ(stores_.history.pushes, 1u);
     EXPECT_EQ(stores_.history.bars_received, 2u);
-    EXPECT_TRUE(notifier_.contains(kNotifyChartHistory, 0));
+    EXPECT_TRUE(notifier_.contains(core::Notification::ChartHistory, 0));
 }
 
 TEST_F(ServerSessionTest, SilenceBringsKeepAlives) {

@@ -58,17 +58,17 @@ class RecordingNotifier final : public platform::Notifier {
 public:
     void post(int code, intptr_t value) override {
         std::lock_guard guard(lock_);
-        posted_.emplace_back(code, value);
+        posted_.emplace_back(core::notification_of(code), value);
     }
     intptr_t send(int code, intptr_t value) override {
         post(code, value);
         return 0;
     }
-    std::vector<std::pair<int, intptr_t>> posted() {
+    std::vector<std::pair<core::Notification, intptr_t>> posted() {
         std::lock_guard guard(lock_);
         return posted_;
     }
-    bool contains(int code, intptr_t value) {
+    bool contains(core::Notification code, intptr_t value) {
         for (auto [c, v] : posted())
             if (c == code && v == value) return true;
         return false;
@@ -76,7 +76,7 @@ public:
 
 private:
     std::mutex lock_;
-    std::vector<std::pair<int, intptr_t>> posted_;
+    std::vector<std::pair<core::Notification, intptr_t>> posted_;
 };
 
 // Hands every post to the recording notifier and, for each code 22 about the trade server,
@@ -95,7 +95,7 @@ public:
     void post(int code, intptr_t value) override {
         inner_.post(code, value);
         const ServerSession* watched = session_;
-        if (code != core::kNotifyConnectionState || value != 0 || !watched) return;
+        if (core::notification_of(code) != core::Notification::ConnectionState || value != 0 || !watched) return;
         std::lock_guard guard(lock_);
         entries_.push_back({clock_.tick_ms(), watched->state(Server::Trade)});
     }

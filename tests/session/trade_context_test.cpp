@@ -128,7 +128,7 @@ protected:
     }
     bool finished_with(int code) { return finished_with(requester_, code); }
     bool finished_with(RecordingNotifier& requester, int code) {
-        return eventually([&] { return requester.contains(kNotifyTradeResult, code) && !context().busy(); });
+        return eventually([&] { return requester.contains(core::Notification::TradeResult, code) && !context().busy(); });
     }
     // The journal's messages without their time prefix.
     std::vector<std::string> messages() {
@@ -163,8 +163,10 @@ TEST_F(TradeContextTest, InstantOrderIsAcceptedProcessedAndOpened) {
     server.finish();
     EXPECT_TRUE(server.all_matched()) << server.report();
 
-    EXPECT_EQ(requester_.posted(), (std::vector<std::pair<int, intptr_t>>{
-                                       {kNotifyTradeResult, kAccepted}, {kNotifyTradeResult, kInProcess}, {kNotifyTradeResult, 0}}));
+    using core::Notification;
+    EXPECT_EQ(requester_.posted(), (std::vector<std::pair<Notification, intptr_t>>{{Notification::TradeResult, kAccepted},
+                                                                                 {Notification::TradeResult, kInProcess},
+                                                                                 {Notification::TradeResult, 0}}));
     EXPECT_EQ(messages(), (std::vector<std::string>{
                               "'1234': instant order buy 1.00 EURUSD at 1.10020 sl: 1.09000 tp: 0.00000",
                               "'1234': request was accepted by server",
@@ -209,7 +211,7 @@ TEST_F(TradeContextTest, CancelBeforeAcceptanceEndsLocallyAndCloses) {
     ASSERT_TRUE(finished_with(144));
     server.release();
     server.finish();
-    EXPECT_TRUE(canceller_.contains(kNotifyCancelResult, 0));
+    EXPECT_TRUE(canceller_.contains(core::Notification::CancelResult, 0));
     EXPECT_EQ(context().state(), RequestState::Ready);
     EXPECT_FALSE(context().busy());
 }
@@ -232,7 +234,8 @@ TEST_F(TradeContextTest, CancelAfterAcceptanceSendsTheRequestIdAndFollowsTheServ
     server.finish();
     EXPECT_TRUE(server.all_matched()) << server.report();
     // Once for the cancel that was sent, once for the server's answer.
-    EXPECT_EQ(canceller_.posted(), (std::vector<std::pair<int, intptr_t>>{{kNotifyCancelResult, 0}, {kNotifyCancelResult, 0}}));
+    EXPECT_EQ(canceller_.posted(), (std::vector<std::pair<core::Notification, intptr_t>>{
+                                       {core::Notification::CancelResult, 0}, {core::Notification::CancelResult, 0}}));
     EXPECT_TRUE(journaled(
         "'1234': order buy 1.00 EURUSD opening at 1.10020 sl: 1.09000 tp: 0.00000 failed [Request canceled by client]"));
 }
@@ -249,7 +252,7 @@ TEST_F(TradeContextTest, CancelWhileInProcessIsRefusedAsLocked) {
     ASSERT_EQ(context().submit(instant_buy(), &requester_), ReturnCode::Ok);
     ASSERT_TRUE(eventually([&] { return context().state() == RequestState::InProcess; }));
     context().cancel(&canceller_);
-    ASSERT_TRUE(eventually([&] { return canceller_.contains(kNotifyCancelResult, 139); }));
+    ASSERT_TRUE(eventually([&] { return canceller_.contains(core::Notification::CancelResult, 139); }));
     server.release();
     ASSERT_TRUE(finished_with(0));
     server.finish();
@@ -316,7 +319,7 @@ TEST_F(TradeContextTest, SilentServerWhileInProcessEndsWithTradeTimeout) {
     ASSERT_TRUE(eventually([&] { return context().state() == RequestState::InProcess; }));
     ASSERT_TRUE(eventually([&] {
         context().watchdog();
-        return requester_.contains(kNotifyTradeResult, 128) && !context().busy();
+        return requester_.contains(core::Notification::TradeResult, 128) && !context().busy();
     }));
     server.release();
     server.finish();
@@ -344,7 +347,7 @@ TEST_F(TradeContextTest, KeepAliveAnswersDontHoldOffTheWatchdog) {
     const uint32_t ended = clock_.tick_ms();
     server.release();
     server.finish();
-    EXPECT_TRUE(requester_.contains(kNotifyTradeResult, 128));
+    EXPECT_TRUE(requester_.contains(core::Notification::TradeResult, 128));
     EXPECT_LE(ended - in_process, kTradeActivityMs + 5000) << "ended " << ended - in_process << " ms after 143";
     EXPECT_TRUE(journaled("'1234': order buy 1.00 EURUSD opening at 1.10020 sl: 1.09000 tp: 0.00000 failed [Trade timeout]"));
 }
@@ -381,7 +384,7 @@ TEST_F(TradeContextTest, ResetEndsTheRequestUnderWayForItsRequester) {
         dispatcher.reset();
         server.release();
         server.finish();
-        EXPECT_TRUE(requester.contains(kNotifyTradeResult, 6));
+        EXPECT_TRUE(requester.contains(core::Notification::TradeResult, 6));
         EXPECT_FALSE(dispatcher.context(0)->busy());
         EXPECT_EQ(dispatcher.submit(instant_buy(), &next), ReturnCode::Ok) << "the channel takes the next request";
     }
@@ -412,7 +415,7 @@ TEST_F(TradeContextTest, LateRejectInTheIdleChannelIsDroppedBeforeTheNextRequest
     ASSERT_TRUE(finished_with(next_requester_, 0));
     server.finish();
     EXPECT_TRUE(server.all_matched()) << server.report();
-    EXPECT_FALSE(next_requester_.contains(kNotifyTradeResult, 2));
+    EXPECT_FALSE(next_requester_.contains(core::Notification::TradeResult, 2));
     EXPECT_EQ(context().result().ticket, 556);
 }
 
@@ -616,7 +619,7 @@ TEST_F(TradeContextTest, WaitingCallerIsReleasedWithTheResult) {
     ASSERT_EQ(context().submit(instant_buy(), &requester_), ReturnCode::Ok);
     ASSERT_TRUE(context().wait_for_finish(10000));
     EXPECT_EQ(context().result().ticket, 90);
-    EXPECT_TRUE(requester_.contains(kNotifyTradeResult, 0));
+    EXPECT_TRUE(requester_.contains(core::Notification::TradeResult, 0));
     server.finish();
 }
 

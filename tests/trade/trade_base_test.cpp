@@ -132,9 +132,9 @@ TEST_F(TradeBaseTest, PartialCloseGivesADeleteAndAnAdd) {
     ASSERT_EQ(base.history_count(), 1u);
     EXPECT_EQ(base.history_at(0)->volume, 40);
     EXPECT_EQ(base.summary().balance, 10020);
-    const std::vector<std::pair<int, intptr_t>> posts = {
-        {core::kNotifyTrades, 0}, {core::kNotifySymbols, 0}, {kNotifyTransactionsApplied, 0},
-        {core::kNotifyAccountHistory, kHistoryChanged}};
+    const std::vector<std::pair<core::Notification, intptr_t>> posts = {
+        {core::Notification::Trades, 0}, {core::Notification::Symbols, 0}, {core::Notification::TransactionsApplied, 0},
+        {core::Notification::AccountHistory, core::notification_value(core::HistorySelector::Changed)}};
     EXPECT_EQ(notifier.take(), posts);
 }
 
@@ -148,8 +148,8 @@ TEST_F(TradeBaseTest, PendingOrderDeleteAddsNothingToTheHistory) {
     EXPECT_EQ(base.history_count(), 0u);
     EXPECT_EQ(base.summary().balance, 10000) << "a pending order's header values are not taken";
     EXPECT_EQ(base.summary().credit, 50);
-    const std::vector<std::pair<int, intptr_t>> posts = {
-        {core::kNotifyTrades, 0}, {core::kNotifySymbols, 0}, {kNotifyTransactionsApplied, 0}};
+    const std::vector<std::pair<core::Notification, intptr_t>> posts = {
+        {core::Notification::Trades, 0}, {core::Notification::Symbols, 0}, {core::Notification::TransactionsApplied, 0}};
     EXPECT_EQ(notifier.take(), posts) << "no history notification";
 }
 
@@ -318,8 +318,9 @@ TEST_F(TradeBaseTest, RequestTestReadsTheBaseAndTheSymbols) {
     close.price = 1.2502;
     EXPECT_NE(base.test_request(close), net::ReturnCode::Ok);
     EXPECT_EQ(base.open_trade_count(), 0u);
-    const std::vector<std::pair<int, intptr_t>> posts = {{core::kNotifyTrades, 0},
-                                                         {core::kNotifyAccountHistory, kHistoryChanged}};
+    const std::vector<std::pair<core::Notification, intptr_t>> posts = {{core::Notification::Trades, 0},
+                                                         {core::Notification::AccountHistory,
+                                                          core::notification_value(core::HistorySelector::Changed)}};
     EXPECT_EQ(notifier.take(), posts);
 }
 
@@ -398,8 +399,9 @@ TEST_F(TradeBaseTest, ClearingForAnotherLoginEmptiesTheListsAndTellsTheViews) {
     EXPECT_EQ(base.history_count(), 0u);
     EXPECT_TRUE(base.requotes().empty());
     EXPECT_EQ(base.summary().balance, 0);
-    const std::vector<std::pair<int, intptr_t>> posts = {{core::kNotifyTrades, 0},
-                                                         {core::kNotifyAccountHistory, kHistoryChanged}};
+    const std::vector<std::pair<core::Notification, intptr_t>> posts = {{core::Notification::Trades, 0},
+                                                         {core::Notification::AccountHistory,
+                                                          core::notification_value(core::HistorySelector::Changed)}};
     EXPECT_EQ(notifier.take(), posts);
 }
 

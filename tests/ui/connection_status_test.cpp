@@ -69,8 +69,8 @@ TEST(ConnectionStatus, MainWindowShowsNotConnectedWithoutASession) {
     core::Terminal terminal(home.path(), clock, home.file("settings"));
     MainWindow window(terminal);
     ASSERT_NE(window.connection_status(), nullptr);
-    window.handle_notification(kNotifyConnectionState, 0);
-    window.handle_notification(kNotifyQuotes, 0);
+    window.handle_notification(core::Notification::ConnectionState, 0);
+    window.handle_notification(core::Notification::Quotes, 0);
     EXPECT_EQ(window.connection_status()->text().toStdString(),
               "MainServer: No connection, DataCenter: No connection, quotes: 1");
 }

@@ -88,7 +88,7 @@ protected:
         ASSERT_TRUE(apply_login_choice(*terminal.services().terminal_config, *terminal.services().server_list,
                                        {login, password, server, true}, error))
             << error;
-        terminal.notify(kNotifyReconnect, 0);
+        terminal.notify(core::Notification::Reconnect, 0);
     }
 
     // Runs the event loop until the condition holds, at most 20 s of real time.
@@ -183,8 +183,8 @@ TEST_F(DemoLogin, AccountSetAtStartLogsInAndTheWindowShowsIt) {
 
 TEST_F(DemoLogin, DialogLoginToADisabledAccountShowsItsMessageOnce) {
     int trade_reports = 0;
-    QObject::connect(window.get(), &MainWindow::notification_handled, window.get(), [&](int code, qintptr value) {
-        if (code == kNotifyConnectionState && value == 0) ++trade_reports;
+    QObject::connect(window.get(), &MainWindow::notification_handled, window.get(), [&](core::Notification code, qintptr value) {
+        if (code == core::Notification::ConnectionState && value == 0) ++trade_reports;
     });
     log_in_from_dialog(kDisabledLogin, kPassword, trade_address());
     session()->start();

@@ -90,7 +90,7 @@ TEST_F(TerminalServicesTest, ReconnectSavesTheAccounts) {
         configuration.set_login_record(record);
         if (keep) platform::remove_file(accounts.file_path());
         ASSERT_NE(platform::file_exists(accounts.file_path()), keep != 0);
-        window.handle_notification(kNotifyReconnect, 0);
+        window.handle_notification(core::Notification::Reconnect, 0);
         EXPECT_EQ(platform::file_exists(accounts.file_path()), keep != 0);
     }
 }
@@ -163,7 +163,7 @@ TEST_F(TerminalServicesTest, ReconnectMovesTheHistoryCentreToTheNewAccountsServe
     config::LoginRecord record = configuration.login_record();
     core::set_field_text(record.server, "Other-Live");
     configuration.set_login_record(record);
-    window.handle_notification(kNotifyReconnect, 0);
+    window.handle_notification(core::Notification::Reconnect, 0);
     EXPECT_EQ(center.queued_requests(), 0u) << "the old account's requests are dropped";
     EXPECT_FALSE(center.state("EURUSD", 240)->request_pending);
     // The open history was reloaded from the new server's folder, which holds no bars.
