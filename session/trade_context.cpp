@@ -3,6 +3,7 @@
 #include "session/trade_context.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <string>
 
@@ -32,6 +33,7 @@ TradeContext::TradeContext(TradeContextEnvironment environment)
 TradeContext::~TradeContext() { stop(); }
 
 ReturnCode TradeContext::submit(const trade::TradeRequest& request, platform::Notifier* window) {
+    assert(!on_worker() && "I5: the worker never submits");
     std::lock_guard control(control_lock_);
     if (busy_.exchange(true)) return ReturnCode::TradeContextBusy;
     {
@@ -47,10 +49,17 @@ ReturnCode TradeContext::submit(const trade::TradeRequest& request, platform::No
     ready_ = true;
 
     std::lock_guard guard(thread_lock_);
-    if (thread_active_) return ReturnCode::Ok;
+    if (thread_active_) {
+        assert(thread_.joinable() && "I4: an active worker was started");
+        return ReturnCode::Ok;
+    }
     // A worker that has decided to end is past its last use of the context.
     thread_.join();
-    if (!thread_.start([this] { run(); })) {
+    if (!thread_.start([this] {
+            worker_ = std::this_thread::get_id();
+            run();
+            worker_ = std::thread::id{};
+        })) {
         ready_ = false;
         busy_ = false;
         return ReturnCode::CommonError;
@@ -96,6 +105,7 @@ bool TradeContext::thread_running() const {
 }
 
 void TradeContext::watchdog() {
+    assert(!on_worker() && "I5: the worker never runs the watchdog");
     std::unique_lock control(control_lock_, std::try_to_lock);
     if (!control.owns_lock() || !thread_.running() || !ready_) return;
     if (env_.clock.tick_ms() - activity_ <= activity_timeout_) return;
@@ -104,6 +114,7 @@ void TradeContext::watchdog() {
 }
 
 void TradeContext::stop() {
+    assert(!on_worker() && "I5: stop waits for the worker, which can't wait for itself");
     std::lock_guard control(control_lock_);
     stop_ = true;
     stream_.close();
@@ -180,6 +191,8 @@ bool TradeContext::may_end() {
 }
 
 void TradeContext::process_request() {
+    assert(busy_ && "I1: a request under way was admitted");
+    assert(!finished_.is_set() && "I3: a request under way is not finished");
     const ReturnCode login_code = connect_and_log_in();
     if (login_code != ReturnCode::Ok) {
         fail(timed_out_.exchange(false) ? ReturnCode::TradeTimeout : login_code);
@@ -350,6 +363,7 @@ void TradeContext::handle_cancel() {
 
 void TradeContext::finish(ReturnCode code) {
     if (const std::optional<RequestState> goes_on = trade::state_going_on(code)) {
+        assert(ready_ && "I2: only a request under way is accepted or in process");
         state_ = *goes_on;
         note_activity();
         std::lock_guard guard(lock_);
@@ -375,6 +389,7 @@ void TradeContext::end_request(ReturnCode code, Connection connection) {
         post(requester_, core::Notification::TradeResult, net::code_value(code));
     }
     finished_.set();
+    assert(waiters_ >= 0 && "I7: waiters are counted in and out");
     if (waiters_ > 0) taken_.wait(kTradeResultTakenMs);
     if (connection == Connection::Close) stream_.close();
     state_ = RequestState::Ready;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <thread>
 #include <utility>
 
 #include "core/notifications.h"
@@ -67,6 +68,23 @@ struct TradeContextEnvironment {
 //
 // Finishing posts TradeResult with the code and returns to Ready; CommonError and NoConnection
 // also close the connection, so the next request connects and logs in again.
+//
+// Invariants (asserted in debug builds, on the thread that can see them settled):
+//   I1. ready_ implies busy_: submit sets ready_ only after it won busy_, and every end
+//       clears ready_ before busy_.
+//   I2. state_ is Accepted or InProcess only while ready_: end_request and stop return it
+//       to Ready before they clear ready_.
+//   I3. While ready_ holds, finished_ is not set: submit resets it before it sets ready_,
+//       end_request and stop set it before they clear ready_.
+//   I4. thread_active_ (under thread_lock_) means a started worker that will still look at
+//       ready_: it is cleared only by the worker itself (may_end, while !ready_, or at the
+//       end of run) or by stop after the join, so submit never starts a second worker.
+//   I5. The worker never takes control_lock_ and never calls submit, stop or watchdog
+//       (stop would wait for itself).
+//   I6. Lock order: control_lock_ before thread_lock_ or lock_; thread_lock_ and lock_ are
+//       never held together. lock_ is held while a notification is read and handled.
+//   I7. waiters_ counts the callers inside wait_for_finish; the worker waits on taken_ only
+//       while it is above 0, and for at most kTradeResultTakenMs.
 class TradeContext {
 public:
     explicit TradeContext(TradeContextEnvironment environment);
@@ -130,6 +148,7 @@ private:
     void note_activity();
     void post(platform::Notifier* window, core::Notification code, intptr_t value);
     void journal_error(const char* text);
+    bool on_worker() const { return std::this_thread::get_id() == worker_.load(); }
 
     TradeContextEnvironment env_;
     net::PacketStream stream_;
@@ -166,6 +185,7 @@ private:
     std::atomic<uint32_t> activity_timeout_{kTradeActivityMs};
     std::atomic<int> waiters_{0};
     uint32_t next_ping_ = 0;                   // worker only
+    std::atomic<std::thread::id> worker_{};    // the running worker's id (I5)
 
     platform::Event finished_{platform::EventReset::Manual};
     platform::Event taken_{platform::EventReset::Automatic};
