@@ -6,8 +6,8 @@
 
 namespace kb::core {
 
-// Every code the services, the trade channels and the views post to the user interface
-// (the value that goes with each is described where it is handled).
+// Every code the services, the trade channels and the views post to the user interface;
+// the value that goes with a code is noted beside it, else it is 0.
 enum class Notification : int {
     Symbols = 1,
     Quotes = 2,                // value: 0, or the trade base's recalculation result
@@ -29,7 +29,7 @@ enum class Notification : int {
     ConnectionState = 22,      // value: a ConnectionServer
     OpenOrderDialog = 23,      // value: the order kind
     InvalidateChart = 25,
-    MailComposer = 33,
+    MailComposer = 33,         // value: passed on to the mail view
     // The updater's question to the terminal of its folder; it travels on the local
     // channel of platform/folder_identity.h, not through the notifier.
     FolderIdentity = platform::kFolderIdentityQuestion,
@@ -48,7 +48,8 @@ enum class HistorySelector : intptr_t {
 enum class ConnectionServer : int { Trade = 0, History = 1 };
 
 // The notifier carries plain numbers (the platform layer knows no catalogue); codes and
-// values cross that boundary only through these.
+// these values cross that boundary only through the functions below (a return code as
+// net::code_value).
 constexpr int notification_code(Notification code) { return static_cast<int>(code); }
 constexpr Notification notification_of(int code) { return static_cast<Notification>(code); }
 constexpr intptr_t notification_value(HistorySelector selector) { return static_cast<intptr_t>(selector); }
