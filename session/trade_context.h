@@ -69,7 +69,8 @@ struct TradeContextEnvironment {
 // Finishing posts TradeResult with the code and returns to Ready; CommonError and NoConnection
 // also close the connection, so the next request connects and logs in again.
 //
-// Invariants (asserted in debug builds, on the thread that can see them settled):
+// Invariants (I1-I5 and I7 are asserted in debug builds, on the thread that sees them
+// settled; I6 is kept by the code's structure):
 //   I1. ready_ implies busy_: submit sets ready_ only after it won busy_, and every end
 //       clears ready_ before busy_.
 //   I2. state_ is Accepted or InProcess only while ready_: end_request and stop return it
@@ -156,13 +157,13 @@ private:
 
     // Serialises submit, stop and the watchdog, which may come from different threads
     // (the session resets the contexts from its own thread). The worker never takes it.
-    mutable std::mutex control_lock_;
+    mutable std::mutex control_lock_;   // I5, I6
     // Start and end of the worker thread.
-    std::mutex thread_lock_;
-    bool thread_active_ = false;
+    std::mutex thread_lock_;   // I6
+    bool thread_active_ = false;   // I4
 
     // Guards the request, its outcome and the windows.
-    mutable std::mutex lock_;
+    mutable std::mutex lock_;   // I6
     trade::TradeRequest request_{};
     std::optional<trade::TradeRecord> order_;      // the ticket's record when sent
     std::optional<trade::TradeRecord> opposite_;   // the opposite ticket's record when sent
@@ -175,20 +176,20 @@ private:
     platform::Notifier* requester_ = nullptr;
     platform::Notifier* canceller_ = nullptr;
 
-    std::atomic<bool> busy_{false};           // admission: exchanged by submit
-    std::atomic<bool> ready_{false};          // the request is copied and not finished
+    std::atomic<bool> busy_{false};           // admission: exchanged by submit (I1)
+    std::atomic<bool> ready_{false};          // the request is copied and not finished (I1-I3)
     std::atomic<bool> stop_{false};
     std::atomic<bool> cancel_requested_{false};
     std::atomic<bool> timed_out_{false};
-    std::atomic<trade::RequestState> state_{trade::RequestState::Ready};
+    std::atomic<trade::RequestState> state_{trade::RequestState::Ready};   // I2
     std::atomic<uint32_t> activity_{0};
     std::atomic<uint32_t> activity_timeout_{kTradeActivityMs};
-    std::atomic<int> waiters_{0};
+    std::atomic<int> waiters_{0};             // I7
     uint32_t next_ping_ = 0;                   // worker only
     std::atomic<std::thread::id> worker_{};    // the running worker's id (I5)
 
-    platform::Event finished_{platform::EventReset::Manual};
-    platform::Event taken_{platform::EventReset::Automatic};
+    platform::Event finished_{platform::EventReset::Manual};     // I3
+    platform::Event taken_{platform::EventReset::Automatic};     // I7
 };
 
 }  // namespace kb::session
