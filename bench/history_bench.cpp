@@ -77,7 +77,7 @@ void BM_MemcpyWholeBarArray(benchmark::State& state) {
 void BM_AddTick(benchmark::State& state) {
     ScratchFolder folder("kb-hst-bench");
     write_history(folder.path(), kMemoryBars);
-    auto history = HistoryBase::create(all_day_symbol(), 1, false, {folder.path(), "Demo", kMemoryBars, kFileBars}, nullptr);
+    auto history = HistoryBase::create(all_day_symbol(), 1, Offline::No, {folder.path(), "Demo", kMemoryBars, kFileBars}, nullptr);
     TickRecord tick{};
     tick.symbol_index = 1;
     tick.time = kStart + static_cast<int32_t>(kMemoryBars) * 60;
@@ -104,7 +104,7 @@ void BM_ReadWholeFile(benchmark::State& state) {
 void BM_SaveAfterTick(benchmark::State& state) {
     ScratchFolder folder("kb-hst-bench");
     write_history(folder.path(), kFileBars);
-    auto history = HistoryBase::create(all_day_symbol(), 1, false, {folder.path(), "Demo", kMemoryBars / 8, kFileBars},
+    auto history = HistoryBase::create(all_day_symbol(), 1, Offline::No, {folder.path(), "Demo", kMemoryBars / 8, kFileBars},
                                        nullptr);
     TickRecord tick{};
     tick.symbol_index = 1;

@@ -86,7 +86,7 @@ void BM_ReadFileOnce(benchmark::State& state) {
 void BM_LoadWithCheckAndRepair(benchmark::State& state) {
     ScratchFolder folder("kb-hst-load");
     write_history(history_file(folder), kBars);
-    auto history = HistoryBase::create(eurusd(), 1, true, settings(folder), nullptr);
+    auto history = HistoryBase::create(eurusd(), 1, Offline::Yes, settings(folder), nullptr);
     if (!history || history->bar_count() != kBars) {
         state.SkipWithError("the history did not load every bar");
         return;
@@ -110,10 +110,10 @@ void BM_HistoryMemory(benchmark::State& state) {
     size_t loaded_bytes = 0;
     for (auto _ : state) {
         const size_t before_empty = heap_in_use();
-        auto empty = HistoryBase::create(eurusd(), 5, true, settings(folder), nullptr);   // no EURUSD5 file
+        auto empty = HistoryBase::create(eurusd(), 5, Offline::Yes, settings(folder), nullptr);   // no EURUSD5 file
         empty_bytes = heap_in_use() - before_empty;
         const size_t before_loaded = heap_in_use();
-        auto loaded = HistoryBase::create(eurusd(), 1, true, settings(folder), nullptr);
+        auto loaded = HistoryBase::create(eurusd(), 1, Offline::Yes, settings(folder), nullptr);
         loaded_bytes = heap_in_use() - before_loaded;
         benchmark::DoNotOptimize(loaded->bar_count());
         benchmark::DoNotOptimize(empty->bar_count());

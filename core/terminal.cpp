@@ -54,9 +54,7 @@ void Terminal::shutdown() {
     journal_.flush();
 }
 
-void Terminal::notify(int code, intptr_t value) {
-    if (platform::Notifier* target = notifier_.load()) target->post(code, value);
-}
+void Terminal::notify(Notification code, intptr_t value) { post(notifier_.load(), code, value); }
 
 void Terminal::add_watchdog(std::function<void()> tick, std::string name) {
     watchdogs_.push_back(std::move(tick));

@@ -8,6 +8,7 @@
 #include "core/branding.h"
 #include "core/display_metrics.h"
 #include "core/journal.h"
+#include "core/notifications.h"
 #include "core/service_ptr.h"
 #include "core/settings_store.h"
 #include "platform/clock.h"
@@ -104,7 +105,7 @@ public:
     platform::Notifier* notifier() const { return notifier_.load(); }
     // Posts (code, value) to the user interface; dropped while no notifier is published.
     // Any thread.
-    void notify(int code, intptr_t value);
+    void notify(Notification code, intptr_t value);
 
     // The once-a-second checks, run in the order they were added; the name says which
     // step of the timer a check is.

@@ -72,7 +72,7 @@ int32_t bar_time_at(RandomAccessFile& file, int64_t position, bool& ok) {
 
 bool HistoryBase::is_standard_period(int period) { return period_index_of(period) >= 0; }
 
-std::unique_ptr<HistoryBase> HistoryBase::create(const SymbolRecord& symbol, int period, bool offline,
+std::unique_ptr<HistoryBase> HistoryBase::create(const SymbolRecord& symbol, int period, Offline offline,
                                                  HistorySettings settings, core::Journal* journal) {
     if (period < 1 || period > kMaxPeriod || !valid_file_name(core::field_text(symbol.name))) return nullptr;
     if (!valid_file_name(settings.server) && !settings.server.empty()) return nullptr;
@@ -81,7 +81,7 @@ std::unique_ptr<HistoryBase> HistoryBase::create(const SymbolRecord& symbol, int
     return base;
 }
 
-HistoryBase::HistoryBase(const SymbolRecord& symbol, int period, bool offline, HistorySettings settings,
+HistoryBase::HistoryBase(const SymbolRecord& symbol, int period, Offline offline, HistorySettings settings,
                          core::Journal* journal)
     : journal_(journal),
       program_folder_(std::move(settings.program_folder)),
@@ -91,7 +91,7 @@ HistoryBase::HistoryBase(const SymbolRecord& symbol, int period, bool offline, H
       digits_(symbol.digits),
       period_(period),
       period_index_(period_index_of(period)),
-      offline_(offline),
+      offline_(offline == Offline::Yes),
       max_bars_in_memory_(settings.max_bars_in_memory),
       max_bars_in_file_(settings.max_bars_in_file) {}
 

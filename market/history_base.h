@@ -22,6 +22,9 @@ class RandomAccessFile;
 
 namespace kb::market {
 
+// An offline history ignores ticks and is never saved on destruction.
+enum class Offline { No, Yes };
+
 // The chart settings and folders a history base works with.
 struct HistorySettings {
     std::string program_folder;
@@ -60,8 +63,8 @@ public:
 
     // A history of the symbol and period (1..43200 minutes), loaded from its file. Null
     // for a period out of range or a symbol name that can't name a file. journal may be
-    // null. An offline history ignores ticks and is never saved on destruction.
-    static std::unique_ptr<HistoryBase> create(const SymbolRecord& symbol, int period, bool offline,
+    // null.
+    static std::unique_ptr<HistoryBase> create(const SymbolRecord& symbol, int period, Offline offline,
                                                HistorySettings settings, core::Journal* journal);
     // Saves when not offline.
     ~HistoryBase();
@@ -123,7 +126,7 @@ public:
     std::string file_path() const;
 
 private:
-    HistoryBase(const SymbolRecord& symbol, int period, bool offline, HistorySettings settings, core::Journal* journal);
+    HistoryBase(const SymbolRecord& symbol, int period, Offline offline, HistorySettings settings, core::Journal* journal);
 
     std::string server_folder(const std::string& server) const;
     std::string own_path_locked() const;

@@ -65,7 +65,7 @@ std::unique_ptr<HistoryCenter::Entry> HistoryCenter::make_entry(const SymbolReco
     const std::string name(core::field_text(symbol.name));
     try {
         std::unique_ptr<HistoryBase> base =
-            HistoryBase::create(symbol, period, offline == Offline::Yes, std::move(settings), env_.journal);
+            HistoryBase::create(symbol, period, offline, std::move(settings), env_.journal);
         if (!base) return nullptr;
         auto entry = std::make_unique<Entry>(std::move(base), symbol, offline);
         entry->oldest_covered_time = entry->base->first_bar_time();
@@ -265,7 +265,7 @@ size_t HistoryCenter::import_bars(std::string_view symbol, int period, int32_t o
 }
 
 void HistoryCenter::notify_chart_history() {
-    if (env_.notifier != nullptr) env_.notifier->post(core::kNotifyChartHistory, 0);
+    core::post(env_.notifier, core::Notification::ChartHistory, 0);
 }
 
 // ---- logins ----

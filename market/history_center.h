@@ -29,8 +29,6 @@ namespace kb::market {
 
 class SymbolsBase;
 
-enum class Offline { No, Yes };
-
 // The thread that brings flagged histories up to date with the history server. It lives
 // where the network is (session/HistorySynchroniser); the centre owns it, and destroying it
 // ends the thread.
@@ -61,7 +59,7 @@ struct HistoryCenterEnvironment {
     HistorySettings settings;                // folder, server, bar limits of new histories
     platform::Clock& clock;                  // expiries
     core::Journal* journal = nullptr;        // may be null
-    platform::Notifier* notifier = nullptr;  // notification 8; may be null
+    platform::Notifier* notifier = nullptr;  // ChartHistory; may be null
     HistoryBarLimits* limits = nullptr;      // null: new histories take the limits of settings
 };
 
@@ -139,7 +137,7 @@ public:
     void on_symbol_updated(const SymbolRecord& symbol) override;
     // Chart data (command 156): opens the history when needed (a symbol the symbols base
     // doesn't know imports nothing), imports the bars, keeps a positive oldest covered time,
-    // clears the pending request and posts notification 8. Returns the bars accepted.
+    // clears the pending request and posts ChartHistory. Returns the bars accepted.
     size_t import(std::string_view symbol, int period, int32_t oldest_covered_time,
                   std::span<const WireBar28> bars);
     size_t import(std::string_view symbol, int period, int32_t oldest_covered_time,

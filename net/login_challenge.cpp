@@ -65,14 +65,12 @@ bool login_challenge_answer_matches(const LoginChallenge& challenge, const Conne
     return std::equal(decoded->begin(), decoded->end(), expected.begin(), expected.end());
 }
 
-int answer_login_challenge(PacketStream& stream) {
+ReturnCode answer_login_challenge(PacketStream& stream) {
     LoginChallenge challenge{};
-    if (!stream.read(challenge.data(), challenge.size())) return code_value(ReturnCode::NoConnection);
+    if (!stream.read(challenge.data(), challenge.size())) return ReturnCode::NoConnection;
     std::string answer = login_challenge_answer(challenge, stream.key(), kProgramBuild);
-    if (!stream.send_packet(reinterpret_cast<uint8_t*>(answer.data()), answer.size())) {
-        return code_value(ReturnCode::NoConnection);
-    }
-    return stream.read_byte();
+    if (!stream.send_packet(reinterpret_cast<uint8_t*>(answer.data()), answer.size())) return ReturnCode::NoConnection;
+    return stream.read_code();
 }
 
 ReturnCode challenge_login(PacketStream& stream, const LoginChallenge& challenge, uint16_t client_build) {

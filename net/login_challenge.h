@@ -38,7 +38,7 @@ bool login_challenge_answer_matches(const LoginChallenge& challenge, const Conne
 // Terminal: reads the challenge, sends the answer for the stream's key and this program's
 // build, and returns the server's final code; 6 ("No connection") when a transfer fails
 // (stream closed).
-int answer_login_challenge(PacketStream& stream);
+ReturnCode answer_login_challenge(PacketStream& stream);
 
 // Server: sends the challenge, reads the answer and checks it with the stream's key and
 // the build from the client's login packet, then sends the final code: 0 when the answer

@@ -74,23 +74,21 @@ bool send_login_packet(PacketStream& stream, int32_t login, std::string_view pas
     return true;
 }
 
-int read_login_reply(PacketStream& stream) {
-    int code = stream.read_byte();
-    if (code != code_value(ReturnCode::Ok)) return code;
+ReturnCode read_login_reply(PacketStream& stream) {
+    const ReturnCode code = stream.read_code();
+    if (code != ReturnCode::Ok) return code;
     uint8_t flags = 0;
     uint16_t build = 0;
     uint32_t identity = 0;
-    if (!stream.read(&flags, 1) || !stream.read_u16(build) || !stream.read_u32(identity)) {
-        return code_value(ReturnCode::NoConnection);
-    }
+    if (!stream.read(&flags, 1) || !stream.read_u16(build) || !stream.read_u32(identity)) return ReturnCode::NoConnection;
     stream.set_server_build(build);
     stream.set_server_identity(identity);
     if (!login_needs_challenge(stream.login_mode(), build, identity)) return code;
     return answer_login_challenge(stream);
 }
 
-int log_in(PacketStream& stream, int32_t login, std::string_view password, LoginMode mode) {
-    if (!send_login_packet(stream, login, password, mode)) return code_value(ReturnCode::NoConnection);
+ReturnCode log_in(PacketStream& stream, int32_t login, std::string_view password, LoginMode mode) {
+    if (!send_login_packet(stream, login, password, mode)) return ReturnCode::NoConnection;
     return read_login_reply(stream);
 }
 

@@ -100,10 +100,10 @@ bool send_login_packet(PacketStream& stream, int32_t login, std::string_view pas
 // server answers the same way) and returns its code; with code 0 the server build and
 // identity are stored in the stream and a challenge is answered when one follows, and the
 // final code is returned. 6 ("No connection") when a read or send fails (stream closed).
-int read_login_reply(PacketStream& stream);
+ReturnCode read_login_reply(PacketStream& stream);
 
 // send_login_packet, then read_login_reply: the code of the login, 0 when logged in.
-int log_in(PacketStream& stream, int32_t login, std::string_view password, LoginMode mode);
+ReturnCode log_in(PacketStream& stream, int32_t login, std::string_view password, LoginMode mode);
 
 // ---- server side ----
 

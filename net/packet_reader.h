@@ -2,6 +2,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "net/protocol.h"
+
 namespace kb::core {
 class Journal;
 }
@@ -25,6 +27,8 @@ public:
 
     // Little-endian values through read().
     uint8_t read_byte();                          // 6 ("No connection") on failure
+    // One byte read as the server's return code; NoConnection on failure.
+    ReturnCode read_code() { return static_cast<ReturnCode>(read_byte()); }
     bool read_u16(uint16_t& value) { return read(&value, sizeof value); }
     bool read_i32(int32_t& value) { return read(&value, sizeof value); }
     bool read_u32(uint32_t& value) { return read(&value, sizeof value); }

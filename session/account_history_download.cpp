@@ -32,7 +32,8 @@ bool AccountHistoryDownload::download(const trade::HistoryRange& range) {
     if (address.empty() || password.empty() || account.login <= 0) return false;
     if (!trade::is_requestable(range)) {
         env_.trades.set_history({});
-        if (env_.notifier) env_.notifier->post(core::kNotifyAccountHistory, kHistoryDownloaded);
+        core::post(env_.notifier, core::Notification::AccountHistory,
+                   core::notification_value(core::HistorySelector::Downloaded));
         return true;
     }
     return thread_.start([this, range, login = account.login, address = std::move(address),
@@ -48,7 +49,8 @@ void AccountHistoryDownload::run(trade::HistoryRange range, int32_t login, std::
     env_.trades.set_history(records ? *records : std::vector<trade::TradeRecord>{});
     if (stream_.is_open()) stream_.send_quit();
     stream_.close();
-    if (env_.notifier) env_.notifier->post(core::kNotifyAccountHistory, kHistoryDownloaded);
+    core::post(env_.notifier, core::Notification::AccountHistory,
+               core::notification_value(core::HistorySelector::Downloaded));
 }
 
 bool AccountHistoryDownload::connect_and_log_in(int32_t login, const std::string& address,
@@ -57,10 +59,10 @@ bool AccountHistoryDownload::connect_and_log_in(int32_t login, const std::string
         env_.journal.write(core::Level::Error, "AccountHistory: cannot connect to: %s", address.c_str());
         return false;
     }
-    const int code = net::log_in(stream_, login, password, net::LoginMode::TradeServer);
-    if (code == net::code_value(net::ReturnCode::Ok)) return true;
+    const net::ReturnCode code = net::log_in(stream_, login, password, net::LoginMode::TradeServer);
+    if (code == net::ReturnCode::Ok) return true;
     stream_.close();
-    if (code == net::code_value(net::ReturnCode::SecuredLoginRequired)) {
+    if (code == net::ReturnCode::SecuredLoginRequired) {
         // The terminal keeps no key pair to answer the server's challenge with.
         env_.journal.write(core::Level::Error, "AccountHistory: '%d'public key was not found", login);
         return false;

@@ -23,9 +23,6 @@ class TradeBase;
 
 namespace kb::session {
 
-// The value of code 7 when a download of another period has ended.
-inline constexpr intptr_t kHistoryDownloaded = -3;
-
 struct AccountHistoryEnvironment {
     config::TerminalConfig& config;
     config::ServerList& servers;
@@ -44,9 +41,9 @@ struct AccountHistoryEnvironment {
 //                                |
 //                       command 34 --fail--> history emptied
 //                                |
-//                      history replaced --> quit (13), close, post 7 (kHistoryDownloaded)
+//                      history replaced --> quit (13), close, post AccountHistory (Downloaded)
 //
-// Every download that gets past the account check posts code 7 when it ends.
+// Every download that gets past the account check posts AccountHistory when it ends.
 // Thread use: download() and the destructor from one thread (the user interface); the
 // work runs on the object's own thread. Everything referenced must outlive the object.
 class AccountHistoryDownload {
@@ -60,7 +57,7 @@ public:
     // Ends a download under way, then starts one of range on the object's thread. False,
     // and nothing done, when the account has no server address, no password or no
     // positive login, or the thread can't be started. A range that can't be requested
-    // (trade::is_requestable) holds no records: the history is emptied and code 7 posted
+    // (trade::is_requestable) holds no records: the history is emptied and AccountHistory posted
     // at once, without connecting.
     bool download(const trade::HistoryRange& range);
     // Waits for the download under way to end.

@@ -14,7 +14,7 @@ std::optional<std::vector<trade::TradeRecord>> request_account_history(net::Pack
     out.put_command(net::Command::AccountHistory);
     out.put_i32(range.from);
     out.put_i32(range.to);
-    if (!stream.send_output() || stream.read_byte() != net::code_value(net::ReturnCode::Ok)) return std::nullopt;
+    if (!stream.send_output() || stream.read_code() != net::ReturnCode::Ok) return std::nullopt;
     const net::CompressedBlock block = net::read_compressed(stream, kAccountHistoryLimit);
     if (!block.ok()) return std::nullopt;
     return records_of<trade::TradeRecord>(block);

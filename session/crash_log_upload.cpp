@@ -8,9 +8,9 @@
 
 namespace kb::session {
 
-int upload_crash_log(net::PacketStream& stream, const core::CrashLog& log) {
+net::ReturnCode upload_crash_log(net::PacketStream& stream, const core::CrashLog& log) {
     std::optional<std::vector<uint8_t>> bytes = log.prepare_upload();
-    if (!bytes) return net::code_value(net::ReturnCode::Ok);
+    if (!bytes) return net::ReturnCode::Ok;
     net::OutputBuffer& out = stream.output();
     out.reset();
     out.put_command(net::Command::CrashLog);
@@ -18,10 +18,10 @@ int upload_crash_log(net::PacketStream& stream, const core::CrashLog& log) {
     out.put_bytes(bytes->data(), bytes->size());
     if (!stream.send_output()) {
         log.upload_finished(core::CrashLog::Upload::Failed);
-        return net::code_value(net::ReturnCode::CommonError);
+        return net::ReturnCode::CommonError;
     }
     log.upload_finished(core::CrashLog::Upload::Sent);
-    return net::code_value(net::ReturnCode::Ok);
+    return net::ReturnCode::Ok;
 }
 
 }  // namespace kb::session

@@ -20,16 +20,16 @@ HistoryLoginResult HistorySyncLogin::connect_and_log_in(net::PacketStream& strea
     const std::string address = separate ? history_address : std::string(core::field_text(account.server));
 
     if (!config::connect_through_list(stream, address, servers_).connected) return {Status::NotConnected};
-    const int code = separate ? net::log_in(stream, account.login, net::kHistoryAccessString,
-                                            net::LoginMode::HistoryServer)
-                              : net::log_in(stream, account.login, core::field_text(account.password),
-                                            net::LoginMode::TradeServer);
-    if (code == net::code_value(net::ReturnCode::SecuredLoginRequired)) {
+    const net::ReturnCode code = separate ? net::log_in(stream, account.login, net::kHistoryAccessString,
+                                                   net::LoginMode::HistoryServer)
+                                     : net::log_in(stream, account.login, core::field_text(account.password),
+                                                   net::LoginMode::TradeServer);
+    if (code == net::ReturnCode::SecuredLoginRequired) {
         // The terminal keeps no key pair to answer the server's challenge with.
         journal_.write(core::Level::Error, "HistoryCenter: '%d'public key not found", account.login);
         return {Status::Refused};
     }
-    if (code != net::code_value(net::ReturnCode::Ok)) {
+    if (code != net::ReturnCode::Ok) {
         journal_.write(core::Level::Error, "HistoryCenter: '%d' cannot login to: %s", account.login, address.c_str());
         return {Status::Refused};
     }

@@ -15,8 +15,7 @@ namespace kb::session {
 
 namespace {
 
-constexpr int kNoConnection = net::code_value(net::ReturnCode::NoConnection);
-constexpr int kOk = net::code_value(net::ReturnCode::Ok);
+using net::ReturnCode;
 
 bool usable_address(const char* address) { return address[0] != '\0' && address[0] != ':'; }
 
@@ -45,8 +44,8 @@ void ServerSession::stop() {
     history_stop_ = true;
     trade_stream_.close();
     history_stream_.close();
-    states_[0] = kNoConnection;
-    states_[1] = kNoConnection;
+    states_[0] = ReturnCode::NoConnection;
+    states_[1] = ReturnCode::NoConnection;
     trade_thread_.join();
     history_thread_.join();
 }
@@ -56,23 +55,23 @@ void ServerSession::reconnect() {
     if (account.login != trade_login_) {
         if (env_.sinks.channels) env_.sinks.channels->reset();
         if (env_.sinks.trade) env_.sinks.trade->clear();
-        notify(kNotifyTrades, 0);
-        notify(kNotifyAccountHistory, kHistoryRangeKept);
+        notify(core::Notification::Trades, 0);
+        notify(core::Notification::AccountHistory, core::notification_value(core::HistorySelector::Kept));
     }
     // Each connection's own thread sends the quit byte and closes, so that no two threads
     // write to one stream.
     quit_requested_[0] = true;
     quit_requested_[1] = true;
-    set_state(Server::Trade, kNoConnection);
-    set_state(Server::History, kNoConnection);
+    set_state(Server::Trade, ReturnCode::NoConnection);
+    set_state(Server::History, ReturnCode::NoConnection);
 }
 
 bool ServerSession::is_connected() const {
-    if (state(Server::Trade) != kOk) return false;
-    return !history_required_ || state(Server::History) == kOk;
+    if (state(Server::Trade) != ReturnCode::Ok) return false;
+    return !history_required_ || state(Server::History) == ReturnCode::Ok;
 }
 
-int ServerSession::state(Server which) const { return states_[static_cast<int>(which)]; }
+ReturnCode ServerSession::state(Server which) const { return states_[static_cast<int>(which)]; }
 
 void ServerSession::watchdog() {
     const uint32_t now = env_.clock.tick_ms();
@@ -91,15 +90,15 @@ void ServerSession::report_trade_server_failed() {
         env_.servers.mark_selected_failed(parts->host);
 }
 
-void ServerSession::set_state(Server which, int code) {
+void ServerSession::set_state(Server which, ReturnCode code) {
     states_[static_cast<int>(which)] = code;
-    notify(kNotifyConnectionState, static_cast<intptr_t>(which));
+    notify(core::Notification::ConnectionState, core::notification_value(which));
 }
 
 void ServerSession::confirm_connected(Server which) {
-    int expected = kOk;
-    if (states_[static_cast<int>(which)].compare_exchange_strong(expected, kOk))
-        notify(kNotifyConnectionState, static_cast<intptr_t>(which));
+    ReturnCode expected = ReturnCode::Ok;
+    if (states_[static_cast<int>(which)].compare_exchange_strong(expected, ReturnCode::Ok))
+        notify(core::Notification::ConnectionState, core::notification_value(which));
 }
 
 void ServerSession::record_activity(Server which) { activity_[static_cast<int>(which)] = env_.clock.tick_ms(); }
@@ -108,8 +107,8 @@ bool ServerSession::leave_requested(Server which) const {
     return stop_ || (which == Server::History && history_stop_) || quit_requested_[static_cast<int>(which)];
 }
 
-void ServerSession::notify(int code, intptr_t value) {
-    if (!stop_) env_.notifier.post(code, value);
+void ServerSession::notify(core::Notification code, intptr_t value) {
+    if (!stop_) core::post(&env_.notifier, code, value);
 }
 
 void ServerSession::pause_before_retry() {
@@ -126,7 +125,7 @@ void ServerSession::quit_and_close(net::PacketStream& connection) {
 // ---- trade server thread ----
 
 void ServerSession::run_trade_server() {
-    set_state(Server::Trade, kNoConnection);
+    set_state(Server::Trade, ReturnCode::NoConnection);
     bool failure_journaled = false;
     bool update_checked = false;
     while (!stop_) {
@@ -136,7 +135,7 @@ void ServerSession::run_trade_server() {
     stop_history_thread();
     history_stream_.close();
     quit_and_close(trade_stream_);
-    set_state(Server::Trade, kNoConnection);
+    set_state(Server::Trade, ReturnCode::NoConnection);
 }
 
 // One pass of the thread: false when the pause before the next attempt is due.
@@ -145,19 +144,19 @@ bool ServerSession::run_one_trade_session(bool& failure_journaled, bool& update_
     const config::LoginRecord account = env_.config.login_record();
     if (account.login <= 0 || account.password[0] == '\0' || !usable_address(account.server)) return false;
 
-    int code = connect_and_log_in(trade_stream_, account.server, account.login, account.password,
-                                  net::LoginMode::TradeServer);
-    if (code != kOk) {
+    ReturnCode code = connect_and_log_in(trade_stream_, account.server, account.login, account.password,
+                                         net::LoginMode::TradeServer);
+    if (code != ReturnCode::Ok) {
         set_state(Server::Trade, code);
         if (!failure_journaled) {
             env_.journal.write(core::Level::Error, "'%d': connect to '%s' failed [%d]", account.login, account.server,
-                               code);
+                               net::code_value(code));
             failure_journaled = true;
         }
         return false;
     }
     trade_login_ = account.login;
-    notify(kNotifyConnectionState, static_cast<intptr_t>(Server::Trade));
+    notify(core::Notification::ConnectionState, core::notification_value(Server::Trade));
     if (!update_checked) {
         update_checked = true;
         check_for_update(trade_stream_, {env_.program_folder, env_.company, account.login, account.server},
@@ -165,13 +164,13 @@ bool ServerSession::run_one_trade_session(bool& failure_journaled, bool& update_
     }
 
     code = download_login_data(account);
-    if (code != kOk) {
+    if (code != ReturnCode::Ok) {
         trade_stream_.close();
         set_state(Server::Trade, code);
         return false;
     }
     if (protocol_version_ < net::kMinimumServerProtocolVersion) {
-        set_state(Server::Trade, net::code_value(net::ReturnCode::ServerBusy));
+        set_state(Server::Trade, ReturnCode::ServerBusy);
         trade_stream_.close();
         config::LoginRecord cleared = env_.config.login_record();
         std::memset(cleared.password, 0, sizeof cleared.password);
@@ -185,7 +184,7 @@ bool ServerSession::run_one_trade_session(bool& failure_journaled, bool& update_
     if (quit_requested_[0]) {
         stop_history_thread();
         quit_and_close(trade_stream_);
-        set_state(Server::Trade, kNoConnection);
+        set_state(Server::Trade, ReturnCode::NoConnection);
         return false;
     }
     env_.config.play_event(config::SoundEvent::Connect);
@@ -197,7 +196,7 @@ bool ServerSession::run_one_trade_session(bool& failure_journaled, bool& update_
                                                      : trade::kAccountDataFull;
     std::optional<trade::AccountDataReply> reply;
     code = request_account_data(trade_stream_, mode, account.login, reply);
-    if (code != kOk) {
+    if (code != ReturnCode::Ok) {
         stop_history_thread();
         trade_stream_.close();
         set_state(Server::Trade, code);
@@ -210,18 +209,18 @@ bool ServerSession::run_one_trade_session(bool& failure_journaled, bool& update_
         stop_history_thread();
         store_history_connected(false);
         trade_stream_.close();
-        set_state(Server::Trade, kNoConnection);
+        set_state(Server::Trade, ReturnCode::NoConnection);
         env_.journal.write(core::Level::Error, "'%d': DataCenter does not correspond with MainServer", account.login);
         return false;
     }
 
-    set_state(Server::Trade, kOk);
+    set_state(Server::Trade, ReturnCode::Ok);
     if (env_.probe) env_.probe->start(current.server);
     receive_loop(Server::Trade);
     if (stop_) return true;
     env_.config.play_event(config::SoundEvent::Disconnect);
     stop_history_thread();
-    set_state(Server::Trade, kNoConnection);
+    set_state(Server::Trade, ReturnCode::NoConnection);
     return false;
 }
 
@@ -243,7 +242,7 @@ void ServerSession::start_history_thread() {
          waited += kHistoryStartPollMs)
         env_.clock.sleep_ms(kHistoryStartPollMs);
     if (leave_requested(Server::Trade)) return;
-    store_history_connected(history_started_.is_set() && state(Server::History) == kOk);
+    store_history_connected(history_started_.is_set() && state(Server::History) == ReturnCode::Ok);
 }
 
 void ServerSession::stop_history_thread() {
@@ -260,21 +259,22 @@ void ServerSession::store_history_connected(bool connected) {
 
 void ServerSession::run_history_server() {
     quit_requested_[1] = false;
-    set_state(Server::History, kNoConnection);
+    set_state(Server::History, ReturnCode::NoConnection);
     const config::LoginRecord account = env_.config.login_record();
     if (account.mode != kUsesHistoryServer || !usable_address(account.account_server)) {
         history_started_.set();
         return;
     }
-    int code = connect_and_log_in(history_stream_, account.account_server, account.login, net::kHistoryAccessString,
-                                  net::LoginMode::HistoryServer);
-    if (code != kOk)
-        env_.journal.write(core::Level::Error, "'%d': DataCenter connecting failed [%d]", account.login, code);
+    ReturnCode code = connect_and_log_in(history_stream_, account.account_server, account.login,
+                                         net::kHistoryAccessString, net::LoginMode::HistoryServer);
+    if (code != ReturnCode::Ok)
+        env_.journal.write(core::Level::Error, "'%d': DataCenter connecting failed [%d]", account.login,
+                           net::code_value(code));
     std::optional<trade::AccountDataReply> reply;
-    if (code == kOk) code = request_account_data(history_stream_,
+    if (code == ReturnCode::Ok) code = request_account_data(history_stream_,
                                     account.enable_news == 0 ? trade::kAccountDataWithoutNews : trade::kAccountDataFull,
                                     account.login, reply);
-    if (code != kOk) {
+    if (code != ReturnCode::Ok) {
         history_stream_.close();
         set_state(Server::History, code);
         history_started_.set();
@@ -284,7 +284,7 @@ void ServerSession::run_history_server() {
     if (env_.sinks.history) env_.sinks.history->prime();
     if (trade_stream_.is_open() && history_stream_.server_identity() != trade_stream_.server_identity()) {
         history_stream_.close();
-        set_state(Server::History, kNoConnection);
+        set_state(Server::History, ReturnCode::NoConnection);
         env_.config.play_event(config::SoundEvent::Disconnect);
         env_.journal.write(core::Level::Error, "'%d': DataCenter does not correspond with MainServer", account.login);
         store_history_connected(false);
@@ -292,14 +292,14 @@ void ServerSession::run_history_server() {
         return;
     }
 
-    set_state(Server::History, kOk);
+    set_state(Server::History, ReturnCode::Ok);
     history_started_.set();
     const LoopEnd end = receive_loop(Server::History);
     if (end == LoopEnd::Failed && !history_stop_ && !stop_) {
         report_trade_server_failed();
         trade_stream_.close();
     }
-    set_state(Server::History, kNoConnection);
+    set_state(Server::History, ReturnCode::NoConnection);
     if (!stop_) env_.config.play_event(config::SoundEvent::Disconnect);
 }
 

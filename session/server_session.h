@@ -30,13 +30,8 @@ class ProcessStarter;
 
 namespace kb::session {
 
-// The two connections of a session.
-enum class Server : int { Trade = 0, History = 1 };
-
-using enum core::Notification;
-
-// The value of code 7 after a login: the history screen keeps its range.
-inline constexpr intptr_t kHistoryRangeKept = -2;
+// The two connections of a session, as the value of ConnectionState names them.
+using Server = core::ConnectionServer;
 
 // The login record's mode (and mode in effect) of an account that uses the history server.
 inline constexpr int32_t kUsesHistoryServer = 1;
@@ -73,7 +68,7 @@ struct SessionEnvironment {
 // then receive and dispatch pushed data, keep the connection alive and forward queued
 // requests. Start, Stop, Reconnect, Watchdog and the queries belong to the user-interface
 // thread; the two connection threads touch the rest. Every state change posts
-// notification 22 with the connection (0 trade server, 1 history server) unless stopping.
+// ConnectionState with the connection (a ConnectionServer) unless stopping.
 //
 // Each connection:
 //
@@ -103,8 +98,9 @@ public:
     // The trade server is connected, and the history server too when the account data
     // was requested for an account using it.
     bool is_connected() const;
-    // The connection's state: a return code, 6 while not connected, 0 while connected.
-    int state(Server which) const;
+    // The connection's state: a return code, NoConnection while not connected, Ok while
+    // connected.
+    net::ReturnCode state(Server which) const;
     // Once a second: closes a connection silent for more than 60 s; a silent trade server
     // connection's address is reported failed to the server list.
     void watchdog();
@@ -129,31 +125,31 @@ private:
     void start_history_thread();
     void stop_history_thread();
     void pause_before_retry();
-    void set_state(Server which, int code);
-    // After a successful idle ping: confirms state 0 (posting code 22), but never revives a
+    void set_state(Server which, net::ReturnCode code);
+    // After a successful idle ping: confirms state Ok (posting ConnectionState), but never revives a
     // state that a reconnect has just set.
     void confirm_connected(Server which);
     // Stop, the history stop for the history server, or a reconnect's quit request.
     bool leave_requested(Server which) const;
-    void notify(int code, intptr_t value);
+    void notify(core::Notification code, intptr_t value);
     // Bytes came from the server: the watchdog counts its silence from now.
     void record_activity(Server which);
     net::PacketStream& stream(Server which) { return which == Server::Trade ? trade_stream_ : history_stream_; }
     void quit_and_close(net::PacketStream& stream);
 
     // ---- login ----
-    int connect_and_log_in(net::PacketStream& stream, const std::string& address, int32_t login,
-                           std::string_view password, net::LoginMode mode);
-    int secured_login_required(int32_t login);
-    int generated_key_required(int32_t login);
-    int download_login_data(const config::LoginRecord& account);
-    int read_server_information(const config::LoginRecord& account);
+    net::ReturnCode connect_and_log_in(net::PacketStream& stream, const std::string& address, int32_t login,
+                                       std::string_view password, net::LoginMode mode);
+    net::ReturnCode secured_login_required(int32_t login);
+    net::ReturnCode generated_key_required(int32_t login);
+    net::ReturnCode download_login_data(const config::LoginRecord& account);
+    net::ReturnCode read_server_information(const config::LoginRecord& account);
     void read_symbols();
     void read_symbol_groups();
     void read_mail_recipients();
     void read_account_history();
-    int request_account_data(net::PacketStream& stream, uint32_t mode, int32_t login,
-                             std::optional<trade::AccountDataReply>& reply);
+    net::ReturnCode request_account_data(net::PacketStream& stream, uint32_t mode, int32_t login,
+                                         std::optional<trade::AccountDataReply>& reply);
     void apply_trade_account(const config::LoginRecord& account, const trade::AccountDataReply& reply);
     void report_trade_server_failed();
     void store_history_connected(bool connected);
@@ -171,7 +167,7 @@ private:
     Dispatch on_news_body(Server which);
     Dispatch on_group_settings();
     void refresh_saved_group(const market::GroupRecord& group);
-    bool history_connected() const { return state(Server::History) == 0; }
+    bool history_connected() const { return state(Server::History) == net::ReturnCode::Ok; }
     int32_t stream_login(Server which) { return stream(which).login(); }
 
     SessionEnvironment env_;
@@ -186,7 +182,7 @@ private:
     std::atomic<bool> history_stop_{false};
     std::atomic<bool> stopped_{true};
     std::atomic<bool> quit_requested_[2] = {false, false};
-    std::atomic<int> states_[2] = {6, 6};
+    std::atomic<net::ReturnCode> states_[2] = {net::ReturnCode::NoConnection, net::ReturnCode::NoConnection};
     std::atomic<uint32_t> activity_[2] = {0, 0};
     // The login the trade server connection was last logged in with.
     std::atomic<int32_t> trade_login_{0};

@@ -15,9 +15,6 @@ namespace kb::session {
 
 namespace {
 
-constexpr int kOk = net::code_value(net::ReturnCode::Ok);
-constexpr int kNoConnection = net::code_value(net::ReturnCode::NoConnection);
-
 constexpr size_t kMailMessageLimit = 65536;
 constexpr size_t kUpdateBlockLimit = 1048576;
 constexpr size_t kNewsBodyLimit = 32767;
@@ -51,7 +48,6 @@ bool handled_by_history_loop(net::Command command) {
 ServerSession::LoopEnd ServerSession::receive_loop(Server which) {
     net::PacketStream& connection = stream(which);
     platform::Clock& clock = env_.clock;
-    const int index = static_cast<int>(which);
     if (env_.sinks.symbols) env_.sinks.symbols->set_loop_running(true);
     uint32_t keep_alive = clock.tick_ms() + kKeepAliveMs;
     uint32_t idle = clock.tick_ms() + kIdleMs;
@@ -68,7 +64,7 @@ ServerSession::LoopEnd ServerSession::receive_loop(Server which) {
         if (passed(clock.tick_ms(), keep_alive)) {
             if (!connection.send_byte(net::Command::KeepAlive)) {
                 connection.close();
-                set_state(which, kNoConnection);
+                set_state(which, net::ReturnCode::NoConnection);
                 env_.journal.write(core::Level::Error, "'%d': ping failed", connection.login());
                 break;
             }
@@ -87,7 +83,7 @@ ServerSession::LoopEnd ServerSession::receive_loop(Server which) {
             if (!connection.read(&command, 1)) break;
             idle = clock.tick_ms() + kIdleMs;
             record_activity(which);
-            notify(kNotifyConnectionState, index);
+            notify(core::Notification::ConnectionState, core::notification_value(which));
             const Dispatch outcome = dispatch(which, command);
             if (outcome == Dispatch::Continue) continue;
             if (outcome == Dispatch::ServerQuit) end = LoopEnd::ServerQuit;
@@ -97,7 +93,7 @@ ServerSession::LoopEnd ServerSession::receive_loop(Server which) {
         if (passed(clock.tick_ms(), idle)) {
             if (!connection.send_byte(net::Command::KeepAlive)) {
                 connection.close();
-                set_state(which, kNoConnection);
+                set_state(which, net::ReturnCode::NoConnection);
                 break;
             }
             // Sending is no sign of life: only bytes received keep the watchdog away.
@@ -164,7 +160,7 @@ ServerSession::Dispatch ServerSession::on_quotes(Server which) {
     if (!ticks) return Dispatch::Failed;
     if (env_.sinks.symbols) env_.sinks.symbols->apply_ticks(*ticks);
     const intptr_t revalued = env_.sinks.trade ? env_.sinks.trade->revalue() : 0;
-    notify(kNotifyQuotes, which == Server::History ? revalued : 0);
+    notify(core::Notification::Quotes, which == Server::History ? revalued : 0);
     return Dispatch::Continue;
 }
 
@@ -174,7 +170,7 @@ ServerSession::Dispatch ServerSession::on_news_header(Server which) {
     const bool wanted = which == Server::Trade ? !history_connected()
                                                : env_.sinks.trade && env_.sinks.trade->news_setting() != trade::kNewsOff;
     if (wanted && env_.sinks.news) env_.sinks.news->add(news->record, std::move(news->body));
-    notify(kNotifyNews, 0);
+    notify(core::Notification::News, 0);
     env_.config.play_event(config::SoundEvent::News);
     return Dispatch::Continue;
 }
@@ -192,7 +188,7 @@ ServerSession::Dispatch ServerSession::on_mail_message() {
                 header, std::string(reinterpret_cast<const char*>(block.bytes.get()) + sizeof header, body_length));
         }
     }
-    notify(kNotifyMail, 0);
+    notify(core::Notification::Mail, 0);
     env_.config.play_event(config::SoundEvent::EmailNotify);
     return Dispatch::Continue;
 }
@@ -203,7 +199,7 @@ ServerSession::Dispatch ServerSession::on_symbol_updates() {
     if (!updates) return Dispatch::Failed;
     if (env_.sinks.symbols && !env_.sinks.symbols->apply_symbol_updates(*updates)) return Dispatch::Failed;
     if (env_.sinks.trade) env_.sinks.trade->recalculate();
-    notify(kNotifySymbols, 0);
+    notify(core::Notification::Symbols, 0);
     return Dispatch::Continue;
 }
 
@@ -226,7 +222,7 @@ ServerSession::Dispatch ServerSession::on_chart_history(Server which) {
     if (!push) return Dispatch::Failed;
     const bool wanted = which == Server::History || !history_connected();
     if (wanted && env_.sinks.history) env_.sinks.history->apply_chart_history(push->header, push->bars28, push->bars22);
-    notify(kNotifyChartHistory, 0);
+    notify(core::Notification::ChartHistory, 0);
     return Dispatch::Continue;
 }
 

@@ -69,7 +69,7 @@ public:
     // The range the history screen asks for: start (at least 0) below end.
     virtual std::pair<int32_t, int32_t> history_range() = 0;
     virtual void replace_history(std::span<const trade::TradeRecord> records) = 0;
-    // Revalues open positions after quotes; the result travels with notification 2.
+    // Revalues open positions after quotes; the result travels with Quotes.
     virtual intptr_t revalue() = 0;
     // Recomputes after symbol updates.
     virtual void recalculate() = 0;

@@ -10,7 +10,7 @@ namespace kb::session {
 class TerminalNotifier final : public platform::Notifier {
 public:
     explicit TerminalNotifier(core::Terminal& terminal) : terminal_(terminal) {}
-    void post(int code, intptr_t value) override { terminal_.notify(code, value); }
+    void post(int code, intptr_t value) override { terminal_.notify(core::notification_of(code), value); }
     intptr_t send(int code, intptr_t value) override {
         platform::Notifier* target = terminal_.notifier();
         return target ? target->send(code, value) : 0;

@@ -3,6 +3,7 @@
 #include "session/trade_context.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <string>
 
@@ -20,9 +21,7 @@ namespace kb::session {
 namespace {
 
 using net::ReturnCode;
-constexpr int kCommonError = net::code_value(ReturnCode::CommonError);
-constexpr int kNoConnection = net::code_value(ReturnCode::NoConnection);
-constexpr int kTimeout = net::code_value(ReturnCode::TradeTimeout);
+using trade::RequestState;
 
 bool passed(uint32_t now, uint32_t deadline) { return static_cast<int32_t>(now - deadline) > 0; }
 
@@ -33,9 +32,10 @@ TradeContext::TradeContext(TradeContextEnvironment environment)
 
 TradeContext::~TradeContext() { stop(); }
 
-int TradeContext::submit(const trade::TradeRequest& request, platform::Notifier* window) {
+ReturnCode TradeContext::submit(const trade::TradeRequest& request, platform::Notifier* window) {
+    assert(!on_worker() && "I5: the worker never submits");
     std::lock_guard control(control_lock_);
-    if (busy_.exchange(true)) return net::code_value(ReturnCode::TradeContextBusy);
+    if (busy_.exchange(true)) return ReturnCode::TradeContextBusy;
     {
         std::lock_guard guard(lock_);
         request_ = request;
@@ -51,21 +51,28 @@ int TradeContext::submit(const trade::TradeRequest& request, platform::Notifier*
     ready_ = true;
 
     std::lock_guard guard(thread_lock_);
-    if (thread_active_) return 0;
+    if (thread_active_) {
+        assert(thread_.joinable() && "I4: an active worker was started");
+        return ReturnCode::Ok;
+    }
     // A worker that has decided to end is past its last use of the context.
     thread_.join();
-    if (!thread_.start([this] { run(); })) {
+    if (!thread_.start([this] {
+            worker_ = std::this_thread::get_id();
+            run();
+            worker_ = std::thread::id{};
+        })) {
         ready_ = false;
         busy_ = false;
-        return kCommonError;
+        return ReturnCode::CommonError;
     }
     thread_active_ = true;
-    return 0;
+    return ReturnCode::Ok;
 }
 
 void TradeContext::cancel(platform::Notifier* window) {
     if (!busy_) {
-        post(window, kNotifyCancelResult, kCommonError);
+        post(window, core::Notification::CancelResult, net::code_value(ReturnCode::CommonError));
         return;
     }
     if (cancel_requested_) return;
@@ -100,6 +107,7 @@ bool TradeContext::thread_running() const {
 }
 
 void TradeContext::watchdog() {
+    assert(!on_worker() && "I5: the worker never runs the watchdog");
     std::unique_lock control(control_lock_, std::try_to_lock);
     if (!control.owns_lock() || !thread_.running() || !ready_) return;
     if (env_.clock.tick_ms() - activity_ <= activity_timeout_) return;
@@ -108,6 +116,7 @@ void TradeContext::watchdog() {
 }
 
 void TradeContext::stop() {
+    assert(!on_worker() && "I5: stop waits for the worker, which can't wait for itself");
     std::lock_guard control(control_lock_);
     stop_ = true;
     stream_.close();
@@ -123,7 +132,7 @@ void TradeContext::stop() {
     }
     // A request under way (sent, accepted or in process, or not yet taken up by the worker)
     // ends here, so that its requester doesn't wait for ever and the channel takes the next.
-    if (ready_) fail(kNoConnection);
+    if (ready_) fail(ReturnCode::NoConnection);
     {
         std::lock_guard guard(lock_);
         request_ = {};
@@ -133,7 +142,7 @@ void TradeContext::stop() {
     }
     finished_.set();
     taken_.set();
-    state_ = kTradeReady;
+    state_ = RequestState::Ready;
     ready_ = false;
     busy_ = false;
     stop_ = false;
@@ -184,9 +193,11 @@ bool TradeContext::may_end() {
 }
 
 void TradeContext::process_request() {
-    const int login_code = connect_and_log_in();
-    if (login_code != 0) {
-        fail(timed_out_.exchange(false) ? kTimeout : login_code);
+    assert(busy_ && "I1: a request under way was admitted");
+    assert(!finished_.is_set() && "I3: a request under way is not finished");
+    const ReturnCode login_code = connect_and_log_in();
+    if (login_code != ReturnCode::Ok) {
+        fail(timed_out_.exchange(false) ? ReturnCode::TradeTimeout : login_code);
         return;
     }
     if (!send_request()) return;
@@ -196,15 +207,15 @@ void TradeContext::process_request() {
     }
 }
 
-int TradeContext::connect_and_log_in() {
-    if (stream_.is_open()) return 0;
+ReturnCode TradeContext::connect_and_log_in() {
+    if (stream_.is_open()) return ReturnCode::Ok;
     const config::LoginRecord account = env_.config.login_record();
     {
         std::lock_guard guard(lock_);
         login_ = account.login;
     }
     const std::string server(core::field_text(account.server));
-    if (server.empty()) return kCommonError;
+    if (server.empty()) return ReturnCode::CommonError;
 
     activity_timeout_ = kTradeConnectActivityMs;
     note_activity();
@@ -212,20 +223,20 @@ int TradeContext::connect_and_log_in() {
     activity_timeout_ = kTradeActivityMs;
     if (!connection.connected) {
         env_.journal.write(core::Level::Error, "'%d': cannot connect to: %s", account.login, server.c_str());
-        return kNoConnection;
+        return ReturnCode::NoConnection;
     }
     const std::string password(core::field_text(account.password));
-    const int code = net::log_in(stream_, account.login, password, net::LoginMode::TradeChannel);
-    if (code == 0) {
+    const ReturnCode code = net::log_in(stream_, account.login, password, net::LoginMode::TradeChannel);
+    if (code == ReturnCode::Ok) {
         note_activity();
         next_ping_ = env_.clock.tick_ms() + kTradePingMs;
-        return 0;
+        return ReturnCode::Ok;
     }
     stream_.close();
-    if (code == net::code_value(ReturnCode::SecuredLoginRequired)) {
+    if (code == ReturnCode::SecuredLoginRequired) {
         // The terminal keeps no key pairs yet, so no account has a key file to answer with.
         env_.journal.write(core::Level::Error, "'%d': public key was not found", account.login);
-        return kCommonError;
+        return ReturnCode::CommonError;
     }
     env_.journal.write(core::Level::Error, "'%d': cannot login [%s]", account.login, net::return_code_text(code));
     return code;
@@ -245,14 +256,14 @@ bool TradeContext::send_request() {
             if (digits >= 0) digits_ = digits;
             else if (order_) digits_ = order_->digits;
         }
-        if (state_ == kTradeReady) trade::RequestJournal(env_.journal, login_, digits_, request_, order_, opposite_).sending();
+        if (state_ == RequestState::Ready) trade::RequestJournal(env_.journal, login_, digits_, request_, order_, opposite_).sending();
         std::memcpy(bytes.data(), &request_, bytes.size());
         request_id_ = 0;
     }
     if (!net::send_trade_request(stream_, bytes)) {
         stream_.close();
         journal_error("TradeContext: transaction sending error");
-        fail(timed_out_.exchange(false) ? kTimeout : kCommonError);
+        fail(timed_out_.exchange(false) ? ReturnCode::TradeTimeout : ReturnCode::CommonError);
         return false;
     }
     note_activity();
@@ -271,11 +282,11 @@ void TradeContext::drop_stale_input() {
 TradeContext::Step TradeContext::receive_step() {
     platform::Clock& clock = env_.clock;
     if (timed_out_.exchange(false)) {
-        fail(kTimeout);
+        fail(ReturnCode::TradeTimeout);
         return Step::End;
     }
     if (!stream_.is_open()) {
-        fail(kNoConnection);
+        fail(ReturnCode::NoConnection);
         return Step::End;
     }
     if (stream_.bytes_available() == 0) {
@@ -283,7 +294,7 @@ TradeContext::Step TradeContext::receive_step() {
             if (!stream_.send_byte(net::Command::KeepAlive)) {
                 stream_.close();
                 journal_error("TradeContext: ping error");
-                fail(timed_out_.exchange(false) ? kTimeout : kNoConnection);
+                fail(timed_out_.exchange(false) ? ReturnCode::TradeTimeout : ReturnCode::NoConnection);
                 return Step::End;
             }
             next_ping_ = clock.tick_ms() + kTradePingMs;
@@ -295,14 +306,14 @@ TradeContext::Step TradeContext::receive_step() {
     if (!stream_.read(&command, 1)) {
         journal_error("TradeContext: command reading error");
         stream_.close();
-        fail(timed_out_.exchange(false) ? kTimeout : kCommonError);
+        fail(timed_out_.exchange(false) ? ReturnCode::TradeTimeout : ReturnCode::CommonError);
         return Step::End;
     }
     next_ping_ = clock.tick_ms() + kTradePingMs;
     // Only the request's own traffic holds off the watchdog: a server that answers every
     // keep-alive while its dealer sits on the request must not keep it open for ever.
     switch (static_cast<net::Command>(command)) {
-        case net::Command::Quit: fail(kNoConnection); return Step::End;
+        case net::Command::Quit: fail(ReturnCode::NoConnection); return Step::End;
         case net::Command::TradeRequest:
             note_activity();
             on_notification();
@@ -314,7 +325,7 @@ TradeContext::Step TradeContext::receive_step() {
         case net::Command::KeepAlive: break;
         default:
             env_.journal.write(core::Level::Error, "TradeContext: unknown command %02X", command);
-            fail(kCommonError);
+            fail(ReturnCode::CommonError);
             return Step::End;
     }
     return ready_ ? Step::Continue : Step::End;
@@ -328,43 +339,44 @@ void TradeContext::handle_cancel() {
         canceller = canceller_;
         id = request_id_;
     }
-    const int state = state_;
-    if (state == kTradeReady) {
-        post(canceller, kNotifyCancelResult, 0);
+    const RequestState state = state_;
+    if (state == RequestState::Ready) {
+        post(canceller, core::Notification::CancelResult, net::code_value(ReturnCode::Ok));
         {
             std::lock_guard guard(lock_);
-            journal_state(kTradeCancelled);
+            journal_state(ReturnCode::RequestCanceled);
         }
-        end_request(kTradeCancelled, true);
+        end_request(ReturnCode::RequestCanceled, Connection::Close);
         return;
     }
-    if (state != net::code_value(ReturnCode::OrderAccepted)) {
-        post(canceller, kNotifyCancelResult, net::code_value(ReturnCode::OrderLocked));
+    if (state != RequestState::Accepted) {
+        post(canceller, core::Notification::CancelResult, net::code_value(ReturnCode::OrderLocked));
         return;
     }
     net::OutputBuffer& out = stream_.output();
     out.reset();
     out.put_command(net::Command::TradeReject);
     out.put_i32(id);
-    post(canceller, kNotifyCancelResult, stream_.send_output() ? 0 : kCommonError);
+    const ReturnCode sent = stream_.send_output() ? ReturnCode::Ok : ReturnCode::CommonError;
+    post(canceller, core::Notification::CancelResult, net::code_value(sent));
 }
 
 // ---- finishing ----
 
-void TradeContext::finish(int code) {
-    const bool goes_on = code == net::code_value(ReturnCode::OrderAccepted) ||
-                         code == net::code_value(ReturnCode::OrderInProcess);
-    if (goes_on) {
-        state_ = code;
+void TradeContext::finish(ReturnCode code) {
+    if (const std::optional<RequestState> goes_on = trade::state_going_on(code)) {
+        assert(ready_ && "I2: only a request under way is accepted or in process");
+        state_ = *goes_on;
         note_activity();
         std::lock_guard guard(lock_);
-        post(requester_, kNotifyTradeResult, code);
+        post(requester_, core::Notification::TradeResult, net::code_value(code));
         return;
     }
-    end_request(code, code == kCommonError || code == kNoConnection);
+    const bool lost = code == ReturnCode::CommonError || code == ReturnCode::NoConnection;
+    end_request(code, lost ? Connection::Close : Connection::Keep);
 }
 
-void TradeContext::fail(int code) {
+void TradeContext::fail(ReturnCode code) {
     {
         std::lock_guard guard(lock_);
         journal_state(code);
@@ -372,25 +384,25 @@ void TradeContext::fail(int code) {
     finish(code);
 }
 
-void TradeContext::end_request(int code, bool close) {
-    state_ = code;
+void TradeContext::end_request(ReturnCode code, Connection connection) {
     note_activity();
     {
         std::lock_guard guard(lock_);
-        post(requester_, kNotifyTradeResult, code);
+        post(requester_, core::Notification::TradeResult, net::code_value(code));
     }
     finished_.set();
+    assert(waiters_ >= 0 && "I7: waiters are counted in and out");
     if (waiters_ > 0) taken_.wait(kTradeResultTakenMs);
-    if (close) stream_.close();
-    state_ = kTradeReady;
+    if (connection == Connection::Close) stream_.close();
+    state_ = RequestState::Ready;
     ready_ = false;
     busy_ = false;
 }
 
 void TradeContext::note_activity() { activity_ = env_.clock.tick_ms(); }
 
-void TradeContext::post(platform::Notifier* window, int code, int value) {
-    if (window) window->post(code, value);
+void TradeContext::post(platform::Notifier* window, core::Notification code, intptr_t value) {
+    core::post(window, code, value);
 }
 
 void TradeContext::journal_error(const char* text) { env_.journal.write(core::Level::Error, "%s", text); }

@@ -3,8 +3,10 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <thread>
 #include <utility>
 
+#include "core/notifications.h"
 #include "net/packet_stream.h"
 #include "platform/clock.h"
 #include "platform/event.h"
@@ -26,14 +28,6 @@ class RequestSink;
 }
 
 namespace kb::session {
-
-// Notifications a trade context posts to the windows that asked it (value: a return code).
-inline constexpr int kNotifyTradeResult = 14;   // to the requester: the request's state
-inline constexpr int kNotifyCancelResult = 15;  // to the canceller: the outcome of its cancel
-
-// The trade context's own states beside the return codes.
-inline constexpr int kTradeReady = 1;
-inline constexpr int kTradeCancelled = 144;
 
 // Waits of a trade context.
 inline constexpr uint32_t kTradeIdleMs = 30000;          // the thread ends after this long without requests
@@ -60,20 +54,38 @@ struct TradeContextEnvironment {
 // Sends one trade request at a time to the trade server over a connection of its own
 // (a trade channel login) and follows the server's notifications until the request is
 // done, rejected, failed or cancelled; the outcome goes to the trade base as transactions,
-// to the journal and, as notification 14, to the requesting window.
+// to the journal and, as TradeResult, to the requesting window.
 //
 // submit, cancel, the queries, watchdog and stop belong to the user-interface thread;
 // the worker thread does all network traffic. The worker starts with the first request
 // and ends after 30 s without one, closing its connection.
 //
-//   ready (1) --submit--> send 190 --142--> accepted (142) --143--> in process (143)
-//      ^                     |                   |                        |
-//      |                     | cancel:           | cancel: send 191       |
-//      |                     | 144, closed       |                        |
-//      +---------------------+-------- 0 done / 138 requote / any other code: finish
+//   Ready --submit--> send 190 --142--> Accepted --143--> InProcess
+//     ^                  |                 |                  |
+//     |                  | cancel:         | cancel: send 191 |
+//     |                  | 144, closed     |                  |
+//     +------------------+------ 0 done / 138 requote / any other code: finish
 //
-// Finishing posts 14 with the code and returns to ready; codes 2 and 6 also close the
-// connection, so the next request connects and logs in again.
+// Finishing posts TradeResult with the code and returns to Ready; CommonError and NoConnection
+// also close the connection, so the next request connects and logs in again.
+//
+// Invariants (I1-I5 and I7 are asserted in debug builds, on the thread that sees them
+// settled; I6 is kept by the code's structure):
+//   I1. ready_ implies busy_: submit sets ready_ only after it won busy_, and every end
+//       clears ready_ before busy_.
+//   I2. state_ is Accepted or InProcess only while ready_: end_request and stop return it
+//       to Ready before they clear ready_.
+//   I3. While ready_ holds, finished_ is not set: submit resets it before it sets ready_,
+//       end_request and stop set it before they clear ready_.
+//   I4. thread_active_ (under thread_lock_) means a started worker that will still look at
+//       ready_: it is cleared only by the worker itself (may_end, while !ready_, or at the
+//       end of run) or by stop after the join, so submit never starts a second worker.
+//   I5. The worker never takes control_lock_ and never calls submit, stop or watchdog
+//       (stop would wait for itself).
+//   I6. Lock order: control_lock_ before thread_lock_ or lock_; thread_lock_ and lock_ are
+//       never held together. lock_ is held while a notification is read and handled.
+//   I7. waiters_ counts the callers inside wait_for_finish; the worker waits on taken_ only
+//       while it is above 0, and for at most kTradeResultTakenMs.
 class TradeContext {
 public:
     explicit TradeContext(TradeContextEnvironment environment);
@@ -82,11 +94,11 @@ public:
     TradeContext(const TradeContext&) = delete;
     TradeContext& operator=(const TradeContext&) = delete;
 
-    // Takes the request unless one is under way (146, nothing is sent). window (may be
-    // null, must outlive the request) gets notification 14 with each state. Returns 0,
-    // or 2 when the worker thread can't be started.
-    int submit(const trade::TradeRequest& request, platform::Notifier* window);
-    // Asks to cancel the request under way; window gets notification 15 with the outcome:
+    // Takes the request unless one is under way (TradeContextBusy, nothing is sent).
+    // window (may be null, must outlive the request) gets TradeResult with each code.
+    // Returns Ok, or CommonError when the worker thread can't be started.
+    net::ReturnCode submit(const trade::TradeRequest& request, platform::Notifier* window);
+    // Asks to cancel the request under way; window gets CancelResult with the outcome:
     // 0 when cancelled locally or the cancel was sent, 139 once the dealer has it, the
     // server's code from its answer, 2 when there is nothing to cancel or sending failed.
     // Ignored while an earlier cancel is pending.
@@ -96,8 +108,7 @@ public:
     std::pair<double, double> last_prices() const;
     // The record the last done request produced (all zero when none).
     trade::TradeRecord result() const;
-    // The state: 1 ready, 142 accepted, 143 in process.
-    int state() const { return state_; }
+    trade::RequestState state() const { return state_; }
     bool busy() const { return busy_; }
     bool thread_running() const;
 
@@ -107,21 +118,22 @@ public:
 
     // Once a second: a request that saw none of its own traffic (notifications and rejects,
     // not keep-alive answers) for longer than the activity time-out (60 s, 20 s while
-    // connecting) loses its connection and finishes with 128.
+    // connecting) loses its connection and finishes with TradeTimeout.
     void watchdog();
     // Ends the worker: closes the connection and waits up to 30 s of the clock for it; a
-    // request under way finishes with 6 (its requester gets notification 14 with it);
+    // request under way finishes with NoConnection (its requester gets TradeResult);
     // clears request, result and prices; releases waiting callers; the context is ready.
     void stop();
 
 private:
     enum class Step { Continue, End };
+    enum class Connection { Keep, Close };
 
     // ---- worker ----
     void run();
     bool may_end();
     void process_request();
-    int connect_and_log_in();
+    net::ReturnCode connect_and_log_in();
     void drop_stale_input();
     bool send_request();
     Step receive_step();
@@ -129,14 +141,15 @@ private:
     void on_notification();
     void apply_notification(const trade::FollowedRequest& followed, const trade::TradeNotification& notification);
     void on_reject();
-    void journal_state(int code);
-    void finish(int code);
+    void journal_state(net::ReturnCode code);
+    void finish(net::ReturnCode code);
     // Journals the request's line for the code, then finishes.
-    void fail(int code);
-    void end_request(int code, bool close);
+    void fail(net::ReturnCode code);
+    void end_request(net::ReturnCode code, Connection connection);
     void note_activity();
-    void post(platform::Notifier* window, int code, int value);
+    void post(platform::Notifier* window, core::Notification code, intptr_t value);
     void journal_error(const char* text);
+    bool on_worker() const { return std::this_thread::get_id() == worker_.load(); }
 
     TradeContextEnvironment env_;
     net::PacketStream stream_;
@@ -144,13 +157,13 @@ private:
 
     // Serialises submit, stop and the watchdog, which may come from different threads
     // (the session resets the contexts from its own thread). The worker never takes it.
-    mutable std::mutex control_lock_;
+    mutable std::mutex control_lock_;   // I5, I6
     // Start and end of the worker thread.
-    std::mutex thread_lock_;
-    bool thread_active_ = false;
+    std::mutex thread_lock_;   // I6
+    bool thread_active_ = false;   // I4
 
     // Guards the request, its outcome and the windows.
-    mutable std::mutex lock_;
+    mutable std::mutex lock_;   // I6
     trade::TradeRequest request_{};
     std::optional<trade::TradeRecord> order_;      // the ticket's record when sent
     std::optional<trade::TradeRecord> opposite_;   // the opposite ticket's record when sent
@@ -163,19 +176,20 @@ private:
     platform::Notifier* requester_ = nullptr;
     platform::Notifier* canceller_ = nullptr;
 
-    std::atomic<bool> busy_{false};           // admission: exchanged by submit
-    std::atomic<bool> ready_{false};          // the request is copied and not finished
+    std::atomic<bool> busy_{false};           // admission: exchanged by submit (I1)
+    std::atomic<bool> ready_{false};          // the request is copied and not finished (I1-I3)
     std::atomic<bool> stop_{false};
     std::atomic<bool> cancel_requested_{false};
     std::atomic<bool> timed_out_{false};
-    std::atomic<int> state_{kTradeReady};
+    std::atomic<trade::RequestState> state_{trade::RequestState::Ready};   // I2
     std::atomic<uint32_t> activity_{0};
     std::atomic<uint32_t> activity_timeout_{kTradeActivityMs};
-    std::atomic<int> waiters_{0};
+    std::atomic<int> waiters_{0};             // I7
     uint32_t next_ping_ = 0;                   // worker only
+    std::atomic<std::thread::id> worker_{};    // the running worker's id (I5)
 
-    platform::Event finished_{platform::EventReset::Manual};
-    platform::Event taken_{platform::EventReset::Automatic};
+    platform::Event finished_{platform::EventReset::Manual};     // I3
+    platform::Event taken_{platform::EventReset::Automatic};     // I7
 };
 
 }  // namespace kb::session

@@ -2,10 +2,6 @@
 
 namespace kb::session {
 
-namespace {
-constexpr int kCommonError = net::code_value(net::ReturnCode::CommonError);
-}
-
 TradeDispatcher::TradeDispatcher(const TradeContextEnvironment& environment) {
     for (std::unique_ptr<TradeContext>& context : contexts_) context = std::make_unique<TradeContext>(environment);
 }
@@ -15,16 +11,16 @@ TradeDispatcher::~TradeDispatcher() {
     for (std::unique_ptr<TradeContext>& context : contexts_) context.reset();
 }
 
-int TradeDispatcher::submit(const trade::TradeRequest& request, platform::Notifier* window) {
+net::ReturnCode TradeDispatcher::submit(const trade::TradeRequest& request, platform::Notifier* window) {
     return contexts_[0]->submit(request, window);
 }
 
 void TradeDispatcher::cancel(platform::Notifier* window) { contexts_[0]->cancel(window); }
 
-int TradeDispatcher::result(int index, trade::TradeRecord& out) const {
-    if (index < 0 || index >= kContexts) return kCommonError;
+net::ReturnCode TradeDispatcher::result(int index, trade::TradeRecord& out) const {
+    if (index < 0 || index >= kContexts) return net::ReturnCode::CommonError;
     out = contexts_[index]->result();
-    return 0;
+    return net::ReturnCode::Ok;
 }
 
 TradeContext* TradeDispatcher::context(int index) {

@@ -20,13 +20,15 @@ public:
     TradeDispatcher(const TradeDispatcher&) = delete;
     TradeDispatcher& operator=(const TradeDispatcher&) = delete;
 
-    // Hands the request to the first context: 0 when taken, 146 while it is busy, 2 when
-    // its thread can't be started. window gets notification 14 with each state.
-    int submit(const trade::TradeRequest& request, platform::Notifier* window);
+    // Hands the request to the first context: Ok when taken, TradeContextBusy while it is
+    // busy, CommonError when its thread can't be started. window gets TradeResult with
+    // each code.
+    net::ReturnCode submit(const trade::TradeRequest& request, platform::Notifier* window);
     // Cancels the first context's request (see TradeContext::cancel).
     void cancel(platform::Notifier* window);
-    // Copies the result record of context 0..2 into out: 0, or 2 for another index.
-    int result(int index, trade::TradeRecord& out) const;
+    // Copies the result record of context 0..2 into out: Ok, or CommonError for another
+    // index.
+    net::ReturnCode result(int index, trade::TradeRecord& out) const;
     // The context 0..2; null for another index.
     TradeContext* context(int index);
     // Runs each context's watchdog.

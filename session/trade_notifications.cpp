@@ -13,11 +13,6 @@ namespace kb::session {
 namespace {
 
 using net::ReturnCode;
-constexpr int kOk = net::code_value(ReturnCode::Ok);
-constexpr int kCommonError = net::code_value(ReturnCode::CommonError);
-constexpr int kRequote = net::code_value(ReturnCode::Requote);
-constexpr int kAccepted = net::code_value(ReturnCode::OrderAccepted);
-constexpr int kInProcess = net::code_value(ReturnCode::OrderInProcess);
 
 #pragma pack(push, 1)
 // What follows command 191 from the server.
@@ -32,29 +27,29 @@ static_assert(offsetof(RejectBody, code) == 4);
 }  // namespace
 
 void TradeContext::on_notification() {
-    int state = kCommonError;
+    ReturnCode code = ReturnCode::CommonError;
     {
         std::lock_guard guard(lock_);
         const trade::FollowedRequest followed{request_.kind, state_, request_id_};
         const trade::TradeNotification notification = trade::read_trade_notification(stream_, followed);
         if (!notification.fault.empty()) journal_error(notification.fault.c_str());
-        state = notification.state;
+        code = notification.code;
         apply_notification(followed, notification);
-        journal_state(state);
+        journal_state(code);
     }
-    finish(state);
+    finish(code);
 }
 
 void TradeContext::apply_notification(const trade::FollowedRequest& followed,
                                       const trade::TradeNotification& notification) {
-    switch (notification.state) {
-        case kAccepted: request_id_ = notification.request_id; break;
-        case kRequote:
+    switch (notification.code) {
+        case ReturnCode::OrderAccepted: request_id_ = notification.request_id; break;
+        case ReturnCode::Requote:
             bid_ = notification.bid;
             ask_ = notification.ask;
             if (env_.trade) env_.trade->add_requote(request_, bid_, ask_);
             break;
-        case kOk: {
+        case ReturnCode::Ok: {
             if (followed.kind == trade::kPriceRequest) {
                 bid_ = notification.bid;
                 ask_ = notification.ask;
@@ -85,22 +80,22 @@ void TradeContext::on_reject() {
         matches = read && body.request_id == request_id_;
     }
     if (matches) {
-        post(canceller, kNotifyCancelResult, body.code);
+        post(canceller, core::Notification::CancelResult, body.code);
         return;
     }
-    post(canceller, kNotifyCancelResult, kCommonError);
+    post(canceller, core::Notification::CancelResult, net::code_value(ReturnCode::CommonError));
     journal_error("TradeContext: 'reject' notification reading error");
-    fail(kCommonError);
+    fail(ReturnCode::CommonError);
 }
 
-// The request's line for the state it reached. Called with the lock held.
-void TradeContext::journal_state(int code) {
+// The request's line for the code it reached. Called with the lock held.
+void TradeContext::journal_state(ReturnCode code) {
     trade::RequestJournal lines(env_.journal, login_, digits_, request_, order_, opposite_);
     switch (code) {
-        case kAccepted: lines.accepted(); break;
-        case kInProcess: lines.in_process(); break;
-        case kOk: lines.done(result_, bid_, ask_); break;
-        case kRequote: lines.requote(bid_, ask_); break;
+        case ReturnCode::OrderAccepted: lines.accepted(); break;
+        case ReturnCode::OrderInProcess: lines.in_process(); break;
+        case ReturnCode::Ok: lines.done(result_, bid_, ask_); break;
+        case ReturnCode::Requote: lines.requote(bid_, ask_); break;
         default: lines.failed(code); break;
     }
 }

@@ -58,17 +58,17 @@ std::string hand_off_text(const UpdateCheck& check, std::string_view server, int
     return text;
 }
 
-int check_for_update(net::PacketStream& stream, const UpdateCheck& check, config::ServerList& servers,
-                     core::Journal& journal, platform::ProcessStarter& starter) {
+net::ReturnCode check_for_update(net::PacketStream& stream, const UpdateCheck& check, config::ServerList& servers,
+                                 core::Journal& journal, platform::ProcessStarter& starter) {
     const std::string updater = platform::join_path(check.program_folder, kUpdaterExecutable);
-    if (!platform::file_exists(updater)) return net::code_value(net::ReturnCode::Ok);
+    if (!platform::file_exists(updater)) return net::ReturnCode::Ok;
 
-    if (!send_query(stream, check.company)) return net::code_value(net::ReturnCode::NoConnection);
-    const int code = stream.read_byte();
-    if (code != net::code_value(net::ReturnCode::Ok)) return code;
+    if (!send_query(stream, check.company)) return net::ReturnCode::NoConnection;
+    const net::ReturnCode code = stream.read_code();
+    if (code != net::ReturnCode::Ok) return code;
     int32_t version = 0;
     int32_t build = 0;
-    if (!stream.read_i32(version) || !stream.read_i32(build)) return net::code_value(net::ReturnCode::NoConnection);
+    if (!stream.read_i32(version) || !stream.read_i32(build)) return net::ReturnCode::NoConnection;
 
     journal.write(core::Level::Info, "Refreshkit: new version %d.%02d build %d is available", version / 100,
                   version % 100, build);

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "net/protocol.h"
+
 namespace kb::core {
 class Journal;
 }
@@ -49,11 +51,11 @@ std::string updater_server(config::ServerList& servers, std::string_view server_
 std::string hand_off_text(const UpdateCheck& check, std::string_view server, int32_t new_version, int32_t new_build);
 
 // Runs the check on a logged-in stream. Without the updater executable in the program
-// folder nothing is sent and 0 is returned. Otherwise returns the reply code (6 when the
-// transfer failed, which has closed the stream). On code 0 journals the new version,
+// folder nothing is sent and Ok is returned. Otherwise returns the reply code (NoConnection
+// when the transfer failed, which has closed the stream). On code 0 journals the new version,
 // writes the hand-off file and starts the updater without waiting; failures of those two
 // are silent. Called from the stream's thread.
-int check_for_update(net::PacketStream& stream, const UpdateCheck& check, config::ServerList& servers,
-                     core::Journal& journal, platform::ProcessStarter& starter);
+net::ReturnCode check_for_update(net::PacketStream& stream, const UpdateCheck& check, config::ServerList& servers,
+                                 core::Journal& journal, platform::ProcessStarter& starter);
 
 }  // namespace kb::session

@@ -81,7 +81,7 @@ std::unique_ptr<market::HistoryBase> open_history(const HistoryIdentity& identit
     // No limit on the bars in the file: the tools never trim away a user's older bars.
     market::HistorySettings settings{workspace.root(), Workspace::kServer, market::HistoryBase::kLoadAllBars,
                                      std::numeric_limits<size_t>::max() / 4};
-    return market::HistoryBase::create(symbol, identity.period, true, std::move(settings), journal);
+    return market::HistoryBase::create(symbol, identity.period, market::Offline::Yes, std::move(settings), journal);
 }
 
 }  // namespace kb::tools

@@ -12,11 +12,10 @@ namespace kb::trade {
 namespace {
 
 using net::ReturnCode;
-constexpr int code(ReturnCode value) { return net::code_value(value); }
 
-constexpr int kPasses = 0;
-constexpr int kNothingChanged = code(ReturnCode::OkNoResult);
-constexpr int kInvalid = code(ReturnCode::InvalidParameters);
+constexpr ReturnCode kPasses = ReturnCode::Ok;
+constexpr ReturnCode kNothingChanged = ReturnCode::OkNoResult;
+constexpr ReturnCode kInvalid = ReturnCode::InvalidParameters;
 
 enum ExecutionMode : int32_t { kByRequest = 0, kInstant = 1, kMarket = 2 };
 
@@ -31,11 +30,11 @@ public:
     RequestCheck(TradeRequest& request, const RequestCheckInputs& in, core::Journal* journal)
         : request_(request), in_(in), journal_(journal) {}
 
-    int run() {
+    ReturnCode run() {
         if (in_.investor_mode) {
             if (journal_)
                 journal_->write(core::Level::Error, "'%d': trading attempt in the investor mode", in_.login);
-            return code(ReturnCode::TradeDisabled);
+            return ReturnCode::TradeDisabled;
         }
         if (uses_ticket(request_.kind) && in_.order && in_.order->login != in_.login) {
             if (journal_)
@@ -57,7 +56,7 @@ private:
     double normal(double price) const { return core::normalize(price, symbol().digits); }
     bool long_only_refuses(int type) const { return symbol().long_only == 1 && !buy_side(type); }
 
-    int by_kind() {
+    ReturnCode by_kind() {
         switch (request_.kind) {
             case kPriceRequest: return price_request_rules();
             case kInstantOrder: return instant_order();
@@ -71,41 +70,41 @@ private:
             case kDelete: return in_.order && is_pending(in_.order->type) ? kPasses : kInvalid;
             case kCloseBy: return close_by();
             case kMultipleCloseBy: return multiple_close_by();
-            default: return code(ReturnCode::CommonError);
+            default: return ReturnCode::CommonError;
         }
     }
 
     // ---- shared rules ----
 
-    int volume(int32_t requested) const {
-        if (requested <= 0 || requested > settings_->maximum_volume) return code(ReturnCode::InvalidVolume);
-        if (settings_->volume_step > 0 && requested % settings_->volume_step != 0) return code(ReturnCode::InvalidVolume);
-        if (requested < settings_->minimum_volume) return code(ReturnCode::InvalidVolume);
+    ReturnCode volume(int32_t requested) const {
+        if (requested <= 0 || requested > settings_->maximum_volume) return ReturnCode::InvalidVolume;
+        if (settings_->volume_step > 0 && requested % settings_->volume_step != 0) return ReturnCode::InvalidVolume;
+        if (requested < settings_->minimum_volume) return ReturnCode::InvalidVolume;
         return kPasses;
     }
 
     // A close may take the whole position whatever the group's volume rules say.
-    int close_volume() const {
-        if (request_.volume > in_.order->volume) return code(ReturnCode::InvalidVolume);
+    ReturnCode close_volume() const {
+        if (request_.volume > in_.order->volume) return ReturnCode::InvalidVolume;
         if (request_.volume == in_.order->volume) return kPasses;
         return volume(request_.volume);
     }
 
     // Outside request execution, a price may be asked only for more than the instant limit.
-    int price_request_mode() const {
+    ReturnCode price_request_mode() const {
         if (symbol().execution_mode == kByRequest) return kPasses;
         const int32_t limit = symbol().instant_volume_limit;
         return limit >= 1 && limit < request_.volume ? kPasses : kInvalid;
     }
 
-    int order_limit() const {
+    ReturnCode order_limit() const {
         const int32_t limit = in_.group->order_limit;
-        return limit > 0 && in_.open_orders >= limit ? code(ReturnCode::TooManyOrders) : kPasses;
+        return limit > 0 && in_.open_orders >= limit ? ReturnCode::TooManyOrders : kPasses;
     }
 
-    int margin() const {
+    ReturnCode margin() const {
         if (!in_.margin_ok || in_.margin_ok(request_)) return kPasses;
-        const int refused = code(ReturnCode::NotEnoughMoney);
+        const ReturnCode refused = ReturnCode::NotEnoughMoney;
         if (journal_ && is_open_kind(request_.kind)) {
             const std::optional<TradeRecord> none;
             RequestJournal(*journal_, in_.login, symbol().digits, request_, none, none).failed(refused);
@@ -113,32 +112,32 @@ private:
         return refused;
     }
 
-    int expiration() const {
+    ReturnCode expiration() const {
         if (request_.expiration != 0 && !(in_.group->flags & market::kExpirationAllowed))
-            return code(ReturnCode::ExpirationDisabled);
+            return ReturnCode::ExpirationDisabled;
         request_.expiration -= request_.expiration % 60;
         return kPasses;
     }
 
     // Stop loss and take profit against the reference price, then a pending order's price.
-    int stops(int type, double reference) const {
+    ReturnCode stops(int type, double reference) const {
         return stops_keep_distance(symbol(), static_cast<OrderType>(type), reference, request_.stop_loss, request_.take_profit)
                    ? kPasses
-                   : code(ReturnCode::InvalidStops);
+                   : ReturnCode::InvalidStops;
     }
 
-    int pending_price(int type) const {
+    ReturnCode pending_price(int type) const {
         const double price = normal(request_.price);
         if (!(price > 0) || price > kMaximumPendingPrice) return kInvalid;
         if (request_.expiration != 0 && request_.expiration < in_.quote_time + kMinimumExpirationSeconds)
             return kInvalid;
         if (!is_pending(type)) return kInvalid;
-        return pending_price_placed(symbol(), static_cast<OrderType>(type), price, in_.bid, in_.ask) ? kPasses : code(ReturnCode::InvalidStops);
+        return pending_price_placed(symbol(), static_cast<OrderType>(type), price, in_.bid, in_.ask) ? kPasses : ReturnCode::InvalidStops;
     }
 
     // The price must be the ask (buy) or bid (sell) of one of the two newest ticks that
     // are at most 5 s older than the newest quote.
-    int recent_price(bool buy) const {
+    ReturnCode recent_price(bool buy) const {
         const double wanted = normal(request_.price);
         for (const market::TickHistoryEntry& tick : in_.recent_ticks) {
             if (tick.time < in_.quote_time - kRecentTickSeconds) continue;
@@ -146,86 +145,86 @@ private:
             const double ask = tick.ask, bid = tick.bid;
             if (normal(buy ? ask : bid) == wanted) return kPasses;
         }
-        return code(ReturnCode::InvalidPrices);
+        return ReturnCode::InvalidPrices;
     }
 
     // The tests of an order at the market after its execution-mode rule.
-    int market_order_tests() const {
+    ReturnCode market_order_tests() const {
         if (!is_position(request_.order_type)) return kInvalid;
-        if (long_only_refuses(request_.order_type)) return code(ReturnCode::TradeDisabled);
-        if (int c = volume(request_.volume)) return c;
+        if (long_only_refuses(request_.order_type)) return ReturnCode::TradeDisabled;
+        if (ReturnCode c = volume(request_.volume); c != kPasses) return c;
         if (request_.deviation < 0) return kInvalid;
-        if (int c = order_limit()) return c;
+        if (ReturnCode c = order_limit(); c != kPasses) return c;
         const bool buy = request_.order_type == kBuy;
-        if (int c = stops(request_.order_type, buy ? in_.bid : in_.ask)) return c;
+        if (ReturnCode c = stops(request_.order_type, buy ? in_.bid : in_.ask); c != kPasses) return c;
         return margin();
     }
 
     // ---- kinds ----
 
-    int price_request_rules() const {
-        if (int c = price_request_mode()) return c;
+    ReturnCode price_request_rules() const {
+        if (ReturnCode c = price_request_mode(); c != kPasses) return c;
         return volume(request_.volume);
     }
 
-    int instant_order() const {
+    ReturnCode instant_order() const {
         if (symbol().execution_mode != kInstant) return kInvalid;
-        if (int c = market_order_tests()) return c;
+        if (ReturnCode c = market_order_tests(); c != kPasses) return c;
         return recent_price(request_.order_type == kBuy);
     }
 
-    int order_by_request() const {
-        if (int c = price_request_mode()) return c;
+    ReturnCode order_by_request() const {
+        if (ReturnCode c = price_request_mode(); c != kPasses) return c;
         return market_order_tests();
     }
 
-    int market_order() const {
+    ReturnCode market_order() const {
         if (symbol().execution_mode != kMarket || request_.price != 0) return kInvalid;
         return market_order_tests();
     }
 
-    int pending_order() const {
+    ReturnCode pending_order() const {
         if (!is_pending(request_.order_type)) return kInvalid;
-        if (long_only_refuses(request_.order_type)) return code(ReturnCode::TradeDisabled);
-        if (int c = expiration()) return c;
-        if (int c = volume(request_.volume)) return c;
-        if (int c = order_limit()) return c;
-        if (int c = stops(request_.order_type, request_.price)) return c;
+        if (long_only_refuses(request_.order_type)) return ReturnCode::TradeDisabled;
+        if (ReturnCode c = expiration(); c != kPasses) return c;
+        if (ReturnCode c = volume(request_.volume); c != kPasses) return c;
+        if (ReturnCode c = order_limit(); c != kPasses) return c;
+        if (ReturnCode c = stops(request_.order_type, request_.price); c != kPasses) return c;
         return pending_price(request_.order_type);
     }
 
     bool open_position() const { return in_.order && is_position(in_.order->type); }
 
-    int instant_close() const {
+    ReturnCode instant_close() const {
         if (symbol().execution_mode != kInstant || !open_position()) return kInvalid;
-        if (int c = close_volume()) return c;
+        if (ReturnCode c = close_volume(); c != kPasses) return c;
         if (request_.deviation < 0 || request_.deviation > kMaximumCloseDeviation) return kInvalid;
         request_.order_type = static_cast<int16_t>(in_.order->type);
-        if (int c = margin()) return c;
+        if (ReturnCode c = margin(); c != kPasses) return c;
         // A position closes at the other side: a buy at the bid, a sell at the ask.
         return recent_price(in_.order->type == kSell);
     }
 
-    int close_by_request() const {
+    ReturnCode close_by_request() const {
         if (!open_position()) return kInvalid;
-        if (int c = price_request_mode()) return c;
-        if (long_only_refuses(in_.order->type)) return code(ReturnCode::TradeDisabled);
+        if (ReturnCode c = price_request_mode(); c != kPasses) return c;
+        if (long_only_refuses(in_.order->type)) return ReturnCode::TradeDisabled;
         return close_volume();
     }
 
-    int market_close() const {
+    ReturnCode market_close() const {
         if (symbol().execution_mode != kMarket || !open_position()) return kInvalid;
-        if (long_only_refuses(in_.order->type)) return code(ReturnCode::TradeDisabled);
+        if (long_only_refuses(in_.order->type)) return ReturnCode::TradeDisabled;
         return close_volume();
     }
 
-    int modify() const {
+    ReturnCode modify() const {
         if (!in_.order) return kInvalid;
         const TradeRecord& order = *in_.order;
-        if (int c = expiration()) return c;
+        if (ReturnCode c = expiration(); c != kPasses) return c;
         const bool pending = is_pending(order.type);
         const double order_price = request_.price, close_price = order.close_price;
-        if (int c = stops(order.type, pending ? order_price : close_price)) return c;
+        if (ReturnCode c = stops(order.type, pending ? order_price : close_price); c != kPasses) return c;
         const bool same_stops = normal(request_.stop_loss) == normal(order.stop_loss) &&
                                 normal(request_.take_profit) == normal(order.take_profit);
         if (!pending) return same_stops ? kNothingChanged : kPasses;
@@ -236,7 +235,7 @@ private:
         return pending_price(order.type);
     }
 
-    int close_by() const {
+    ReturnCode close_by() const {
         if (symbol().long_only == 1 || (settings_->flags & market::kCloseByRefused)) return kInvalid;
         if (!in_.order || !in_.opposite) return kInvalid;
         const TradeRecord& order = *in_.order;
@@ -247,7 +246,7 @@ private:
         return kPasses;
     }
 
-    int multiple_close_by() const {
+    ReturnCode multiple_close_by() const {
         if (symbol().long_only == 1 || (settings_->flags & market::kMultipleCloseByRefused)) return kInvalid;
         return kPasses;
     }
@@ -260,7 +259,7 @@ private:
 
 }  // namespace
 
-int check_request(TradeRequest& request, const RequestCheckInputs& inputs, core::Journal* journal) {
+ReturnCode check_request(TradeRequest& request, const RequestCheckInputs& inputs, core::Journal* journal) {
     return RequestCheck(request, inputs, journal).run();
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "market/symbol_record.h"
+#include "net/protocol.h"
 #include "market/tick_history.h"
 #include "trade/trade_record.h"
 #include "trade/trade_request.h"
@@ -42,11 +43,11 @@ inline constexpr int32_t kMinimumExpirationSeconds = 600;
 inline constexpr double kMaximumPendingPrice = 1000000000.0;
 inline constexpr int32_t kMaximumCloseDeviation = 1000000;
 
-// Tests a request before it is sent and returns the first failing rule's code, 0 when it
-// may be sent, 1 for a modify that changes nothing. The request is adjusted where the
+// Tests a request before it is sent and returns the first failing rule's code, Ok when it
+// may be sent, OkNoResult for a modify that changes nothing. The request is adjusted where the
 // rules say so (pending expirations rounded down to a minute, an instant close takes its
 // position's order type). The investor-mode, foreign-ticket and margin refusals of an
 // order write their journal lines. Any thread; journal may be null.
-int check_request(TradeRequest& request, const RequestCheckInputs& inputs, core::Journal* journal);
+net::ReturnCode check_request(TradeRequest& request, const RequestCheckInputs& inputs, core::Journal* journal);
 
 }  // namespace kb::trade

@@ -178,13 +178,13 @@ void RequestJournal::requote(double bid, double ask) {
                        price(bid).c_str(), price(ask).c_str(), order_ticket(), order_type(), lots(request_.volume),
                        order_symbol().c_str(), price(request_.price).c_str());
     } else {
-        failed(net::code_value(net::ReturnCode::Requote));
+        failed(net::ReturnCode::Requote);
         return;
     }
     flush_for_orders();
 }
 
-void RequestJournal::failed(int code) {
+void RequestJournal::failed(net::ReturnCode code) {
     const char* text = net::return_code_text(code);
     const std::string symbol = text_of(request_.symbol);
     const TradeRecord old = order_.value_or(TradeRecord{});

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "net/protocol.h"
 #include "trade/trade_record.h"
 #include "trade/trade_request.h"
 
@@ -38,7 +39,7 @@ public:
     // The server's new prices. Kinds without a requote line write the failure line.
     void requote(double bid, double ask);
     // Level 1, the code's text last.
-    void failed(int code);
+    void failed(net::ReturnCode code);
 
 private:
     std::string price(double value) const;

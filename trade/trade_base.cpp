@@ -73,8 +73,8 @@ void TradeBase::clear() {
 
 void TradeBase::clear_for_other_login() {
     clear();
-    post(core::kNotifyTrades, 0);
-    post(core::kNotifyAccountHistory, kHistoryChanged);
+    post(core::Notification::Trades, 0);
+    post(core::Notification::AccountHistory, core::notification_value(core::HistorySelector::Changed));
 }
 
 void TradeBase::clear_locked() {
@@ -276,10 +276,10 @@ bool TradeBase::apply_transactions(std::span<const TradeTransaction> transaction
         }
         revalue_locked();
     }
-    post(core::kNotifyTrades, 0);
-    post(core::kNotifySymbols, 0);
-    post(kNotifyTransactionsApplied, 0);
-    if (history_changed) post(core::kNotifyAccountHistory, kHistoryChanged);
+    post(core::Notification::Trades, 0);
+    post(core::Notification::Symbols, 0);
+    post(core::Notification::TransactionsApplied, 0);
+    if (history_changed) post(core::Notification::AccountHistory, core::notification_value(core::HistorySelector::Changed));
     return stored;
 }
 
@@ -446,7 +446,7 @@ double TradeBase::margin_of_locked(const HypotheticalOrder* order) {
     return total;
 }
 
-int TradeBase::margin_test(const HypotheticalOrder& order) {
+net::ReturnCode TradeBase::margin_test(const HypotheticalOrder& order) {
     std::lock_guard guard(lock_);
     MarginProjection projection;
     recompute_locked(&order, &projection);
@@ -456,10 +456,10 @@ int TradeBase::margin_test(const HypotheticalOrder& order) {
     const int32_t margin_flag = symbol ? symbol->margin_flag : 1;
     const bool refused = margin_refused(projection.margin, projection.margin_after, projection.free_margin_after,
                                         account_.group.margin_allowance, margin_flag);
-    return refused ? static_cast<int>(net::ReturnCode::NotEnoughMoney) : 0;
+    return refused ? net::ReturnCode::NotEnoughMoney : net::ReturnCode::Ok;
 }
 
-int TradeBase::margin_test(const TradeRequest& request) {
+net::ReturnCode TradeBase::margin_test(const TradeRequest& request) {
     HypotheticalOrder order;
     order.symbol = std::string(request.symbol, strnlen(request.symbol, sizeof request.symbol));
     order.order_type = request.order_type;
@@ -467,19 +467,19 @@ int TradeBase::margin_test(const TradeRequest& request) {
     order.price = request.price;
     if (is_close_kind(request.kind)) {
         const std::optional<TradeRecord> position = open_trade_by_ticket(request.ticket);
-        if (!position || !is_position(position->type)) return 0;
+        if (!position || !is_position(position->type)) return net::ReturnCode::Ok;
         order.symbol = std::string(symbol_of(*position));
         order.order_type = position->type;
         order.volume = -std::min(request.volume, position->volume);
         order.price = position->open_price;
         order.margin_rate = position->margin_rate;
     } else if (!is_open_kind(request.kind)) {
-        return 0;
+        return net::ReturnCode::Ok;
     }
     return margin_test(order);
 }
 
-int TradeBase::test_request(TradeRequest& request) {
+net::ReturnCode TradeBase::test_request(TradeRequest& request) {
     request.symbol[sizeof request.symbol - 1] = '\0';
     const std::string_view name(request.symbol, strnlen(request.symbol, sizeof request.symbol));
     RequestCheckInputs inputs;
@@ -505,7 +505,7 @@ int TradeBase::test_request(TradeRequest& request) {
         inputs.quote_time = symbols_->newest_quote_time();
         inputs.recent_ticks = symbols_->recent_ticks(name);
     }
-    inputs.margin_ok = [this](const TradeRequest& checked) { return margin_test(checked) == 0; };
+    inputs.margin_ok = [this](const TradeRequest& checked) { return margin_test(checked) == net::ReturnCode::Ok; };
     inputs.clear_foreign_trades = [this] { clear_for_other_login(); };
     return check_request(request, inputs, journal_);
 }
@@ -616,8 +616,6 @@ std::vector<std::string> TradeBase::symbols_in_use() {
     return names;
 }
 
-void TradeBase::post(int code, intptr_t value) {
-    if (notifier_) notifier_->post(code, value);
-}
+void TradeBase::post(core::Notification code, intptr_t value) { core::post(notifier_, code, value); }
 
 }  // namespace kb::trade

@@ -8,8 +8,10 @@
 #include <string_view>
 #include <vector>
 
+#include "core/notifications.h"
 #include "market/market_listeners.h"
 #include "market/symbols_base.h"
+#include "net/protocol.h"
 #include "trade/account_record.h"
 #include "trade/currency_route.h"
 #include "trade/history_summary.h"
@@ -27,10 +29,6 @@ class Notifier;
 
 namespace kb::trade {
 
-// Posted with 0 after trade transactions were applied, beside codes 6 and 1.
-inline constexpr int kNotifyTransactionsApplied = 13;
-// The value of code 7 when trade transactions changed the history.
-inline constexpr intptr_t kHistoryChanged = -1;
 
 // The account summary, in the deposit currency.
 struct AccountSummary {
@@ -106,7 +104,8 @@ public:
 
     // Empties the account, open trades, history and requotes.
     void clear();
-    // Clears, then posts codes 6 and 7 (-1): a request met a record of another login.
+    // Clears, then posts Trades and AccountHistory (Changed): a request met a record of
+    // another login.
     void clear_for_other_login();
 
     // Takes the account's fields and group, and replaces the open trades; recomputes.
@@ -137,7 +136,8 @@ public:
     bool update_open_trade(const TradeRecord& record);
 
     // Applies transactions in order (types other than add, delete and update are
-    // journaled and skipped), recomputes and posts codes 6, 1 and 13 (0), and 7 (-1)
+    // journaled and skipped), recomputes and posts Trades, Symbols and TransactionsApplied (0),
+    // and AccountHistory (Changed)
     // when the history changed. False when a record could not be stored.
     bool apply_transactions(std::span<const TradeTransaction> transactions);
 
@@ -150,22 +150,22 @@ public:
     AccountSummary recompute();
     // The margin and free margin now and with the order.
     MarginProjection project(const HypotheticalOrder& order);
-    // The local margin test of an opening order: 134 when the free margin after it, plus
-    // the group's margin allowance, is below 0, unless the order lowers the margin and the
-    // symbol's margin flag is 0; else 0.
-    int margin_test(const HypotheticalOrder& order);
+    // The local margin test of an opening order: NotEnoughMoney when the free margin after
+    // it, plus the group's margin allowance, is below 0, unless the order lowers the margin
+    // and the symbol's margin flag is 0; else Ok.
+    net::ReturnCode margin_test(const HypotheticalOrder& order);
     // The same test for a request: an opening kind is an order of the request's type,
-    // volume and price; a close kind takes its volume away from the ticket's position (0
-    // when the ticket is not open); other kinds pass (0).
-    int margin_test(const TradeRequest& request);
+    // volume and price; a close kind takes its volume away from the ticket's position (Ok
+    // when the ticket is not open); other kinds pass (Ok).
+    net::ReturnCode margin_test(const TradeRequest& request);
     // The rate that converts the order's symbol's margin currency into the deposit
     // currency (0 when no pair connects them or a pair has no quote yet).
     double margin_rate(const HypotheticalOrder& order);
 
     // The local test of a request before it is sent: the first failing rule's code (see
-    // check_request), 0 when it may be sent. A ticket of another login clears the base
+    // check_request), Ok when it may be sent. A ticket of another login clears the base
     // (clear_for_other_login). Not while holding the base's lock: the margin test takes it.
-    int test_request(TradeRequest& request);
+    net::ReturnCode test_request(TradeRequest& request);
 
     // Lookups; all copies.
     std::optional<TradeRecord> open_trade_by_ticket(int32_t ticket) const;
@@ -211,7 +211,7 @@ private:
     std::string_view deposit_currency_locked() const;
     bool symbol_exists(std::string_view name) const;
     std::optional<market::SymbolPrices> pair_prices_locked(std::string_view name) const;
-    void post(int code, intptr_t value);
+    void post(core::Notification code, intptr_t value);
 
     mutable std::mutex lock_;
     market::SymbolsBase* const symbols_;

@@ -14,11 +14,6 @@ namespace kb::trade {
 namespace {
 
 using net::ReturnCode;
-constexpr int kOk = net::code_value(ReturnCode::Ok);
-constexpr int kCommonError = net::code_value(ReturnCode::CommonError);
-constexpr int kRequote = net::code_value(ReturnCode::Requote);
-constexpr int kAccepted = net::code_value(ReturnCode::OrderAccepted);
-constexpr int kInProcess = net::code_value(ReturnCode::OrderInProcess);
 
 #pragma pack(push, 1)
 struct NotificationHead {
@@ -39,7 +34,7 @@ static_assert(offsetof(PricePair, second) == 8);
 #pragma pack(pop)
 
 TradeNotification fault(TradeNotification notification, std::string line) {
-    notification.state = kCommonError;
+    notification.code = ReturnCode::CommonError;
     notification.fault = std::move(line);
     return notification;
 }
@@ -83,7 +78,7 @@ TradeNotification read_done(net::PacketStream& stream, uint8_t kind, TradeNotifi
         most = fewest + 1;
     } else if (!is_open_kind(kind) && kind != kModify) {
         // The request's own failure line names an unknown kind.
-        done.state = kCommonError;
+        done.code = ReturnCode::CommonError;
         return done;
     }
     std::optional<std::vector<TradeRecord>> records = read_records(stream, fewest, most);
@@ -103,27 +98,36 @@ TradeTransaction transaction(TransactionType type, const TradeRecord& record, do
 
 }  // namespace
 
+std::optional<RequestState> state_going_on(ReturnCode code) {
+    switch (code) {
+        case ReturnCode::OrderAccepted: return RequestState::Accepted;
+        case ReturnCode::OrderInProcess: return RequestState::InProcess;
+        default: return std::nullopt;
+    }
+}
+
 TradeNotification read_trade_notification(net::PacketStream& stream, const FollowedRequest& followed) {
     TradeNotification out;
     NotificationHead head{};
     if (!stream.read(&head, sizeof head)) return fault(std::move(out), "TradeContext: notification reading error");
     out.request_id = head.request_id;
-    out.state = head.code;
+    out.code = static_cast<ReturnCode>(head.code);
     const int32_t expected = followed.request_id;
-    switch (head.code) {
-        case kAccepted:
-            if (followed.state != 1) return fault(std::move(out), "TradeContext: wrong 'accept' notification");
+    switch (out.code) {
+        case ReturnCode::OrderAccepted:
+            if (followed.state != RequestState::Ready)
+                return fault(std::move(out), "TradeContext: wrong 'accept' notification");
             return out;
-        case kInProcess:
-            if (followed.state != kAccepted)
+        case ReturnCode::OrderInProcess:
+            if (followed.state != RequestState::Accepted)
                 return fault(std::move(out), "TradeContext: 'process' notification without 'accept' notification");
             if (head.request_id != expected) return fault(std::move(out), wrong_id_line(head.request_id, expected));
             return out;
-        case kRequote:
+        case ReturnCode::Requote:
             if (head.request_id != expected) return fault(std::move(out), wrong_id_line(head.request_id, expected));
             if (!read_pair(stream, out.bid, out.ask)) return fault(std::move(out), "TradeContext: prices reading error");
             return out;
-        case kOk:
+        case ReturnCode::Ok:
             if (head.request_id != expected) return fault(std::move(out), wrong_id_line(head.request_id, expected));
             return read_done(stream, followed.kind, std::move(out));
         default: return out;

@@ -1,8 +1,10 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "net/protocol.h"
 #include "trade/trade_record.h"
 #include "trade/trade_request.h"
 
@@ -23,7 +25,7 @@ namespace kb::trade {
 //           close by: balance, credit, then a block of two or three records;
 //   anything else: the request failed with that code.
 struct TradeNotification {
-    int state = 2;                 // the request's new state: the code, or 2 after a fault
+    net::ReturnCode code = net::ReturnCode::CommonError;   // the server's code, CommonError after a fault
     std::string fault;             // the journal line of a fault; empty without one
     int32_t request_id = 0;
     double bid = 0;                // 138, and 0 for a price request
@@ -33,18 +35,31 @@ struct TradeNotification {
     std::vector<TradeRecord> records;
 };
 
+// Where a request stands while a trade channel follows it. These are the channel's own
+// states, not return codes: a request that ends leaves its code with its requester.
+enum class RequestState : uint8_t {
+    Ready,       // no request, or one sent that the server has not accepted yet
+    Accepted,    // the server accepted it (OrderAccepted): its id is known
+    InProcess,   // the dealer works on it (OrderInProcess)
+};
+
+// The state a request goes on in after a notification's code: Accepted after
+// OrderAccepted, InProcess after OrderInProcess; nothing for a code that ends it.
+std::optional<RequestState> state_going_on(net::ReturnCode code);
+
 // What the reader needs to know of the request it follows.
 struct FollowedRequest {
-    uint8_t kind = 0;              // RequestKind of the request sent
-    int state = 1;                 // 1 sent, 142 accepted, 143 in process
-    int32_t request_id = 0;        // the id of the acceptance (0 before it)
+    uint8_t kind = 0;                            // RequestKind of the request sent
+    RequestState state = RequestState::Ready;    // Ready once sent, until the acceptance
+    int32_t request_id = 0;                      // the id of the acceptance (0 before it)
 };
 
 // Reads one notification and checks it against the followed request: an acceptance only
-// in state 1, processing only after it with the same id, a requote or done only with the
-// expected id, records and prices complete (block sizes are checked before anything is
-// allocated). A fault gives state 2 and its line; the stream is then left wherever the
-// fault was found (the caller closes it). Called by the thread that owns the stream.
+// while Ready, processing only once Accepted and with the same id, a requote or done only
+// with the expected id, records and prices complete (block sizes are checked before
+// anything is allocated). A fault gives CommonError and its line; the stream is then left
+// wherever the fault was found (the caller closes it). Called by the thread that owns the
+// stream.
 TradeNotification read_trade_notification(net::PacketStream& stream, const FollowedRequest& followed);
 
 // The transactions a done notification brings for the trade base: an open adds its record;

@@ -1,26 +1,15 @@
 #include "ui/connection_status.h"
 
-#include "net/protocol.h"
-
 namespace kb::ui {
 
-namespace {
-
-constexpr int kNotConnected = net::code_value(net::ReturnCode::NoConnection);
-
-}  // namespace
-
-std::string connection_status_text(int trade_state, int history_state, uint64_t quote_packets) {
+std::string connection_status_text(net::ReturnCode trade_state, net::ReturnCode history_state, uint64_t quote_packets) {
     return std::string("MainServer: ") + net::return_code_text(trade_state) +
            ", DataCenter: " + net::return_code_text(history_state) + ", quotes: " + std::to_string(quote_packets);
 }
 
-ConnectionStatus::ConnectionStatus(QWidget* parent)
-    : QLabel(parent), trade_state_(kNotConnected), history_state_(kNotConnected) {
-    update_text();
-}
+ConnectionStatus::ConnectionStatus(QWidget* parent) : QLabel(parent) { update_text(); }
 
-void ConnectionStatus::show_states(int trade_state, int history_state) {
+void ConnectionStatus::show_states(net::ReturnCode trade_state, net::ReturnCode history_state) {
     if (trade_state == trade_state_ && history_state == history_state_) return;
     trade_state_ = trade_state;
     history_state_ = history_state;

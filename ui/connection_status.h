@@ -4,11 +4,13 @@
 #include <functional>
 #include <string>
 
+#include "net/protocol.h"
+
 namespace kb::ui {
 
 // "MainServer: <state text>, DataCenter: <state text>, quotes: <count>", each state read
 // as its return code text (6 "No connection", 0 "OK", 65 "Invalid account", ...).
-std::string connection_status_text(int trade_state, int history_state, uint64_t quote_packets);
+std::string connection_status_text(net::ReturnCode trade_state, net::ReturnCode history_state, uint64_t quote_packets);
 
 // The status bar line that shows the state of both server connections and how many
 // quote packets arrived since start. An optional echo hands each new text on (the
@@ -24,23 +26,23 @@ public:
     explicit ConnectionStatus(QWidget* parent = nullptr);
 
     // Shows the states of the trade server and history server connections.
-    void show_states(int trade_state, int history_state);
-    // Counts one quote packet (notification 2).
+    void show_states(net::ReturnCode trade_state, net::ReturnCode history_state);
+    // Counts one quote packet (Quotes).
     void count_quotes();
     // The once-a-second tick that paces the echo of the quote count.
     void tick();
     void set_echo(Echo echo) { echo_ = std::move(echo); }
 
-    int trade_state() const { return trade_state_; }
-    int history_state() const { return history_state_; }
+    net::ReturnCode trade_state() const { return trade_state_; }
+    net::ReturnCode history_state() const { return history_state_; }
     uint64_t quote_packets() const { return quote_packets_; }
 
 private:
     void update_text();
     void echo_now();
 
-    int trade_state_;
-    int history_state_;
+    net::ReturnCode trade_state_ = net::ReturnCode::NoConnection;
+    net::ReturnCode history_state_ = net::ReturnCode::NoConnection;
     uint64_t quote_packets_ = 0;
     uint64_t echoed_quote_packets_ = 0;
     int ticks_since_echo_ = 0;

@@ -112,7 +112,7 @@ void HistoryView::rebuild_columns() {
 void HistoryView::refresh_history(intptr_t value) {
     ++refreshes_;
     // A login loads the range of the day; the period the user chose is fetched again.
-    if (value == session::kHistoryRangeKept && period_chosen_) choose_period(period());
+    if (value == core::notification_value(core::HistorySelector::Kept) && period_chosen_) choose_period(period());
     trade::TradeBase* base = terminal_.services().trade_base.get();
     const std::vector<HistoryRow> rows =
         base ? history_rows(base->history(), flags_, base->deposit_decimals()) : std::vector<HistoryRow>{};

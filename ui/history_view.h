@@ -22,7 +22,7 @@ namespace kb::ui {
 // Tab "History": the account's closed trades and balance operations of a chosen period,
 // one row each, under them the profit/loss row and the credit, deposit and withdrawal
 // rows the flags switch on. Choosing a period downloads it on a connection of its own;
-// the list is rebuilt from the trade base when the history arrives (code 7) and when a
+// the list is rebuilt from the trade base when the history arrives (AccountHistory) and when a
 // flag changes. The flags are read as "AccountHistoryFlags" at creation and written back
 // when the view goes, only if changed.
 // User-interface thread only; the terminal must outlive the view.
@@ -32,8 +32,8 @@ public:
     explicit HistoryView(core::Terminal& terminal, QWidget* parent = nullptr);
     ~HistoryView() override;
 
-    // The history changed or was loaded (code 7): rebuilds the list. After a login's load
-    // (session::kHistoryRangeKept) a period the user chose is downloaded again.
+    // The history changed or was loaded (AccountHistory): rebuilds the list. After a login's
+    // load (HistorySelector::Kept) a period the user chose is downloaded again.
     void refresh_history(intptr_t value);
     int refresh_count() const { return refreshes_; }
 

@@ -146,7 +146,7 @@ void LoginDialog::accept() {
     }
     error_->hide();
     emit login_chosen();
-    terminal_.notify(core::kNotifyReconnect, 0);
+    terminal_.notify(core::Notification::Reconnect, 0);
     QDialog::accept();
 }
 

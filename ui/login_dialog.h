@@ -36,7 +36,7 @@ public:
     void accept() override;
 
 signals:
-    // The login record holds the chosen account; code 21 is posted right after.
+    // The login record holds the chosen account; Reconnect is posted right after.
     void login_chosen();
 
 private:

@@ -33,11 +33,11 @@ QString text_of(int id) { return QString::fromUtf8(core::builtin_text(id).data()
 
 }  // namespace
 
-int login_failure_text_id(int final_state) {
+int login_failure_text_id(net::ReturnCode final_state) {
     switch (final_state) {
-        case 64: return core::kTextAccountDisabled;
-        case 65: return core::kTextInvalidAccount;
-        case 66: return core::kTextPublicKeyNotFound;
+        case net::ReturnCode::AccountDisabled: return core::kTextAccountDisabled;
+        case net::ReturnCode::InvalidAccount: return core::kTextInvalidAccount;
+        case net::ReturnCode::PublicKeyNotFound: return core::kTextPublicKeyNotFound;
         default: return 0;
     }
 }
@@ -106,7 +106,7 @@ LoginDialog* MainWindow::open_login_dialog() {
 
 void MainWindow::refresh_connection_status() {
     session::ServerSession* session = terminal_.services().server_session.get();
-    const int not_connected = net::code_value(net::ReturnCode::NoConnection);
+    const net::ReturnCode not_connected = net::ReturnCode::NoConnection;
     status_->show_states(session ? session->state(session::Server::Trade) : not_connected,
                          session ? session->state(session::Server::History) : not_connected);
 }
@@ -116,8 +116,8 @@ void MainWindow::refresh_connection_status() {
 void MainWindow::report_dialog_login_result() {
     session::ServerSession* session = terminal_.services().server_session.get();
     if (!dialog_login_pending_ || !session) return;
-    const int state = session->state(session::Server::Trade);
-    if (state == net::code_value(net::ReturnCode::Ok) || report_login_failure(state)) dialog_login_pending_ = false;
+    const net::ReturnCode state = session->state(session::Server::Trade);
+    if (state == net::ReturnCode::Ok || report_login_failure(state)) dialog_login_pending_ = false;
 }
 
 void MainWindow::select_tab(int index) {
@@ -142,7 +142,7 @@ void MainWindow::recompute_title() {
     setWindowTitle(QString::fromStdString(title));
 }
 
-bool MainWindow::report_login_failure(int final_state) {
+bool MainWindow::report_login_failure(net::ReturnCode final_state) {
     int text_id = login_failure_text_id(final_state);
     if (text_id == 0) return false;
     auto* box = new QMessageBox(QMessageBox::Warning, QString::fromStdString(terminal_.branding().program_title()),
@@ -163,56 +163,56 @@ void MainWindow::bring_to_front() {
 // generated and the connection thread is told so with 0.
 intptr_t MainWindow::request_key_generation() { return 0; }
 
-std::optional<intptr_t> MainWindow::handle_notification(int code, intptr_t value) {
+std::optional<intptr_t> MainWindow::handle_notification(core::Notification code, intptr_t value) {
     intptr_t result = 0;
     switch (code) {
-        case kNotifySymbols:   // 0
+        case core::Notification::Symbols:   // 0
             quotes_->fill();
             break;
-        case kNotifyQuotes:   // 0, or the trade base's recalculation result
+        case core::Notification::Quotes:   // 0, or the trade base's recalculation result
             status_->count_quotes();
             quotes_->refresh();
             trade_->refresh_trades();
-            chart_->forward(code, value);
+            chart_->forward(core::notification_code(code), value);
             break;
-        case kNotifyNews:   // 0
+        case core::Notification::News:   // 0
             news_->refresh_news();
             break;
-        case kNotifyMail:   // 0
+        case core::Notification::Mail:   // 0
             news_->refresh_mail();
             break;
-        case kNotifyTrades:   // 0
+        case core::Notification::Trades:   // 0
             trade_->refresh_trades();
             break;
-        case kNotifyAccountHistory:   // the history range selector
+        case core::Notification::AccountHistory:   // a HistorySelector, or 0
             history_->refresh_history(value);
             break;
-        case kNotifyChartHistory:   // 0
+        case core::Notification::ChartHistory:   // 0
             chart_->recompute_active_chart();
-            chart_->forward(code, value);
+            chart_->forward(core::notification_code(code), value);
             break;
-        case kNotifySelectTab:   // the tab index
+        case core::Notification::SelectTab:   // the tab index
             select_tab(static_cast<int>(value));
             break;
-        case kNotifyEnableToolbar:   // the buttons' bits
+        case core::Notification::EnableToolbar:   // the buttons' bits
             toolbar_buttons_ |= static_cast<uint32_t>(value);
             break;
-        case kNotifyDisableToolbar:   // the buttons' bits
+        case core::Notification::DisableToolbar:   // the buttons' bits
             toolbar_buttons_ &= ~static_cast<uint32_t>(value);
             break;
-        case kNotifyShowOrderChart:   // the order ticket
+        case core::Notification::ShowOrderChart:   // the order ticket
             chart_->show_order_symbol(value);
             select_tab(kTabChart);
             break;
-        case kNotifyGenerateKey:   // 0; sent, the answer goes back to the connection thread
+        case core::Notification::GenerateKey:   // 0; sent, the answer goes back to the connection thread
             result = request_key_generation();
             break;
-        case kNotifyLoggedIn:   // the login number
+        case core::Notification::LoggedIn:   // the login number
             set_title_account(core::TitleAccount{
                 static_cast<int>(value), title_account_ ? title_account_->kind : core::AccountKind::Real});
             chart_->recompute_active_chart();
             break;
-        case kNotifyReconnect:   // 0
+        case core::Notification::Reconnect:   // 0
             // The history centre moves to the new account's server, dropping the requests
             // queued for the old one; the accounts are saved before the new login.
             if (market::HistoryCenter* history = terminal_.services().history_center.get())
@@ -225,18 +225,18 @@ std::optional<intptr_t> MainWindow::handle_notification(int code, intptr_t value
             dialog_login_requested_ = false;
             chart_->recompute_active_chart();
             break;
-        case kNotifyConnectionState:   // 0 = trade server, 1 = history server
+        case core::Notification::ConnectionState:   // a ConnectionServer
             refresh_connection_status();
-            if (value == static_cast<intptr_t>(session::Server::Trade)) report_dialog_login_result();
+            if (value == core::notification_value(core::ConnectionServer::Trade)) report_dialog_login_result();
             break;
-        case kNotifyOpenOrderDialog:   // the order kind
+        case core::Notification::OpenOrderDialog:   // the order kind
             quotes_->open_order_dialog(value);
             break;
-        case kNotifyInvalidateChart:   // 0
+        case core::Notification::InvalidateChart:   // 0
             chart_->invalidate();
             break;
-        case kNotifyMailComposer:   // a value for the mail view
-            news_->forward_to_mail(code, value);
+        case core::Notification::MailComposer:   // a value for the mail view
+            news_->forward_to_mail(core::notification_code(code), value);
             break;
         default:
             return std::nullopt;

@@ -8,6 +8,7 @@
 #include "core/notifications.h"
 #include "core/terminal.h"
 #include "core/window_title.h"
+#include "net/protocol.h"
 
 class QTabWidget;
 
@@ -21,8 +22,6 @@ class TradeView;
 class HistoryView;
 class NewsView;
 
-using enum core::Notification;
-
 enum Tab : int { kTabQuotes = 0, kTabChart = 1, kTabTrade = 2, kTabHistory = 3, kTabNews = 4, kTabCount = 5 };
 
 inline constexpr const char* kActiveTabSetting = "ActiveTab";
@@ -31,9 +30,8 @@ inline constexpr int kWatchdogTimerId = 1236;
 inline constexpr int kWatchdogIntervalMs = 1000;
 
 // The text shown in a message box for a connection's final state after a login dialog
-// (64 account disabled, 65 invalid account, 66 public key not found); 0 for any other
-// state.
-int login_failure_text_id(int final_state);
+// (AccountDisabled, InvalidAccount, PublicKeyNotFound); 0 for any other state.
+int login_failure_text_id(net::ReturnCode final_state);
 
 // The frame of the terminal: a tab control at the top over the five views, the window
 // title, and the handler of the services' notifications. User-interface thread only;
@@ -46,7 +44,7 @@ public:
 
     // Handles one notification; nullopt for a code it doesn't handle, else the result
     // (0, or the answer of a sent code).
-    std::optional<intptr_t> handle_notification(int code, intptr_t value);
+    std::optional<intptr_t> handle_notification(core::Notification code, intptr_t value);
 
     // Selects a tab (0 to 4) and stores it as "ActiveTab"; other indexes are ignored.
     void select_tab(int index);
@@ -57,12 +55,12 @@ public:
     void set_title_account(std::optional<core::TitleAccount> account);
     void recompute_title();
 
-    // The toolbar buttons enabled by code 10 and disabled by code 11, as a bit mask.
+    // The toolbar buttons enabled by EnableToolbar and disabled by DisableToolbar, as a bit mask.
     uint32_t toolbar_buttons() const { return toolbar_buttons_; }
 
     // Shows the message box for a final connection state after a login dialog; false
     // when the state has no message.
-    bool report_login_failure(int final_state);
+    bool report_login_failure(net::ReturnCode final_state);
 
     // Restores, raises and activates the window (a second start asked for it).
     void bring_to_front();
@@ -81,7 +79,7 @@ public:
 
 signals:
     // Emitted after each handled notification, on the user-interface thread.
-    void notification_handled(int code, qintptr value);
+    void notification_handled(core::Notification code, qintptr value);
 
 protected:
     void timerEvent(QTimerEvent* event) override;
@@ -105,7 +103,7 @@ private:
     uint32_t toolbar_buttons_ = 0;
     ConnectionStatus* status_ = nullptr;
     QPointer<LoginDialog> login_dialog_;
-    // A login dialog chose an account; its reconnect (code 21) has not been handled yet.
+    // A login dialog chose an account; its Reconnect has not been handled yet.
     bool dialog_login_requested_ = false;
     // The reconnect of a dialog login ran; the next final trade server state is reported.
     bool dialog_login_pending_ = false;

@@ -47,12 +47,12 @@ public:
     int row_of(std::string_view symbol) const;
 
     // Rebuilds the rows from the selection (symbols may have come or gone), marks every
-    // entry updated and refreshes, so every price is rewritten. Code 1 and the commands
+    // entry updated and refreshes, so every price is rewritten. Symbols and the commands
     // that change the selection call it.
     void fill();
     // Collects the updated entries, 32 at a time until none is left, and rewrites their
     // rows' prices and direction images. Returns how many collections brought entries.
-    // Code 2 calls it.
+    // Quotes calls it.
     size_t refresh();
 
     // The order dialog comes with the trading screens, which set the opener; until then
@@ -60,7 +60,7 @@ public:
     using OrderDialogOpener = std::function<void(const std::string& symbol, intptr_t kind)>;
     void set_order_dialog_opener(OrderDialogOpener opener) { order_opener_ = std::move(opener); }
     // Opens the order dialog of this kind for the selected symbol, or the first one when
-    // no row is selected (code 23, "New Order", a double tap). False when there is no
+    // no row is selected (OpenOrderDialog, "New Order", a double tap). False when there is no
     // opener or no row.
     bool open_order_dialog(intptr_t kind);
 

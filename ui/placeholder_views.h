@@ -31,13 +31,13 @@ class ChartView : public PlaceholderView {
     Q_OBJECT
 public:
     explicit ChartView(QWidget* parent = nullptr);
-    // Rebuild the active chart from the history centre (codes 8, 20, 21).
+    // Rebuild the active chart from the history centre (ChartHistory, LoggedIn, Reconnect).
     void recompute_active_chart() { note("recompute_active_chart"); }
     // Codes the chart handles itself (2 on quotes, 8 on chart history).
     void forward(int code, intptr_t value) { note(QString("forward %1 %2").arg(code).arg(value)); }
-    // Show the symbol of this order ticket (code 16).
+    // Show the symbol of this order ticket (ShowOrderChart).
     void show_order_symbol(intptr_t ticket) { note(QString("show_order_symbol %1").arg(ticket)); }
-    // Repaint without recomputing (code 25).
+    // Repaint without recomputing (InvalidateChart).
     void invalidate() { note("invalidate"); }
 };
 
@@ -46,9 +46,9 @@ class NewsView : public PlaceholderView {
     Q_OBJECT
 public:
     explicit NewsView(QWidget* parent = nullptr);
-    // A news header arrived (code 3).
+    // A news header arrived (News).
     void refresh_news() { note("refresh_news"); }
-    // A mail message arrived: redraw the mail list and its reader (code 4).
+    // A mail message arrived: redraw the mail list and its reader (Mail).
     void refresh_mail() { note("refresh_mail"); }
     // Codes the mail view handles itself (33 from the mail composer).
     void forward_to_mail(int code, intptr_t value) { note(QString("forward_to_mail %1 %2").arg(code).arg(value)); }

@@ -15,7 +15,7 @@ void QtNotifier::post(int code, intptr_t value) {
     MainWindow* window = window_.data();
     if (!window) return;
     // Queued with the window as context: a window deleted meanwhile drops the call.
-    QMetaObject::invokeMethod(window, [window, code, value] { window->handle_notification(code, value); },
+    QMetaObject::invokeMethod(window, [window, code, value] { window->handle_notification(core::notification_of(code), value); },
                               Qt::QueuedConnection);
 }
 
@@ -27,7 +27,7 @@ intptr_t QtNotifier::send(int code, intptr_t value) {
     }
     if (!window) return 0;
     auto call = [target = window.data(), code, value]() -> intptr_t {
-        return target->handle_notification(code, value).value_or(0);
+        return target->handle_notification(core::notification_of(code), value).value_or(0);
     };
     if (QThread::currentThread() == window->thread()) return call();
     // The lock is not held while waiting: the user-interface thread may withdraw the

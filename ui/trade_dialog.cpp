@@ -9,6 +9,7 @@
 #include "core/number_format.h"
 #include "market/symbols_base.h"
 #include "net/protocol.h"
+#include "trade/trade_notification.h"
 #include "trade/trade_record.h"
 
 namespace kb::ui {
@@ -16,7 +17,7 @@ namespace {
 
 bool buy_side(int order_type) { return order_type == trade::kBuy || order_type == trade::kBuyLimit || order_type == trade::kBuyStop; }
 
-QString code_text(int code) { return QString::fromUtf8(net::return_code_text(code)); }
+QString code_text(net::ReturnCode code) { return QString::fromUtf8(net::return_code_text(code)); }
 
 }  // namespace
 
@@ -60,13 +61,13 @@ void TradeDialog::finish_layout(QLayout* form) {
     layout->addLayout(buttons);
 }
 
-int TradeDialog::send() {
+net::ReturnCode TradeDialog::send() {
     question_->hide();
     const trade::TradeRequest request = build_request();
     remember_choices(request);
-    const int code = runner_.submit(request);
-    waiting_ = code == 0;
-    show_status(code == 0 ? QString("Sending...") : code_text(code));
+    const net::ReturnCode code = runner_.submit(request);
+    waiting_ = code == net::ReturnCode::Ok;
+    show_status(waiting_ ? QString("Sending...") : code_text(code));
     return code;
 }
 
@@ -74,16 +75,16 @@ QString TradeDialog::status_text() const { return status_->text(); }
 
 bool TradeDialog::price_question_open() const { return !question_->isHidden(); }
 
-int TradeDialog::accept_price() {
-    if (!price_question_open()) return net::code_value(net::ReturnCode::CommonError);
+net::ReturnCode TradeDialog::accept_price() {
+    if (!price_question_open()) return net::ReturnCode::CommonError;
     question_->hide();
     trade::TradeRequest request = runner_.request();
     const auto [bid, ask] = runner_.last_prices();
     if (request.kind == trade::kPriceRequest) request.kind = priced_kind_;
     request.price = trading_price(request, bid, ask);
-    const int code = runner_.submit(request);
-    waiting_ = code == 0;
-    show_status(code == 0 ? QString("Sending...") : code_text(code));
+    const net::ReturnCode code = runner_.submit(request);
+    waiting_ = code == net::ReturnCode::Ok;
+    show_status(waiting_ ? QString("Sending...") : code_text(code));
     return code;
 }
 
@@ -92,12 +93,10 @@ void TradeDialog::refuse_price() {
     show_status("Price refused");
 }
 
-void TradeDialog::on_state(int state) {
+void TradeDialog::on_state(net::ReturnCode code) {
     if (!waiting_) return;   // another dialog's request
-    const bool running = state == net::code_value(net::ReturnCode::OrderAccepted) ||
-                         state == net::code_value(net::ReturnCode::OrderInProcess);
-    if (running) {
-        show_status(code_text(state));
+    if (trade::state_going_on(code)) {
+        show_status(code_text(code));
         return;
     }
     waiting_ = false;
@@ -105,14 +104,14 @@ void TradeDialog::on_state(int state) {
     const int digits = symbol_digits(core::field_text(runner_.request().symbol));
     const QString prices =
         QString::fromStdString(core::price_text(bid, digits) + " / " + core::price_text(ask, digits));
-    if (state == net::code_value(net::ReturnCode::Requote)) {
+    if (code == net::ReturnCode::Requote) {
         ask_price("Requote " + prices + ". Trade at the new price?");
-    } else if (state == net::code_value(net::ReturnCode::Ok) && runner_.request().kind == trade::kPriceRequest) {
+    } else if (code == net::ReturnCode::Ok && runner_.request().kind == trade::kPriceRequest) {
         ask_price("Dealer's price " + prices + ". Trade at this price?");
     } else {
-        show_status(code_text(state));
+        show_status(code_text(code));
     }
-    emit finished_with(state);
+    emit finished_with(code);
 }
 
 void TradeDialog::ask_price(const QString& question) {

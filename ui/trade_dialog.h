@@ -21,21 +21,21 @@ namespace kb::ui {
 class TradeDialog : public QDialog {
     Q_OBJECT
 public:
-    // Builds and submits the request. Returns 0 when it was sent, else the refusing code
+    // Builds and submits the request. Returns Ok when it was sent, else the refusing code
     // (shown in the status line too).
-    int send();
+    net::ReturnCode send();
     QString status_text() const;
     // True while a requote or a dealer's price waits for Accept or Refuse.
     bool price_question_open() const;
     // Sends the request again at the offered price (an order by request after a price
-    // request). Returns the submit code; 2 when no question is open.
-    int accept_price();
+    // request). Returns the submit code; CommonError when no question is open.
+    net::ReturnCode accept_price();
     // Drops the offered price; nothing is sent.
     void refuse_price();
 
 signals:
-    // The request ended with this code (0 done).
-    void finished_with(int code);
+    // The request ended with this code (Ok: done).
+    void finished_with(net::ReturnCode code);
 
 protected:
     TradeDialog(core::Terminal& terminal, TradeRequestRunner& runner, QWidget* parent);
@@ -54,7 +54,7 @@ protected:
     uint8_t priced_kind_ = trade::kOrderByRequest;
 
 private:
-    void on_state(int state);
+    void on_state(net::ReturnCode code);
     void ask_price(const QString& question);
     void show_status(const QString& text);
 

@@ -5,6 +5,7 @@
 #include "net/protocol.h"
 #include "session/trade_dispatcher.h"
 #include "trade/trade_base.h"
+#include "trade/trade_notification.h"
 
 namespace kb::ui {
 
@@ -17,15 +18,15 @@ TradeRequestRunner::~TradeRequestRunner() {
         dispatcher->reset();
 }
 
-int TradeRequestRunner::submit(trade::TradeRequest request) {
+net::ReturnCode TradeRequestRunner::submit(trade::TradeRequest request) {
     trade::TradeBase* base = terminal_.services().trade_base.get();
     session::TradeDispatcher* dispatcher = terminal_.services().trade_dispatcher.get();
-    if (!base || !dispatcher) return net::code_value(net::ReturnCode::CommonError);
-    if (busy_) return net::code_value(net::ReturnCode::TradeContextBusy);
-    if (const int code = base->test_request(request); code != 0) return code;
+    if (!base || !dispatcher) return net::ReturnCode::CommonError;
+    if (busy_) return net::ReturnCode::TradeContextBusy;
+    if (const net::ReturnCode code = base->test_request(request); code != net::ReturnCode::Ok) return code;
     request_ = request;
-    const int code = dispatcher->submit(request, &relay_);
-    busy_ = code == 0;
+    const net::ReturnCode code = dispatcher->submit(request, &relay_);
+    busy_ = code == net::ReturnCode::Ok;
     return code;
 }
 
@@ -35,11 +36,9 @@ std::pair<double, double> TradeRequestRunner::last_prices() const {
     return context ? context->last_prices() : std::pair{0.0, 0.0};
 }
 
-void TradeRequestRunner::on_state(int state) {
-    if (state != net::code_value(net::ReturnCode::OrderAccepted) &&
-        state != net::code_value(net::ReturnCode::OrderInProcess))
-        busy_ = false;
-    emit state_changed(state);
+void TradeRequestRunner::on_state(net::ReturnCode code) {
+    if (!trade::state_going_on(code)) busy_ = false;
+    emit state_changed(code);
 }
 
 void TradeRequestRunner::Relay::withdraw() {
@@ -48,12 +47,12 @@ void TradeRequestRunner::Relay::withdraw() {
 }
 
 void TradeRequestRunner::Relay::post(int code, intptr_t value) {
-    if (code != kNotifyTradeState) return;
+    if (core::notification_of(code) != core::Notification::TradeResult) return;
     std::lock_guard guard(lock_);
     if (!runner_) return;
     QPointer<TradeRequestRunner> target = runner_;
     QMetaObject::invokeMethod(
-        runner_.data(), [target, value] { if (target) target->on_state(static_cast<int>(value)); },
+        runner_.data(), [target, value] { if (target) target->on_state(static_cast<net::ReturnCode>(value)); },
         Qt::QueuedConnection);
 }
 

@@ -5,16 +5,15 @@
 #include <QPointer>
 #include <mutex>
 
+#include "core/notifications.h"
+#include "net/protocol.h"
 #include "platform/notifier.h"
 #include "trade/trade_request.h"
 
 namespace kb::ui {
 
-// Code 14: a trade context's state changed (the value is the state).
-inline constexpr int kNotifyTradeState = 14;
-
 // Sends the user's trade requests: the trade base's local test first, then the trade
-// dispatcher. Never blocks on the network: the request's states come back as code 14
+// dispatcher. Never blocks on the network: the request's codes come back as TradeResult
 // posted by the trade context's thread and are re-emitted as state_changed on the
 // user-interface thread. One request at a time (the dispatcher's first context).
 // User-interface thread only; the terminal's services must outlive it.
@@ -25,10 +24,10 @@ public:
     // Stops the trade contexts, so that no thread still holds this runner as its window.
     ~TradeRequestRunner() override;
 
-    // Tests the request locally and hands it on. Returns 0 when it was sent (states follow
-    // through state_changed), else the refusing code: the local test's, 146 while a
-    // request is under way, 2 without a trade base or dispatcher.
-    int submit(trade::TradeRequest request);
+    // Tests the request locally and hands it on. Returns Ok when it was sent (codes follow
+    // through state_changed), else the refusing code: the local test's, TradeContextBusy
+    // while a request is under way, CommonError without a trade base or dispatcher.
+    net::ReturnCode submit(trade::TradeRequest request);
     bool busy() const { return busy_; }
     // The request last submitted, as the local test left it.
     const trade::TradeRequest& request() const { return request_; }
@@ -36,8 +35,9 @@ public:
     std::pair<double, double> last_prices() const;
 
 signals:
-    // A state of the request: 142 and 143 while it runs; any other code ends it.
-    void state_changed(int state);
+    // A code of the request: OrderAccepted and OrderInProcess while it runs; any other
+    // code ends it.
+    void state_changed(net::ReturnCode code);
 
 private:
     // Carries the context thread's posts to the runner's thread; drops them once the
@@ -54,7 +54,7 @@ private:
         QPointer<TradeRequestRunner> runner_;
     };
 
-    void on_state(int state);
+    void on_state(net::ReturnCode code);
 
     core::Terminal& terminal_;
     Relay relay_{this};

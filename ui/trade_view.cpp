@@ -34,8 +34,6 @@ Dialog* show_dialog(Dialog* dialog) {
     return dialog;
 }
 
-const int kInvalidParameters = net::code_value(net::ReturnCode::InvalidParameters);
-
 }  // namespace
 
 TradeView::TradeView(core::Terminal& terminal, QWidget* parent)
@@ -210,23 +208,23 @@ ModifyDialog* TradeView::open_modify_dialog() {
     return show_dialog(new ModifyDialog(terminal_, *runner_, *trade, this));
 }
 
-int TradeView::delete_selected() {
+net::ReturnCode TradeView::delete_selected() {
     const std::optional<trade::TradeRecord> trade = selected_trade();
-    if (!trade || is_position(*trade)) return kInvalidParameters;
+    if (!trade || is_position(*trade)) return net::ReturnCode::InvalidParameters;
     return send(delete_request(*trade));
 }
 
-int TradeView::close_by_selected(int32_t opposite_ticket) {
+net::ReturnCode TradeView::close_by_selected(int32_t opposite_ticket) {
     trade::TradeBase* base = terminal_.services().trade_base.get();
     const std::optional<trade::TradeRecord> trade = selected_trade();
     const std::optional<trade::TradeRecord> other = base ? base->open_trade_by_ticket(opposite_ticket) : std::nullopt;
-    if (!trade || !other || !opposite(*trade, *other)) return kInvalidParameters;
+    if (!trade || !other || !opposite(*trade, *other)) return net::ReturnCode::InvalidParameters;
     return send(close_by_request(*trade, *other));
 }
 
-int TradeView::multiple_close_by_selected() {
+net::ReturnCode TradeView::multiple_close_by_selected() {
     const std::optional<trade::TradeRecord> trade = selected_trade();
-    if (!trade || !is_position(*trade)) return kInvalidParameters;
+    if (!trade || !is_position(*trade)) return net::ReturnCode::InvalidParameters;
     return send(multiple_close_by_request(*trade));
 }
 
@@ -248,17 +246,17 @@ void TradeView::choose_close_by() {
     if (chosen) close_by_selected(choice.section(' ', 0, 0).mid(1).toInt());
 }
 
-int TradeView::send(const trade::TradeRequest& request) {
-    const int code = runner_->submit(request);
-    view_request_ = code == 0;
-    status_->setText(code == 0 ? QString("Sending...") : QString::fromUtf8(net::return_code_text(code)));
+net::ReturnCode TradeView::send(const trade::TradeRequest& request) {
+    const net::ReturnCode code = runner_->submit(request);
+    view_request_ = code == net::ReturnCode::Ok;
+    status_->setText(view_request_ ? QString("Sending...") : QString::fromUtf8(net::return_code_text(code)));
     return code;
 }
 
-void TradeView::on_request_state(int state) {
+void TradeView::on_request_state(net::ReturnCode code) {
     if (!view_request_) return;   // a dialog's request
     if (!runner_->busy()) view_request_ = false;
-    status_->setText(QString::fromUtf8(net::return_code_text(state)));
+    status_->setText(QString::fromUtf8(net::return_code_text(code)));
 }
 
 }  // namespace kb::ui

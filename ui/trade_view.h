@@ -33,7 +33,7 @@ public:
     explicit TradeView(core::Terminal& terminal, QWidget* parent = nullptr);
     ~TradeView() override;
 
-    // Trades or prices changed (codes 2, 6): rereads the summary and the open trades.
+    // Trades or prices changed (Quotes, Trades): rereads the summary and the open trades.
     void refresh_trades();
     int refresh_count() const { return refreshes_; }
 
@@ -59,11 +59,11 @@ public:
     OrderDialog* open_order_dialog(const std::string& symbol, int order_type = kRememberedOrderType);
     CloseDialog* open_close_dialog();
     ModifyDialog* open_modify_dialog();
-    // Send the request for the selected order; the submit code (0 sent), 3 when the
-    // selection doesn't fit the command.
-    int delete_selected();
-    int close_by_selected(int32_t opposite_ticket);
-    int multiple_close_by_selected();
+    // Send the request for the selected order; the submit code (Ok: sent),
+    // InvalidParameters when the selection doesn't fit the command.
+    net::ReturnCode delete_selected();
+    net::ReturnCode close_by_selected(int32_t opposite_ticket);
+    net::ReturnCode multiple_close_by_selected();
 
 private:
     void build_menu();
@@ -72,9 +72,9 @@ private:
     void rebuild_columns();
     void apply_flags();
     void choose_close_by();
-    int send(const trade::TradeRequest& request);
+    net::ReturnCode send(const trade::TradeRequest& request);
     std::optional<trade::TradeRecord> selected_trade() const;
-    void on_request_state(int state);
+    void on_request_state(net::ReturnCode code);
 
     core::Terminal& terminal_;
     const uint32_t stored_flags_;

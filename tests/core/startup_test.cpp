@@ -214,11 +214,11 @@ struct RecordingNotifier final : platform::Notifier {
 TEST_F(Startup, NotificationsReachOnlyAPublishedNotifier) {
     Terminal terminal(home.path(), clock, user.file("settings"));
     RecordingNotifier notifier;
-    terminal.notify(1, 0);
+    terminal.notify(Notification::Symbols, 0);
     terminal.set_notifier(&notifier);
-    terminal.notify(9, 3);
+    terminal.notify(Notification::SelectTab, 3);
     terminal.set_notifier(nullptr);
-    terminal.notify(2, 0);
+    terminal.notify(Notification::Quotes, 0);
     EXPECT_EQ(notifier.posted, (std::vector<std::pair<int, intptr_t>>{{9, 3}}));
 }
 

@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     net::PacketStream stream(nullptr, clock);
     fuzzing::AnsweringPeer peer;
     peer.answer(stream, {data + 1, size - 1}, net::login_key(mode, password));
-    const int code = net::log_in(stream, 1001, password, mode);
+    const int code = net::code_value(net::log_in(stream, 1001, password, mode));
     check(code >= 0 && code <= 255);
     if (code == net::code_value(net::ReturnCode::Ok)) check(stream.is_open());
     return 0;

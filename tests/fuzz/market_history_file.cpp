@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kb::market::SymbolRecord symbol{};
     kb::core::set_field_text(symbol.name, "EURUSD");
     symbol.digits = 5;
-    auto history = kb::market::HistoryBase::create(symbol, 60, true, {folder(), "Demo", 512, 256}, nullptr);
+    auto history = kb::market::HistoryBase::create(symbol, 60, kb::market::Offline::Yes, {folder(), "Demo", 512, 256}, nullptr);
     if (!history) std::abort();
     const auto bars = history->bars();
     for (size_t i = 1; i < bars.size(); ++i)

@@ -36,12 +36,12 @@ struct Harness {
         std::unique_ptr<server::ClientSession> session = server.session(role, client_end);
         client.adopt(std::move(client_end));
         std::thread serving([&] { session->run(); });
-        const int code = net::log_in(client, fuzzing::kDemoLogin, password, mode);
+        const net::ReturnCode code = net::log_in(client, fuzzing::kDemoLogin, password, mode);
         client.send_quit();   // ends the session's loop at once, not at its idle limit
         client.close();
         serving.join();
-        if (code != 0 || session->account().login != fuzzing::kDemoLogin) {
-            std::fprintf(stderr, "login at start: code %d\n", code);
+        if (code != net::ReturnCode::Ok || session->account().login != fuzzing::kDemoLogin) {
+            std::fprintf(stderr, "login at start: code %d\n", net::code_value(code));
             std::abort();
         }
         return session;

@@ -30,12 +30,13 @@ namespace kb::session {
 struct ServerSessionAccess {
     static net::PacketStream& stream(ServerSession& session, Server which) { return session.stream(which); }
     static void receive_loop(ServerSession& session, Server which) { session.receive_loop(which); }
-    static int download_login_data(ServerSession& session, const config::LoginRecord& account) {
+    static net::ReturnCode download_login_data(ServerSession& session, const config::LoginRecord& account) {
         return session.download_login_data(account);
     }
     static void account_data(ServerSession& session, const config::LoginRecord& account) {
         std::optional<trade::AccountDataReply> reply;
-        if (session.request_account_data(session.trade_stream_, trade::kAccountDataFull, account.login, reply) == 0)
+        if (session.request_account_data(session.trade_stream_, trade::kAccountDataFull, account.login, reply) ==
+            net::ReturnCode::Ok)
             session.apply_trade_account(account, *reply);
     }
 };

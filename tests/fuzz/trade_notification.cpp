@@ -22,7 +22,8 @@ namespace {
 using namespace kb;
 
 constexpr uint8_t kKinds[] = {0, 64, 65, 66, 67, 68, 69, 70, 71, 72, 73, 74, 99};
-constexpr int kStates[] = {1, 142, 143};
+constexpr trade::RequestState kStates[] = {trade::RequestState::Ready, trade::RequestState::Accepted,
+                                           trade::RequestState::InProcess};
 constexpr size_t kMaxInput = 65536;
 constexpr size_t kHeadBytes = 6;
 constexpr size_t kPairBytes = 16;
@@ -57,15 +58,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     while (stream.is_open()) {
         const trade::TradeNotification notification = trade::read_trade_notification(stream, followed);
-        check(notification.state >= 0 && notification.state <= 255);
-        check(notification.fault.empty() || notification.state == 2);
+        const int code = net::code_value(notification.code);
+        check(code >= 0 && code <= 255);
+        check(notification.fault.empty() || notification.code == net::ReturnCode::CommonError);
         check(notification.records.size() <= 3);
-        if (!notification.records.empty()) check(notification.state == 0);
+        if (!notification.records.empty()) check(notification.code == net::ReturnCode::Ok);
         const trade::TradeRecord* none = nullptr;
         const std::vector<trade::TradeTransaction> transactions = trade::done_transactions(followed, notification, none);
         check(transactions.size() <= notification.records.size());
         trade::done_result(followed, notification, none);
-        if (notification.state == 2) break;
+        if (notification.code == net::ReturnCode::CommonError) break;
     }
     return 0;
 }

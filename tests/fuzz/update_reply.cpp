@@ -42,8 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzing::AnsweringPeer peer;
     peer.answer(stream, {data, size});
     testing::RecordingProcessStarter starter;
-    const int code = session::check_for_update(stream, h.check, h.servers, h.journal, starter);
-    fuzzing::check(starter.started().size() <= (code == 0 ? 1u : 0u));
+    const net::ReturnCode code = session::check_for_update(stream, h.check, h.servers, h.journal, starter);
+    fuzzing::check(starter.started().size() <= (code == net::ReturnCode::Ok ? 1u : 0u));
     if (!starter.started().empty()) fuzzing::check(size >= 9 && data[0] == 0);
     return 0;
 }

@@ -97,7 +97,7 @@ protected:
         session_->start();
     }
 
-    bool trade_state_is(int code) { return eventually([&] { return session_->state(Server::Trade) == code; }); }
+    bool trade_state_is(net::ReturnCode code) { return eventually([&] { return session_->state(Server::Trade) == code; }); }
 
     // Moves the server's clock a second at a time, each after the session's clock has moved
     // a second (or 200 ms of real time passed), until done() holds; false after 600 steps.
@@ -114,8 +114,8 @@ protected:
 
     // Waits for three login attempts that ended in the state; one retry pause of the
     // session's clock lies between each and the next.
-    void expect_attempts_a_pause_apart(int state) {
-        ASSERT_TRUE(eventually([&] { return timeline_.ticks_in_state(state).size() >= 3; })) << state;
+    void expect_attempts_a_pause_apart(net::ReturnCode state) {
+        ASSERT_TRUE(eventually([&] { return timeline_.ticks_in_state(state).size() >= 3; })) << net::code_value(state);
         const std::vector<uint32_t> attempts = timeline_.ticks_in_state(state);
         for (size_t i = 1; i < attempts.size(); ++i)
             EXPECT_EQ(attempts[i] - attempts[i - 1], session::kRetryPauseMs * session::kRetryPauses) << i;

@@ -6,11 +6,8 @@
 namespace kb::integration {
 namespace {
 
-using enum core::Notification;
 using kb::testing::Bytes;
-
-constexpr int kOk = 0;
-constexpr int kNoConnection = 6;
+using net::ReturnCode;
 constexpr uint32_t kRetryWaitMs = session::kRetryPauseMs * session::kRetryPauses;
 
 TEST_F(DemoSessionTest, FullLoginBringsEveryStepOfTheLoginDataThenQuotesNewsAndMail) {
@@ -19,7 +16,7 @@ TEST_F(DemoSessionTest, FullLoginBringsEveryStepOfTheLoginDataThenQuotesNewsAndM
     ASSERT_TRUE(storage_->add_mail({0, kAnn, "Dealer", "Welcome", "Hello Ann", server_clock_.unix_time(), false}));
     set_account(kAnn, kAnnPassword, trade_address());
     start_session();
-    ASSERT_TRUE(trade_state_is(kOk));
+    ASSERT_TRUE(trade_state_is(ReturnCode::Ok));
 
     EXPECT_EQ(server_lines_containing("'1001': logged in (trade server)"), 1u);
     EXPECT_EQ(lines_containing("'1001': login"), 1u);
@@ -41,44 +38,44 @@ TEST_F(DemoSessionTest, FullLoginBringsEveryStepOfTheLoginDataThenQuotesNewsAndM
     EXPECT_GE(stores_.trade.history_records, 1u);   // the deposit
     EXPECT_EQ(stores_.trade.accounts, 1u);
     EXPECT_EQ(stores_.trade.group_name(), "demo");
-    EXPECT_TRUE(notifier_.contains(kNotifyLoggedIn, kAnn));
+    EXPECT_TRUE(notifier_.contains(core::Notification::LoggedIn, kAnn));
     EXPECT_TRUE(session_->is_connected());
 
     ASSERT_TRUE(run_clocks_until(
         [&] { return symbols_.ticks_received > 0 && stores_.news.items > 0 && stores_.mail.messages > 0; }))
         << symbols_.ticks_received << " ticks, " << stores_.news.items << " news, " << stores_.mail.messages
         << " mail";
-    EXPECT_TRUE(notifier_.contains(kNotifyQuotes, 0));
-    EXPECT_TRUE(notifier_.contains(kNotifyNews, 0));
-    EXPECT_TRUE(notifier_.contains(kNotifyMail, 0));
+    EXPECT_TRUE(notifier_.contains(core::Notification::Quotes, 0));
+    EXPECT_TRUE(notifier_.contains(core::Notification::News, 0));
+    EXPECT_TRUE(notifier_.contains(core::Notification::Mail, 0));
     EXPECT_GT(stores_.news.body_bytes, 0u);
 }
 
 TEST_F(DemoSessionTest, KeepAlivesHoldTheConnectionPastTheServersIdleLimit) {
     set_account(kAnn, kAnnPassword, trade_address());
     start_session();
-    ASSERT_TRUE(trade_state_is(kOk));
+    ASSERT_TRUE(trade_state_is(ReturnCode::Ok));
     // After its subscription the terminal only sends keep-alives; the server drops a
     // connection silent for 60 s.
     const uint32_t start = server_clock_.tick_ms();
     ASSERT_TRUE(run_clocks_until([&] { return server_clock_.tick_ms() - start >= 150000; }));
     EXPECT_EQ(server_lines_containing("no data for"), 0u);
     EXPECT_EQ(server_lines_containing("'1001': logged in (trade server)"), 1u);
-    EXPECT_EQ(session_->state(Server::Trade), kOk);
+    EXPECT_EQ(session_->state(Server::Trade), ReturnCode::Ok);
 }
 
 TEST_F(DemoSessionTest, ServerQuitIsAnsweredWithQuitAndTheTerminalLogsInAgainAfterFiveSeconds) {
     set_account(kAnn, kAnnPassword, trade_address());
     start_session();
-    ASSERT_TRUE(trade_state_is(kOk));
+    ASSERT_TRUE(trade_state_is(ReturnCode::Ok));
 
     server_->quit_sessions();
     ASSERT_TRUE(server_logged("'1001': quit sent, answered with quit"));
     ASSERT_TRUE(server_logged("'1001': logged in (trade server)", 2));
-    ASSERT_TRUE(trade_state_is(kOk));
+    ASSERT_TRUE(trade_state_is(ReturnCode::Ok));
 
-    const std::vector<uint32_t> closed = timeline_.transitions(kOk, kNoConnection);
-    const std::vector<uint32_t> reopened = timeline_.transitions(kNoConnection, kOk);
+    const std::vector<uint32_t> closed = timeline_.transitions(ReturnCode::Ok, ReturnCode::NoConnection);
+    const std::vector<uint32_t> reopened = timeline_.transitions(ReturnCode::NoConnection, ReturnCode::Ok);
     ASSERT_EQ(closed.size(), 1u);
     ASSERT_EQ(reopened.size(), 2u);   // the first login, then the one after the quit
     EXPECT_GE(reopened[1] - closed[0], kRetryWaitMs);
@@ -89,7 +86,7 @@ TEST_F(DemoSessionTest, ServerQuitIsAnsweredWithQuitAndTheTerminalLogsInAgainAft
 TEST_F(DemoSessionTest, WatchdogClosesASilentConnectionAndReportsTheAddressFailed) {
     set_account(kAnn, kAnnPassword, trade_address());
     start_session();
-    ASSERT_TRUE(trade_state_is(kOk));
+    ASSERT_TRUE(trade_state_is(ReturnCode::Ok));
 
     // The next login through the listed access point gets no answer.
     held_logins_.hold(server::ServerRole::Trade, true);
@@ -111,23 +108,23 @@ TEST_F(DemoSessionTest, WatchdogClosesASilentConnectionAndReportsTheAddressFaile
     held_logins_.hold(server::ServerRole::Trade, false);
     gate_.open();
     ASSERT_TRUE(server_logged("'1001': logged in (trade server)", 2));
-    EXPECT_TRUE(trade_state_is(kOk));
+    EXPECT_TRUE(trade_state_is(ReturnCode::Ok));
 }
 
 TEST_F(DemoSessionTest, ReconnectAfterAChangeOfAccountLogsInWithTheNewAccount) {
     set_account(kAnn, kAnnPassword, trade_address());
     start_session();
-    ASSERT_TRUE(trade_state_is(kOk));
+    ASSERT_TRUE(trade_state_is(ReturnCode::Ok));
     EXPECT_EQ(stores_.trade.clears, 0u);
 
     set_account(kBob, kBobPassword, config_.login_record().server);
     session_->reconnect();
     EXPECT_EQ(stores_.trade.clears, 1u);
-    EXPECT_TRUE(notifier_.contains(kNotifyTrades, 0));
-    EXPECT_TRUE(notifier_.contains(kNotifyAccountHistory, session::kHistoryRangeKept));
+    EXPECT_TRUE(notifier_.contains(core::Notification::Trades, 0));
+    EXPECT_TRUE(notifier_.contains(core::Notification::AccountHistory, core::notification_value(core::HistorySelector::Kept)));
 
     ASSERT_TRUE(server_logged("'1003': logged in (trade server)"));
-    ASSERT_TRUE(eventually([&] { return notifier_.contains(kNotifyLoggedIn, kBob); }));
+    ASSERT_TRUE(eventually([&] { return notifier_.contains(core::Notification::LoggedIn, kBob); }));
     EXPECT_EQ(lines_containing("'1003': login"), 1u);
     EXPECT_EQ(server_lines_containing("logged in (trade server)"), 2u);
     EXPECT_EQ(stores_.trade.accounts, 2u);
@@ -144,23 +141,23 @@ TEST_F(DemoSessionTest, WrongPasswordFailsTheLoginAndTheThreadRetriesEveryFiveSe
     // The server scrambles its refusal with the account's key, which the terminal doesn't
     // hold: the terminal reads another code than 65, keeps the password and tries again.
     ASSERT_TRUE(server_logged("'1001': login refused [65", 3));
-    const int failed = session_->state(Server::Trade);
-    EXPECT_NE(failed, kOk);
-    EXPECT_NE(failed, kNoConnection);
+    const ReturnCode failed = session_->state(Server::Trade);
+    EXPECT_NE(failed, ReturnCode::Ok);
+    EXPECT_NE(failed, ReturnCode::NoConnection);
     expect_attempts_a_pause_apart(failed);
     EXPECT_EQ(lines_containing("'1001': connect to '" + trade_address() + "' failed ["), 1u);
     EXPECT_STREQ(config_.login_record().password, "wrong1");
 
     // With the right password the next attempt logs in.
     set_account(kAnn, kAnnPassword, trade_address());
-    EXPECT_TRUE(trade_state_is(kOk));
+    EXPECT_TRUE(trade_state_is(ReturnCode::Ok));
 }
 
 TEST_F(DemoSessionTest, DisabledAccountIsRetriedEveryFiveSecondsWithItsPasswordKept) {
     ASSERT_TRUE(storage_->set_enabled(kBob, false));
     set_account(kBob, kBobPassword, trade_address());
     start_session();
-    expect_attempts_a_pause_apart(64);
+    expect_attempts_a_pause_apart(ReturnCode::AccountDisabled);
     EXPECT_GE(server_lines_containing("'1003': login refused [64"), 3u);
     EXPECT_EQ(lines_containing("'1003': connect to '" + trade_address() + "' failed [64]"), 1u);
     EXPECT_STREQ(config_.login_record().password, kBobPassword);
@@ -169,7 +166,7 @@ TEST_F(DemoSessionTest, DisabledAccountIsRetriedEveryFiveSecondsWithItsPasswordK
 TEST_F(DemoSessionTest, HistoryServerCarriesTheQuotesWhileConnected) {
     set_account(kAnn, kAnnPassword, trade_address(), session::kUsesHistoryServer, history_address());
     start_session();
-    ASSERT_TRUE(eventually([&] { return session_->is_connected() && session_->state(Server::History) == kOk; }));
+    ASSERT_TRUE(eventually([&] { return session_->is_connected() && session_->state(Server::History) == ReturnCode::Ok; }));
     EXPECT_EQ(server_lines_containing("'1001': logged in (history server)"), 1u);
     EXPECT_EQ(config_.login_record().mode_in_effect, session::kUsesHistoryServer);
     EXPECT_EQ(saved_history_connected_flag(), session::kUsesHistoryServer);
@@ -178,7 +175,7 @@ TEST_F(DemoSessionTest, HistoryServerCarriesTheQuotesWhileConnected) {
 
     // The subscription went through the history server, and so come the quotes.
     ASSERT_TRUE(run_clocks_until([&] { return symbols_.ticks_received > 0; }));
-    EXPECT_TRUE(notifier_.contains(kNotifyConnectionState, 1));
+    EXPECT_TRUE(notifier_.contains(core::Notification::ConnectionState, 1));
 }
 
 TEST_F(DemoSessionTest, SlowHistoryServerLetsTheTradeSessionGoOnAfter45SecondsWithTheFlagSavedClear) {
@@ -197,9 +194,9 @@ TEST_F(DemoSessionTest, SlowHistoryServerLetsTheTradeSessionGoOnAfter45SecondsWi
     // The trade session goes on without it; the late history server login still completes.
     held_logins_.hold(server::ServerRole::History, false);
     gate_.open();
-    ASSERT_TRUE(trade_state_is(kOk));
+    ASSERT_TRUE(trade_state_is(ReturnCode::Ok));
     EXPECT_TRUE(session_->is_connected());
-    EXPECT_TRUE(eventually([&] { return session_->state(Server::History) == kOk; }));
+    EXPECT_TRUE(eventually([&] { return session_->state(Server::History) == ReturnCode::Ok; }));
     EXPECT_EQ(server_lines_containing("'1001': logged in (trade server)"), 1u);
 }
 
@@ -214,12 +211,12 @@ TEST_F(DemoSessionTest, ReconnectDuringTheWaitForASlowHistoryServerLogsInWithThe
     session_->reconnect();
     gate_.open();
     ASSERT_TRUE(server_logged("'1003': logged in (trade server)"));
-    ASSERT_TRUE(trade_state_is(kOk));
+    ASSERT_TRUE(trade_state_is(ReturnCode::Ok));
     // Bob's login came after one retry pause, not after the rest of the 45 s wait.
     EXPECT_LT(clock_.total_slept_ms(), session::kHistoryStartWaitMs);
     // Ann's login went no further than the wait.
-    EXPECT_FALSE(notifier_.contains(kNotifyLoggedIn, kAnn));
-    EXPECT_TRUE(notifier_.contains(kNotifyLoggedIn, kBob));
+    EXPECT_FALSE(notifier_.contains(core::Notification::LoggedIn, kAnn));
+    EXPECT_TRUE(notifier_.contains(core::Notification::LoggedIn, kBob));
 }
 
 }  // namespace

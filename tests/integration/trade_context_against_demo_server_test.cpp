@@ -2,6 +2,7 @@
 // through the real trade channel login, signing and notifications, checked against the
 // server's own record of the account.
 #include <map>
+#include <optional>
 
 #include "core/number_format.h"
 #include "session/trade_context.h"
@@ -12,6 +13,7 @@
 namespace kb::integration {
 namespace {
 
+using net::ReturnCode;
 using trade::TradeRecord;
 using trade::TradeRequest;
 
@@ -73,17 +75,18 @@ protected:
         return testing::eurusd_request(kind, type, volume, price, ticket, 5);
     }
 
-    // Submits and waits for the request's end; its code.
-    int deal(const TradeRequest& request) {
+    // Submits and waits for the request's end; its code, nothing when it never ended.
+    std::optional<ReturnCode> deal(const TradeRequest& request) {
         session::test::RecordingNotifier requester;
-        if (context_->submit(request, &requester) != 0) return -1;
-        int code = -1;
+        if (context_->submit(request, &requester) != ReturnCode::Ok) return std::nullopt;
+        std::optional<ReturnCode> code;
         const bool ended = eventually([&] {
             for (auto [posted, value] : requester.posted())
-                if (posted == session::kNotifyTradeResult && value != 142 && value != 143) code = static_cast<int>(value);
-            return code >= 0 && !context_->busy();
+                if (posted == core::Notification::TradeResult && value != 142 && value != 143)
+                    code = static_cast<ReturnCode>(value);
+            return code && !context_->busy();
         });
-        return ended ? code : -1;
+        return ended ? code : std::nullopt;
     }
 
     std::string price(double value) { return core::price_text(value, 5); }
@@ -102,7 +105,7 @@ protected:
 
 TEST_F(TradeContextAgainstDemoServer, OpenModifyPartlyCloseCloseByAndDelete) {
     const double ask = eurusd().ask;
-    ASSERT_EQ(deal(request(trade::kInstantOrder, trade::kBuy, 30, ask)), 0);
+    ASSERT_EQ(deal(request(trade::kInstantOrder, trade::kBuy, 30, ask)), ReturnCode::Ok);
     const TradeRecord buy = context_->result();
     ASSERT_NE(buy.ticket, 0);
     EXPECT_TRUE(journaled("'1001': instant order buy 0.30 EURUSD at " + price(ask) + " sl: 0.00000 tp: 0.00000"));
@@ -111,30 +114,30 @@ TEST_F(TradeContextAgainstDemoServer, OpenModifyPartlyCloseCloseByAndDelete) {
 
     TradeRequest modify = request(trade::kModify, trade::kBuy, 30, 0, buy.ticket);
     modify.stop_loss = core::normalize(buy.open_price - 0.01, 5);
-    ASSERT_EQ(deal(modify), 0);
+    ASSERT_EQ(deal(modify), ReturnCode::Ok);
     EXPECT_DOUBLE_EQ(trades_.trades().at(buy.ticket).stop_loss, modify.stop_loss);
     EXPECT_TRUE(journaled("'1001': order #" + std::to_string(buy.ticket) + " buy 0.30 EURUSD at " +
                           price(buy.open_price) + " was modified -> sl: " + price(modify.stop_loss) + " tp: 0.00000"));
 
-    ASSERT_EQ(deal(request(trade::kInstantClose, trade::kBuy, 10, eurusd().bid, buy.ticket)), 0);
+    ASSERT_EQ(deal(request(trade::kInstantClose, trade::kBuy, 10, eurusd().bid, buy.ticket)), ReturnCode::Ok);
     const std::map<int32_t, TradeRecord> after_close = trades_.trades();
     ASSERT_EQ(after_close.size(), 1u) << "the closed part went, the rest came back";
     const TradeRecord rest = after_close.begin()->second;
     EXPECT_EQ(rest.volume, 20);
 
-    ASSERT_EQ(deal(request(trade::kInstantOrder, trade::kSell, 20, eurusd().bid)), 0);
+    ASSERT_EQ(deal(request(trade::kInstantOrder, trade::kSell, 20, eurusd().bid)), ReturnCode::Ok);
     const TradeRecord sell = context_->result();
     TradeRequest by = request(trade::kCloseBy, trade::kBuy, 0, 0, rest.ticket);
     by.opposite_ticket = sell.ticket;
-    ASSERT_EQ(deal(by), 0);
+    ASSERT_EQ(deal(by), ReturnCode::Ok);
     EXPECT_TRUE(journaled("'1001': order #" + std::to_string(rest.ticket) + " was closed by #" +
                           std::to_string(sell.ticket)));
     EXPECT_TRUE(trades_.trades().empty());
 
     const double limit_price = core::normalize(eurusd().ask - 0.01, 5);
-    ASSERT_EQ(deal(request(trade::kPendingOrder, trade::kBuyLimit, 10, limit_price)), 0);
+    ASSERT_EQ(deal(request(trade::kPendingOrder, trade::kBuyLimit, 10, limit_price)), ReturnCode::Ok);
     const TradeRecord pending = context_->result();
-    ASSERT_EQ(deal(request(trade::kDelete, trade::kBuyLimit, 10, 0, pending.ticket)), 0);
+    ASSERT_EQ(deal(request(trade::kDelete, trade::kBuyLimit, 10, 0, pending.ticket)), ReturnCode::Ok);
     EXPECT_TRUE(journaled("'1001': pending order #" + std::to_string(pending.ticket) + " was deleted"));
     EXPECT_TRUE(trades_.trades().empty());
 
@@ -145,7 +148,7 @@ TEST_F(TradeContextAgainstDemoServer, OpenModifyPartlyCloseCloseByAndDelete) {
 
 TEST_F(TradeContextAgainstDemoServer, ARefusedRequestEndsWithTheServersCode) {
     // More than the account's 5000 can carry at leverage 200.
-    EXPECT_EQ(deal(request(trade::kInstantOrder, trade::kBuy, 10000, eurusd().ask)), 134);
+    EXPECT_EQ(deal(request(trade::kInstantOrder, trade::kBuy, 10000, eurusd().ask)), ReturnCode::NotEnoughMoney);
     EXPECT_TRUE(journaled("'1001': order buy 100.00 EURUSD opening at " + price(eurusd().ask) +
                           " sl: 0.00000 tp: 0.00000 failed [Not enough money]"));
     EXPECT_TRUE(storage_->open_trades(kAnn).empty());
@@ -154,7 +157,7 @@ TEST_F(TradeContextAgainstDemoServer, ARefusedRequestEndsWithTheServersCode) {
 TEST_F(TradeContextAgainstDemoServer, ARequoteLeavesNothingOpenUntilItsPriceIsTaken) {
     const server::InstrumentQuote quote = eurusd();
     TradeRequest buy = request(trade::kInstantOrder, trade::kBuy, 10, core::normalize(quote.ask - 0.0002, 5));
-    ASSERT_EQ(deal(buy), 138);
+    ASSERT_EQ(deal(buy), ReturnCode::Requote);
     const auto [bid, ask] = context_->last_prices();
     EXPECT_DOUBLE_EQ(ask, quote.ask);
     EXPECT_TRUE(journaled("'1001': requote " + price(bid) + " / " + price(ask) + " for open buy 0.10 EURUSD at " +
@@ -162,7 +165,7 @@ TEST_F(TradeContextAgainstDemoServer, ARequoteLeavesNothingOpenUntilItsPriceIsTa
     EXPECT_TRUE(storage_->open_trades(kAnn).empty()) << "a refused requote opens nothing";
 
     buy.price = ask;
-    ASSERT_EQ(deal(buy), 0);
+    ASSERT_EQ(deal(buy), ReturnCode::Ok);
     ASSERT_EQ(storage_->open_trades(kAnn).size(), 1u);
     EXPECT_DOUBLE_EQ(storage_->open_trades(kAnn)[0].open_price, ask);
 }
@@ -173,14 +176,14 @@ TEST_F(TradeContextAgainstDemoServer, ADealerWhoSitsOnARequestIsTimedOutWhileKee
     ASSERT_TRUE(storage_->set_override({"group", "demo", "execution", "request"}));
     ASSERT_TRUE(storage_->set_override({"group", "demo", "dealer_delay_ms", "60000"}));
     server_->settings().refresh();
-    ASSERT_EQ(context_->submit(request(trade::kPriceRequest, trade::kBuy, 20, 0), &requester_), 0);
-    ASSERT_TRUE(eventually([&] { return context_->state() == 143; }));
+    ASSERT_EQ(context_->submit(request(trade::kPriceRequest, trade::kBuy, 20, 0), &requester_), ReturnCode::Ok);
+    ASSERT_TRUE(eventually([&] { return context_->state() == trade::RequestState::InProcess; }));
     const uint32_t in_process = clock_.tick_ms();
     ASSERT_TRUE(eventually([&] {
         context_->watchdog();
         return !context_->busy();
     }));
-    EXPECT_TRUE(requester_.contains(session::kNotifyTradeResult, 128));
+    EXPECT_TRUE(requester_.contains(core::Notification::TradeResult, 128));
     EXPECT_LE(clock_.tick_ms() - in_process, session::kTradeActivityMs + session::kTradePingMs);
     EXPECT_TRUE(journaled("'1001': request failed [Trade timeout]"));
 }

@@ -4,6 +4,7 @@
 // Outcomes are checked in the journal, in the trade base and against the server's own
 // record of the account.
 #include <cmath>
+#include <optional>
 
 #include "core/number_format.h"
 #include "market/symbols_base.h"
@@ -21,6 +22,7 @@
 namespace kb::integration {
 namespace {
 
+using net::ReturnCode;
 using trade::TradeRecord;
 using trade::TradeRequest;
 
@@ -51,7 +53,7 @@ protected:
             folder_.path(), clock_, gate_, journal_, timeline_, starter_, config_, servers_, nullptr, "Fake Company",
             sinks});
         session_->start();
-        ASSERT_TRUE(trade_state_is(0));
+        ASSERT_TRUE(trade_state_is(net::ReturnCode::Ok));
         ASSERT_TRUE(eventually([&] { return trades_.account().login == kAnn; }));
         symbols_.select_all();
         quotes_flow();
@@ -102,18 +104,19 @@ protected:
     }
 
     // As the order window does: the local check, then the dispatcher; the request's final
-    // code (the local check's when it refuses), -1 when it never ended.
-    int deal(TradeRequest request) {
-        if (const int refused = trades_.test_request(request); refused != 0) return refused;
+    // code (the local check's when it refuses), nothing when it never ended.
+    std::optional<ReturnCode> deal(TradeRequest request) {
+        if (const ReturnCode refused = trades_.test_request(request); refused != ReturnCode::Ok) return refused;
         session::test::RecordingNotifier window;
-        if (dispatcher_->submit(request, &window) != 0) return -1;
-        int code = -1;
+        if (dispatcher_->submit(request, &window) != ReturnCode::Ok) return std::nullopt;
+        std::optional<ReturnCode> code;
         const bool ended = eventually([&] {
             for (auto [posted, value] : window.posted())
-                if (posted == session::kNotifyTradeResult && value != 142 && value != 143) code = static_cast<int>(value);
-            return code >= 0 && !dispatcher_->context(0)->busy();
+                if (posted == core::Notification::TradeResult && value != 142 && value != 143)
+                    code = static_cast<ReturnCode>(value);
+            return code && !dispatcher_->context(0)->busy();
         });
-        return ended ? code : -1;
+        return ended ? code : std::nullopt;
     }
     TradeRecord result() {
         TradeRecord record{};
@@ -206,7 +209,7 @@ protected:
 TEST_F(TradingAgainstDemoServer, InstantExecutionOpensModifiesClosesInPartClosesByAndDeletes) {
     expect_summary_matches_server();
     const double ask = eurusd().ask;
-    ASSERT_EQ(deal(request(trade::kInstantOrder, trade::kBuy, 30, ask)), 0);
+    ASSERT_EQ(deal(request(trade::kInstantOrder, trade::kBuy, 30, ask)), ReturnCode::Ok);
     const TradeRecord buy = result();
     EXPECT_TRUE(journaled("'1001': instant order buy 0.30 EURUSD at " + price(ask) + " sl: 0.00000 tp: 0.00000"));
     EXPECT_TRUE(journaled("'1001': order was opened : #" + ticket(buy) + " buy 0.30 EURUSD at " + price(buy.open_price) +
@@ -215,7 +218,7 @@ TEST_F(TradingAgainstDemoServer, InstantExecutionOpensModifiesClosesInPartCloses
 
     TradeRequest modify = request(trade::kModify, trade::kBuy, 30, 0, buy.ticket);
     modify.stop_loss = core::normalize(buy.open_price - 0.01, 5);
-    ASSERT_EQ(deal(modify), 0);
+    ASSERT_EQ(deal(modify), ReturnCode::Ok);
     EXPECT_TRUE(journaled("'1001': modify order #" + ticket(buy) + " buy 0.30 EURUSD at " + price(buy.open_price) +
                           " sl: 0.00000 tp: 0.00000 -> sl: " + price(modify.stop_loss) + " tp: 0.00000"));
     EXPECT_TRUE(journaled("'1001': order #" + ticket(buy) + " buy 0.30 EURUSD at " + price(buy.open_price) +
@@ -225,7 +228,7 @@ TEST_F(TradingAgainstDemoServer, InstantExecutionOpensModifiesClosesInPartCloses
     quotes_flow(1000);
     ASSERT_TRUE(prices_in_step());
     const double bid = eurusd().bid;
-    ASSERT_EQ(deal(request(trade::kInstantClose, trade::kBuy, 10, bid, buy.ticket)), 0);
+    ASSERT_EQ(deal(request(trade::kInstantClose, trade::kBuy, 10, bid, buy.ticket)), ReturnCode::Ok);
     const TradeRecord closed = result();
     EXPECT_EQ(int32_t{closed.volume}, 10);
     EXPECT_TRUE(journaled("'1001': close order #" + ticket(buy) + " buy 0.10 EURUSD at " + price(buy.open_price) +
@@ -242,24 +245,24 @@ TEST_F(TradingAgainstDemoServer, InstantExecutionOpensModifiesClosesInPartCloses
         return false;
     })) << "the closed part is in the history";
 
-    ASSERT_EQ(deal(request(trade::kInstantOrder, trade::kSell, 20, eurusd().bid)), 0);
+    ASSERT_EQ(deal(request(trade::kInstantOrder, trade::kSell, 20, eurusd().bid)), ReturnCode::Ok);
     const TradeRecord sell = result();
     ASSERT_TRUE(open_trades_agree());
     TradeRequest by = request(trade::kCloseBy, trade::kBuy, 0, 0, rest.ticket);
     by.opposite_ticket = sell.ticket;
-    ASSERT_EQ(deal(by), 0);
+    ASSERT_EQ(deal(by), ReturnCode::Ok);
     EXPECT_TRUE(journaled("'1001': order #" + ticket(rest) + " was closed by #" + ticket(sell)));
     expect_summary_matches_server();
     EXPECT_EQ(trades_.open_trade_count(), 0u);
 
     const double limit_price = core::normalize(eurusd().ask - 0.01, 5);
-    ASSERT_EQ(deal(request(trade::kPendingOrder, trade::kBuyLimit, 10, limit_price)), 0);
+    ASSERT_EQ(deal(request(trade::kPendingOrder, trade::kBuyLimit, 10, limit_price)), ReturnCode::Ok);
     const TradeRecord pending = result();
     EXPECT_TRUE(journaled("'1001': pending order buy limit 0.10 EURUSD at " + price(limit_price) +
                           " sl: 0.00000 tp: 0.00000"));
     ASSERT_TRUE(open_trades_agree());
     const size_t history_before = trades_.history_count();
-    ASSERT_EQ(deal(request(trade::kDelete, trade::kBuyLimit, 10, 0, pending.ticket)), 0);
+    ASSERT_EQ(deal(request(trade::kDelete, trade::kBuyLimit, 10, 0, pending.ticket)), ReturnCode::Ok);
     EXPECT_TRUE(journaled("'1001': delete pending order #" + ticket(pending) + " buy limit 0.10 EURUSD at " +
                           price(limit_price) + " sl: 0.00000 tp: 0.00000"));
     EXPECT_TRUE(journaled("'1001': pending order #" + ticket(pending) + " was deleted"));
@@ -272,15 +275,15 @@ TEST_F(TradingAgainstDemoServer, ExecutionByRequestAsksForPricesThenDealsAtThem)
     ASSERT_TRUE(prices_in_step());
 
     // The local check knows the mode: an instant order is refused before anything is sent.
-    EXPECT_EQ(deal(request(trade::kInstantOrder, trade::kBuy, 10, eurusd().ask)), 3);
+    EXPECT_EQ(deal(request(trade::kInstantOrder, trade::kBuy, 10, eurusd().ask)), ReturnCode::InvalidParameters);
 
-    ASSERT_EQ(deal(request(trade::kPriceRequest, trade::kBuy, 20, 0)), 0);
+    ASSERT_EQ(deal(request(trade::kPriceRequest, trade::kBuy, 20, 0)), ReturnCode::Ok);
     const auto [bid, ask] = dispatcher_->context(0)->last_prices();
     EXPECT_DOUBLE_EQ(ask, eurusd().ask);
     EXPECT_TRUE(journaled("'1001': request 0.20 EURUSD"));
     EXPECT_TRUE(journaled("'1001': answer 0.20 EURUSD " + price(bid) + " / " + price(ask) + " "));
 
-    ASSERT_EQ(deal(request(trade::kOrderByRequest, trade::kBuy, 20, ask)), 0);
+    ASSERT_EQ(deal(request(trade::kOrderByRequest, trade::kBuy, 20, ask)), ReturnCode::Ok);
     const TradeRecord buy = result();
     EXPECT_DOUBLE_EQ(double{buy.open_price}, ask);
     EXPECT_TRUE(journaled("'1001': order by request buy 0.20 EURUSD at " + price(ask) + " sl: 0.00000 tp: 0.00000"));
@@ -288,9 +291,9 @@ TEST_F(TradingAgainstDemoServer, ExecutionByRequestAsksForPricesThenDealsAtThem)
                           " sl: 0.00000 tp: 0.00000"));
     expect_summary_matches_server();
 
-    ASSERT_EQ(deal(request(trade::kPriceRequest, trade::kSell, 5, 0)), 0);
+    ASSERT_EQ(deal(request(trade::kPriceRequest, trade::kSell, 5, 0)), ReturnCode::Ok);
     const double close_at = dispatcher_->context(0)->last_prices().first;
-    ASSERT_EQ(deal(request(trade::kCloseByRequest, trade::kBuy, 5, close_at, buy.ticket)), 0);
+    ASSERT_EQ(deal(request(trade::kCloseByRequest, trade::kBuy, 5, close_at, buy.ticket)), ReturnCode::Ok);
     EXPECT_TRUE(journaled("'1001': order #" + ticket(buy) + " buy 0.05 EURUSD at " + price(ask) +
                           " sl: 0.00000 tp: 0.00000 closed at price " + price(close_at)));
     expect_summary_matches_server();
@@ -301,7 +304,7 @@ TEST_F(TradingAgainstDemoServer, MarketExecutionFillsAtTheMarket) {
     set_execution("market", server::ExecutionMode::Market);
     ASSERT_TRUE(prices_in_step());
 
-    ASSERT_EQ(deal(request(trade::kMarketOrder, trade::kSell, 40, 0)), 0);
+    ASSERT_EQ(deal(request(trade::kMarketOrder, trade::kSell, 40, 0)), ReturnCode::Ok);
     const TradeRecord sell = result();
     EXPECT_DOUBLE_EQ(double{sell.open_price}, eurusd().bid);
     EXPECT_TRUE(journaled("'1001': order sell market 0.40 EURUSD sl: 0.00000 tp: 0.00000"));
@@ -311,7 +314,7 @@ TEST_F(TradingAgainstDemoServer, MarketExecutionFillsAtTheMarket) {
 
     quotes_flow(1000);
     ASSERT_TRUE(prices_in_step());
-    ASSERT_EQ(deal(request(trade::kMarketClose, trade::kSell, 40, 0, sell.ticket)), 0);
+    ASSERT_EQ(deal(request(trade::kMarketClose, trade::kSell, 40, 0, sell.ticket)), ReturnCode::Ok);
     EXPECT_DOUBLE_EQ(double{result().close_price}, eurusd().ask);
     EXPECT_TRUE(journaled("'1001': order #" + ticket(sell) + " sell 0.40 EURUSD at " + price(sell.open_price) +
                           " sl: 0.00000 tp: 0.00000 closed at price " + price(eurusd().ask)));
@@ -323,7 +326,7 @@ TEST_F(TradingAgainstDemoServer, ARequoteIsRefusedOnceAndTakenAtTheOfferedPrice)
     set_group("requote_rate", "1");
     const double asked = eurusd().ask;
     TradeRequest buy = request(trade::kInstantOrder, trade::kBuy, 10, asked);
-    ASSERT_EQ(deal(buy), 138);
+    ASSERT_EQ(deal(buy), ReturnCode::Requote);
     const auto [bid, ask] = dispatcher_->context(0)->last_prices();
     EXPECT_TRUE(journaled("'1001': requote " + price(bid) + " / " + price(ask) + " for open buy 0.10 EURUSD at " +
                           price(asked) + " sl: 0.00000 tp: 0.00000"));
@@ -337,7 +340,7 @@ TEST_F(TradingAgainstDemoServer, ARequoteIsRefusedOnceAndTakenAtTheOfferedPrice)
     // The user takes the offered price; the dealer now fills within the deviation.
     set_group("requote_rate", "0");
     buy.price = requotes[0].ask;
-    ASSERT_EQ(deal(buy), 0);
+    ASSERT_EQ(deal(buy), ReturnCode::Ok);
     EXPECT_DOUBLE_EQ(double{result().open_price}, ask);
     expect_summary_matches_server();
 }
@@ -345,7 +348,7 @@ TEST_F(TradingAgainstDemoServer, ARequoteIsRefusedOnceAndTakenAtTheOfferedPrice)
 TEST_F(TradingAgainstDemoServer, APendingOrderTriggersAndItsStopLossIsHitThroughTheMainConnection) {
     const server::InstrumentQuote quote = eurusd();
     const double stop_price = core::normalize(quote.ask + kPoint, 5);
-    ASSERT_EQ(deal(request(trade::kPendingOrder, trade::kBuyStop, 10, stop_price)), 0);
+    ASSERT_EQ(deal(request(trade::kPendingOrder, trade::kBuyStop, 10, stop_price)), ReturnCode::Ok);
     const TradeRecord pending = result();
     ASSERT_TRUE(open_trades_agree());
 
@@ -362,7 +365,7 @@ TEST_F(TradingAgainstDemoServer, APendingOrderTriggersAndItsStopLossIsHitThrough
     const market::SymbolPrices now = *symbols_.prices("EURUSD");
     TradeRequest tight = request(trade::kModify, trade::kBuy, 10, 0, position->ticket);
     tight.stop_loss = core::normalize(now.bid - kPoint, 5);
-    ASSERT_EQ(deal(tight), 0);
+    ASSERT_EQ(deal(tight), ReturnCode::Ok);
 
     ASSERT_TRUE(eventually([&] {
         quotes_flow(1000);
@@ -393,14 +396,14 @@ protected:
 
     // An instant buy of volume at the current ask, again after a requote (the default
     // groups requote now and then).
-    int buy(const std::string& symbol, int volume) {
+    std::optional<ReturnCode> buy(const std::string& symbol, int volume) {
         const std::shared_ptr<const server::ServerConfig> config = server_->settings().current();
         const server::InstrumentConfig* instrument = config->find_instrument(symbol);
-        if (!instrument) return -1;
+        if (!instrument) return std::nullopt;
         const int index = static_cast<int>(instrument - config->instruments.data());
-        int code = -1;
+        std::optional<ReturnCode> code;
         for (int attempt = 0; attempt < 5; ++attempt) {
-            if (!in_step({symbol})) return -1;
+            if (!in_step({symbol})) return std::nullopt;
             TradeRequest order{};
             order.kind = trade::kInstantOrder;
             order.order_type = trade::kBuy;
@@ -409,7 +412,7 @@ protected:
             order.price = server_->feed().quote(index).ask;
             order.deviation = 5;
             code = deal(order);
-            if (code != static_cast<int>(net::ReturnCode::Requote)) return code;
+            if (code != ReturnCode::Requote) return code;
         }
         return code;
     }
@@ -421,7 +424,7 @@ TEST_F(TradingOnTheDefaultConfiguration, GoldSilverAnIndexAndAJpyCrossHoldTheSer
     for (const std::string& symbol : valued_symbols_) symbols_.select(symbol, market::Shown::Yes, market::Save::No);
     quotes_flow(1000);
     expect_summary_matches_server();
-    ASSERT_EQ(buy("XAUUSD", 1), 0) << "0.01 lot of gold on the demo account";
+    ASSERT_EQ(buy("XAUUSD", 1), ReturnCode::Ok) << "0.01 lot of gold on the demo account";
     const TradeRecord gold = result();
     expect_summary_matches_server();
     // 0.01 lot × 100 oz × the price, over the account's leverage of 200, in USD already.
@@ -434,7 +437,7 @@ TEST_F(TradingOnTheDefaultConfiguration, GoldSilverAnIndexAndAJpyCrossHoldTheSer
     RecordProperty("server_free_margin", std::to_string(held.free_margin));
 
     for (const char* symbol : {"XAGUSD", "DE40", "GBPJPY"}) {
-        ASSERT_EQ(buy(symbol, 1), 0) << symbol;
+        ASSERT_EQ(buy(symbol, 1), ReturnCode::Ok) << symbol;
         expect_summary_matches_server();
     }
     const std::vector<TradeRecord> open = trades_.open_trades();

@@ -74,7 +74,7 @@ protected:
         return bytes ? *bytes : std::vector<uint8_t>{};
     }
     std::unique_ptr<HistoryBase> open(int period = 60, const SymbolRecord& symbol = all_day_symbol(),
-                                      bool offline = false) {
+                                      Offline offline = Offline::No) {
         return HistoryBase::create(symbol, period, offline, {folder.path(), "Demo", memory, in_file}, journal.get());
     }
 
@@ -292,7 +292,7 @@ TEST_F(HistoryBaseTest, IntradayBarsFollowPeriodAndQuoteWindowAlignment) {
         if (index > 0)
             for (DayQuoteHours& day : symbol.quote_hours) day.windows[0].alignment[index - 1] = static_cast<int16_t>(c.alignment);
         platform::remove_file(path("EURUSD" + std::to_string(c.period) + ".hst"));
-        auto history = open(c.period, symbol, true);
+        auto history = open(c.period, symbol, Offline::Yes);
         // Offline histories ignore ticks: use an online one for the bars.
         EXPECT_FALSE(history->add_tick(make_tick(1, c.first, 1.1f, 1.2f)));
         history = open(c.period, symbol);
@@ -391,19 +391,19 @@ TEST_F(HistoryBaseTest, AnImportSavedOnAFillingDiskLeavesTheOldBarsOrTheNewNever
     // The disk fills up after every possible number of bytes of the save.
     for (size_t room = 0; room <= new_size; room += 17) {
         write("EURUSD60.hst", hst_bytes("EURUSD", 60, old_bars));
-        auto history = open(60, all_day_symbol(), true);
+        auto history = open(60, all_day_symbol(), Offline::Yes);
         ASSERT_EQ(history->bar_count(), 20u);
         platform::fail_writes_after(folder.path(), room);
         EXPECT_EQ(history->import_bars(std::span(&inserted, 1), 0), 1u);
         platform::clear_file_faults();
 
-        const std::vector<BarRecord> loaded = open(60, all_day_symbol(), true)->bars();
+        const std::vector<BarRecord> loaded = open(60, all_day_symbol(), Offline::Yes)->bars();
         EXPECT_TRUE(same_bars(loaded, old_bars) || same_bars(loaded, new_bars))
             << "disk full after " << room << " bytes: " << loaded.size() << " bars";
     }
-    EXPECT_TRUE(same_bars(open(60, all_day_symbol(), true)->bars(), old_bars));
+    EXPECT_TRUE(same_bars(open(60, all_day_symbol(), Offline::Yes)->bars(), old_bars));
     platform::fail_writes_after(folder.path(), new_size);
-    EXPECT_EQ(open(60, all_day_symbol(), true)->import_bars(std::span(&inserted, 1), 0), 1u);
+    EXPECT_EQ(open(60, all_day_symbol(), Offline::Yes)->import_bars(std::span(&inserted, 1), 0), 1u);
     platform::clear_file_faults();
     EXPECT_TRUE(same_bars(bars_in(read("EURUSD60.hst")), new_bars));
 }

@@ -32,20 +32,20 @@ class CountingNotifier final : public platform::Notifier {
 public:
     void post(int code, intptr_t) override {
         std::lock_guard guard(lock_);
-        codes_.push_back(code);
+        codes_.push_back(core::notification_of(code));
     }
     intptr_t send(int code, intptr_t value) override {
         post(code, value);
         return 0;
     }
-    size_t count(int code) {
+    size_t count(core::Notification code) {
         std::lock_guard guard(lock_);
         return static_cast<size_t>(std::count(codes_.begin(), codes_.end(), code));
     }
 
 private:
     std::mutex lock_;
-    std::vector<int> codes_;
+    std::vector<core::Notification> codes_;
 };
 
 WireBar28 wire_bar(int32_t time, int32_t open_points) {
@@ -252,7 +252,7 @@ TEST_F(HistoryCenterTest, ChartReplyImportsIntoItsHistoryClearsThePendingRequest
     const HistoryState state = *center.state("EURUSD", 60);
     EXPECT_FALSE(state.request_pending);
     EXPECT_EQ(state.oldest_covered_time, kMonday - kHour);
-    EXPECT_EQ(notifier.count(core::kNotifyChartHistory), 1u);
+    EXPECT_EQ(notifier.count(core::Notification::ChartHistory), 1u);
     const std::vector<BarRecord> bars = chart_bars();
     ASSERT_EQ(bars.size(), 3u);
     EXPECT_EQ(int32_t{bars[0].time}, kMonday);
@@ -270,7 +270,7 @@ TEST_F(HistoryCenterTest, ChartReplyForAnUnknownSymbolImportsNothing) {
     EXPECT_EQ(center.import("EURUSD", 90, 0, std::span<const WireBar28>(bars)), 0u);
     EXPECT_EQ(center.history_count(), 0u);
     EXPECT_FALSE(platform::file_exists(folder.file("history/Demo/XAUUSD60.hst")));
-    EXPECT_EQ(notifier.count(core::kNotifyChartHistory), 0u);
+    EXPECT_EQ(notifier.count(core::Notification::ChartHistory), 0u);
 }
 
 TEST_F(HistoryCenterTest, ChartReplyForAHistoryNoChartHoldsIsKeptForAnHourOnly) {
@@ -455,11 +455,11 @@ TEST_F(HistoryCenterTest, SynchronisationRunsUntilAnIdlePassMayEndItAndAnswersCl
     center.apply_synchronisation(eurusd, bars);
     EXPECT_EQ(journal.lines().back(), "HistoryCenter: 3 bars imported in 'EURUSD60'");
     EXPECT_EQ(center.state("EURUSD", 60)->bar_count, 3u);
-    EXPECT_EQ(notifier.count(core::kNotifyChartHistory), 1u);
+    EXPECT_EQ(notifier.count(core::Notification::ChartHistory), 1u);
     HistorySyncAnswer nothing_new;
     nothing_new.status = HistorySyncAnswer::Status::NothingNew;
     center.apply_synchronisation(gbpusd, nothing_new);
-    EXPECT_EQ(notifier.count(core::kNotifyChartHistory), 1u);
+    EXPECT_EQ(notifier.count(core::Notification::ChartHistory), 1u);
     EXPECT_FALSE(center.state("EURUSD", 60)->sync_requested);
     EXPECT_FALSE(center.state("GBPUSD", 60)->sync_requested);
 

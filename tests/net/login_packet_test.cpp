@@ -239,10 +239,10 @@ TEST(LoginExchange, ClientAndServerLogInWithAndWithoutChallenge) {
         platform::Thread server;
         ASSERT_TRUE(server.start([&] { outcome = serve_login(streams.server, "s3cret", {4, c.build, c.identity}); }));
 
-        int code = log_in(streams.client, 31337, "s3cret", c.mode);
+        const ReturnCode code = log_in(streams.client, 31337, "s3cret", c.mode);
         server.join();
 
-        EXPECT_EQ(code, 0) << c.build;
+        EXPECT_EQ(code, ReturnCode::Ok) << c.build;
         EXPECT_EQ(outcome.status, LoginPacketStatus::Valid);
         EXPECT_EQ(outcome.request.login, 31337);
         EXPECT_EQ(outcome.request.mode, c.mode);
@@ -290,7 +290,7 @@ TEST(LoginExchange, RefusalCodeReachesTheClient) {
         begin_login_reply(streams.server, request, "s3cret");
         send_login_refusal(streams.server, ReturnCode::AccountDisabled);
     }));
-    EXPECT_EQ(log_in(streams.client, 8, "s3cret", LoginMode::TradeServer), 64);
+    EXPECT_EQ(log_in(streams.client, 8, "s3cret", LoginMode::TradeServer), ReturnCode::AccountDisabled);
     server.join();
 }
 
@@ -306,7 +306,7 @@ TEST(LoginExchange, ReplyCutAfterCodeZeroIsNoConnection) {
     ASSERT_TRUE(client.connect(server.address(), 443));
     ASSERT_TRUE(send_login_packet(client, 42, "pw", LoginMode::TradeServer));
     ASSERT_TRUE(server.wait_for_steps(3));
-    EXPECT_EQ(read_login_reply(client), 6);   // the build and identity never come
+    EXPECT_EQ(read_login_reply(client), ReturnCode::NoConnection);   // the build and identity never come
     EXPECT_FALSE(client.is_open());
     server.release();
     server.finish();

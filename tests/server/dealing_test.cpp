@@ -1,5 +1,6 @@
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 #include "core/fixed_text.h"
 #include "core/number_format.h"
@@ -62,10 +63,9 @@ protected:
                 return {};
             }
             TradeNotification notification = trade::read_trade_notification(stream, followed);
-            if (notification.state != net::code_value(ReturnCode::OrderAccepted) &&
-                notification.state != net::code_value(ReturnCode::OrderInProcess))
-                return notification;
-            followed.state = notification.state;
+            const std::optional<trade::RequestState> goes_on = trade::state_going_on(notification.code);
+            if (!goes_on) return notification;
+            followed.state = *goes_on;
             followed.request_id = notification.request_id;
         }
     }
@@ -73,7 +73,7 @@ protected:
     TradeNotification deal(const TradeRequest& request, net::PacketStream* on = nullptr) {
         net::PacketStream& stream = on ? *on : *channel;
         send(stream, request);
-        trade::FollowedRequest followed{request.kind, 1, 0};
+        trade::FollowedRequest followed{request.kind, trade::RequestState::Ready, 0};
         return follow(stream, followed);
     }
 
@@ -102,14 +102,14 @@ protected:
 
     trade::TradeRecord open_buy(int volume) {
         TradeNotification done = deal(request(trade::kInstantOrder, trade::kBuy, volume, eurusd().ask));
-        EXPECT_EQ(done.state, 0) << done.fault;
+        EXPECT_EQ(done.code, ReturnCode::Ok) << done.fault;
         EXPECT_EQ(pushed().size(), 1u);
         return done.records.empty() ? trade::TradeRecord{} : done.records[0];
     }
 
     trade::TradeRecord open_sell(int volume) {
         TradeNotification done = deal(request(trade::kInstantOrder, trade::kSell, volume, eurusd().bid));
-        EXPECT_EQ(done.state, 0) << done.fault;
+        EXPECT_EQ(done.code, ReturnCode::Ok) << done.fault;
         EXPECT_EQ(pushed().size(), 1u);
         return done.records.empty() ? trade::TradeRecord{} : done.records[0];
     }
@@ -126,7 +126,7 @@ TEST_F(Dealing, InstantOrderOpensWithinTheDeviationAndIsRequotedOutside) {
     buy.stop_loss = quote.bid - 500 * kPoint;
     core::set_field_text(buy.comment, "first");
     TradeNotification done = deal(buy);
-    ASSERT_EQ(done.state, 0) << done.fault;
+    ASSERT_EQ(done.code, ReturnCode::Ok) << done.fault;
     ASSERT_EQ(done.records.size(), 1u);
     const trade::TradeRecord opened = done.records[0];
     EXPECT_EQ(opened.login, 1001);
@@ -145,13 +145,13 @@ TEST_F(Dealing, InstantOrderOpensWithinTheDeviationAndIsRequotedOutside) {
 
     buy.price = quote.ask - 20 * kPoint;
     TradeNotification requoted = deal(buy);
-    EXPECT_EQ(requoted.state, net::code_value(ReturnCode::Requote));
+    EXPECT_EQ(requoted.code, ReturnCode::Requote);
     EXPECT_DOUBLE_EQ(requoted.bid, quote.bid);
     EXPECT_DOUBLE_EQ(requoted.ask, quote.ask);
 
     set_group("requote_rate", "1");
     buy.price = quote.ask;
-    EXPECT_EQ(deal(buy).state, net::code_value(ReturnCode::Requote)) << "the dealer requotes at the group's rate";
+    EXPECT_EQ(deal(buy).code, ReturnCode::Requote) << "the dealer requotes at the group's rate";
     EXPECT_EQ(storage->open_trades(1001).size(), 1u);
     expect_no_trade_changes();
 }
@@ -167,31 +167,30 @@ TEST_F(Dealing, RequestsOfTheWrongExecutionModeOrSizeAreRefused) {
         {request(trade::kInstantOrder, trade::kBuy, 10000, quote.ask), ReturnCode::NotEnoughMoney},
         {request(trade::kInstantClose, trade::kSell, 10, quote.bid, 424242), ReturnCode::InvalidParameters},
     };
-    for (const auto& [sent, code] : cases) EXPECT_EQ(deal(sent).state, net::code_value(code)) << int{sent.kind};
+    for (const auto& [sent, code] : cases) EXPECT_EQ(deal(sent).code, code) << int{sent.kind};
     TradeRequest stops = request(trade::kInstantOrder, trade::kBuy, 10, quote.ask);
     stops.stop_loss = quote.ask + 10 * kPoint;
-    EXPECT_EQ(deal(stops).state, net::code_value(ReturnCode::InvalidStops)) << "a buy's stop loss above the bid";
+    EXPECT_EQ(deal(stops).code, ReturnCode::InvalidStops) << "a buy's stop loss above the bid";
     EXPECT_TRUE(storage->open_trades(1001).empty());
 }
 
 TEST_F(Dealing, ExecutionByRequestQuotesAPriceThenFillsAtIt) {
     set_group("execution", "request");
     TradeNotification answer = deal(request(trade::kPriceRequest, trade::kBuy, 20, 0));
-    ASSERT_EQ(answer.state, 0) << answer.fault;
+    ASSERT_EQ(answer.code, ReturnCode::Ok) << answer.fault;
     EXPECT_DOUBLE_EQ(answer.ask, eurusd().ask);
 
     quotes_flow(2000);   // the market moves on; the quoted price still holds
     TradeNotification done = deal(request(trade::kOrderByRequest, trade::kBuy, 20, answer.ask));
-    ASSERT_EQ(done.state, 0) << done.fault;
+    ASSERT_EQ(done.code, ReturnCode::Ok) << done.fault;
     ASSERT_EQ(done.records.size(), 1u);
     EXPECT_DOUBLE_EQ(done.records[0].open_price, answer.ask);
     EXPECT_EQ(pushed().size(), 1u);
 
     TradeNotification other = deal(request(trade::kOrderByRequest, trade::kBuy, 20, answer.ask + 40 * kPoint));
-    EXPECT_EQ(other.state, net::code_value(ReturnCode::Requote)) << "a price the dealer didn't quote";
+    EXPECT_EQ(other.code, ReturnCode::Requote) << "a price the dealer didn't quote";
     quotes_flow(60000);
-    EXPECT_EQ(deal(request(trade::kOrderByRequest, trade::kBuy, 20, answer.ask)).state,
-              net::code_value(ReturnCode::Requote))
+    EXPECT_EQ(deal(request(trade::kOrderByRequest, trade::kBuy, 20, answer.ask)).code, ReturnCode::Requote)
         << "a quote a minute old";
 }
 
@@ -199,12 +198,12 @@ TEST_F(Dealing, ARequestInTheDealersHandsCanBeCancelled) {
     set_group("execution", "request");
     set_group("dealer_delay_ms", "5000");
     send(*channel, request(trade::kPriceRequest, trade::kBuy, 20, 0));
-    trade::FollowedRequest followed{trade::kPriceRequest, 1, 0};
-    for (int expected : {142, 143}) {
+    trade::FollowedRequest followed{trade::kPriceRequest, trade::RequestState::Ready, 0};
+    for (ReturnCode expected : {ReturnCode::OrderAccepted, ReturnCode::OrderInProcess}) {
         ASSERT_EQ(channel->read_byte(), net::command_byte(net::Command::TradeRequest));
         TradeNotification step = trade::read_trade_notification(*channel, followed);
-        ASSERT_EQ(step.state, expected) << step.fault;
-        followed.state = step.state;
+        ASSERT_EQ(step.code, expected) << step.fault;
+        followed.state = *trade::state_going_on(step.code);
         followed.request_id = step.request_id;
     }
     ASSERT_TRUE(LoginDataServer::send(*channel, [&](net::OutputBuffer& out) {
@@ -216,22 +215,21 @@ TEST_F(Dealing, ARequestInTheDealersHandsCanBeCancelled) {
     ASSERT_TRUE(channel->read_i32(id));
     EXPECT_EQ(id, followed.request_id);
     EXPECT_EQ(channel->read_byte(), 0) << "cancelled";
-    EXPECT_EQ(follow(*channel, followed).state, net::code_value(ReturnCode::RequestCanceled));
+    EXPECT_EQ(follow(*channel, followed).code, ReturnCode::RequestCanceled);
     expect_in_step(*channel);
 }
 
 TEST_F(Dealing, MarketExecutionFillsAtTheMarket) {
     set_group("execution", "market");
     TradeNotification done = deal(request(trade::kMarketOrder, trade::kSell, 30, 0));
-    ASSERT_EQ(done.state, 0) << done.fault;
+    ASSERT_EQ(done.code, ReturnCode::Ok) << done.fault;
     EXPECT_DOUBLE_EQ(done.records.at(0).open_price, eurusd().bid);
     EXPECT_EQ(pushed().size(), 1u);
-    EXPECT_EQ(deal(request(trade::kMarketOrder, trade::kSell, 30, 1.2)).state,
-              net::code_value(ReturnCode::InvalidParameters))
+    EXPECT_EQ(deal(request(trade::kMarketOrder, trade::kSell, 30, 1.2)).code, ReturnCode::InvalidParameters)
         << "a market order names no price";
 
     TradeNotification closed = deal(request(trade::kMarketClose, trade::kBuy, 30, 0, done.records[0].ticket));
-    ASSERT_EQ(closed.state, 0) << closed.fault;
+    ASSERT_EQ(closed.code, ReturnCode::Ok) << closed.fault;
     EXPECT_DOUBLE_EQ(closed.records.at(0).close_price, eurusd().ask);
 }
 
@@ -240,7 +238,7 @@ TEST_F(Dealing, PartialCloseLeavesTheRestAsANewPosition) {
     quotes_flow(30000);
     TradeRequest close = request(trade::kInstantClose, trade::kSell, 20, eurusd().bid, position.ticket);
     TradeNotification done = deal(close);
-    ASSERT_EQ(done.state, 0) << done.fault;
+    ASSERT_EQ(done.code, ReturnCode::Ok) << done.fault;
     ASSERT_EQ(done.records.size(), 2u);
     const trade::TradeRecord closed = done.records[0], rest = done.records[1];
     EXPECT_EQ(closed.ticket, position.ticket);
@@ -265,7 +263,7 @@ TEST_F(Dealing, PartialCloseLeavesTheRestAsANewPosition) {
 
     close.volume = 31;
     close.ticket = rest.ticket;
-    EXPECT_EQ(deal(close).state, net::code_value(ReturnCode::InvalidVolume)) << "more than the position holds";
+    EXPECT_EQ(deal(close).code, ReturnCode::InvalidVolume) << "more than the position holds";
 }
 
 TEST_F(Dealing, PendingOrdersAreModifiedAndDeleted) {
@@ -273,26 +271,26 @@ TEST_F(Dealing, PendingOrdersAreModifiedAndDeleted) {
     TradeRequest place = request(trade::kPendingOrder, trade::kBuyLimit, 10, quote.ask - 300 * kPoint);
     place.expiration = static_cast<int32_t>(clock.unix_time() + 3600 + 17);
     TradeNotification placed = deal(place);
-    ASSERT_EQ(placed.state, 0) << placed.fault;
+    ASSERT_EQ(placed.code, ReturnCode::Ok) << placed.fault;
     const trade::TradeRecord order = placed.records.at(0);
     EXPECT_EQ(order.type, trade::kBuyLimit);
     EXPECT_EQ(storage->trade(order.ticket)->expiration % 60, 0) << "expirations are whole minutes";
     EXPECT_EQ(pushed().size(), 1u);
 
     place.price = quote.ask + 300 * kPoint;
-    EXPECT_EQ(deal(place).state, net::code_value(ReturnCode::InvalidStops)) << "a buy limit above the market";
+    EXPECT_EQ(deal(place).code, ReturnCode::InvalidStops) << "a buy limit above the market";
 
     TradeRequest modify = request(trade::kModify, trade::kBuyLimit, 10, order.open_price - 10 * kPoint, order.ticket);
     modify.stop_loss = order.open_price - 200 * kPoint;
     TradeNotification modified = deal(modify);
-    ASSERT_EQ(modified.state, 0) << modified.fault;
+    ASSERT_EQ(modified.code, ReturnCode::Ok) << modified.fault;
     EXPECT_DOUBLE_EQ(modified.records.at(0).open_price, modify.price);
     EXPECT_DOUBLE_EQ(modified.records.at(0).stop_loss, modify.stop_loss);
     EXPECT_EQ(pushed().at(0).type, trade::kTransactionUpdate);
-    EXPECT_EQ(deal(modify).state, net::code_value(ReturnCode::OkNoResult)) << "nothing to change";
+    EXPECT_EQ(deal(modify).code, ReturnCode::OkNoResult) << "nothing to change";
 
     TradeNotification deleted = deal(request(trade::kDelete, trade::kBuyLimit, 10, 0, order.ticket));
-    ASSERT_EQ(deleted.state, 0) << deleted.fault;
+    ASSERT_EQ(deleted.code, ReturnCode::Ok) << deleted.fault;
     EXPECT_TRUE(deleted.records.empty());
     const std::vector<trade::TradeTransaction> gone = pushed();
     ASSERT_EQ(gone.size(), 1u);
@@ -322,13 +320,13 @@ TEST_F(Dealing, PricesOnTheStopDistancePassAndAModifiedPendingPriceIsPlaced) {
     TradeRequest place = request(trade::kPendingOrder, trade::kBuyLimit, 10, limit);
     place.stop_loss = core::normalize(limit - distance, 5);
     TradeNotification placed = deal(place);
-    ASSERT_EQ(placed.state, 0) << "a buy limit exactly on the distance: " << placed.fault;
+    ASSERT_EQ(placed.code, ReturnCode::Ok) << "a buy limit exactly on the distance: " << placed.fault;
     const trade::TradeRecord order = placed.records.at(0);
     EXPECT_EQ(pushed().size(), 1u);
 
     TradeRequest above = request(trade::kModify, trade::kBuyLimit, 10, core::normalize(quote.ask + 50 * kPoint, 5),
                                  order.ticket);
-    EXPECT_EQ(deal(above).state, net::code_value(ReturnCode::InvalidStops)) << "a buy limit moved above the market";
+    EXPECT_EQ(deal(above).code, ReturnCode::InvalidStops) << "a buy limit moved above the market";
     EXPECT_DOUBLE_EQ(storage->trade(order.ticket)->open_price, limit);
 }
 
@@ -338,7 +336,7 @@ TEST_F(Dealing, CloseByAndMultipleCloseBy) {
     TradeRequest by = request(trade::kCloseBy, trade::kBuy, 0, 0, buy.ticket);
     by.opposite_ticket = sell.ticket;
     TradeNotification done = deal(by);
-    ASSERT_EQ(done.state, 0) << done.fault;
+    ASSERT_EQ(done.code, ReturnCode::Ok) << done.fault;
     ASSERT_EQ(done.records.size(), 3u);
     EXPECT_EQ(done.records[0].ticket, buy.ticket);
     EXPECT_EQ(done.records[0].volume, 10);
@@ -353,7 +351,7 @@ TEST_F(Dealing, CloseByAndMultipleCloseBy) {
     open_sell(10);
     open_sell(5);
     TradeRequest all = request(trade::kMultipleCloseBy, 0, 0, 0);
-    ASSERT_EQ(deal(all).state, 0);
+    ASSERT_EQ(deal(all).code, ReturnCode::Ok);
     std::vector<TradeRow> left = storage->open_trades(1001);
     ASSERT_EQ(left.size(), 1u);
     EXPECT_EQ(left[0].type, TradeType::Buy);
@@ -364,8 +362,8 @@ TEST_F(Dealing, PendingOrdersTriggerAndStopsCloseAsPricesMove) {
     const InstrumentQuote quote = eurusd();
     TradeRequest above = request(trade::kPendingOrder, trade::kBuyStop, 10, quote.ask + kPoint);
     TradeRequest below = request(trade::kPendingOrder, trade::kSellStop, 10, quote.bid - kPoint);
-    ASSERT_EQ(deal(above).state, 0);
-    ASSERT_EQ(deal(below).state, 0);
+    ASSERT_EQ(deal(above).code, ReturnCode::Ok);
+    ASSERT_EQ(deal(below).code, ReturnCode::Ok);
     ASSERT_TRUE(testing_support::eventually([&] {
         quotes_flow(1000);
         for (const TradeRow& trade : storage->open_trades(1001))
@@ -381,7 +379,7 @@ TEST_F(Dealing, PendingOrdersTriggerAndStopsCloseAsPricesMove) {
     TradeRequest tight = request(trade::kModify, static_cast<int16_t>(position.type), 10, 0, static_cast<int32_t>(position.ticket));
     tight.stop_loss = buy ? now.bid - kPoint : now.ask + kPoint;
     tight.take_profit = buy ? now.bid + kPoint : now.ask - kPoint;
-    ASSERT_EQ(deal(tight).state, 0);
+    ASSERT_EQ(deal(tight).code, ReturnCode::Ok);
     ASSERT_TRUE(testing_support::eventually([&] {
         quotes_flow(1000);
         return !storage->trade(position.ticket) || storage->trade(position.ticket)->close_time != 0;
@@ -394,7 +392,7 @@ TEST_F(Dealing, InvestorLoginsReadButCannotTrade) {
     ASSERT_TRUE(storage->set_passwords(1003, net::md5("secret3"), net::md5("look3")));
     auto reader = logged_in(1003, "look3", net::LoginMode::TradeChannel);
     TradeNotification refused = deal(request(trade::kInstantOrder, trade::kBuy, 10, eurusd().ask), reader.get());
-    EXPECT_EQ(refused.state, net::code_value(ReturnCode::TradeDisabled));
+    EXPECT_EQ(refused.code, ReturnCode::TradeDisabled);
     expect_in_step(*reader);
     EXPECT_TRUE(storage->open_trades(1003).empty());
 }
@@ -408,8 +406,8 @@ TEST_F(Dealing, RequestsThatDontVerifyAreRefusedAndTheChannelClosed) {
     net::append_trade_request(out, bytes, channel->login(), channel->server_build(), channel->server_identity());
     out.data()[1 + net::kTradeRequestCheckOffset] ^= 0x01;
     ASSERT_TRUE(channel->send_output());
-    trade::FollowedRequest followed{trade::kInstantOrder, 1, 0};
-    EXPECT_EQ(follow(*channel, followed).state, net::code_value(ReturnCode::CommonError));
+    trade::FollowedRequest followed{trade::kInstantOrder, trade::RequestState::Ready, 0};
+    EXPECT_EQ(follow(*channel, followed).code, ReturnCode::CommonError);
     channel->read_byte();
     EXPECT_FALSE(channel->is_open()) << "closed after the refusal";
     EXPECT_TRUE(storage->open_trades(1001).empty());

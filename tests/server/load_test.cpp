@@ -187,7 +187,7 @@ void serve_two_hundred_sessions(Flooded flooded) {
         for (int i = t; i < kSessions; i += kClientThreads) {
             auto stream = std::make_unique<net::PacketStream>(nullptr);
             if (!stream->connect("127.0.0.1:" + std::to_string(server.trade_port()), 443) ||
-                net::log_in(*stream, 2000 + i, "load", net::LoginMode::TradeServer) != 0)
+                net::log_in(*stream, 2000 + i, "load", net::LoginMode::TradeServer) != net::ReturnCode::Ok)
                 continue;
             net::OutputBuffer& out = stream->output();
             // Quotes are served once the login data is through.

@@ -82,7 +82,7 @@ protected:
         auto stream = std::make_unique<net::PacketStream>(nullptr);
         const uint16_t port = mode == net::LoginMode::HistoryServer ? server->history_port() : server->trade_port();
         EXPECT_TRUE(stream->connect("127.0.0.1:" + std::to_string(port), 443));
-        EXPECT_EQ(net::log_in(*stream, login, password, mode), 0);
+        EXPECT_EQ(net::log_in(*stream, login, password, mode), net::ReturnCode::Ok);
         return stream;
     }
 

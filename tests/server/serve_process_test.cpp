@@ -37,16 +37,16 @@ TEST(ServeProcess, ServesUntilTerminatedAndKeepsTheState) {
     BackgroundProcess server({DEMO_SERVER_PATH, "--db", db, "--config", DEFAULT_CONFIG_PATH, "--trade-listen", trade,
                               "--history-listen", history});
     ASSERT_TRUE(server.started());
-    int code = -1;
-    for (int attempt = 0; attempt < 100 && code != 0; ++attempt) {
+    net::ReturnCode code = net::ReturnCode::NoConnection;
+    for (int attempt = 0; attempt < 100 && code != net::ReturnCode::Ok; ++attempt) {
         net::PacketStream stream(nullptr);
         if (stream.connect(trade, 443)) code = net::log_in(stream, 1001, "secret1", net::LoginMode::TradeServer);
-        if (code != 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (code != net::ReturnCode::Ok) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    EXPECT_EQ(code, 0);
+    EXPECT_EQ(code, net::ReturnCode::Ok);
     net::PacketStream history_stream(nullptr);
     ASSERT_TRUE(history_stream.connect(history, 443));
-    EXPECT_EQ(net::log_in(history_stream, 1001, "", net::LoginMode::HistoryServer), 0);
+    EXPECT_EQ(net::log_in(history_stream, 1001, "", net::LoginMode::HistoryServer), net::ReturnCode::Ok);
 
     ProcessResult stopped = server.stop(SIGTERM);
     EXPECT_EQ(stopped.exit_code, 0) << "an orderly stop";

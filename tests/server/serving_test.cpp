@@ -141,16 +141,16 @@ TEST_F(Serving, ProbeIsAnsweredWithTheNameLine) {
 
 TEST_F(Serving, LoginModesAcceptedWithBuildAndIdentity) {
     auto trade = connect(server->trade_port());
-    ASSERT_EQ(net::log_in(*trade, 1001, "secret1", LoginMode::TradeServer), 0) << "with the challenge (build 445)";
+    ASSERT_EQ(net::log_in(*trade, 1001, "secret1", LoginMode::TradeServer), net::ReturnCode::Ok) << "with the challenge (build 445)";
     EXPECT_EQ(trade->server_build(), 445);
     EXPECT_EQ(trade->server_identity(), 7u);
 
     auto channel = connect(server->trade_port());
-    EXPECT_EQ(net::log_in(*channel, 1001, "secret1", LoginMode::TradeChannel), 0);
+    EXPECT_EQ(net::log_in(*channel, 1001, "secret1", LoginMode::TradeChannel), net::ReturnCode::Ok);
     auto investor = connect(server->trade_port());
-    EXPECT_EQ(net::log_in(*investor, 1001, "reader1", LoginMode::TradeServer), 0);
+    EXPECT_EQ(net::log_in(*investor, 1001, "reader1", LoginMode::TradeServer), net::ReturnCode::Ok);
     auto history = connect(server->history_port());
-    EXPECT_EQ(net::log_in(*history, 1001, "", LoginMode::HistoryServer), 0);
+    EXPECT_EQ(net::log_in(*history, 1001, "", LoginMode::HistoryServer), net::ReturnCode::Ok);
 
     for (net::PacketStream* stream : {trade.get(), channel.get(), investor.get(), history.get()}) {
         ASSERT_TRUE(stream->send_byte(net::Command::KeepAlive));
@@ -202,7 +202,7 @@ TEST_F(Serving, RefusedLoginsGetTheirCodeAndAreClosed) {
     old_build->reset_scrambling();
     EXPECT_EQ(old_build->read_byte(), net::code_byte(ReturnCode::OldVersion));
     auto disabled = connect(server->trade_port());
-    EXPECT_EQ(net::log_in(*disabled, 1002, "secret2", LoginMode::TradeServer), net::code_value(ReturnCode::AccountDisabled));
+    EXPECT_EQ(net::log_in(*disabled, 1002, "secret2", LoginMode::TradeServer), ReturnCode::AccountDisabled);
     EXPECT_TRUE(eventually([&] { return server->active_sessions() == 0 || server->active_sessions() == 1; }));
     EXPECT_TRUE(logged("'1002': login refused [64 Account disabled]"));
 }
@@ -217,7 +217,7 @@ TEST_F(Serving, WrongPasswordsFromAnAddressAreAnsweredEverSlower) {
     EXPECT_TRUE(logged("'4242': wrong password from 127.0.0.1, answered after 4000 ms"));
 
     auto good = connect(server->trade_port());
-    ASSERT_EQ(net::log_in(*good, 1001, "secret1", LoginMode::TradeServer), 0);
+    ASSERT_EQ(net::log_in(*good, 1001, "secret1", LoginMode::TradeServer), net::ReturnCode::Ok);
     const uint64_t slept_after_good = clock.total_slept_ms();
     EXPECT_EQ(refused_code(1001, "wrong4", "secret1"), net::code_byte(ReturnCode::InvalidAccount));
     EXPECT_EQ(clock.total_slept_ms() - slept_after_good, 500u) << "a good login starts the delays over";
@@ -225,7 +225,7 @@ TEST_F(Serving, WrongPasswordsFromAnAddressAreAnsweredEverSlower) {
 
 TEST_F(Serving, GarbageAndStallingClientsAreDroppedWhileOthersAreServed) {
     auto served = connect(server->trade_port());
-    ASSERT_EQ(net::log_in(*served, 1001, "secret1", LoginMode::TradeServer), 0);
+    ASSERT_EQ(net::log_in(*served, 1001, "secret1", LoginMode::TradeServer), net::ReturnCode::Ok);
 
     platform::Socket garbage = raw_connect();
     const uint8_t junk[] = {0xFF, 0x13, 0x37, 0x00, 0x42};
@@ -248,7 +248,7 @@ TEST_F(Serving, GarbageAndStallingClientsAreDroppedWhileOthersAreServed) {
     EXPECT_TRUE(peer_closed(silent));
 
     auto unknown = connect(server->trade_port());
-    ASSERT_EQ(net::log_in(*unknown, 1001, "secret1", LoginMode::TradeServer), 0);
+    ASSERT_EQ(net::log_in(*unknown, 1001, "secret1", LoginMode::TradeServer), net::ReturnCode::Ok);
     ASSERT_TRUE(unknown->send_byte(uint8_t{0xEE}));
     EXPECT_TRUE(eventually([&] { return logged("'1001': unknown command EE"); }));
 
@@ -277,12 +277,12 @@ TEST_F(Serving, RandomByteStreamsNeverStopTheServer) {
         return server->active_sessions() == 0;
     }));
     auto stream = connect(server->trade_port());
-    EXPECT_EQ(net::log_in(*stream, 1001, "secret1", LoginMode::TradeServer), 0);
+    EXPECT_EQ(net::log_in(*stream, 1001, "secret1", LoginMode::TradeServer), net::ReturnCode::Ok);
 }
 
 TEST_F(Serving, IdleLimitCountsFromTheLastPacket) {
     auto stream = connect(server->trade_port());
-    ASSERT_EQ(net::log_in(*stream, 1001, "secret1", LoginMode::TradeServer), 0);
+    ASSERT_EQ(net::log_in(*stream, 1001, "secret1", LoginMode::TradeServer), net::ReturnCode::Ok);
     clock.advance_ms(30000);
     ASSERT_TRUE(stream->send_byte(net::Command::KeepAlive));
     ASSERT_EQ(stream->read_byte(), net::command_byte(net::Command::KeepAlive));
@@ -299,8 +299,8 @@ TEST_F(Serving, ConnectionsBeyondTheLimitAreClosed) {
     start_server(kConfig, 2);
     auto first = connect(server->trade_port());
     auto second = connect(server->trade_port());
-    ASSERT_EQ(net::log_in(*first, 1001, "secret1", LoginMode::TradeServer), 0);
-    ASSERT_EQ(net::log_in(*second, 1001, "secret1", LoginMode::TradeServer), 0);
+    ASSERT_EQ(net::log_in(*first, 1001, "secret1", LoginMode::TradeServer), net::ReturnCode::Ok);
+    ASSERT_EQ(net::log_in(*second, 1001, "secret1", LoginMode::TradeServer), net::ReturnCode::Ok);
     // The server accepts and resets at once, which the client may already see while connecting.
     platform::Socket third;
     EXPECT_TRUE(!third.connect("127.0.0.1", server->trade_port()) || peer_closed(third));
@@ -309,7 +309,7 @@ TEST_F(Serving, ConnectionsBeyondTheLimitAreClosed) {
     EXPECT_EQ(first->read_byte(), net::command_byte(net::Command::Quit));
     ASSERT_TRUE(eventually([&] { return server->active_sessions() == 1; }));
     auto fourth = connect(server->trade_port());
-    EXPECT_EQ(net::log_in(*fourth, 1001, "secret1", LoginMode::TradeServer), 0) << "a freed place is taken again";
+    EXPECT_EQ(net::log_in(*fourth, 1001, "secret1", LoginMode::TradeServer), net::ReturnCode::Ok) << "a freed place is taken again";
 }
 
 TEST_F(Serving, HoldsManySessionsAtOnce) {
@@ -318,7 +318,7 @@ TEST_F(Serving, HoldsManySessionsAtOnce) {
     constexpr int kThreads = 10;
     constexpr int kPerThread = 15;
     std::vector<std::unique_ptr<net::PacketStream>> streams(kThreads * kPerThread);
-    std::vector<int> codes(streams.size(), -1);
+    std::vector<ReturnCode> codes(streams.size(), ReturnCode::CommonError);
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&, t] {
@@ -331,7 +331,7 @@ TEST_F(Serving, HoldsManySessionsAtOnce) {
         });
     }
     for (std::thread& thread : threads) thread.join();
-    for (size_t i = 0; i < codes.size(); ++i) ASSERT_EQ(codes[i], 0) << i;
+    for (size_t i = 0; i < codes.size(); ++i) ASSERT_EQ(codes[i], ReturnCode::Ok) << i;
     EXPECT_EQ(server->active_sessions(), streams.size());
     for (auto& stream : streams) ASSERT_TRUE(stream->send_byte(net::Command::KeepAlive));
     for (auto& stream : streams) EXPECT_EQ(stream->read_byte(), net::command_byte(net::Command::KeepAlive));
@@ -343,7 +343,7 @@ TEST_F(Serving, OlderBuildLogsInWithoutTheChallenge) {
     older.replace(older.find("\"build\": 445"), 12, "\"build\": 445, \"challenge\": false");
     start_server(older);
     auto stream = connect(server->trade_port());
-    ASSERT_EQ(net::log_in(*stream, 1001, "secret1", LoginMode::TradeServer), 0);
+    ASSERT_EQ(net::log_in(*stream, 1001, "secret1", LoginMode::TradeServer), net::ReturnCode::Ok);
     EXPECT_EQ(stream->server_build(), 412);
     ASSERT_TRUE(stream->send_byte(net::Command::KeepAlive));
     EXPECT_EQ(stream->read_byte(), net::command_byte(net::Command::KeepAlive));
@@ -366,7 +366,7 @@ void upload_crash_log(net::PacketStream& stream, uint32_t size) {
 TEST_F(Serving, CrashLogsAreTakenOncePerLoginAndUpToTheAccountsLimit) {
     {
         auto stream = connect(server->trade_port());
-        ASSERT_EQ(net::log_in(*stream, 1001, "secret1", LoginMode::TradeServer), 0);
+        ASSERT_EQ(net::log_in(*stream, 1001, "secret1", LoginMode::TradeServer), net::ReturnCode::Ok);
         upload_crash_log(*stream, 100);
         upload_crash_log(*stream, 200);
         upload_crash_log(*stream, 300);
@@ -379,7 +379,7 @@ TEST_F(Serving, CrashLogsAreTakenOncePerLoginAndUpToTheAccountsLimit) {
     // Each login uploads the largest log a client sends, until the account holds 1024000 bytes.
     for (int login = 0; login < 9; ++login) {
         auto stream = connect(server->trade_port());
-        ASSERT_EQ(net::log_in(*stream, 1001, "secret1", LoginMode::TradeServer), 0);
+        ASSERT_EQ(net::log_in(*stream, 1001, "secret1", LoginMode::TradeServer), net::ReturnCode::Ok);
         upload_crash_log(*stream, 128000);
     }
     stored = storage->crash_logs(1001);

@@ -50,7 +50,7 @@ TEST(Shutdown, StopDuringTheFirstGenerationDoesNotWaitForItWithAChartRequestPend
     // A chart request waits for the generation to finish.
     net::PacketStream stream(nullptr);
     ASSERT_TRUE(stream.connect("127.0.0.1:" + std::to_string(server.history_port()), 443));
-    ASSERT_EQ(net::log_in(stream, 1001, "", net::LoginMode::HistoryServer), 0);
+    ASSERT_EQ(net::log_in(stream, 1001, "", net::LoginMode::HistoryServer), net::ReturnCode::Ok);
     net::OutputBuffer& out = stream.output();
     out.reset();
     out.put_command(net::Command::ChartHistory);

@@ -1,4 +1,5 @@
 #include <cstring>
+#include <optional>
 
 #include "net/trade_request_signing.h"
 #include "tests/server/login_data_fixture.h"
@@ -45,8 +46,9 @@ protected:
         EXPECT_EQ(command, net::command_byte(net::Command::TradeRequest)) << "command " << int{command};
         if (command != net::command_byte(net::Command::TradeRequest)) return {};
         trade::TradeNotification step = trade::read_trade_notification(*channel, followed);
-        followed.state = step.state;
-        if (step.state == net::code_value(ReturnCode::OrderAccepted)) followed.request_id = step.request_id;
+        if (const std::optional<trade::RequestState> goes_on = trade::state_going_on(step.code))
+            followed.state = *goes_on;
+        if (step.code == ReturnCode::OrderAccepted) followed.request_id = step.request_id;
         return step;
     }
 
@@ -59,13 +61,11 @@ protected:
 
 TEST_F(TradeCancel, ACancelAfterTheRequestEndedIsNotAnswered) {
     send_request(price_request());
-    trade::FollowedRequest followed{trade::kPriceRequest, 1, 0};
-    ASSERT_EQ(next_notification(followed).state, net::code_value(ReturnCode::OrderAccepted));
-    auto running = [&] {
-        return followed.state == net::code_value(ReturnCode::OrderAccepted) ||
-               followed.state == net::code_value(ReturnCode::OrderInProcess);
-    };
-    for (int step = 0; step < 3 && running(); ++step) next_notification(followed);
+    trade::FollowedRequest followed{trade::kPriceRequest, trade::RequestState::Ready, 0};
+    ReturnCode last = next_notification(followed).code;
+    ASSERT_EQ(last, ReturnCode::OrderAccepted);
+    auto running = [&] { return last == ReturnCode::OrderAccepted || last == ReturnCode::OrderInProcess; };
+    for (int step = 0; step < 3 && running(); ++step) last = next_notification(followed).code;
     ASSERT_FALSE(running());
     const int32_t finished = followed.request_id;
 
@@ -75,9 +75,9 @@ TEST_F(TradeCancel, ACancelAfterTheRequestEndedIsNotAnswered) {
 
     // The next request reads its own notifications first.
     send_request(price_request());
-    trade::FollowedRequest next{trade::kPriceRequest, 1, 0};
+    trade::FollowedRequest next{trade::kPriceRequest, trade::RequestState::Ready, 0};
     const trade::TradeNotification accepted = next_notification(next);
-    EXPECT_EQ(accepted.state, net::code_value(ReturnCode::OrderAccepted)) << accepted.fault;
+    EXPECT_EQ(accepted.code, ReturnCode::OrderAccepted) << accepted.fault;
     EXPECT_NE(accepted.request_id, finished);
 }
 
@@ -85,9 +85,9 @@ TEST_F(TradeCancel, ACancelOfAnotherRequestWhileTheDealerThinksIsNotAnswered) {
     set_group("execution", "request");
     set_group("dealer_delay_ms", "5000");
     send_request(price_request());
-    trade::FollowedRequest followed{trade::kPriceRequest, 1, 0};
-    ASSERT_EQ(next_notification(followed).state, net::code_value(ReturnCode::OrderAccepted));
-    ASSERT_EQ(next_notification(followed).state, net::code_value(ReturnCode::OrderInProcess));
+    trade::FollowedRequest followed{trade::kPriceRequest, trade::RequestState::Ready, 0};
+    ASSERT_EQ(next_notification(followed).code, ReturnCode::OrderAccepted);
+    ASSERT_EQ(next_notification(followed).code, ReturnCode::OrderInProcess);
 
     send_cancel(followed.request_id - 1);
     send_cancel(followed.request_id);
@@ -96,7 +96,7 @@ TEST_F(TradeCancel, ACancelOfAnotherRequestWhileTheDealerThinksIsNotAnswered) {
     ASSERT_TRUE(channel->read_i32(id));
     EXPECT_EQ(id, followed.request_id) << "the answer to the stale cancel came first";
     EXPECT_EQ(channel->read_byte(), 0);
-    EXPECT_EQ(next_notification(followed).state, net::code_value(ReturnCode::RequestCanceled));
+    EXPECT_EQ(next_notification(followed).code, ReturnCode::RequestCanceled);
     expect_in_step(*channel);
 }
 

@@ -60,7 +60,8 @@ TEST_F(AccountHistoryDownloadTest, ReplacesTheHistoryFromItsOwnConnectionAndQuit
 
     EXPECT_TRUE(server.all_matched()) << server.report();
     EXPECT_EQ(history_tickets(), (std::vector<int32_t>{20, 30}));
-    EXPECT_TRUE(notifier_.contains(core::kNotifyAccountHistory, kHistoryDownloaded));
+    EXPECT_TRUE(
+        notifier_.contains(core::Notification::AccountHistory, core::notification_value(core::HistorySelector::Downloaded)));
 }
 
 TEST_F(AccountHistoryDownloadTest, AFailedRequestAfterLoginEmptiesTheHistory) {

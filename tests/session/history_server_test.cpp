@@ -32,7 +32,7 @@ TEST_F(HistoryServerTest, ConnectedHistoryServerCarriesQuotesAndTheAccountDataAs
     EXPECT_EQ(stores_.symbols.ticks_received, 1u);
     // Primed by the history server thread only.
     EXPECT_EQ(stores_.history.primes, 1u);
-    EXPECT_TRUE(notifier_.contains(kNotifyConnectionState, 1));
+    EXPECT_TRUE(notifier_.contains(core::Notification::ConnectionState, 1));
     EXPECT_EQ(lines_containing("DataCenter"), 0u);
 }
 
@@ -97,9 +97,9 @@ TEST_F(HistoryServerTest, HistoryServerFailureClosesTheTradeServerConnectionAndR
     history.start();
     trade.start();
     session().start();
-    ASSERT_TRUE(eventually([&] { return session().is_connected() && session().state(Server::History) == 0; }));
+    ASSERT_TRUE(eventually([&] { return session().is_connected() && session().state(Server::History) == net::ReturnCode::Ok; }));
     history.release();
-    ASSERT_TRUE(eventually([&] { return session().state(Server::Trade) != 0; }));
+    ASSERT_TRUE(eventually([&] { return session().state(Server::Trade) != net::ReturnCode::Ok; }));
     EXPECT_EQ(lines_containing("'1234': unknown command 42 [data center]"), 1u);
     std::optional<config::ServerEntry> entry = servers_.find_copy("Fake");
     ASSERT_TRUE(entry);
@@ -129,7 +129,7 @@ TEST_F(HistoryServerTest, RefusedHistoryLoginIsJournaled) {
     history.finish();
     EXPECT_TRUE(trade.all_matched()) << trade.report();
     EXPECT_EQ(lines_containing("'1234': DataCenter connecting failed [64]"), 1u);
-    EXPECT_EQ(session().state(Server::History), 64);
+    EXPECT_EQ(session().state(Server::History), net::ReturnCode::AccountDisabled);
 }
 
 TEST_F(HistoryServerTest, ReconnectAfterAChangeOfAccountClearsTheTradeDataAndQuits) {
@@ -140,7 +140,7 @@ TEST_F(HistoryServerTest, ReconnectAfterAChangeOfAccountClearsTheTradeDataAndQui
     trade.expect({13});
     trade.start();
     session().start();
-    ASSERT_TRUE(eventually([&] { return session().state(Server::Trade) == 0; }));
+    ASSERT_TRUE(eventually([&] { return session().state(Server::Trade) == net::ReturnCode::Ok; }));
     EXPECT_TRUE(session().is_connected());
 
     set_account(kLogin + 1, kPassword, trade.address());
@@ -150,7 +150,7 @@ TEST_F(HistoryServerTest, ReconnectAfterAChangeOfAccountClearsTheTradeDataAndQui
     EXPECT_FALSE(session().is_connected());
     EXPECT_EQ(stores_.trade.clears, 1u);
     EXPECT_EQ(stores_.channels.resets, 2u);   // at the login and at the change
-    EXPECT_TRUE(notifier_.contains(kNotifyTrades, 0));
+    EXPECT_TRUE(notifier_.contains(core::Notification::Trades, 0));
 }
 
 }  // namespace

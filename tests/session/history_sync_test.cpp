@@ -74,7 +74,7 @@ protected:
     bool synchronised() { return !center_.state("EURUSD", 60)->sync_requested; }
     size_t chart_notifications() {
         size_t n = 0;
-        for (auto [code, value] : notifier_.posted()) n += code == core::kNotifyChartHistory;
+        for (auto [code, value] : notifier_.posted()) n += code == core::Notification::ChartHistory;
         return n;
     }
 

@@ -14,7 +14,7 @@ namespace {
 
 using kb::testing::FakeServer;
 
-constexpr int kNoConnection = 6;
+using net::ReturnCode;
 
 class ServerSessionTest : public SessionFixture {
 protected:
@@ -69,10 +69,10 @@ TEST_F(ServerSessionTest, FullLoginDownloadsEveryLoginDataStepInOrder) {
     std::optional<config::ServerEntry> entry = servers_.find_copy("Fake-Live");
     ASSERT_TRUE(entry);
     EXPECT_EQ(entry->access_points.size(), 1u);
-    EXPECT_TRUE(notifier_.contains(kNotifyLoggedIn, kLogin));
-    EXPECT_TRUE(notifier_.contains(kNotifyAccountHistory, kHistoryRangeKept));
-    EXPECT_TRUE(notifier_.contains(kNotifyConnectionState, 0));
-    EXPECT_TRUE(eventually([&] { return session().state(Server::Trade) == kNoConnection; }));
+    EXPECT_TRUE(notifier_.contains(core::Notification::LoggedIn, kLogin));
+    EXPECT_TRUE(notifier_.contains(core::Notification::AccountHistory, core::notification_value(core::HistorySelector::Kept)));
+    EXPECT_TRUE(notifier_.contains(core::Notification::ConnectionState, 0));
+    EXPECT_TRUE(eventually([&] { return session().state(Server::Trade) == ReturnCode::NoConnection; }));
 }
 
 TEST_F(ServerSessionTest, SuccessfulLoginStartsTheProbeOfTheServersAccessPoints) {
@@ -127,7 +127,7 @@ TEST_F(ServerSessionTest, InvalidAccountClearsAndSavesThePasswordAndTheThreadWai
     // Three more pauses: no new attempt changes the state.
     const uint64_t slept = clock_.total_slept_ms();
     ASSERT_TRUE(eventually([&] { return clock_.total_slept_ms() >= slept + 15000; }));
-    EXPECT_EQ(session().state(Server::Trade), 65);
+    EXPECT_EQ(session().state(Server::Trade), ReturnCode::InvalidAccount);
     EXPECT_EQ(lines_containing("connect to"), 1u);
 }
 
@@ -157,7 +157,7 @@ TEST_F(ServerSessionTest, UnusableAccountsMakeTheThreadWaitWithoutConnecting) {
         session().stop();
         server.finish();
         EXPECT_NE(server.report().find("no connection"), std::string::npos) << c.login << " '" << c.server_prefix << "'";
-        EXPECT_EQ(session().state(Server::Trade), kNoConnection);
+        EXPECT_EQ(session().state(Server::Trade), ReturnCode::NoConnection);
     }
     EXPECT_EQ(lines_containing("connect to"), 0u);
 }
@@ -173,7 +173,7 @@ TEST_F(ServerSessionTest, ConnectFailureIsJournaledOncePerThreadStart) {
     session().start();
     ASSERT_TRUE(eventually([&] { return clock_.total_slept_ms() >= 20000; }));
     EXPECT_EQ(lines_containing("'1234': connect to '" + address + "' failed [6]"), 1u);
-    EXPECT_EQ(session().state(Server::Trade), kNoConnection);
+    EXPECT_EQ(session().state(Server::Trade), ReturnCode::NoConnection);
     session().stop();
 
     session().start();
@@ -189,12 +189,12 @@ TEST_F(ServerSessionTest, StopIsIdempotentAndEndsTheThreads) {
     server.stall(5000);
     server.start();
     session().start();
-    ASSERT_TRUE(eventually([&] { return session().state(Server::Trade) == 0; }));
+    ASSERT_TRUE(eventually([&] { return session().state(Server::Trade) == ReturnCode::Ok; }));
     EXPECT_TRUE(session().trade_thread_running());
     session().stop();
     EXPECT_FALSE(session().trade_thread_running());
     EXPECT_FALSE(session().history_thread_running());
-    EXPECT_EQ(session().state(Server::Trade), kNoConnection);
+    EXPECT_EQ(session().state(Server::Trade), ReturnCode::NoConnection);
     const size_t posted = notifier_.posted().size();
     session().stop();
     EXPECT_EQ(notifier_.posted().size(), posted);
@@ -213,7 +213,7 @@ TEST_F(ServerSessionTest, QuotesReachTheSymbolsBaseAndACountOfZeroEndsTheLoopWit
     EXPECT_TRUE(server.all_matched()) << server.report();
     EXPECT_EQ(stores_.symbols.ticks_received, 2u);
     EXPECT_EQ(stores_.trade.revaluations, 1u);
-    EXPECT_TRUE(notifier_.contains(kNotifyQuotes, 0));
+    EXPECT_TRUE(notifier_.contains(core::Notification::Quotes, 0));
 }
 
 TEST_F(ServerSessionTest, PushedBlocksReachTheirStores) {
@@ -245,8 +245,8 @@ TEST_F(ServerSessionTest, PushedBlocksReachTheirStores) {
     EXPECT_EQ(stores_.trade.transactions_received, 2u);
     EXPECT_EQ(stores_.trade.groups_set, 1u);
     EXPECT_EQ(stores_.symbols.groups_set, 2u);   // the account's group at login, then the update
-    EXPECT_TRUE(notifier_.contains(kNotifyMail, 0));
-    EXPECT_TRUE(notifier_.contains(kNotifySymbols, 0));
+    EXPECT_TRUE(notifier_.contains(core::Notification::Mail, 0));
+    EXPECT_TRUE(notifier_.contains(core::Notification::Symbols, 0));
 }
 
 TEST_F(ServerSessionTest, GroupSettingsOfTheAccountsGroupRefreshTheSavedAccount) {
@@ -327,7 +327,7 @@ TEST_F(ServerSessionTest, ChartHistoryOverTheBarLimitClosesWithoutTheQuitByte) {
     EXPECT_NE(server.report().find("gave 0"), std::string::npos) << server.report();
     EXPECT_EQ(stores_.history.pushes, 1u);
     EXPECT_EQ(stores_.history.bars_received, 2u);
-    EXPECT_TRUE(notifier_.contains(kNotifyChartHistory, 0));
+    EXPECT_TRUE(notifier_.contains(core::Notification::ChartHistory, 0));
 }
 
 TEST_F(ServerSessionTest, SilenceBringsKeepAlives) {
@@ -361,7 +361,7 @@ TEST_F(ServerSessionTest, WatchdogClosesASilentConnectionAndReportsTheAddressFai
     EXPECT_TRUE(entry->selected_address().empty());
     EXPECT_EQ(entry->access_points[0].time_ms, config::kFailedMs);
     // The login data failed on the closed connection.
-    EXPECT_TRUE(eventually([&] { return session().state(Server::Trade) == 2; }));
+    EXPECT_TRUE(eventually([&] { return session().state(Server::Trade) == ReturnCode::CommonError; }));
     session().stop();
     server.release();
     server.finish();
@@ -389,14 +389,14 @@ TEST_F(ServerSessionTest, WatchdogDropsAServerThatTakesThePingsButStopsAnswering
     ASSERT_TRUE(eventually([&] { return clock_.tick_ms() - answered >= 30000; }));
     session().watchdog();
     EXPECT_EQ(entry()->selected_address(), server.address());
-    EXPECT_EQ(session().state(Server::Trade), 0);
+    EXPECT_EQ(session().state(Server::Trade), ReturnCode::Ok);
 
     // The pings sent since are not: 60 s after the answer the connection goes.
     ASSERT_TRUE(eventually([&] { return clock_.tick_ms() - answered > kWatchdogSilenceMs + 1000; }));
     session().watchdog();
     EXPECT_TRUE(entry()->selected_address().empty());
     EXPECT_EQ(entry()->access_points[0].time_ms, config::kFailedMs);
-    EXPECT_TRUE(eventually([&] { return session().state(Server::Trade) != 0; }));
+    EXPECT_TRUE(eventually([&] { return session().state(Server::Trade) != ReturnCode::Ok; }));
     session().stop();
     server.release();
     server.finish();
@@ -488,7 +488,7 @@ TEST_F(ServerSessionTest, IdlePingDueAfterAReconnectLeavesTheStateNotConnected) 
     session().stop();
     EXPECT_TRUE(asked);
     // Connected once, at the login; never again after the reconnect's "not connected".
-    EXPECT_EQ(timeline.transitions(kNoConnection, 0).size(), 1u);
+    EXPECT_EQ(timeline.transitions(ReturnCode::NoConnection, ReturnCode::Ok).size(), 1u);
 }
 
 // The update query of this terminal (version 400, build 445) for the fixture's company.

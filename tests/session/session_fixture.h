@@ -59,17 +59,17 @@ class RecordingNotifier final : public platform::Notifier {
 public:
     void post(int code, intptr_t value) override {
         std::lock_guard guard(lock_);
-        posted_.emplace_back(code, value);
+        posted_.emplace_back(core::notification_of(code), value);
     }
     intptr_t send(int code, intptr_t value) override {
         post(code, value);
         return 0;
     }
-    std::vector<std::pair<int, intptr_t>> posted() {
+    std::vector<std::pair<core::Notification, intptr_t>> posted() {
         std::lock_guard guard(lock_);
         return posted_;
     }
-    bool contains(int code, intptr_t value) {
+    bool contains(core::Notification code, intptr_t value) {
         for (auto [c, v] : posted())
             if (c == code && v == value) return true;
         return false;
@@ -77,7 +77,7 @@ public:
 
 private:
     std::mutex lock_;
-    std::vector<std::pair<int, intptr_t>> posted_;
+    std::vector<std::pair<core::Notification, intptr_t>> posted_;
 };
 
 // Hands every post to the recording notifier and, for each code 22 about the trade server,
@@ -87,7 +87,7 @@ class TimelineNotifier final : public platform::Notifier {
 public:
     struct Entry {
         uint32_t tick;
-        int state;
+        net::ReturnCode state;
     };
 
     TimelineNotifier(platform::Notifier& inner, platform::Clock& clock) : inner_(inner), clock_(clock) {}
@@ -96,7 +96,7 @@ public:
     void post(int code, intptr_t value) override {
         inner_.post(code, value);
         const ServerSession* watched = session_;
-        if (code != core::kNotifyConnectionState || value != 0 || !watched) return;
+        if (core::notification_of(code) != core::Notification::ConnectionState || value != 0 || !watched) return;
         std::lock_guard guard(lock_);
         entries_.push_back({clock_.tick_ms(), watched->state(Server::Trade)});
     }
@@ -106,7 +106,7 @@ public:
     }
 
     // The ticks at which the trade server state became `to` right after being `from`.
-    std::vector<uint32_t> transitions(int from, int to) {
+    std::vector<uint32_t> transitions(net::ReturnCode from, net::ReturnCode to) {
         std::lock_guard guard(lock_);
         std::vector<uint32_t> ticks;
         for (size_t i = 1; i < entries_.size(); ++i)
@@ -114,7 +114,7 @@ public:
         return ticks;
     }
     // The ticks of every post made with the trade server in the given state.
-    std::vector<uint32_t> ticks_in_state(int state) {
+    std::vector<uint32_t> ticks_in_state(net::ReturnCode state) {
         std::lock_guard guard(lock_);
         std::vector<uint32_t> ticks;
         for (const Entry& entry : entries_)

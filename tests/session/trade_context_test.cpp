@@ -13,6 +13,8 @@ namespace kb::session::test {
 namespace {
 
 using kb::testing::FakeServer;
+using net::ReturnCode;
+using trade::RequestState;
 using trade::TradeRecord;
 using trade::TradeRequest;
 
@@ -126,7 +128,7 @@ protected:
     }
     bool finished_with(int code) { return finished_with(requester_, code); }
     bool finished_with(RecordingNotifier& requester, int code) {
-        return eventually([&] { return requester.contains(kNotifyTradeResult, code) && !context().busy(); });
+        return eventually([&] { return requester.contains(core::Notification::TradeResult, code) && !context().busy(); });
     }
     // The journal's messages without their time prefix.
     std::vector<std::string> messages() {
@@ -156,13 +158,15 @@ TEST_F(TradeContextTest, InstantOrderIsAcceptedProcessedAndOpened) {
         .send(notification(31, trade::kInstantOrder, kInProcess))
         .send(notification(31, trade::kInstantOrder, 0) + records_block({opened}));
     connect_to(server);
-    ASSERT_EQ(context().submit(instant_buy(), &requester_), 0);
+    ASSERT_EQ(context().submit(instant_buy(), &requester_), ReturnCode::Ok);
     ASSERT_TRUE(finished_with(0));
     server.finish();
     EXPECT_TRUE(server.all_matched()) << server.report();
 
-    EXPECT_EQ(requester_.posted(), (std::vector<std::pair<int, intptr_t>>{
-                                       {kNotifyTradeResult, kAccepted}, {kNotifyTradeResult, kInProcess}, {kNotifyTradeResult, 0}}));
+    using core::Notification;
+    EXPECT_EQ(requester_.posted(), (std::vector<std::pair<Notification, intptr_t>>{{Notification::TradeResult, kAccepted},
+                                                                                 {Notification::TradeResult, kInProcess},
+                                                                                 {Notification::TradeResult, 0}}));
     EXPECT_EQ(messages(), (std::vector<std::string>{
                               "'1234': instant order buy 1.00 EURUSD at 1.10020 sl: 1.09000 tp: 0.00000",
                               "'1234': request was accepted by server",
@@ -172,7 +176,7 @@ TEST_F(TradeContextTest, InstantOrderIsAcceptedProcessedAndOpened) {
     EXPECT_EQ(sink_.applied()[0].type, trade::kTransactionAdd);
     EXPECT_EQ(sink_.applied()[0].trade.ticket, 555);
     EXPECT_EQ(context().result().ticket, 555);
-    EXPECT_EQ(context().state(), kTradeReady);
+    EXPECT_EQ(context().state(), RequestState::Ready);
 }
 
 TEST_F(TradeContextTest, SecondSubmitWhileBusyReturns146AndSendsNothing) {
@@ -186,9 +190,9 @@ TEST_F(TradeContextTest, SecondSubmitWhileBusyReturns146AndSendsNothing) {
         .send(notification(4, trade::kInstantOrder, 134))
         .expect({2});
     connect_to(server);
-    ASSERT_EQ(context().submit(instant_buy(), &requester_), 0);
+    ASSERT_EQ(context().submit(instant_buy(), &requester_), ReturnCode::Ok);
     ASSERT_TRUE(server.wait_for_steps(3));
-    EXPECT_EQ(context().submit(second, &requester_), 146);
+    EXPECT_EQ(context().submit(second, &requester_), ReturnCode::TradeContextBusy);
     server.release();
     ASSERT_TRUE(finished_with(134));
     server.finish();
@@ -201,14 +205,14 @@ TEST_F(TradeContextTest, CancelBeforeAcceptanceEndsLocallyAndCloses) {
     add_channel_login(server);
     server.expect(request_packet(instant_buy())).stall(5000);
     connect_to(server);
-    ASSERT_EQ(context().submit(instant_buy(), &requester_), 0);
+    ASSERT_EQ(context().submit(instant_buy(), &requester_), ReturnCode::Ok);
     ASSERT_TRUE(server.wait_for_steps(3));
     context().cancel(&canceller_);
     ASSERT_TRUE(finished_with(144));
     server.release();
     server.finish();
-    EXPECT_TRUE(canceller_.contains(kNotifyCancelResult, 0));
-    EXPECT_EQ(context().state(), kTradeReady);
+    EXPECT_TRUE(canceller_.contains(core::Notification::CancelResult, 0));
+    EXPECT_EQ(context().state(), RequestState::Ready);
     EXPECT_FALSE(context().busy());
 }
 
@@ -222,15 +226,16 @@ TEST_F(TradeContextTest, CancelAfterAcceptanceSendsTheRequestIdAndFollowsTheServ
         .send(Bytes{191} + le32(9) + Bytes{0})
         .send(notification(9, trade::kInstantOrder, 144));
     connect_to(server);
-    ASSERT_EQ(context().submit(instant_buy(), &requester_), 0);
-    ASSERT_TRUE(eventually([&] { return context().state() == kAccepted; }));
+    ASSERT_EQ(context().submit(instant_buy(), &requester_), ReturnCode::Ok);
+    ASSERT_TRUE(eventually([&] { return context().state() == RequestState::Accepted; }));
     context().cancel(&canceller_);
     server.release();
     ASSERT_TRUE(finished_with(144));
     server.finish();
     EXPECT_TRUE(server.all_matched()) << server.report();
     // Once for the cancel that was sent, once for the server's answer.
-    EXPECT_EQ(canceller_.posted(), (std::vector<std::pair<int, intptr_t>>{{kNotifyCancelResult, 0}, {kNotifyCancelResult, 0}}));
+    EXPECT_EQ(canceller_.posted(), (std::vector<std::pair<core::Notification, intptr_t>>{
+                                       {core::Notification::CancelResult, 0}, {core::Notification::CancelResult, 0}}));
     EXPECT_TRUE(journaled(
         "'1234': order buy 1.00 EURUSD opening at 1.10020 sl: 1.09000 tp: 0.00000 failed [Request canceled by client]"));
 }
@@ -244,10 +249,10 @@ TEST_F(TradeContextTest, CancelWhileInProcessIsRefusedAsLocked) {
         .stall(5000)
         .send(notification(9, trade::kInstantOrder, 0) + records_block({position(70, 0, 100)}));
     connect_to(server);
-    ASSERT_EQ(context().submit(instant_buy(), &requester_), 0);
-    ASSERT_TRUE(eventually([&] { return context().state() == kInProcess; }));
+    ASSERT_EQ(context().submit(instant_buy(), &requester_), ReturnCode::Ok);
+    ASSERT_TRUE(eventually([&] { return context().state() == RequestState::InProcess; }));
     context().cancel(&canceller_);
-    ASSERT_TRUE(eventually([&] { return canceller_.contains(kNotifyCancelResult, 139); }));
+    ASSERT_TRUE(eventually([&] { return canceller_.contains(core::Notification::CancelResult, 139); }));
     server.release();
     ASSERT_TRUE(finished_with(0));
     server.finish();
@@ -291,12 +296,12 @@ TEST_F(TradeContextTest, FaultyNotificationsEndTheRequestWithCommonError) {
             std::lock_guard guard(lines_lock_);
             lines_.clear();
         }
-        ASSERT_EQ(context().submit(instant_buy(), &requester), 0);
+        ASSERT_EQ(context().submit(instant_buy(), &requester), ReturnCode::Ok);
         ASSERT_TRUE(finished_with(requester, 2));
         server.finish();
         EXPECT_TRUE(journaled(fault.line));
         EXPECT_TRUE(journaled("'1234': order buy 1.00 EURUSD opening at 1.10020 sl: 1.09000 tp: 0.00000 failed [Common error]"));
-        EXPECT_EQ(context().state(), kTradeReady);
+        EXPECT_EQ(context().state(), RequestState::Ready);
         context().stop();
     }
 }
@@ -310,11 +315,11 @@ TEST_F(TradeContextTest, SilentServerWhileInProcessEndsWithTradeTimeout) {
         .send(notification(9, trade::kInstantOrder, kInProcess))
         .stall(20000);
     connect_to(server);
-    ASSERT_EQ(context().submit(instant_buy(), &requester_), 0);
-    ASSERT_TRUE(eventually([&] { return context().state() == kInProcess; }));
+    ASSERT_EQ(context().submit(instant_buy(), &requester_), ReturnCode::Ok);
+    ASSERT_TRUE(eventually([&] { return context().state() == RequestState::InProcess; }));
     ASSERT_TRUE(eventually([&] {
         context().watchdog();
-        return requester_.contains(kNotifyTradeResult, 128) && !context().busy();
+        return requester_.contains(core::Notification::TradeResult, 128) && !context().busy();
     }));
     server.release();
     server.finish();
@@ -332,8 +337,8 @@ TEST_F(TradeContextTest, KeepAliveAnswersDontHoldOffTheWatchdog) {
     for (int ping = 0; ping < 12; ++ping) server.expect({2}).send({2});
     server.stall(20000);
     connect_to(server);
-    ASSERT_EQ(context().submit(instant_buy(), &requester_), 0);
-    ASSERT_TRUE(eventually([&] { return context().state() == kInProcess; }));
+    ASSERT_EQ(context().submit(instant_buy(), &requester_), ReturnCode::Ok);
+    ASSERT_TRUE(eventually([&] { return context().state() == RequestState::InProcess; }));
     const uint32_t in_process = clock_.tick_ms();
     ASSERT_TRUE(eventually([&] {
         context().watchdog();
@@ -342,7 +347,7 @@ TEST_F(TradeContextTest, KeepAliveAnswersDontHoldOffTheWatchdog) {
     const uint32_t ended = clock_.tick_ms();
     server.release();
     server.finish();
-    EXPECT_TRUE(requester_.contains(kNotifyTradeResult, 128));
+    EXPECT_TRUE(requester_.contains(core::Notification::TradeResult, 128));
     EXPECT_LE(ended - in_process, kTradeActivityMs + 5000) << "ended " << ended - in_process << " ms after 143";
     EXPECT_TRUE(journaled("'1234': order buy 1.00 EURUSD opening at 1.10020 sl: 1.09000 tp: 0.00000 failed [Trade timeout]"));
 }
@@ -352,14 +357,14 @@ TEST_F(TradeContextTest, KeepAliveAnswersDontHoldOffTheWatchdog) {
 TEST_F(TradeContextTest, ResetEndsTheRequestUnderWayForItsRequester) {
     struct Moment {
         const char* name;
-        Bytes answer;   // what the server says before it stalls
-        int state;      // the state reached when the channels are reset
+        Bytes answer;         // what the server says before it stalls
+        RequestState state;   // the state reached when the channels are reset
     };
     const Moment moments[] = {
-        {"sent, not yet accepted", {}, kTradeReady},
-        {"accepted", notification(9, trade::kInstantOrder, kAccepted), kAccepted},
+        {"sent, not yet accepted", {}, RequestState::Ready},
+        {"accepted", notification(9, trade::kInstantOrder, kAccepted), RequestState::Accepted},
         {"in process", notification(9, trade::kInstantOrder, kAccepted) + notification(9, trade::kInstantOrder, kInProcess),
-         kInProcess},
+         RequestState::InProcess},
     };
     for (const Moment& moment : moments) {
         SCOPED_TRACE(moment.name);
@@ -373,15 +378,15 @@ TEST_F(TradeContextTest, ResetEndsTheRequestUnderWayForItsRequester) {
         RecordingNotifier requester;
         RecordingNotifier next;
         TradeDispatcher dispatcher(TradeContextEnvironment{clock_, platform::system_clock(), journal_, config_, servers_, &sink_});
-        ASSERT_EQ(dispatcher.submit(instant_buy(), &requester), 0);
+        ASSERT_EQ(dispatcher.submit(instant_buy(), &requester), ReturnCode::Ok);
         ASSERT_TRUE(server.wait_for_steps(moment.answer.empty() ? 4 : 5));
         ASSERT_TRUE(eventually([&] { return dispatcher.context(0)->state() == moment.state; }));
         dispatcher.reset();
         server.release();
         server.finish();
-        EXPECT_TRUE(requester.contains(kNotifyTradeResult, 6));
+        EXPECT_TRUE(requester.contains(core::Notification::TradeResult, 6));
         EXPECT_FALSE(dispatcher.context(0)->busy());
-        EXPECT_EQ(dispatcher.submit(instant_buy(), &next), 0) << "the channel takes the next request";
+        EXPECT_EQ(dispatcher.submit(instant_buy(), &next), ReturnCode::Ok) << "the channel takes the next request";
     }
 }
 
@@ -401,16 +406,16 @@ TEST_F(TradeContextTest, LateRejectInTheIdleChannelIsDroppedBeforeTheNextRequest
         .send(notification(10, trade::kInstantOrder, kAccepted))
         .send(notification(10, trade::kInstantOrder, 0) + records_block({position(556, trade::kBuy, 200)}));
     connect_to(server);
-    ASSERT_EQ(context().submit(instant_buy(), &requester_), 0);
+    ASSERT_EQ(context().submit(instant_buy(), &requester_), ReturnCode::Ok);
     ASSERT_TRUE(finished_with(0));
     ASSERT_TRUE(server.wait_for_steps(8));
     // Let the late reject reach the channel's socket.
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    ASSERT_EQ(context().submit(second, &next_requester_), 0);
+    ASSERT_EQ(context().submit(second, &next_requester_), ReturnCode::Ok);
     ASSERT_TRUE(finished_with(next_requester_, 0));
     server.finish();
     EXPECT_TRUE(server.all_matched()) << server.report();
-    EXPECT_FALSE(next_requester_.contains(kNotifyTradeResult, 2));
+    EXPECT_FALSE(next_requester_.contains(core::Notification::TradeResult, 2));
     EXPECT_EQ(context().result().ticket, 556);
 }
 
@@ -419,7 +424,7 @@ TEST_F(TradeContextTest, ServerQuitWhileAcceptedEndsWithNoConnection) {
     add_channel_login(server);
     server.expect(request_packet(instant_buy())).send(notification(9, 64, kAccepted)).send({13});
     connect_to(server);
-    ASSERT_EQ(context().submit(instant_buy(), &requester_), 0);
+    ASSERT_EQ(context().submit(instant_buy(), &requester_), ReturnCode::Ok);
     ASSERT_TRUE(finished_with(6));
     server.finish();
     EXPECT_TRUE(journaled("'1234': order buy 1.00 EURUSD opening at 1.10020 sl: 1.09000 tp: 0.00000 failed [No connection]"));
@@ -448,7 +453,7 @@ TEST_F(TradeContextTest, PartialCloseGivesTheClosedPartAndTheRemainder) {
         .send(notification(5, trade::kInstantClose, kAccepted))
         .send(notification(5, trade::kInstantClose, 0) + two_doubles(10500, 25) + records_block({closed, rest}));
     connect_to(server);
-    ASSERT_EQ(context().submit(request, &requester_), 0);
+    ASSERT_EQ(context().submit(request, &requester_), ReturnCode::Ok);
     ASSERT_TRUE(finished_with(0));
     server.finish();
     EXPECT_TRUE(server.all_matched()) << server.report();
@@ -512,7 +517,7 @@ TEST_F(TradeContextTest, DoneDataByRequestKind) {
             .send(notification(6, k.kind, 0) + k.done);
         connect_to(server);
         RecordingNotifier requester;
-        ASSERT_EQ(context().submit(request, &requester), 0);
+        ASSERT_EQ(context().submit(request, &requester), ReturnCode::Ok);
         ASSERT_TRUE(finished_with(requester, 0));
         server.finish();
         EXPECT_TRUE(server.all_matched()) << server.report();
@@ -534,7 +539,7 @@ TEST_F(TradeContextTest, RequoteEndsTheRequestAndKeepsThePrices) {
         .send(notification(9, 64, kAccepted))
         .send(notification(9, 64, 138) + two_doubles(1.1001, 1.1004));
     connect_to(server);
-    ASSERT_EQ(context().submit(instant_buy(), &requester_), 0);
+    ASSERT_EQ(context().submit(instant_buy(), &requester_), ReturnCode::Ok);
     ASSERT_TRUE(finished_with(138));
     server.finish();
     EXPECT_EQ(context().last_prices(), std::make_pair(1.1001, 1.1004));
@@ -549,7 +554,7 @@ TEST_F(TradeContextTest, IdleConnectionClosesAfter30sAndTheNextRequestLogsInAgai
     // Two keep-alives while idle (10 s apart), then the worker ends and closes.
     first.expect(request_packet(instant_buy())).send(notification(1, 64, 134)).expect({2}).expect({2});
     connect_to(first);
-    ASSERT_EQ(context().submit(instant_buy(), &requester_), 0);
+    ASSERT_EQ(context().submit(instant_buy(), &requester_), ReturnCode::Ok);
     ASSERT_TRUE(finished_with(134));
     first.finish();
     EXPECT_TRUE(first.all_matched()) << first.report();
@@ -559,7 +564,7 @@ TEST_F(TradeContextTest, IdleConnectionClosesAfter30sAndTheNextRequestLogsInAgai
     add_channel_login(second);
     second.expect(request_packet(instant_buy())).send(notification(2, 64, 136));
     connect_to(second);
-    ASSERT_EQ(context().submit(instant_buy(), &requester_), 0);
+    ASSERT_EQ(context().submit(instant_buy(), &requester_), ReturnCode::Ok);
     ASSERT_TRUE(finished_with(136));
     second.finish();
     EXPECT_TRUE(second.all_matched()) << second.report();
@@ -572,13 +577,13 @@ TEST_F(TradeContextTest, FailedConnectAndLoginAreJournaled) {
         const net::LoginPacketBytes packet = net::build_login_packet(kLogin, key, net::LoginMode::TradeChannel);
         refusing.expect_raw(Bytes(packet.begin(), packet.end())).use_key(key).send({65});
         connect_to(refusing);
-        ASSERT_EQ(context().submit(instant_buy(), &requester_), 0);
+        ASSERT_EQ(context().submit(instant_buy(), &requester_), ReturnCode::Ok);
         ASSERT_TRUE(finished_with(65));
         refusing.finish();
         EXPECT_TRUE(journaled("'1234': cannot login [Invalid account]"));
     }
     set_account(kLogin, kPassword, "127.0.0.1:1");
-    ASSERT_EQ(context().submit(instant_buy(), &requester_), 0);
+    ASSERT_EQ(context().submit(instant_buy(), &requester_), ReturnCode::Ok);
     ASSERT_TRUE(finished_with(6));
     EXPECT_TRUE(journaled("'1234': cannot connect to: 127.0.0.1:1"));
 }
@@ -591,7 +596,7 @@ TEST_F(TradeContextTest, StopWhileInProcessEndsTheWorkerAndClearsTheRequest) {
         .send(notification(9, 64, 138) + two_doubles(1.1, 1.1002))
         .stall(5000);
     connect_to(server);
-    ASSERT_EQ(context().submit(instant_buy(), &requester_), 0);
+    ASSERT_EQ(context().submit(instant_buy(), &requester_), ReturnCode::Ok);
     ASSERT_TRUE(finished_with(138));
     ASSERT_TRUE(context().thread_running());
     context().stop();
@@ -599,7 +604,7 @@ TEST_F(TradeContextTest, StopWhileInProcessEndsTheWorkerAndClearsTheRequest) {
     server.finish();
     EXPECT_FALSE(context().thread_running());
     EXPECT_FALSE(context().busy());
-    EXPECT_EQ(context().state(), kTradeReady);
+    EXPECT_EQ(context().state(), RequestState::Ready);
     EXPECT_EQ(context().last_prices(), std::make_pair(0.0, 0.0));
     EXPECT_EQ(lines_containing("TradeContext: deadlock error"), 0u);
 }
@@ -611,10 +616,10 @@ TEST_F(TradeContextTest, WaitingCallerIsReleasedWithTheResult) {
         .send(notification(3, 64, kAccepted))
         .send(notification(3, 64, 0) + records_block({position(90, trade::kBuy, 100)}));
     connect_to(server);
-    ASSERT_EQ(context().submit(instant_buy(), &requester_), 0);
+    ASSERT_EQ(context().submit(instant_buy(), &requester_), ReturnCode::Ok);
     ASSERT_TRUE(context().wait_for_finish(10000));
     EXPECT_EQ(context().result().ticket, 90);
-    EXPECT_TRUE(requester_.contains(kNotifyTradeResult, 0));
+    EXPECT_TRUE(requester_.contains(core::Notification::TradeResult, 0));
     server.finish();
 }
 
@@ -628,10 +633,10 @@ TEST_F(TradeContextTest, WatchdogRightAfterSubmitLeavesTheNewRequestAlone) {
         .send(notification(3, 64, 0) + records_block({position(90, trade::kBuy, 100)}));
     connect_to(server);
     clock_.advance_ms(10 * kTradeActivityMs);
-    ASSERT_EQ(context().submit(instant_buy(), &requester_), 0);
+    ASSERT_EQ(context().submit(instant_buy(), &requester_), ReturnCode::Ok);
     context().watchdog();
     EXPECT_TRUE(finished_with(0));
-    EXPECT_FALSE(requester_.contains(kNotifyTradeResult, 128));
+    EXPECT_FALSE(requester_.contains(core::Notification::TradeResult, 128));
     server.finish();
 }
 
@@ -645,9 +650,10 @@ TEST(TradeDispatcherTest, ResultsOfThreeContexts) {
     config::TerminalConfig config(folder.path(), clock, &servers, sound, starter);
     TradeDispatcher dispatcher(TradeContextEnvironment{clock, clock, journal, config, servers, nullptr});
     TradeRecord record;
-    for (int index = 0; index < TradeDispatcher::kContexts; ++index) EXPECT_EQ(dispatcher.result(index, record), 0);
-    EXPECT_EQ(dispatcher.result(3, record), 2);
-    EXPECT_EQ(dispatcher.result(-1, record), 2);
+    for (int index = 0; index < TradeDispatcher::kContexts; ++index)
+        EXPECT_EQ(dispatcher.result(index, record), ReturnCode::Ok);
+    EXPECT_EQ(dispatcher.result(3, record), ReturnCode::CommonError);
+    EXPECT_EQ(dispatcher.result(-1, record), ReturnCode::CommonError);
     EXPECT_EQ(dispatcher.context(3), nullptr);
 }
 

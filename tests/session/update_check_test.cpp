@@ -35,7 +35,7 @@ protected:
         Bytes copy = bytes;
         ASSERT_TRUE(streams_.server.send_packet(copy.data(), copy.size()));
     }
-    int check() { return check_for_update(streams_.client, check_, servers_, journal_, starter_); }
+    net::ReturnCode check() { return check_for_update(streams_.client, check_, servers_, journal_, starter_); }
 
     kb::testing::TempFolder folder_;
     platform::ManualClock clock_;
@@ -50,7 +50,7 @@ protected:
 TEST_F(UpdateCheckTest, NewerBuildIsJournaledHandedOffAndTheUpdaterStarted) {
     install_updater();
     reply(Bytes{0} + le32(401) + le32(450));
-    EXPECT_EQ(check(), 0);
+    EXPECT_EQ(check(), net::ReturnCode::Ok);
 
     // The query as the server reads it.
     const Bytes query = Bytes{15, 4} + le32(400) + le32(445) + Bytes{8} + Bytes{'A', 'c', 'm', 'e', ' ', 'L', 't', 'd'};
@@ -70,8 +70,8 @@ TEST_F(UpdateCheckTest, NewerBuildIsJournaledHandedOffAndTheUpdaterStarted) {
 
 TEST_F(UpdateCheckTest, CurrentBuildOrAFailedQueryWritesAndStartsNothing) {
     install_updater();
-    for (int code : {1, 2, 9}) {
-        reply(Bytes{static_cast<uint8_t>(code)});
+    for (net::ReturnCode code : {net::ReturnCode::OkNoResult, net::ReturnCode::CommonError, net::ReturnCode::DisabledOrFailed}) {
+        reply(Bytes{net::code_byte(code)});
         EXPECT_EQ(check(), code);
     }
     EXPECT_TRUE(lines_.empty());
@@ -81,7 +81,7 @@ TEST_F(UpdateCheckTest, CurrentBuildOrAFailedQueryWritesAndStartsNothing) {
 }
 
 TEST_F(UpdateCheckTest, WithoutTheUpdaterNothingIsSent) {
-    EXPECT_EQ(check(), 0);
+    EXPECT_EQ(check(), net::ReturnCode::Ok);
     EXPECT_EQ(streams_.server.bytes_available(), 0u);
     EXPECT_TRUE(starter_.started().empty());
 }
@@ -90,7 +90,7 @@ TEST_F(UpdateCheckTest, TruncatedReplyFailsWithTheConnectionClosed) {
     install_updater();
     reply(Bytes{0} + le32(401));
     streams_.server.close();
-    EXPECT_EQ(check(), 6);
+    EXPECT_EQ(check(), net::ReturnCode::NoConnection);
     EXPECT_FALSE(streams_.client.is_open());
     EXPECT_TRUE(starter_.started().empty());
 }
@@ -113,7 +113,7 @@ protected:
 TEST_F(CrashLogUploadTest, SentAsOnePacketAndDeleted) {
     const Bytes content = {'c', 'r', 'a', 's', 'h', '\n'};
     ASSERT_TRUE(platform::write_file_atomic(log_.path(), content));
-    EXPECT_EQ(upload_crash_log(streams_.client, log_), 0);
+    EXPECT_EQ(upload_crash_log(streams_.client, log_), net::ReturnCode::Ok);
     const Bytes packet = Bytes{5} + le32(static_cast<uint32_t>(content.size())) + content;
     Bytes received(packet.size());
     ASSERT_TRUE(streams_.server.read(received.data(), received.size()));
@@ -124,14 +124,14 @@ TEST_F(CrashLogUploadTest, SentAsOnePacketAndDeleted) {
 TEST_F(CrashLogUploadTest, KeptWhenSendingFails) {
     ASSERT_TRUE(platform::write_file_atomic(log_.path(), Bytes{'x'}));
     streams_.client.close();
-    EXPECT_EQ(upload_crash_log(streams_.client, log_), 2);
+    EXPECT_EQ(upload_crash_log(streams_.client, log_), net::ReturnCode::CommonError);
     EXPECT_TRUE(platform::file_exists(log_.path()));
 }
 
 TEST_F(CrashLogUploadTest, NothingToSendSucceedsWithoutSending) {
-    EXPECT_EQ(upload_crash_log(streams_.client, log_), 0);
+    EXPECT_EQ(upload_crash_log(streams_.client, log_), net::ReturnCode::Ok);
     ASSERT_TRUE(platform::write_file_atomic(log_.path(), Bytes{}));
-    EXPECT_EQ(upload_crash_log(streams_.client, log_), 0);
+    EXPECT_EQ(upload_crash_log(streams_.client, log_), net::ReturnCode::Ok);
     EXPECT_FALSE(platform::file_exists(log_.path()));
     EXPECT_EQ(streams_.server.bytes_available(), 0u);
 }

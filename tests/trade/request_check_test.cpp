@@ -16,6 +16,8 @@
 namespace kb::trade {
 namespace {
 
+using net::ReturnCode;
+
 constexpr int32_t kLogin = 5001;
 constexpr int32_t kNow = 1'700'000'000;
 
@@ -110,87 +112,87 @@ struct Account {
 struct Case {
     const char* rule;
     std::function<void(Account&)> arrange;
-    int code;
+    ReturnCode code;
 };
 
 const Case kCases[] = {
-    {"a valid instant order passes", [](Account&) {}, 0},
-    {"investor mode", [](Account& s) { s.inputs.investor_mode = true; }, 133},
-    {"a ticket of another login", [](Account& s) { s.close(kInstantClose, 150, 1.10000); s.inputs.order->login = 9; }, 3},
-    {"an unknown request kind", [](Account& s) { s.request.kind = 99; }, 2},
-    {"an unknown symbol", [](Account& s) { s.symbol_known = false; }, 3},
+    {"a valid instant order passes", [](Account&) {}, ReturnCode::Ok},
+    {"investor mode", [](Account& s) { s.inputs.investor_mode = true; }, ReturnCode::TradeDisabled},
+    {"a ticket of another login", [](Account& s) { s.close(kInstantClose, 150, 1.10000); s.inputs.order->login = 9; }, ReturnCode::InvalidParameters},
+    {"an unknown request kind", [](Account& s) { s.request.kind = 99; }, ReturnCode::CommonError},
+    {"an unknown symbol", [](Account& s) { s.symbol_known = false; }, ReturnCode::InvalidParameters},
     // instant order
-    {"instant order outside instant execution", [](Account& s) { s.symbol.execution_mode = 2; }, 3},
-    {"long-only symbol refuses a sell", [](Account& s) { s.symbol.long_only = 1; s.request.order_type = kSell; s.request.price = 1.1; }, 133},
-    {"volume 0", [](Account& s) { s.request.volume = 0; }, 131},
-    {"volume above the maximum", [](Account& s) { s.request.volume = 1010; }, 131},
-    {"volume off the step", [](Account& s) { s.request.volume = 105; }, 131},
-    {"volume below the minimum", [](Account& s) { s.group->symbol_groups[2].minimum_volume = 200; }, 131},
-    {"negative deviation", [](Account& s) { s.request.deviation = -1; }, 3},
-    {"order limit reached", [](Account& s) { s.inputs.open_orders = 5; }, 148},
-    {"buy stop loss inside the stops level", [](Account& s) { s.request.stop_loss = 1.09995; }, 130},
-    {"buy stop loss at the stops level", [](Account& s) { s.request.stop_loss = 1.09990; }, 0},
-    {"buy take profit inside the stops level", [](Account& s) { s.request.take_profit = 1.10005; }, 130},
-    {"sell stop loss below the ask", [](Account& s) { s.request.order_type = kSell; s.request.price = 1.1; s.request.stop_loss = 1.10025; }, 130},
-    {"not enough money", [](Account& s) { s.margin_enough = false; }, 134},
-    {"price of no recent tick", [](Account& s) { s.request.price = 1.10030; }, 129},
-    {"price of the second newest tick", [](Account& s) { s.request.price = 1.10010; }, 0},
-    {"price of a tick older than 5 s", [](Account& s) { s.request.price = 1.10010; s.inputs.recent_ticks[1].time = kNow - 6; }, 129},
+    {"instant order outside instant execution", [](Account& s) { s.symbol.execution_mode = 2; }, ReturnCode::InvalidParameters},
+    {"long-only symbol refuses a sell", [](Account& s) { s.symbol.long_only = 1; s.request.order_type = kSell; s.request.price = 1.1; }, ReturnCode::TradeDisabled},
+    {"volume 0", [](Account& s) { s.request.volume = 0; }, ReturnCode::InvalidVolume},
+    {"volume above the maximum", [](Account& s) { s.request.volume = 1010; }, ReturnCode::InvalidVolume},
+    {"volume off the step", [](Account& s) { s.request.volume = 105; }, ReturnCode::InvalidVolume},
+    {"volume below the minimum", [](Account& s) { s.group->symbol_groups[2].minimum_volume = 200; }, ReturnCode::InvalidVolume},
+    {"negative deviation", [](Account& s) { s.request.deviation = -1; }, ReturnCode::InvalidParameters},
+    {"order limit reached", [](Account& s) { s.inputs.open_orders = 5; }, ReturnCode::TooManyOrders},
+    {"buy stop loss inside the stops level", [](Account& s) { s.request.stop_loss = 1.09995; }, ReturnCode::InvalidStops},
+    {"buy stop loss at the stops level", [](Account& s) { s.request.stop_loss = 1.09990; }, ReturnCode::Ok},
+    {"buy take profit inside the stops level", [](Account& s) { s.request.take_profit = 1.10005; }, ReturnCode::InvalidStops},
+    {"sell stop loss below the ask", [](Account& s) { s.request.order_type = kSell; s.request.price = 1.1; s.request.stop_loss = 1.10025; }, ReturnCode::InvalidStops},
+    {"not enough money", [](Account& s) { s.margin_enough = false; }, ReturnCode::NotEnoughMoney},
+    {"price of no recent tick", [](Account& s) { s.request.price = 1.10030; }, ReturnCode::InvalidPrices},
+    {"price of the second newest tick", [](Account& s) { s.request.price = 1.10010; }, ReturnCode::Ok},
+    {"price of a tick older than 5 s", [](Account& s) { s.request.price = 1.10010; s.inputs.recent_ticks[1].time = kNow - 6; }, ReturnCode::InvalidPrices},
     // price request and order by request
-    {"price request in instant mode without a volume limit", [](Account& s) { s.request.kind = kPriceRequest; }, 3},
-    {"price request above the instant volume limit", [](Account& s) { s.request.kind = kPriceRequest; s.symbol.instant_volume_limit = 50; }, 0},
-    {"price request in request mode", [](Account& s) { s.request.kind = kPriceRequest; s.symbol.execution_mode = 0; }, 0},
-    {"price request with a bad volume", [](Account& s) { s.request.kind = kPriceRequest; s.symbol.execution_mode = 0; s.request.volume = 3; }, 131},
-    {"order by request in request mode", [](Account& s) { s.request.kind = kOrderByRequest; s.symbol.execution_mode = 0; s.request.price = 1.2; }, 0},
-    {"order by request over the order limit", [](Account& s) { s.request.kind = kOrderByRequest; s.symbol.execution_mode = 0; s.inputs.open_orders = 9; }, 148},
+    {"price request in instant mode without a volume limit", [](Account& s) { s.request.kind = kPriceRequest; }, ReturnCode::InvalidParameters},
+    {"price request above the instant volume limit", [](Account& s) { s.request.kind = kPriceRequest; s.symbol.instant_volume_limit = 50; }, ReturnCode::Ok},
+    {"price request in request mode", [](Account& s) { s.request.kind = kPriceRequest; s.symbol.execution_mode = 0; }, ReturnCode::Ok},
+    {"price request with a bad volume", [](Account& s) { s.request.kind = kPriceRequest; s.symbol.execution_mode = 0; s.request.volume = 3; }, ReturnCode::InvalidVolume},
+    {"order by request in request mode", [](Account& s) { s.request.kind = kOrderByRequest; s.symbol.execution_mode = 0; s.request.price = 1.2; }, ReturnCode::Ok},
+    {"order by request over the order limit", [](Account& s) { s.request.kind = kOrderByRequest; s.symbol.execution_mode = 0; s.inputs.open_orders = 9; }, ReturnCode::TooManyOrders},
     // market order
-    {"market order in market execution", [](Account& s) { s.request.kind = kMarketOrder; s.symbol.execution_mode = 2; s.request.price = 0; }, 0},
-    {"market order with a price", [](Account& s) { s.request.kind = kMarketOrder; s.symbol.execution_mode = 2; }, 3},
-    {"market order outside market execution", [](Account& s) { s.request.kind = kMarketOrder; s.request.price = 0; }, 3},
+    {"market order in market execution", [](Account& s) { s.request.kind = kMarketOrder; s.symbol.execution_mode = 2; s.request.price = 0; }, ReturnCode::Ok},
+    {"market order with a price", [](Account& s) { s.request.kind = kMarketOrder; s.symbol.execution_mode = 2; }, ReturnCode::InvalidParameters},
+    {"market order outside market execution", [](Account& s) { s.request.kind = kMarketOrder; s.request.price = 0; }, ReturnCode::InvalidParameters},
     // pending order
-    {"pending order of a market type", [](Account& s) { s.pending(kBuy, 1.09); }, 3},
-    {"buy limit below the ask by the stops level", [](Account& s) { s.pending(kBuyLimit, 1.10010); }, 0},
-    {"buy limit too near the ask", [](Account& s) { s.pending(kBuyLimit, 1.10015); }, 130},
-    {"sell limit too near the bid", [](Account& s) { s.pending(kSellLimit, 1.10005); }, 130},
-    {"buy stop above the ask", [](Account& s) { s.pending(kBuyStop, 1.10030); }, 0},
-    {"sell stop above the bid", [](Account& s) { s.pending(kSellStop, 1.10000); }, 130},
-    {"pending price 0", [](Account& s) { s.pending(kBuyLimit, 0); }, 3},
-    {"pending price above 1000000000", [](Account& s) { s.pending(kBuyStop, 2e9); }, 3},
-    {"expiration the group does not allow", [](Account& s) { s.pending(kBuyLimit, 1.09); s.group->flags = 0; s.request.expiration = kNow + 3600; }, 147},
-    {"expiration under 600 s ahead", [](Account& s) { s.pending(kBuyLimit, 1.09); s.request.expiration = kNow + 590; }, 3},
-    {"pending stop loss inside the stops level", [](Account& s) { s.pending(kSellLimit, 1.2); s.request.stop_loss = 1.20005; }, 130},
-    {"long-only symbol refuses a sell limit", [](Account& s) { s.pending(kSellLimit, 1.2); s.symbol.long_only = 1; }, 133},
+    {"pending order of a market type", [](Account& s) { s.pending(kBuy, 1.09); }, ReturnCode::InvalidParameters},
+    {"buy limit below the ask by the stops level", [](Account& s) { s.pending(kBuyLimit, 1.10010); }, ReturnCode::Ok},
+    {"buy limit too near the ask", [](Account& s) { s.pending(kBuyLimit, 1.10015); }, ReturnCode::InvalidStops},
+    {"sell limit too near the bid", [](Account& s) { s.pending(kSellLimit, 1.10005); }, ReturnCode::InvalidStops},
+    {"buy stop above the ask", [](Account& s) { s.pending(kBuyStop, 1.10030); }, ReturnCode::Ok},
+    {"sell stop above the bid", [](Account& s) { s.pending(kSellStop, 1.10000); }, ReturnCode::InvalidStops},
+    {"pending price 0", [](Account& s) { s.pending(kBuyLimit, 0); }, ReturnCode::InvalidParameters},
+    {"pending price above 1000000000", [](Account& s) { s.pending(kBuyStop, 2e9); }, ReturnCode::InvalidParameters},
+    {"expiration the group does not allow", [](Account& s) { s.pending(kBuyLimit, 1.09); s.group->flags = 0; s.request.expiration = kNow + 3600; }, ReturnCode::ExpirationDisabled},
+    {"expiration under 600 s ahead", [](Account& s) { s.pending(kBuyLimit, 1.09); s.request.expiration = kNow + 590; }, ReturnCode::InvalidParameters},
+    {"pending stop loss inside the stops level", [](Account& s) { s.pending(kSellLimit, 1.2); s.request.stop_loss = 1.20005; }, ReturnCode::InvalidStops},
+    {"long-only symbol refuses a sell limit", [](Account& s) { s.pending(kSellLimit, 1.2); s.symbol.long_only = 1; }, ReturnCode::TradeDisabled},
     // closes
-    {"instant close of the whole odd-sized position", [](Account& s) { s.close(kInstantClose, 150, 1.10000); }, 0},
-    {"instant close of more than the position", [](Account& s) { s.close(kInstantClose, 160, 1.10000); }, 131},
-    {"instant close of part off the step", [](Account& s) { s.close(kInstantClose, 55, 1.10000); }, 131},
-    {"instant close with a deviation over 1000000", [](Account& s) { s.close(kInstantClose, 150, 1.10000); s.request.deviation = 1000001; }, 3},
-    {"instant close at the ask of a buy", [](Account& s) { s.close(kInstantClose, 150, 1.10020); }, 129},
-    {"instant close without margin", [](Account& s) { s.close(kInstantClose, 150, 1.10000); s.margin_enough = false; }, 134},
-    {"instant close of an unknown ticket", [](Account& s) { s.request.kind = kInstantClose; s.request.ticket = 8; }, 3},
-    {"close by request above the instant limit", [](Account& s) { s.close(kCloseByRequest, 100, 1.1); s.symbol.instant_volume_limit = 50; }, 0},
-    {"close by request in instant mode", [](Account& s) { s.close(kCloseByRequest, 100, 1.1); }, 3},
-    {"market close in market execution", [](Account& s) { s.close(kMarketClose, 100, 0); s.symbol.execution_mode = 2; }, 0},
-    {"market close outside market execution", [](Account& s) { s.close(kMarketClose, 100, 0); }, 3},
+    {"instant close of the whole odd-sized position", [](Account& s) { s.close(kInstantClose, 150, 1.10000); }, ReturnCode::Ok},
+    {"instant close of more than the position", [](Account& s) { s.close(kInstantClose, 160, 1.10000); }, ReturnCode::InvalidVolume},
+    {"instant close of part off the step", [](Account& s) { s.close(kInstantClose, 55, 1.10000); }, ReturnCode::InvalidVolume},
+    {"instant close with a deviation over 1000000", [](Account& s) { s.close(kInstantClose, 150, 1.10000); s.request.deviation = 1000001; }, ReturnCode::InvalidParameters},
+    {"instant close at the ask of a buy", [](Account& s) { s.close(kInstantClose, 150, 1.10020); }, ReturnCode::InvalidPrices},
+    {"instant close without margin", [](Account& s) { s.close(kInstantClose, 150, 1.10000); s.margin_enough = false; }, ReturnCode::NotEnoughMoney},
+    {"instant close of an unknown ticket", [](Account& s) { s.request.kind = kInstantClose; s.request.ticket = 8; }, ReturnCode::InvalidParameters},
+    {"close by request above the instant limit", [](Account& s) { s.close(kCloseByRequest, 100, 1.1); s.symbol.instant_volume_limit = 50; }, ReturnCode::Ok},
+    {"close by request in instant mode", [](Account& s) { s.close(kCloseByRequest, 100, 1.1); }, ReturnCode::InvalidParameters},
+    {"market close in market execution", [](Account& s) { s.close(kMarketClose, 100, 0); s.symbol.execution_mode = 2; }, ReturnCode::Ok},
+    {"market close outside market execution", [](Account& s) { s.close(kMarketClose, 100, 0); }, ReturnCode::InvalidParameters},
     // modify and delete
-    {"modify that changes nothing", [](Account& s) { s.modify(0, 0); }, 1},
-    {"modify with a valid stop loss", [](Account& s) { s.modify(1.09900, 0); }, 0},
-    {"modify with a take profit below the close price", [](Account& s) { s.modify(0, 1.09950); }, 130},
-    {"modify with an expiration the group does not allow", [](Account& s) { s.modify(1.099, 0); s.group->flags = 0; s.request.expiration = kNow + 3600; }, 147},
-    {"modify of a pending order that changes nothing", [](Account& s) { s.hold(7, kBuyLimit, 100, 1.09, 0); s.request.kind = kModify; s.request.price = 1.09; }, 1},
-    {"modify of a pending order to a price too near", [](Account& s) { s.hold(7, kBuyLimit, 100, 1.09, 0); s.request.kind = kModify; s.request.price = 1.10015; }, 130},
-    {"delete of a pending order", [](Account& s) { s.hold(7, kSellStop, 100, 1.09, 0); s.request.kind = kDelete; }, 0},
-    {"delete of a position", [](Account& s) { s.hold(7, kBuy, 100, 1.09, 1.1); s.request.kind = kDelete; }, 3},
+    {"modify that changes nothing", [](Account& s) { s.modify(0, 0); }, ReturnCode::OkNoResult},
+    {"modify with a valid stop loss", [](Account& s) { s.modify(1.09900, 0); }, ReturnCode::Ok},
+    {"modify with a take profit below the close price", [](Account& s) { s.modify(0, 1.09950); }, ReturnCode::InvalidStops},
+    {"modify with an expiration the group does not allow", [](Account& s) { s.modify(1.099, 0); s.group->flags = 0; s.request.expiration = kNow + 3600; }, ReturnCode::ExpirationDisabled},
+    {"modify of a pending order that changes nothing", [](Account& s) { s.hold(7, kBuyLimit, 100, 1.09, 0); s.request.kind = kModify; s.request.price = 1.09; }, ReturnCode::OkNoResult},
+    {"modify of a pending order to a price too near", [](Account& s) { s.hold(7, kBuyLimit, 100, 1.09, 0); s.request.kind = kModify; s.request.price = 1.10015; }, ReturnCode::InvalidStops},
+    {"delete of a pending order", [](Account& s) { s.hold(7, kSellStop, 100, 1.09, 0); s.request.kind = kDelete; }, ReturnCode::Ok},
+    {"delete of a position", [](Account& s) { s.hold(7, kBuy, 100, 1.09, 1.1); s.request.kind = kDelete; }, ReturnCode::InvalidParameters},
     // close by
-    {"close by of two opposite positions", [](Account& s) { s.hold(7, kBuy, 100, 1.09, 1.1); s.hold(8, kSell, 100, 1.11, 1.1); s.request.kind = kCloseBy; }, 0},
-    {"close by the group refuses", [](Account& s) { s.hold(7, kBuy, 100, 1.09, 1.1); s.hold(8, kSell, 100, 1.11, 1.1); s.request.kind = kCloseBy; s.group->symbol_groups[2].flags = 1; }, 3},
-    {"close by on a long-only symbol", [](Account& s) { s.hold(7, kBuy, 100, 1.09, 1.1); s.hold(8, kSell, 100, 1.11, 1.1); s.request.kind = kCloseBy; s.symbol.long_only = 1; }, 3},
-    {"close by without the opposite order", [](Account& s) { s.hold(7, kBuy, 100, 1.09, 1.1); s.request.kind = kCloseBy; }, 3},
-    {"close by with another symbol", [](Account& s) { s.hold(7, kBuy, 100, 1.09, 1.1); s.hold(8, kSell, 100, 1.11, 1.1); core::set_field_text(s.inputs.opposite->symbol, "GBPUSD"); s.request.kind = kCloseBy; }, 3},
-    {"close by with another login's order", [](Account& s) { s.hold(7, kBuy, 100, 1.09, 1.1); s.hold(8, kSell, 100, 1.11, 1.1); s.inputs.opposite->login = 9; s.request.kind = kCloseBy; }, 3},
-    {"close by of two buy limits", [](Account& s) { s.hold(7, kBuyLimit, 100, 1.09, 0); s.hold(8, kBuyLimit, 100, 1.08, 0); s.request.kind = kCloseBy; }, 3},
-    {"multiple close by", [](Account& s) { s.request.kind = kMultipleCloseBy; }, 0},
-    {"multiple close by the group refuses", [](Account& s) { s.request.kind = kMultipleCloseBy; s.group->symbol_groups[2].flags = 2; }, 3},
+    {"close by of two opposite positions", [](Account& s) { s.hold(7, kBuy, 100, 1.09, 1.1); s.hold(8, kSell, 100, 1.11, 1.1); s.request.kind = kCloseBy; }, ReturnCode::Ok},
+    {"close by the group refuses", [](Account& s) { s.hold(7, kBuy, 100, 1.09, 1.1); s.hold(8, kSell, 100, 1.11, 1.1); s.request.kind = kCloseBy; s.group->symbol_groups[2].flags = 1; }, ReturnCode::InvalidParameters},
+    {"close by on a long-only symbol", [](Account& s) { s.hold(7, kBuy, 100, 1.09, 1.1); s.hold(8, kSell, 100, 1.11, 1.1); s.request.kind = kCloseBy; s.symbol.long_only = 1; }, ReturnCode::InvalidParameters},
+    {"close by without the opposite order", [](Account& s) { s.hold(7, kBuy, 100, 1.09, 1.1); s.request.kind = kCloseBy; }, ReturnCode::InvalidParameters},
+    {"close by with another symbol", [](Account& s) { s.hold(7, kBuy, 100, 1.09, 1.1); s.hold(8, kSell, 100, 1.11, 1.1); core::set_field_text(s.inputs.opposite->symbol, "GBPUSD"); s.request.kind = kCloseBy; }, ReturnCode::InvalidParameters},
+    {"close by with another login's order", [](Account& s) { s.hold(7, kBuy, 100, 1.09, 1.1); s.hold(8, kSell, 100, 1.11, 1.1); s.inputs.opposite->login = 9; s.request.kind = kCloseBy; }, ReturnCode::InvalidParameters},
+    {"close by of two buy limits", [](Account& s) { s.hold(7, kBuyLimit, 100, 1.09, 0); s.hold(8, kBuyLimit, 100, 1.08, 0); s.request.kind = kCloseBy; }, ReturnCode::InvalidParameters},
+    {"multiple close by", [](Account& s) { s.request.kind = kMultipleCloseBy; }, ReturnCode::Ok},
+    {"multiple close by the group refuses", [](Account& s) { s.request.kind = kMultipleCloseBy; s.group->symbol_groups[2].flags = 2; }, ReturnCode::InvalidParameters},
 };
 
 class RequestCheckTest : public ::testing::Test {
@@ -199,7 +201,7 @@ protected:
         journal_.set_echo([this](std::string_view line) { lines_.emplace_back(line); });
     }
 
-    int check(Account& setup) {
+    ReturnCode check(Account& setup) {
         if (setup.symbol_known) setup.inputs.symbol = setup.symbol;
         setup.inputs.group = setup.group.get();
         return check_request(setup.request, setup.inputs, &journal_);
@@ -222,7 +224,7 @@ TEST_F(RequestCheckTest, EachRuleGivesItsCode) {
 TEST_F(RequestCheckTest, InvestorModeIsJournaled) {
     Account setup;
     setup.inputs.investor_mode = true;
-    ASSERT_EQ(check(setup), 133);
+    ASSERT_EQ(check(setup), ReturnCode::TradeDisabled);
     ASSERT_EQ(lines_.size(), 1u);
     EXPECT_EQ(lines_[0].substr(9), "'5001': trading attempt in the investor mode");
 }
@@ -233,7 +235,7 @@ TEST_F(RequestCheckTest, AnotherLoginsTicketClearsTheTradesAndIsJournaled) {
     setup.inputs.order->login = 4242;
     int clears = 0;
     setup.inputs.clear_foreign_trades = [&] { ++clears; };
-    EXPECT_EQ(check(setup), 3);
+    EXPECT_EQ(check(setup), ReturnCode::InvalidParameters);
     EXPECT_EQ(clears, 1);
     ASSERT_EQ(lines_.size(), 1u);
     EXPECT_EQ(lines_[0].substr(9), "'5001': client account differs from the account in trade position'4242'");
@@ -243,7 +245,7 @@ TEST_F(RequestCheckTest, FailedMarginOfAnOrderIsJournaled) {
     Account setup;
     setup.request.stop_loss = 1.09;
     setup.margin_enough = false;
-    ASSERT_EQ(check(setup), 134);
+    ASSERT_EQ(check(setup), ReturnCode::NotEnoughMoney);
     ASSERT_EQ(lines_.size(), 1u);
     EXPECT_EQ(lines_[0].substr(9),
               "'5001': order buy 1.00 EURUSD opening at 1.10020 sl: 1.09000 tp: 0.00000 failed [Not enough money]");
@@ -253,7 +255,7 @@ TEST_F(RequestCheckTest, AdjustsThePendingExpirationAndTheCloseOrderType) {
     Account pending;
     pending.pending(kBuyLimit, 1.09);
     pending.request.expiration = kNow + 3600 + 59;
-    ASSERT_EQ(check(pending), 0);
+    ASSERT_EQ(check(pending), ReturnCode::Ok);
     EXPECT_EQ(pending.request.expiration, kNow + 3600 + 59 - (kNow + 3600 + 59) % 60);
 
     Account close;
@@ -261,7 +263,7 @@ TEST_F(RequestCheckTest, AdjustsThePendingExpirationAndTheCloseOrderType) {
     close.request.kind = kInstantClose;
     close.request.order_type = kBuy;
     close.request.price = 1.10020;
-    ASSERT_EQ(check(close), 0);
+    ASSERT_EQ(check(close), ReturnCode::Ok);
     EXPECT_EQ(close.request.order_type, kSell);
 }
 

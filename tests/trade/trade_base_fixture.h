@@ -22,17 +22,17 @@ class RecordingNotifier final : public platform::Notifier {
 public:
     void post(int code, intptr_t value) override {
         std::lock_guard guard(lock_);
-        posts_.emplace_back(code, value);
+        posts_.emplace_back(core::notification_of(code), value);
     }
     intptr_t send(int, intptr_t) override { return 0; }
-    std::vector<std::pair<int, intptr_t>> take() {
+    std::vector<std::pair<core::Notification, intptr_t>> take() {
         std::lock_guard guard(lock_);
         return std::exchange(posts_, {});
     }
 
 private:
     std::mutex lock_;
-    std::vector<std::pair<int, intptr_t>> posts_;
+    std::vector<std::pair<core::Notification, intptr_t>> posts_;
 };
 
 // A symbol of the fixture's instrument list: contract 100000, profit mode 0, margin mode 0.

@@ -15,7 +15,7 @@ using testing::trade;
 using testing::TradeBaseTest;
 using testing::transaction;
 
-constexpr int kNoMoney = static_cast<int>(net::ReturnCode::NotEnoughMoney);
+constexpr net::ReturnCode kNoMoney = net::ReturnCode::NotEnoughMoney;
 
 TEST_F(TradeBaseTest, RevalueSetsClosePricesByOrderTypeAndProfitOfPositions) {
     const TradeRecord open[] = {trade(1, "EURUSD", kBuy, 100, 1.25),      trade(2, "EURUSD", kSell, 100, 1.25),
@@ -132,9 +132,9 @@ TEST_F(TradeBaseTest, PartialCloseGivesADeleteAndAnAdd) {
     ASSERT_EQ(base.history_count(), 1u);
     EXPECT_EQ(base.history_at(0)->volume, 40);
     EXPECT_EQ(base.summary().balance, 10020);
-    const std::vector<std::pair<int, intptr_t>> posts = {
-        {core::kNotifyTrades, 0}, {core::kNotifySymbols, 0}, {kNotifyTransactionsApplied, 0},
-        {core::kNotifyAccountHistory, kHistoryChanged}};
+    const std::vector<std::pair<core::Notification, intptr_t>> posts = {
+        {core::Notification::Trades, 0}, {core::Notification::Symbols, 0}, {core::Notification::TransactionsApplied, 0},
+        {core::Notification::AccountHistory, core::notification_value(core::HistorySelector::Changed)}};
     EXPECT_EQ(notifier.take(), posts);
 }
 
@@ -148,8 +148,8 @@ TEST_F(TradeBaseTest, PendingOrderDeleteAddsNothingToTheHistory) {
     EXPECT_EQ(base.history_count(), 0u);
     EXPECT_EQ(base.summary().balance, 10000) << "a pending order's header values are not taken";
     EXPECT_EQ(base.summary().credit, 50);
-    const std::vector<std::pair<int, intptr_t>> posts = {
-        {core::kNotifyTrades, 0}, {core::kNotifySymbols, 0}, {kNotifyTransactionsApplied, 0}};
+    const std::vector<std::pair<core::Notification, intptr_t>> posts = {
+        {core::Notification::Trades, 0}, {core::Notification::Symbols, 0}, {core::Notification::TransactionsApplied, 0}};
     EXPECT_EQ(notifier.take(), posts) << "no history notification";
 }
 
@@ -252,7 +252,7 @@ TEST_F(TradeBaseTest, MarginTestRefusesWithoutFreeMarginUnlessTheOrderHedges) {
     EXPECT_NEAR(projection.margin_after, 1000 + 1250.2, 1e-9);
     EXPECT_EQ(base.margin_test(buy), kNoMoney);
     buy.volume = 30;
-    EXPECT_EQ(base.margin_test(buy), 0);
+    EXPECT_EQ(base.margin_test(buy), net::ReturnCode::Ok);
 
     // A larger sell hedges the buy: the margin falls (1000 to 575), so it passes while the
     // symbol's flag is 0 although the free margin after it is below 0.
@@ -260,7 +260,7 @@ TEST_F(TradeBaseTest, MarginTestRefusesWithoutFreeMarginUnlessTheOrderHedges) {
     const HypotheticalOrder hedge{"EURUSD", kSell, 150, 1.25, std::nullopt};
     EXPECT_NEAR(base.project(hedge).free_margin_after, 100 - 575, 1e-9);
     EXPECT_LT(base.project(hedge).margin_after, base.project(hedge).margin);
-    EXPECT_EQ(base.margin_test(hedge), 0);
+    EXPECT_EQ(base.margin_test(hedge), net::ReturnCode::Ok);
     change_symbol("EURUSD", [](market::SymbolRecord& symbol) { symbol.margin_flag = 1; });
     EXPECT_EQ(base.margin_test(hedge), kNoMoney);
 }
@@ -279,12 +279,12 @@ TEST_F(TradeBaseTest, MarginTestOfRequests) {
     close.kind = kMarketClose;
     close.ticket = 1;
     close.volume = 50;
-    EXPECT_EQ(base.margin_test(close), 0) << "closing half frees margin";
+    EXPECT_EQ(base.margin_test(close), net::ReturnCode::Ok) << "closing half frees margin";
     close.ticket = 99;
-    EXPECT_EQ(base.margin_test(close), 0);
+    EXPECT_EQ(base.margin_test(close), net::ReturnCode::Ok);
     TradeRequest modify = order;
     modify.kind = kModify;
-    EXPECT_EQ(base.margin_test(modify), 0);
+    EXPECT_EQ(base.margin_test(modify), net::ReturnCode::Ok);
 }
 
 TEST_F(TradeBaseTest, RequestTestReadsTheBaseAndTheSymbols) {
@@ -298,7 +298,7 @@ TEST_F(TradeBaseTest, RequestTestReadsTheBaseAndTheSymbols) {
     core::set_field_text(request.symbol, "EURUSD");
     request.volume = 30;
     request.price = 1.2502;
-    EXPECT_EQ(base.test_request(request), 0);
+    EXPECT_EQ(base.test_request(request), net::ReturnCode::Ok);
     request.volume = 100;
     EXPECT_EQ(base.test_request(request), kNoMoney);
     ASSERT_FALSE(journal.lines().empty());
@@ -316,10 +316,11 @@ TEST_F(TradeBaseTest, RequestTestReadsTheBaseAndTheSymbols) {
     core::set_field_text(close.symbol, "EURUSD");
     close.volume = 100;
     close.price = 1.2502;
-    EXPECT_NE(base.test_request(close), 0);
+    EXPECT_NE(base.test_request(close), net::ReturnCode::Ok);
     EXPECT_EQ(base.open_trade_count(), 0u);
-    const std::vector<std::pair<int, intptr_t>> posts = {{core::kNotifyTrades, 0},
-                                                         {core::kNotifyAccountHistory, kHistoryChanged}};
+    const std::vector<std::pair<core::Notification, intptr_t>> posts = {{core::Notification::Trades, 0},
+                                                         {core::Notification::AccountHistory,
+                                                          core::notification_value(core::HistorySelector::Changed)}};
     EXPECT_EQ(notifier.take(), posts);
 }
 
@@ -398,8 +399,9 @@ TEST_F(TradeBaseTest, ClearingForAnotherLoginEmptiesTheListsAndTellsTheViews) {
     EXPECT_EQ(base.history_count(), 0u);
     EXPECT_TRUE(base.requotes().empty());
     EXPECT_EQ(base.summary().balance, 0);
-    const std::vector<std::pair<int, intptr_t>> posts = {{core::kNotifyTrades, 0},
-                                                         {core::kNotifyAccountHistory, kHistoryChanged}};
+    const std::vector<std::pair<core::Notification, intptr_t>> posts = {{core::Notification::Trades, 0},
+                                                         {core::Notification::AccountHistory,
+                                                          core::notification_value(core::HistorySelector::Changed)}};
     EXPECT_EQ(notifier.take(), posts);
 }
 

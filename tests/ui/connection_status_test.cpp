@@ -14,20 +14,26 @@ namespace kb::ui {
 namespace {
 
 TEST(ConnectionStatusText, ReadsEachStateAsItsReturnCodeText) {
+    using net::ReturnCode;
     struct Case {
-        int trade, history;
+        ReturnCode trade, history;
         uint64_t quotes;
         const char* text;
     };
     const Case cases[] = {
-        {6, 6, 0, "MainServer: No connection, DataCenter: No connection, quotes: 0"},
-        {0, 6, 12, "MainServer: OK, DataCenter: No connection, quotes: 12"},
-        {0, 0, 3, "MainServer: OK, DataCenter: OK, quotes: 3"},
-        {65, 6, 0, "MainServer: Invalid account, DataCenter: No connection, quotes: 0"},
-        {64, 5, 0, "MainServer: Account disabled, DataCenter: Old version, quotes: 0"},
-        {66, 250, 0, "MainServer: Public key not found, DataCenter: unknown error, quotes: 0"},
+        {ReturnCode::NoConnection, ReturnCode::NoConnection, 0,
+         "MainServer: No connection, DataCenter: No connection, quotes: 0"},
+        {ReturnCode::Ok, ReturnCode::NoConnection, 12, "MainServer: OK, DataCenter: No connection, quotes: 12"},
+        {ReturnCode::Ok, ReturnCode::Ok, 3, "MainServer: OK, DataCenter: OK, quotes: 3"},
+        {ReturnCode::InvalidAccount, ReturnCode::NoConnection, 0,
+         "MainServer: Invalid account, DataCenter: No connection, quotes: 0"},
+        {ReturnCode::AccountDisabled, ReturnCode::OldVersion, 0,
+         "MainServer: Account disabled, DataCenter: Old version, quotes: 0"},
+        {ReturnCode::PublicKeyNotFound, static_cast<ReturnCode>(250), 0,
+         "MainServer: Public key not found, DataCenter: unknown error, quotes: 0"},
     };
-    for (const Case& c : cases) EXPECT_EQ(connection_status_text(c.trade, c.history, c.quotes), c.text) << c.trade;
+    for (const Case& c : cases)
+        EXPECT_EQ(connection_status_text(c.trade, c.history, c.quotes), c.text) << net::code_value(c.trade);
 }
 
 TEST(ConnectionStatus, EchoesStateChangesAtOnceAndQuoteCountsEveryTenTicks) {
@@ -36,9 +42,9 @@ TEST(ConnectionStatus, EchoesStateChangesAtOnceAndQuoteCountsEveryTenTicks) {
     std::vector<std::string> echoed;
     status.set_echo([&](const std::string& text) { echoed.push_back(text); });
 
-    status.show_states(6, 6);   // no change from the start
+    status.show_states(net::ReturnCode::NoConnection, net::ReturnCode::NoConnection);   // no change from the start
     EXPECT_TRUE(echoed.empty());
-    status.show_states(0, 6);
+    status.show_states(net::ReturnCode::Ok, net::ReturnCode::NoConnection);
     ASSERT_EQ(echoed.size(), 1u);
     EXPECT_EQ(echoed.back(), "MainServer: OK, DataCenter: No connection, quotes: 0");
     EXPECT_EQ(status.text().toStdString(), echoed.back());
@@ -63,8 +69,8 @@ TEST(ConnectionStatus, MainWindowShowsNotConnectedWithoutASession) {
     core::Terminal terminal(home.path(), clock, home.file("settings"));
     MainWindow window(terminal);
     ASSERT_NE(window.connection_status(), nullptr);
-    window.handle_notification(kNotifyConnectionState, 0);
-    window.handle_notification(kNotifyQuotes, 0);
+    window.handle_notification(core::Notification::ConnectionState, 0);
+    window.handle_notification(core::Notification::Quotes, 0);
     EXPECT_EQ(window.connection_status()->text().toStdString(),
               "MainServer: No connection, DataCenter: No connection, quotes: 1");
 }

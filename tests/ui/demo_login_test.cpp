@@ -88,7 +88,7 @@ protected:
         ASSERT_TRUE(apply_login_choice(*terminal.services().terminal_config, *terminal.services().server_list,
                                        {login, password, server, true}, error))
             << error;
-        terminal.notify(kNotifyReconnect, 0);
+        terminal.notify(core::Notification::Reconnect, 0);
     }
 
     // Runs the event loop until the condition holds, at most 20 s of real time.
@@ -111,7 +111,7 @@ protected:
 
     QList<QMessageBox*> boxes() const { return window->findChildren<QMessageBox*>(); }
     std::string status_text() const { return window->connection_status()->text().toStdString(); }
-    int trade_state() const { return window->connection_status()->trade_state(); }
+    net::ReturnCode trade_state() const { return window->connection_status()->trade_state(); }
 
     kb::testing::TempFolder home;
     platform::SilentSoundPlayer sound;
@@ -172,7 +172,7 @@ TEST_F(DemoLogin, AccountSetAtStartLogsInAndTheWindowShowsIt) {
     ASSERT_NE(session(), nullptr);
     session()->start();
 
-    ASSERT_TRUE(eventually([&] { return trade_state() == 0; })) << status_text();
+    ASSERT_TRUE(eventually([&] { return trade_state() == net::ReturnCode::Ok; })) << status_text();
     EXPECT_TRUE(eventually([&] { return window->windowTitle() == "1001: Kestrelbay 4 Mobile"; }))
         << window->windowTitle().toStdString();
     EXPECT_TRUE(journaled("'1001': login"));
@@ -183,20 +183,20 @@ TEST_F(DemoLogin, AccountSetAtStartLogsInAndTheWindowShowsIt) {
 
 TEST_F(DemoLogin, DialogLoginToADisabledAccountShowsItsMessageOnce) {
     int trade_reports = 0;
-    QObject::connect(window.get(), &MainWindow::notification_handled, window.get(), [&](int code, qintptr value) {
-        if (code == kNotifyConnectionState && value == 0) ++trade_reports;
+    QObject::connect(window.get(), &MainWindow::notification_handled, window.get(), [&](core::Notification code, qintptr value) {
+        if (code == core::Notification::ConnectionState && value == 0) ++trade_reports;
     });
     log_in_from_dialog(kDisabledLogin, kPassword, trade_address());
     session()->start();
 
     ASSERT_TRUE(eventually([&] { return !boxes().isEmpty(); })) << status_text();
     const int reports_at_box = trade_reports;
-    EXPECT_EQ(trade_state(), 64);
+    EXPECT_EQ(trade_state(), net::ReturnCode::AccountDisabled);
     EXPECT_EQ(boxes().front()->text().toStdString(), "Account disabled");
     EXPECT_TRUE(boxes().front()->isVisible());
     // The thread tries again after 5 s and is refused again: still one box.
     ASSERT_TRUE(eventually([&] { return trade_reports > reports_at_box; }));
-    EXPECT_EQ(trade_state(), 64);
+    EXPECT_EQ(trade_state(), net::ReturnCode::AccountDisabled);
     EXPECT_EQ(boxes().size(), 1);
 }
 
@@ -204,7 +204,7 @@ TEST_F(DemoLogin, TheSameRefusalWithoutADialogShowsNoBox) {
     log_in_without_dialog(kDisabledLogin, kPassword, trade_address());
     session()->start();
 
-    ASSERT_TRUE(eventually([&] { return trade_state() == 64; })) << status_text();
+    ASSERT_TRUE(eventually([&] { return trade_state() == net::ReturnCode::AccountDisabled; })) << status_text();
     EXPECT_TRUE(status_text().starts_with("MainServer: Account disabled")) << status_text();
     QApplication::processEvents();
     EXPECT_TRUE(boxes().isEmpty());
@@ -215,13 +215,13 @@ TEST_F(DemoLogin, TheSameRefusalWithoutADialogShowsNoBox) {
 TEST_F(LiveTerminal, DialogLoginRefusalsShowTheirMessages) {
     struct Case {
         uint8_t reply;
-        int final_state;
+        net::ReturnCode final_state;
         const char* message;
     };
     const Case cases[] = {
-        {65, 65, "Invalid account"},
-        {64, 64, "Account disabled"},
-        {11, 66, "Public key not found"},   // secured login, and no key pair is stored
+        {65, net::ReturnCode::InvalidAccount, "Invalid account"},
+        {64, net::ReturnCode::AccountDisabled, "Account disabled"},
+        {11, net::ReturnCode::PublicKeyNotFound, "Public key not found"},   // secured login, and no key pair is stored
     };
     for (const Case& c : cases) {
         kb::testing::FakeServer server;

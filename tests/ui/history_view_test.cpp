@@ -241,7 +241,7 @@ TEST_F(HistoryTabLive, AllHistoryListsTheServersClosedTradesAndBalanceOperations
 
     // A login loads the day's history; the chosen period comes back.
     terminal.services().trade_base->set_history({});
-    view().refresh_history(session::kHistoryRangeKept);
+    view().refresh_history(core::notification_value(core::HistorySelector::Kept));
     view().wait_for_download();
     ASSERT_TRUE(run_until([&] { return view().row_count() == 9; }));
     EXPECT_EQ(terminal.services().trade_base->history_count(), 5u);

@@ -36,17 +36,17 @@ class RecordingNotifier final : public platform::Notifier {
 public:
     void post(int code, intptr_t value) override {
         std::lock_guard guard(lock_);
-        posted_.emplace_back(code, value);
+        posted_.emplace_back(core::notification_of(code), value);
     }
     intptr_t send(int, intptr_t) override { return 0; }
-    std::vector<std::pair<int, intptr_t>> posted() {
+    std::vector<std::pair<core::Notification, intptr_t>> posted() {
         std::lock_guard guard(lock_);
         return posted_;
     }
 
 private:
     std::mutex lock_;
-    std::vector<std::pair<int, intptr_t>> posted_;
+    std::vector<std::pair<core::Notification, intptr_t>> posted_;
 };
 
 struct LoginDialogTest : ::testing::Test {
@@ -113,7 +113,7 @@ TEST_F(LoginDialogTest, OkSetsTheLoginRecordAndPostsReconnect) {
         configuration().load_login_record();
         EXPECT_EQ(configuration().login_record().login, login) << typed;
     }
-    const std::vector<std::pair<int, intptr_t>> reconnects(3, {kNotifyReconnect, 0});
+    const std::vector<std::pair<core::Notification, intptr_t>> reconnects(3, {core::Notification::Reconnect, 0});
     EXPECT_EQ(notifier.posted(), reconnects);
 
     std::optional<config::ServerEntry> typed = servers().find_copy("10.1.2.3:4445");

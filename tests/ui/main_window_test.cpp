@@ -91,7 +91,7 @@ TEST_F(MainWindowTest, PostFromABackgroundThreadIsHandledOnTheUserInterfaceThrea
     QObject::connect(&window, &MainWindow::notification_handled, &window,
                      [&] { handled_on = QThread::currentThread(); });
 
-    std::thread poster([&] { notifier.post(kNotifySelectTab, 4); });
+    std::thread poster([&] { notifier.post(core::notification_code(core::Notification::SelectTab), 4); });
     poster.join();
     ASSERT_TRUE(wait_for_notification(window));
     EXPECT_EQ(handled_on, qApp->thread());
@@ -105,21 +105,21 @@ TEST_F(MainWindowTest, SendWaitsForTheAnswerAndPostsWithoutAWindowAreDropped) {
     int handled = 0;
     QObject::connect(&window, &MainWindow::notification_handled, &window, [&] { ++handled; });
 
-    notifier.post(kNotifySelectTab, 2);   // no window published yet
-    EXPECT_EQ(notifier.send(kNotifySelectTab, 2), 0);
+    notifier.post(core::notification_code(core::Notification::SelectTab), 2);   // no window published yet
+    EXPECT_EQ(notifier.send(core::notification_code(core::Notification::SelectTab), 2), 0);
     QCoreApplication::processEvents();
     EXPECT_EQ(handled, 0);
     EXPECT_EQ(window.active_tab(), 0);
 
     notifier.set_window(&window);
     // From the user-interface thread the call is direct.
-    EXPECT_EQ(notifier.send(kNotifySelectTab, 2), 0);
+    EXPECT_EQ(notifier.send(core::notification_code(core::Notification::SelectTab), 2), 0);
     EXPECT_EQ(window.active_tab(), 2);
 
     // From another thread it blocks until the user-interface thread has run it.
     std::atomic<bool> answered{false};
     std::thread sender([&] {
-        notifier.send(kNotifyGenerateKey, 0);
+        notifier.send(core::notification_code(core::Notification::GenerateKey), 0);
         answered = true;
     });
     ASSERT_TRUE(wait_for_notification(window));
@@ -203,7 +203,7 @@ TEST_F(MainWindowTest, NotificationsReachTheViewsThatOwnThem) {
     };
     for (const Case& c : cases) {
         MainWindow window(terminal);
-        EXPECT_EQ(window.handle_notification(c.code, c.value), intptr_t{0}) << c.code;
+        EXPECT_EQ(window.handle_notification(core::notification_of(c.code), c.value), intptr_t{0}) << c.code;
         EXPECT_EQ(window.chart_view()->received(), c.chart) << c.code;
         EXPECT_EQ(window.trade_view()->refresh_count(), 1 + c.trade.size()) << c.code;
         EXPECT_EQ(window.history_view()->refresh_count(), 1 + c.history.size()) << c.code;
@@ -215,39 +215,41 @@ TEST_F(MainWindowTest, CodesWithoutAHandlerAreLeftUnhandled) {
     MainWindow window(terminal);
     int handled = 0;
     QObject::connect(&window, &MainWindow::notification_handled, &window, [&] { ++handled; });
-    for (int code : {0, 5, 12, 18, 24, 34, 12345}) EXPECT_FALSE(window.handle_notification(code, 0).has_value()) << code;
+    for (int code : {0, 5, 12, 18, 24, 34, 12345})
+        EXPECT_FALSE(window.handle_notification(core::notification_of(code), 0).has_value()) << code;
     EXPECT_EQ(handled, 0);
-    for (int code : {9, 10, 11, 17, 22}) EXPECT_TRUE(window.handle_notification(code, 0).has_value()) << code;
+    for (int code : {9, 10, 11, 17, 22})
+        EXPECT_TRUE(window.handle_notification(core::notification_of(code), 0).has_value()) << code;
     EXPECT_EQ(handled, 5);
 }
 
 TEST_F(MainWindowTest, SelectTabCodeSelectsAndStoresValidTabsOnly) {
     MainWindow window(terminal);
-    window.handle_notification(kNotifySelectTab, 3);
+    window.handle_notification(core::Notification::SelectTab, 3);
     EXPECT_EQ(window.active_tab(), 3);
     EXPECT_EQ(stored_tab(), 3);
     for (intptr_t bad : {-1, 5, 1000}) {
-        window.handle_notification(kNotifySelectTab, bad);
+        window.handle_notification(core::Notification::SelectTab, bad);
         EXPECT_EQ(window.active_tab(), 3) << bad;
         EXPECT_EQ(stored_tab(), 3) << bad;
     }
     // Selecting the tab already shown still stores it.
     terminal.settings().write_number("Window", "ActiveTab", 0);
-    window.handle_notification(kNotifySelectTab, 3);
+    window.handle_notification(core::Notification::SelectTab, 3);
     EXPECT_EQ(stored_tab(), 3);
     // An order's chart switches to the Chart tab.
-    window.handle_notification(kNotifyShowOrderChart, 77);
+    window.handle_notification(core::Notification::ShowOrderChart, 77);
     EXPECT_EQ(window.active_tab(), 1);
     EXPECT_EQ(stored_tab(), 1);
 }
 
 TEST_F(MainWindowTest, TitleFollowsTheLoggedInAccount) {
     MainWindow window(terminal);
-    window.handle_notification(kNotifyLoggedIn, 1234);
+    window.handle_notification(core::Notification::LoggedIn, 1234);
     EXPECT_EQ(window.windowTitle().toStdString(), "1234: Kestrelbay 4 Mobile");
     window.set_title_account(core::TitleAccount{55, core::AccountKind::Demo});
     EXPECT_EQ(window.windowTitle().toStdString(), "55: Kestrelbay 4 Mobile - Demo Account");
-    window.handle_notification(kNotifyLoggedIn, 56);   // the kind stays with the account
+    window.handle_notification(core::Notification::LoggedIn, 56);   // the kind stays with the account
     EXPECT_EQ(window.windowTitle().toStdString(), "56: Kestrelbay 4 Mobile - Demo Account");
     window.set_title_account(core::TitleAccount{8, core::AccountKind::Contest});
     EXPECT_EQ(window.windowTitle().toStdString(), "8: Kestrelbay 4 Mobile - Contest Account");
@@ -257,8 +259,8 @@ TEST_F(MainWindowTest, TitleFollowsTheLoggedInAccount) {
 
 TEST_F(MainWindowTest, ToolbarCodesEnableAndDisableButtonBits) {
     MainWindow window(terminal);
-    window.handle_notification(kNotifyEnableToolbar, 0b1011);
-    window.handle_notification(kNotifyDisableToolbar, 0b0010);
+    window.handle_notification(core::Notification::EnableToolbar, 0b1011);
+    window.handle_notification(core::Notification::DisableToolbar, 0b0010);
     EXPECT_EQ(window.toolbar_buttons(), 0b1001u);
 }
 
@@ -275,7 +277,8 @@ TEST_F(MainWindowTest, WatchdogTimerRunsTheTerminalsWatchdogs) {
 
 TEST(LoginFailureText, NamesTheFinalStatesAfterALoginDialog) {
     const std::pair<int, int> cases[] = {{64, 5017}, {65, 5019}, {66, 5048}, {0, 0}, {63, 0}, {67, 0}, {6, 0}};
-    for (auto [state, text] : cases) EXPECT_EQ(login_failure_text_id(state), text) << state;
+    for (auto [state, text] : cases)
+        EXPECT_EQ(login_failure_text_id(static_cast<net::ReturnCode>(state)), text) << state;
 }
 
 }  // namespace

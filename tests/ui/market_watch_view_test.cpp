@@ -362,17 +362,17 @@ TEST_F(MarketWatchTest, MainWindowFillsOnSymbolsRefreshesOnQuotesAndOpensOrdersO
 
     base.set_selection(std::vector<std::string>{"S002"});
     EXPECT_EQ(view.rowCount(), 3) << "not before the notification";
-    window.handle_notification(kNotifySymbols, 0);
+    window.handle_notification(core::Notification::Symbols, 0);
     EXPECT_EQ(row_names(view), QStringList{"S002"});
 
     std::vector<market::TickRecord> ticks = {make_tick(2, kQuoteTime, 1.25f, 1.5f)};
     base.add_quotes(ticks);
-    window.handle_notification(kNotifyQuotes, 0);
+    window.handle_notification(core::Notification::Quotes, 0);
     EXPECT_EQ(view.item(0, view.column_of(MarketWatchColumn::Bid))->text(), "1.25000");
 
     std::vector<std::pair<std::string, intptr_t>> opened;
     view.set_order_dialog_opener([&](const std::string& symbol, intptr_t kind) { opened.emplace_back(symbol, kind); });
-    window.handle_notification(kNotifyOpenOrderDialog, 3);
+    window.handle_notification(core::Notification::OpenOrderDialog, 3);
     EXPECT_EQ(opened, (std::vector<std::pair<std::string, intptr_t>>{{"S002", 3}}));
 }
 

@@ -65,7 +65,7 @@ protected:
 TEST_F(OrderDialogTest, NotificationOpensTheDialogOfTheKindItCarries) {
     store(kNewOrderTypeSetting, trade::kBuyStop);
     MainWindow window(terminal);
-    window.handle_notification(kNotifySymbols, 0);
+    window.handle_notification(core::Notification::Symbols, 0);
     ASSERT_EQ(window.quotes_view()->rowCount(), 1);
     struct Case {
         intptr_t kind;
@@ -80,7 +80,7 @@ TEST_F(OrderDialogTest, NotificationOpensTheDialogOfTheKindItCarries) {
         {intptr_t{1} << 40, trade::kBuyStop},
     };
     for (const Case& c : cases) {
-        window.handle_notification(kNotifyOpenOrderDialog, c.kind);
+        window.handle_notification(core::Notification::OpenOrderDialog, c.kind);
         const std::vector<OrderDialog*> open = dialogs(*window.trade_view());
         ASSERT_EQ(open.size(), 1u) << c.kind;
         EXPECT_EQ(open[0]->order_type(), c.order_type) << c.kind;

@@ -123,7 +123,7 @@ TEST_F(TerminalServicesTest, ReconnectSavesTheAccounts) {
         configuration.set_login_record(record);
         if (keep) platform::remove_file(accounts.file_path());
         ASSERT_NE(platform::file_exists(accounts.file_path()), keep != 0);
-        window.handle_notification(kNotifyReconnect, 0);
+        window.handle_notification(core::Notification::Reconnect, 0);
         EXPECT_EQ(platform::file_exists(accounts.file_path()), keep != 0);
     }
 }
@@ -162,7 +162,7 @@ TEST_F(TerminalServicesTest, HistoriesOpenedAfterAChangeOfMaximumBarsKeepTheNewL
         // 700 hourly bars in the file the history of a server-less account reads.
         std::vector<market::BarRecord> bars;
         for (int32_t i = 0; i < 700; ++i) bars.push_back({1796601600 + i * 3600, 1.1, 1.0, 1.2, 1.1, 5});
-        auto writer = market::HistoryBase::create(symbol, 60, false, {home.path(), "", 100000, 100000}, nullptr);
+        auto writer = market::HistoryBase::create(symbol, 60, market::Offline::No, {home.path(), "", 100000, 100000}, nullptr);
         ASSERT_EQ(writer->import_bars(std::span<const market::BarRecord>(bars), 0), 700u);
     }
     config::TerminalConfig& configuration = *terminal.services().terminal_config;
@@ -196,7 +196,7 @@ TEST_F(TerminalServicesTest, ReconnectMovesTheHistoryCentreToTheNewAccountsServe
     config::LoginRecord record = configuration.login_record();
     core::set_field_text(record.server, "Other-Live");
     configuration.set_login_record(record);
-    window.handle_notification(kNotifyReconnect, 0);
+    window.handle_notification(core::Notification::Reconnect, 0);
     EXPECT_EQ(center.queued_requests(), 0u) << "the old account's requests are dropped";
     EXPECT_FALSE(center.state("EURUSD", 240)->request_pending);
     // The open history was reloaded from the new server's folder, which holds no bars.

@@ -66,7 +66,8 @@ TEST_F(TerminalWindowTest, ClosingWithADownloadAndATradeRequestInFlightStopsThem
     ASSERT_TRUE(server.wait_for_steps(5)) << server.report();
     session::TradeDispatcher* dispatcher = terminal.services().trade_dispatcher.get();
     ASSERT_TRUE(dispatcher);
-    ASSERT_EQ(dispatcher->submit(kb::testing::eurusd_request(trade::kInstantOrder, 0, 10, 1.1, 0, 5), terminal.notifier()), 0);
+    ASSERT_EQ(dispatcher->submit(kb::testing::eurusd_request(trade::kInstantOrder, 0, 10, 1.1, 0, 5), terminal.notifier()),
+              net::ReturnCode::Ok);
     ASSERT_TRUE(dispatcher->context(0)->thread_running());
 
     running.reset();

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <thread>
 #include <utility>
 
@@ -34,6 +35,8 @@
 
 namespace kb::ui {
 namespace {
+
+using net::ReturnCode;
 
 constexpr int32_t kAnn = 1001;
 
@@ -126,14 +129,16 @@ protected:
     }
 
     // Sends the dialog's request and waits, prices still, for its end.
-    int send_and_wait(TradeDialog& dialog) {
-        int result = -1;
+    // Nothing when the request never ends.
+    std::optional<ReturnCode> send_and_wait(TradeDialog& dialog) {
+        std::optional<ReturnCode> result;
         const QMetaObject::Connection connection =
-            QObject::connect(&dialog, &TradeDialog::finished_with, [&](int code) { result = code; });
-        const int sent = dialog.send();
-        if (sent == 0) run_until([&] { return result >= 0; }, false);
+            QObject::connect(&dialog, &TradeDialog::finished_with, [&](ReturnCode code) { result = code; });
+        const ReturnCode sent = dialog.send();
+        if (sent == ReturnCode::Ok) run_until([&] { return result.has_value(); }, false);
         QObject::disconnect(connection);
-        return sent != 0 ? sent : result;
+        if (sent != ReturnCode::Ok) return sent;
+        return result;
     }
 
     // Opens a position of EURUSD through the order dialog; its ticket, 0 on failure.
@@ -142,9 +147,9 @@ protected:
         if (!dialog) return 0;
         dialog->set_order(order_type, lots);
         dialog->set_deviation(1000);
-        if (send_and_wait(*dialog) != 0) return 0;
+        if (send_and_wait(*dialog) != ReturnCode::Ok) return 0;
         trade::TradeRecord opened{};
-        return terminal.services().trade_dispatcher->result(0, opened) == 0 ? opened.ticket : 0;
+        return terminal.services().trade_dispatcher->result(0, opened) == ReturnCode::Ok ? opened.ticket : 0;
     }
 
     kb::testing::TempFolder home;
@@ -165,7 +170,7 @@ TEST_F(TradeTabLive, AnOrderFromTheDialogOpensAPositionThatTheTradeTabListsAndCl
     ASSERT_TRUE(dialog);
     dialog->set_order(trade::kBuy, 0.1);
     dialog->set_deviation(1000);
-    ASSERT_EQ(send_and_wait(*dialog), 0) << dialog->status_text().toStdString();
+    ASSERT_EQ(send_and_wait(*dialog), ReturnCode::Ok) << dialog->status_text().toStdString();
     EXPECT_EQ(dialog->status_text(), "OK");
 
     ASSERT_EQ(storage->open_trades(kAnn).size(), 1u);
@@ -195,7 +200,7 @@ TEST_F(TradeTabLive, AnOrderFromTheDialogOpensAPositionThatTheTradeTabListsAndCl
     ASSERT_TRUE(close);
     close->set_lots(0.04);
     close->set_deviation(1000);
-    ASSERT_EQ(send_and_wait(*close), 0) << close->status_text().toStdString();
+    ASSERT_EQ(send_and_wait(*close), ReturnCode::Ok) << close->status_text().toStdString();
     ASSERT_EQ(storage->open_trades(kAnn).size(), 1u) << "a partial close leaves the rest open";
     const int32_t rest = static_cast<int32_t>(storage->open_trades(kAnn)[0].ticket);
     ASSERT_TRUE(run_until([&] { return view().row_count() == 1 && view().row_of(rest) >= 0; }));
@@ -205,7 +210,7 @@ TEST_F(TradeTabLive, AnOrderFromTheDialogOpensAPositionThatTheTradeTabListsAndCl
     close = view().open_close_dialog();
     ASSERT_TRUE(close);
     close->set_deviation(1000);
-    ASSERT_EQ(send_and_wait(*close), 0) << close->status_text().toStdString();
+    ASSERT_EQ(send_and_wait(*close), ReturnCode::Ok) << close->status_text().toStdString();
     EXPECT_TRUE(storage->open_trades(kAnn).empty());
     ASSERT_TRUE(run_until([&] { return view().row_count() == 0; }));
     EXPECT_DOUBLE_EQ(terminal.services().trade_base->summary().balance, storage->account(kAnn)->balance);
@@ -219,7 +224,7 @@ TEST_F(TradeTabLive, APendingOrderIsModifiedAndDeletedFromTheTradeTab) {
     ASSERT_TRUE(dialog);
     dialog->set_order(trade::kBuyLimit, 0.2);
     dialog->set_pending(core::normalize(ask - 0.01, 5), 0);
-    ASSERT_EQ(send_and_wait(*dialog), 0) << dialog->status_text().toStdString();
+    ASSERT_EQ(send_and_wait(*dialog), ReturnCode::Ok) << dialog->status_text().toStdString();
     ASSERT_EQ(storage->open_trades(kAnn).size(), 1u);
     const int32_t ticket = static_cast<int32_t>(storage->open_trades(kAnn)[0].ticket);
     ASSERT_TRUE(run_until([&] { return view().row_of(ticket) >= 0; }));
@@ -231,12 +236,12 @@ TEST_F(TradeTabLive, APendingOrderIsModifiedAndDeletedFromTheTradeTab) {
     const double stop = core::normalize(ask - 0.02, 5);
     modify->set_stops(stop, 0);
     modify->set_pending(core::normalize(ask - 0.01, 5), 0);
-    ASSERT_EQ(send_and_wait(*modify), 0) << modify->status_text().toStdString();
+    ASSERT_EQ(send_and_wait(*modify), ReturnCode::Ok) << modify->status_text().toStdString();
     EXPECT_DOUBLE_EQ(storage->open_trades(kAnn)[0].stop_loss, stop);
 
     ASSERT_TRUE(view().select_ticket(ticket));
-    EXPECT_EQ(view().multiple_close_by_selected(), 3) << "not a position";
-    ASSERT_EQ(view().delete_selected(), 0);
+    EXPECT_EQ(view().multiple_close_by_selected(), ReturnCode::InvalidParameters) << "not a position";
+    ASSERT_EQ(view().delete_selected(), ReturnCode::Ok);
     ASSERT_TRUE(run_until([&] { return view().row_count() == 0; }, false));
     EXPECT_TRUE(storage->open_trades(kAnn).empty());
     EXPECT_TRUE(run_until([&] { return view().status_text() == "OK"; }, false)) << view().status_text().toStdString();
@@ -251,14 +256,14 @@ TEST_F(TradeTabLive, OppositePositionsAreClosedByEachOther) {
     ASSERT_TRUE(run_until([&] { return view().row_count() == 3; }, false));
 
     ASSERT_TRUE(view().select_ticket(buy));
-    EXPECT_EQ(view().close_by_selected(buy), 3) << "not an opposite position";
-    ASSERT_EQ(view().close_by_selected(sell), 0);
+    EXPECT_EQ(view().close_by_selected(buy), ReturnCode::InvalidParameters) << "not an opposite position";
+    ASSERT_EQ(view().close_by_selected(sell), ReturnCode::Ok);
     ASSERT_TRUE(run_until([&] { return view().row_of(sell) < 0 && view().status_text() == "OK"; }, false))
         << view().status_text().toStdString();
     ASSERT_EQ(storage->open_trades(kAnn).size(), 2u) << "the rest of the buy and the other sell";
 
     ASSERT_TRUE(view().select_ticket(other_sell));
-    ASSERT_EQ(view().multiple_close_by_selected(), 0);
+    ASSERT_EQ(view().multiple_close_by_selected(), ReturnCode::Ok);
     ASSERT_TRUE(run_until([&] { return view().row_count() == 0; }, false));
     EXPECT_TRUE(storage->open_trades(kAnn).empty());
 }
@@ -268,15 +273,15 @@ TEST_F(TradeTabLive, AnOrderByRequestTradesAtTheDealersAcceptedPrice) {
     OrderDialog* dialog = view().open_order_dialog("EURUSD");
     ASSERT_TRUE(dialog);
     dialog->set_order(trade::kBuy, 0.1);
-    ASSERT_EQ(send_and_wait(*dialog), 0) << dialog->status_text().toStdString();
+    ASSERT_EQ(send_and_wait(*dialog), ReturnCode::Ok) << dialog->status_text().toStdString();
     ASSERT_TRUE(dialog->price_question_open()) << dialog->status_text().toStdString();
     EXPECT_TRUE(storage->open_trades(kAnn).empty()) << "nothing before the price is accepted";
 
-    int result = -1;
-    QObject::connect(dialog, &TradeDialog::finished_with, [&](int code) { result = code; });
-    ASSERT_EQ(dialog->accept_price(), 0) << dialog->status_text().toStdString();
-    ASSERT_TRUE(run_until([&] { return result >= 0; }, false));
-    EXPECT_EQ(result, 0) << dialog->status_text().toStdString();
+    std::optional<ReturnCode> result;
+    QObject::connect(dialog, &TradeDialog::finished_with, [&](ReturnCode code) { result = code; });
+    ASSERT_EQ(dialog->accept_price(), ReturnCode::Ok) << dialog->status_text().toStdString();
+    ASSERT_TRUE(run_until([&] { return result.has_value(); }, false));
+    EXPECT_EQ(result, ReturnCode::Ok) << dialog->status_text().toStdString();
     ASSERT_EQ(storage->open_trades(kAnn).size(), 1u);
     EXPECT_DOUBLE_EQ(storage->open_trades(kAnn)[0].open_price, terminal.services().trade_dispatcher->context(0)->last_prices().second);
 }
@@ -289,7 +294,7 @@ TEST_F(TradeTabLive, MarketExecutionOpensAndClosesAtTheMarket) {
     ASSERT_TRUE(view().select_ticket(ticket));
     CloseDialog* close = view().open_close_dialog();
     ASSERT_TRUE(close);
-    ASSERT_EQ(send_and_wait(*close), 0) << close->status_text().toStdString();
+    ASSERT_EQ(send_and_wait(*close), ReturnCode::Ok) << close->status_text().toStdString();
     EXPECT_TRUE(storage->open_trades(kAnn).empty());
 }
 
@@ -298,7 +303,7 @@ TEST_F(TradeTabLive, ARequoteAsksWhetherToTradeAtTheNewPrice) {
     OrderDialog* dialog = view().open_order_dialog("EURUSD");
     ASSERT_TRUE(dialog);
     dialog->set_order(trade::kSell, 0.1);
-    ASSERT_EQ(send_and_wait(*dialog), 138) << dialog->status_text().toStdString();
+    ASSERT_EQ(send_and_wait(*dialog), ReturnCode::Requote) << dialog->status_text().toStdString();
     EXPECT_TRUE(dialog->price_question_open());
     EXPECT_TRUE(dialog->status_text().startsWith("Requote ")) << dialog->status_text().toStdString();
 
@@ -307,12 +312,12 @@ TEST_F(TradeTabLive, ARequoteAsksWhetherToTradeAtTheNewPrice) {
     EXPECT_TRUE(storage->open_trades(kAnn).empty()) << "a refused requote opens nothing";
 
     // Every order of this group is requoted, so the accepted price meets a new question.
-    ASSERT_EQ(send_and_wait(*dialog), 138);
-    int result = -1;
-    QObject::connect(dialog, &TradeDialog::finished_with, [&](int code) { result = code; });
-    ASSERT_EQ(dialog->accept_price(), 0) << dialog->status_text().toStdString();
-    ASSERT_TRUE(run_until([&] { return result >= 0; }, false));
-    EXPECT_EQ(result, 138);
+    ASSERT_EQ(send_and_wait(*dialog), ReturnCode::Requote);
+    std::optional<ReturnCode> result;
+    QObject::connect(dialog, &TradeDialog::finished_with, [&](ReturnCode code) { result = code; });
+    ASSERT_EQ(dialog->accept_price(), ReturnCode::Ok) << dialog->status_text().toStdString();
+    ASSERT_TRUE(run_until([&] { return result.has_value(); }, false));
+    EXPECT_EQ(result, ReturnCode::Requote);
     EXPECT_EQ(terminal.services().trade_base->requotes().size(), 3u) << "each requote is kept for the question";
 }
 

@@ -161,8 +161,8 @@ TEST_F(TradeViewFlags, WithoutATradeBaseTheMenuCommandsDoNothing) {
     EXPECT_EQ(view.row_count(), 0);
     EXPECT_EQ(view.open_order_dialog("EURUSD"), nullptr);
     EXPECT_EQ(view.open_close_dialog(), nullptr);
-    EXPECT_EQ(view.delete_selected(), 3);
-    EXPECT_EQ(view.close_by_selected(5), 3);
+    EXPECT_EQ(view.delete_selected(), net::ReturnCode::InvalidParameters);
+    EXPECT_EQ(view.close_by_selected(5), net::ReturnCode::InvalidParameters);
 }
 
 }  // namespace

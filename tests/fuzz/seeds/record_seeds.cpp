@@ -149,8 +149,9 @@ void record_trade_door(fuzzing::DemoServer& demo) {
     net::PacketStream& stream = session::ServerSessionAccess::stream(world.session, session::Server::Trade);
     stream.adopt(served.relay->take_client_end());
     const net::ConnectionKey key = net::login_key(net::LoginMode::TradeServer, fuzzing::kDemoPassword);
-    if (const int code = net::log_in(stream, fuzzing::kDemoLogin, fuzzing::kDemoPassword, net::LoginMode::TradeServer)) {
-        std::fprintf(stderr, "login to the trade door: code %d\n", code);
+    if (const net::ReturnCode code = net::log_in(stream, fuzzing::kDemoLogin, fuzzing::kDemoPassword, net::LoginMode::TradeServer);
+        code != net::ReturnCode::Ok) {
+        std::fprintf(stderr, "login to the trade door: code %d\n", net::code_value(code));
         std::exit(1);
     }
     const size_t logged_in = served.relay->down().size();
@@ -197,7 +198,7 @@ public:
     session::HistoryLoginResult connect_and_log_in(net::PacketStream& stream) override {
         if (logged_in_ != 0) return {};
         stream.adopt(relay_.take_client_end());
-        if (net::log_in(stream, fuzzing::kDemoLogin, "", net::LoginMode::HistoryServer) != 0) return {};
+        if (net::log_in(stream, fuzzing::kDemoLogin, "", net::LoginMode::HistoryServer) != net::ReturnCode::Ok) return {};
         logged_in_ = relay_.down().size();
         return {session::HistoryLoginResult::Status::LoggedIn, market::BarForm::Wide28};
     }
