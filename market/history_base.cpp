@@ -411,7 +411,13 @@ bool HistoryBase::add_tick(const TickRecord& tick) {
     if ((time < window_start_ || time >= window_end_) && !refresh_quote_window(time)) return false;
     const float received_bid = tick.bid;
     const float received_ask = tick.ask;
-    if (time < last_tick_time_) {
+    // A tick whose bar would open before the newest bar is old as well: bars imported after
+    // the last tick, or a quote window that aligns the bar back, would otherwise put a bar
+    // out of order in memory and in the file.
+    bool starts_bar = false;
+    const int32_t would_open = bar_open_time(time, starts_bar);
+    const bool opens_before_newest = starts_bar && !bars_.empty() && would_open <= bars_.back().time;
+    if (time < last_tick_time_ || opens_before_newest) {
         if (journal_ != nullptr)
             journal_->write(core::Level::Error, "Old tick %s%d %.5lf/%.5lf", name_.c_str(), period_,
                             static_cast<double>(received_bid), static_cast<double>(received_ask));
