@@ -35,7 +35,8 @@ public:
 // The real clock of the machine.
 Clock& system_clock();
 
-// A clock that stands still until a test moves it. sleep_ms advances it instead of
+// A clock that stands still until a test moves it (thread-safe; its lock is a leaf of
+// core/lock_order.h). sleep_ms advances it instead of
 // waiting, so a loop of 100 ms pauses completes at once.
 class ManualClock final : public Clock {
 public:

@@ -7,7 +7,8 @@ namespace kb::platform {
 
 enum class EventReset { Manual, Automatic };
 
-// A signalled/unsignalled flag threads can wait for. Thread-safe.
+// A signalled/unsignalled flag threads can wait for. Thread-safe; its lock is a leaf
+// (core/lock_order.h).
 class Event {
 public:
     explicit Event(EventReset reset = EventReset::Manual, bool signalled = false);

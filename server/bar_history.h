@@ -29,7 +29,7 @@ inline constexpr std::array<int32_t, 9> kChartPeriods = {1, 5, 15, 30, 60, 240, 
 // generate() loads the stored bars and generates only the time since the newest one, and
 // save() writes the bars changed since the last save.
 // Thread-safe: one lock guards all bars, taken only briefly by the generation and the
-// saves; on_ticks runs on the feed's thread.
+// saves; on_ticks runs on the feed's thread. Lock order: core/lock_order.h.
 class BarHistory final : public TickSubscriber {
 public:
     static constexpr size_t kMaxBarsKept = 65536;

@@ -34,8 +34,8 @@ enum class ServerRole { Trade, History };
 //
 // One connection from accept to close, run on its own thread. Command handlers get the
 // session and use its stream, account and subscription. Thread-safe parts: close() and
-// the tick queue (fed by the quote feed's thread); everything else belongs to the
-// session's thread.
+// the tick queue (fed by the quote feed's thread, its lock a leaf of core/lock_order.h);
+// everything else belongs to the session's thread.
 class ClientSession final : public TickSubscriber {
 public:
     // peer_address: the client's IPv4 address, lowest byte first (recorded at login).

@@ -44,7 +44,8 @@ struct DealResult {
 // stop loss, take profit, pending prices and expirations as the prices move. Every change
 // is stored and queued for the account's terminal (command 155).
 // Thread-safe: one lock serialises the deals of all sessions and the price checks; it is
-// never held across network traffic. on_ticks only queues (feed thread).
+// never held across network traffic. on_ticks only queues (feed thread). Lock order:
+// core/lock_order.h.
 class Dealer final : public TickSubscriber {
 public:
     // The context must outlive the dealer.

@@ -24,7 +24,8 @@ public:
 
 // Drives a price engine from a clock and hands each subscriber the ticks of its
 // instruments. Thread-safe: subscribe, unsubscribe and quote may be called from any
-// thread; after unsubscribe returns, the subscriber gets no more calls.
+// thread; after unsubscribe returns, the subscriber gets no more calls. Lock order (engine,
+// then subscribers, then a subscriber's queue): core/lock_order.h.
 class QuoteFeed {
 public:
     // The engine is bound to the clock and owned by the feed from here on.

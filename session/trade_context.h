@@ -64,7 +64,9 @@ struct TradeContextEnvironment {
 //
 // submit, cancel, the queries, watchdog and stop belong to the user-interface thread;
 // the worker thread does all network traffic. The worker starts with the first request
-// and ends after 30 s without one, closing its connection.
+// and ends after 30 s without one, closing its connection. Its three locks nest as
+// core/lock_order.h shows: control, then thread or request; the request lock is held
+// while the trade base is asked and the requester notified.
 //
 //   ready (1) --submit--> send 190 --142--> accepted (142) --143--> in process (143)
 //      ^                     |                   |                        |
