@@ -1,4 +1,4 @@
-#include "ui/terminal_services.h"
+#include "ui/composition_root.h"
 
 #include "config/accounts_base.h"
 #include "config/server_list.h"
@@ -29,7 +29,7 @@ std::pair<size_t, size_t> ChartSettingsBarLimits::current() {
     return {bar_limit(charts.bars_per_chart), bar_limit(charts.bars_per_history_file)};
 }
 
-void TerminalServices::create_configuration(core::Terminal& terminal) {
+void CompositionRoot::create_configuration(core::Terminal& terminal) {
     core::Services& services = terminal.services();
     config::ServerList* servers =
         core::create_service(services.server_list, terminal.program_folder(), terminal.clock(), &terminal.settings());
@@ -41,7 +41,7 @@ void TerminalServices::create_configuration(core::Terminal& terminal) {
     if (configuration) configuration->load_all(config::BrandingServer::Absent);
 }
 
-void TerminalServices::create_services(core::Terminal& terminal) {
+void CompositionRoot::create_services(core::Terminal& terminal) {
     core::Services& services = terminal.services();
     create_history(terminal);
     create_symbols(terminal);
@@ -54,7 +54,7 @@ void TerminalServices::create_services(core::Terminal& terminal) {
     add_watchdogs(terminal);
 }
 
-void TerminalServices::create_history(core::Terminal& terminal) {
+void CompositionRoot::create_history(core::Terminal& terminal) {
     core::Services& services = terminal.services();
     if (!services.terminal_config || !services.server_list) return;
     if (!session_notifier_) session_notifier_ = std::make_unique<session::TerminalNotifier>(terminal);
@@ -72,7 +72,7 @@ void TerminalServices::create_history(core::Terminal& terminal) {
     if (history) history_store_ = std::make_unique<session::HistoryStore>(*history);
 }
 
-void TerminalServices::create_symbols(core::Terminal& terminal) {
+void CompositionRoot::create_symbols(core::Terminal& terminal) {
     core::Services& services = terminal.services();
     if (!services.terminal_config) return;
     const config::LoginRecord account = services.terminal_config->login_record();
@@ -83,7 +83,7 @@ void TerminalServices::create_symbols(core::Terminal& terminal) {
     if (symbols) symbols_store_ = std::make_unique<session::SymbolsStore>(*symbols);
 }
 
-void TerminalServices::create_trade(core::Terminal& terminal) {
+void CompositionRoot::create_trade(core::Terminal& terminal) {
     core::Services& services = terminal.services();
     if (!session_notifier_) session_notifier_ = std::make_unique<session::TerminalNotifier>(terminal);
     trade::TradeBase* trades = core::create_service(services.trade_base, services.symbols_base.get(),
@@ -95,7 +95,7 @@ void TerminalServices::create_trade(core::Terminal& terminal) {
     trade_store_ = std::make_unique<session::TradeStore>(*trades, terminal.clock());
 }
 
-void TerminalServices::create_trade_dispatcher(core::Terminal& terminal) {
+void CompositionRoot::create_trade_dispatcher(core::Terminal& terminal) {
     core::Services& services = terminal.services();
     if (!services.terminal_config || !services.server_list) return;
     if (services.trade_base)
@@ -107,7 +107,7 @@ void TerminalServices::create_trade_dispatcher(core::Terminal& terminal) {
                                                           trade_requests_.get()});
 }
 
-void TerminalServices::create_session(core::Terminal& terminal) {
+void CompositionRoot::create_session(core::Terminal& terminal) {
     core::Services& services = terminal.services();
     if (!services.terminal_config || !services.server_list) return;
     if (!session_notifier_) session_notifier_ = std::make_unique<session::TerminalNotifier>(terminal);
@@ -120,7 +120,7 @@ void TerminalServices::create_session(core::Terminal& terminal) {
 }
 
 // The timer's steps in their order: the connection watchdog, then the trade channels'.
-void TerminalServices::add_watchdogs(core::Terminal& terminal) {
+void CompositionRoot::add_watchdogs(core::Terminal& terminal) {
     terminal.add_watchdog(
         [&terminal] {
             if (session::ServerSession* session = terminal.services().server_session.get()) session->watchdog();
@@ -133,7 +133,7 @@ void TerminalServices::add_watchdogs(core::Terminal& terminal) {
         kTradeChannelsWatchdog);
 }
 
-session::SessionSinks TerminalServices::sinks(core::Services& services) {
+session::SessionSinks CompositionRoot::sinks(core::Services& services) {
     session::SessionSinks sinks = placeholders_.sinks();
     if (symbols_store_) sinks.symbols = symbols_store_.get();
     if (history_store_) sinks.history = history_store_.get();
