@@ -171,7 +171,7 @@ session::AccountHistoryDownload* HistoryView::download() {
     if (!services.terminal_config || !services.server_list || !services.trade_base) return nullptr;
     download_ = std::make_unique<session::AccountHistoryDownload>(session::AccountHistoryEnvironment{
         *services.terminal_config, *services.server_list, terminal_.journal(), *services.trade_base,
-        terminal_.notifier(), platform::system_clock()});
+        terminal_.notifier(), terminal_.clock()});
     return download_.get();
 }
 
