@@ -50,5 +50,6 @@
 //
 // Platform (leaves, used by both programs)
 //
-//   200   Event, ManualClock, the file fault table    -
+//   200   Event, ManualClock, the file fault table,   -
+//         the machine's random generator
 //   210   Socket use count (shared, held across I/O)  -

@@ -10,6 +10,7 @@
 #include "market/symbol_record.h"
 #include "net/protocol.h"
 #include "platform/event.h"
+#include "platform/random.h"
 #include "platform/thread.h"
 #include "server/deal_pricing.h"
 #include "server/quote_feed.h"
@@ -114,7 +115,7 @@ private:
     ServerContext& context_;
     std::mutex deal_lock_;
     int32_t last_request_id_ = 0;
-    uint64_t random_state_;
+    platform::SeededRandom random_;   // the requotes' draws, fixed by the price seed
 
     std::mutex queue_lock_;
     std::map<int, Tick> fresh_;   // the newest queued tick per instrument
