@@ -119,7 +119,7 @@ private:
     uint64_t seen_trade_changes_ = 0;
     uint64_t settings_version_ = 0;
 
-    platform::Event wake_{platform::EventReset::Automatic};
+    platform::Event wake_{context_.clock, platform::EventReset::Automatic};
     std::mutex queue_lock_;
     std::vector<Tick> queued_ticks_;
 };

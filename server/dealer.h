@@ -120,7 +120,7 @@ private:
     std::mutex queue_lock_;
     std::map<int, Tick> fresh_;   // the newest queued tick per instrument
 
-    platform::Event wake_{platform::EventReset::Automatic};
+    platform::Event wake_{context_.clock, platform::EventReset::Automatic};
     std::atomic<bool> stopping_{false};
     platform::Thread thread_;
 };

@@ -44,7 +44,7 @@ public:
     // it directly instead of starting the thread.
     size_t pump();
 
-    // Starts the thread that pumps every period_ms of real time. False when it runs already
+    // Starts the thread that pumps every period_ms of the clock. False when it runs already
     // or can't be started.
     bool start(uint32_t period_ms = 100);
     void stop();

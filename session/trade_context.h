@@ -103,7 +103,7 @@ public:
     bool busy() const { return busy_; }
     bool thread_running() const;
 
-    // Waits up to timeout_ms of real time for the request under way to finish and lets the
+    // Waits up to timeout_ms of the clock for the request under way to finish and lets the
     // worker go on at once; false on time-out. For callers that block on a request.
     bool wait_for_finish(uint32_t timeout_ms);
 
@@ -176,8 +176,8 @@ private:
     std::atomic<int> waiters_{0};
     uint32_t next_ping_ = 0;                   // worker only
 
-    platform::Event finished_{platform::EventReset::Manual};
-    platform::Event taken_{platform::EventReset::Automatic};
+    platform::Event finished_{env_.clock, platform::EventReset::Manual};
+    platform::Event taken_{env_.clock, platform::EventReset::Automatic};
 };
 
 }  // namespace kb::session

@@ -612,7 +612,8 @@ TEST_F(TradeContextTest, WaitingCallerIsReleasedWithTheResult) {
         .send(notification(3, 64, 0) + records_block({position(90, trade::kBuy, 100)}));
     connect_to(server);
     ASSERT_EQ(context().submit(instant_buy(), &requester_), 0);
-    ASSERT_TRUE(context().wait_for_finish(10000));
+    // Measured on the session's paced clock: ten minutes of it pass in seconds.
+    ASSERT_TRUE(context().wait_for_finish(600000));
     EXPECT_EQ(context().result().ticket, 90);
     EXPECT_TRUE(requester_.contains(kNotifyTradeResult, 0));
     server.finish();
