@@ -9,6 +9,7 @@
 #include <span>
 #include <vector>
 
+#include "platform/clock.h"
 #include "server/point_bar.h"
 #include "server/quote_feed.h"
 #include "server/server_config.h"
@@ -51,8 +52,8 @@ public:
     // nothing of an instrument whose generation hasn't finished, so no gap is stored).
     // False when the database failed; the bars stay marked for the next save.
     bool save();
-    // Saves every period_ms of real time until cancel(). Called once, after generate().
-    void save_periodically(uint32_t period_ms);
+    // Saves every period_ms of the clock until cancel(). Called once, after generate().
+    void save_periodically(uint32_t period_ms, platform::Clock& clock);
     // Waits until generate() has finished or was cancelled.
     void wait_ready();
 

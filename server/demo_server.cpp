@@ -61,7 +61,7 @@ bool DemoServer::start(const ListenAddress& trade, const ListenAddress& history,
     bool started = history_generator_.start([this] {
         history_.generate();
         history_.save();
-        history_.save_periodically(kBarSavePeriodMs);
+        history_.save_periodically(kBarSavePeriodMs, context_.clock);
     }) && feed_.start(kFeedPeriodMs) && dealer_.start() &&
                    trade_acceptor_.start([this] { accept_loop(trade_listener_, ServerRole::Trade); }) &&
                    history_acceptor_.start([this] { accept_loop(history_listener_, ServerRole::History); });
