@@ -33,7 +33,7 @@ void CompositionRoot::create_configuration(core::Terminal& terminal) {
     core::Services& services = terminal.services();
     config::ServerList* servers =
         core::create_service(services.server_list, terminal.program_folder(), terminal.clock(), &terminal.settings());
-    if (servers) core::create_service(services.server_probe, *servers, terminal.clock());
+    if (servers) core::create_service(services.server_probe, *servers, terminal.clock(), terminal.clock());
     config::TerminalConfig* configuration = core::create_service(
         services.terminal_config, terminal.program_folder(), terminal.clock(), servers, sound_, starter_);
     if (servers) servers->load_all(terminal.branding().company_name());
