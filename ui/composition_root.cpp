@@ -65,10 +65,17 @@ void CompositionRoot::create_history(core::Terminal& terminal) {
     bar_limits_ = std::make_unique<ChartSettingsBarLimits>(*services.terminal_config);
     market::HistoryCenter* history = core::create_service(
         services.history_center,
-        market::HistoryCenterEnvironment{{terminal.program_folder(), std::string(core::field_text(account.server)),
-                                          bar_limit(charts.bars_per_chart), bar_limit(charts.bars_per_history_file)},
-                                         terminal.clock(), terminal.clock(), &terminal.journal(),
-                                         session_notifier_.get(), history_login_.get(), bar_limits_.get()});
+        market::HistoryCenterEnvironment{
+            .settings = {.program_folder = terminal.program_folder(),
+                         .server = std::string(core::field_text(account.server)),
+                         .max_bars_in_memory = bar_limit(charts.bars_per_chart),
+                         .max_bars_in_file = bar_limit(charts.bars_per_history_file)},
+            .clock = terminal.clock(),
+            .stream_clock = terminal.clock(),
+            .journal = &terminal.journal(),
+            .notifier = session_notifier_.get(),
+            .login = history_login_.get(),
+            .limits = bar_limits_.get()});
     if (history) history_store_ = std::make_unique<session::HistoryStore>(*history);
 }
 
@@ -102,9 +109,12 @@ void CompositionRoot::create_trade_dispatcher(core::Terminal& terminal) {
         trade_requests_ =
             std::make_unique<trade::TradeBaseRequests>(*services.trade_base, services.symbols_base.get());
     core::create_service(services.trade_dispatcher,
-                         session::TradeContextEnvironment{terminal.clock(), terminal.clock(), terminal.journal(),
-                                                          *services.terminal_config, *services.server_list,
-                                                          trade_requests_.get()});
+                         session::TradeContextEnvironment{.clock = terminal.clock(),
+                                                          .stream_clock = terminal.clock(),
+                                                          .journal = terminal.journal(),
+                                                          .config = *services.terminal_config,
+                                                          .servers = *services.server_list,
+                                                          .trade = trade_requests_.get()});
 }
 
 void CompositionRoot::create_session(core::Terminal& terminal) {
@@ -112,11 +122,18 @@ void CompositionRoot::create_session(core::Terminal& terminal) {
     if (!services.terminal_config || !services.server_list) return;
     if (!session_notifier_) session_notifier_ = std::make_unique<session::TerminalNotifier>(terminal);
     core::create_service(services.server_session,
-                         session::SessionEnvironment{terminal.program_folder(), terminal.clock(), terminal.clock(),
-                                                     terminal.journal(), *session_notifier_, starter_,
-                                                     *services.terminal_config, *services.server_list,
-                                                     services.accounts_base.get(), terminal.branding().company_name(),
-                                                     sinks(services), services.server_probe.get()});
+                         session::SessionEnvironment{.program_folder = terminal.program_folder(),
+                                                     .clock = terminal.clock(),
+                                                     .stream_clock = terminal.clock(),
+                                                     .journal = terminal.journal(),
+                                                     .notifier = *session_notifier_,
+                                                     .starter = starter_,
+                                                     .config = *services.terminal_config,
+                                                     .servers = *services.server_list,
+                                                     .accounts = services.accounts_base.get(),
+                                                     .company = terminal.branding().company_name(),
+                                                     .sinks = sinks(services),
+                                                     .probe = services.server_probe.get()});
 }
 
 // The timer's steps in their order: the connection watchdog, then the trade channels'.

@@ -75,7 +75,10 @@ struct MarketWorld {
     explicit MarketWorld(const std::string& folder, market::HistoryServerLogin* login = nullptr,
                          platform::Clock* stream_clock = nullptr)
         : clock(1796601600),
-          center({{folder, "Demo", 4096, 4096}, clock, stream_clock ? *stream_clock : clock, nullptr, nullptr, login}),
+          center({.settings = {folder, "Demo", 4096, 4096},
+                  .clock = clock,
+                  .stream_clock = stream_clock ? *stream_clock : clock,
+                  .login = login}),
           base(folder, "Demo", nullptr, &center) {
         center.set_symbols(&base);
         base.replace_symbols(world_symbols());

@@ -56,7 +56,12 @@ class HistorySyncTest : public SessionFixture {
 protected:
     HistorySyncTest()
         : login_(config_, servers_, journal_),
-          center_({{folder_.path(), "Demo", 1000, 1000}, clock_, platform::system_clock(), &journal_, &notifier_, &login_}),
+          center_({.settings = {folder_.path(), "Demo", 1000, 1000},
+                   .clock = clock_,
+                   .stream_clock = platform::system_clock(),
+                   .journal = &journal_,
+                   .notifier = &notifier_,
+                   .login = &login_}),
           symbols_(folder_.path(), "Demo", &journal_, &center_) {
         center_.set_symbols(&symbols_);
         const market::SymbolRecord known = eurusd();

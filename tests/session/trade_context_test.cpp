@@ -115,7 +115,12 @@ protected:
     TradeContext& context() {
         if (!context_)
             context_ = std::make_unique<TradeContext>(
-                TradeContextEnvironment{clock_, platform::system_clock(), journal_, config_, servers_, &sink_});
+                TradeContextEnvironment{.clock = clock_,
+                                        .stream_clock = platform::system_clock(),
+                                        .journal = journal_,
+                                        .config = config_,
+                                        .servers = servers_,
+                                        .trade = &sink_});
         return *context_;
     }
     ~TradeContextTest() override { context_.reset(); }
@@ -372,7 +377,12 @@ TEST_F(TradeContextTest, ResetEndsTheRequestUnderWayForItsRequester) {
         // Declared before the dispatcher, which may still post to them while it goes.
         RecordingNotifier requester;
         RecordingNotifier next;
-        TradeDispatcher dispatcher(TradeContextEnvironment{clock_, platform::system_clock(), journal_, config_, servers_, &sink_});
+        TradeDispatcher dispatcher(TradeContextEnvironment{.clock = clock_,
+                                        .stream_clock = platform::system_clock(),
+                                        .journal = journal_,
+                                        .config = config_,
+                                        .servers = servers_,
+                                        .trade = &sink_});
         ASSERT_EQ(dispatcher.submit(instant_buy(), &requester), 0);
         ASSERT_TRUE(server.wait_for_steps(moment.answer.empty() ? 4 : 5));
         ASSERT_TRUE(eventually([&] { return dispatcher.context(0)->state() == moment.state; }));
@@ -627,7 +637,8 @@ TEST(TradeDispatcherTest, ResultsOfThreeContexts) {
     kb::testing::RecordingProcessStarter starter;
     config::ServerList servers(folder.path(), clock, nullptr);
     config::TerminalConfig config(folder.path(), clock, &servers, sound, starter);
-    TradeDispatcher dispatcher(TradeContextEnvironment{clock, clock, journal, config, servers, nullptr});
+    TradeDispatcher dispatcher(TradeContextEnvironment{
+        .clock = clock, .stream_clock = clock, .journal = journal, .config = config, .servers = servers});
     TradeRecord record;
     for (int index = 0; index < TradeDispatcher::kContexts; ++index) EXPECT_EQ(dispatcher.result(index, record), 0);
     EXPECT_EQ(dispatcher.result(3, record), 2);
