@@ -88,7 +88,9 @@ void DemoServer::accept_loop(platform::Socket& listener, ServerRole role) {
             connection.close();
             continue;
         }
-        auto stream = std::make_unique<net::PacketStream>(nullptr);
+        // A connection pauses in real time while its client stalls: the server's own clock
+        // may be a test's, which only the test moves.
+        auto stream = std::make_unique<net::PacketStream>(nullptr, platform::system_clock());
         stream->adopt(std::move(connection));
         pool_.start(role, std::move(stream), peer);
     }
