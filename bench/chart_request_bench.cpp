@@ -50,7 +50,7 @@ struct LoopbackServer {
     platform::ManualClock clock{1'704'103'200};
     server::ServerLog log{clock, [](std::string_view) {}};
     std::unique_ptr<server::DemoServer> demo;
-    net::PacketStream client{nullptr};
+    net::PacketStream client{nullptr, platform::system_clock()};
 
     LoopbackServer() {
         std::string error;

@@ -26,7 +26,7 @@ std::vector<uint8_t> serialize_accounts(std::span<const AccountSnapshot> account
 // The accounts the user can switch between: profiles/accounts.ini, owner-only. Loaded
 // when created, saved on every change. Without "keep personal data" in the login record
 // a save deletes the file instead. Thread-safe: one lock, copies in and out. It calls
-// the configuration only while not holding its own lock.
+// the configuration only while not holding its own lock (lock order: core/lock_order.h).
 class AccountsBase {
 public:
     AccountsBase(std::string program_folder, TerminalConfig& config);

@@ -34,7 +34,8 @@ struct ProbeMeasurement {
 // The known trade servers, each with up to 64 access points, mirrored in the
 // config/<name>.srv files. Records whose name equals their company (typed in by hand)
 // live only in memory. Thread-safe: every operation takes the list's lock for its whole
-// body and hands out copies; no file is touched by more than one call at a time.
+// body and hands out copies; no file is touched by more than one call at a time. Lock
+// order: after the configuration (core/lock_order.h).
 class ServerList {
 public:
     // settings may be null (no white-label reset then). Nothing is read until load_all.

@@ -5,7 +5,8 @@
 
 namespace kb::config {
 
-ServerProbe::ServerProbe(ServerList& list, platform::Clock& clock) : list_(list), clock_(clock) {}
+ServerProbe::ServerProbe(ServerList& list, platform::Clock& clock, platform::Clock& stream_clock)
+    : list_(list), clock_(clock), stream_(nullptr, stream_clock) {}
 
 ServerProbe::~ServerProbe() { stop(); }
 

@@ -29,7 +29,9 @@ inline constexpr std::string_view kProbeReplyMark = "Kestrelbay";
 // start, probe_watchdog and stop are called from the user-interface thread.
 class ServerProbe {
 public:
-    ServerProbe(ServerList& list, platform::Clock& clock);
+    // clock times the replies and the steps; stream_clock makes the connection's short
+    // pauses while an access point stalls. Both must outlive the probe.
+    ServerProbe(ServerList& list, platform::Clock& clock, platform::Clock& stream_clock);
     ~ServerProbe();   // stop()
     ServerProbe(const ServerProbe&) = delete;
     ServerProbe& operator=(const ServerProbe&) = delete;
@@ -54,8 +56,7 @@ private:
 
     ServerList& list_;
     platform::Clock& clock_;
-    // Pauses inside a transfer are real waits on the machine's clock.
-    net::PacketStream stream_{nullptr, platform::system_clock()};
+    net::PacketStream stream_;
     platform::Thread thread_;
     std::atomic<bool> stopping_{false};
     std::atomic<uint32_t> step_started_{0};

@@ -29,7 +29,7 @@ enum class BrandingServer { Absent, Present };
 // give defaults; write failures are silent and the record in memory stays current.
 // Thread-safe: one lock guards all records; every get copies out under it and every set
 // replaces the whole record and saves its file under it. Lock order: configuration
-// before server list.
+// before server list (core/lock_order.h).
 class TerminalConfig {
 public:
     // servers may be null (no server name validation then); it must outlive this object.

@@ -18,8 +18,8 @@ enum class Level : int { Info = 0, Error = 1, Fault = 4 };
 // The program's diagnostic log: one file a day, "logs/YYYYMMDD.log" under the program
 // folder, lines "HH:MM:SS text\r\n", written through a 64 KB buffer so that a burst of
 // lines costs memory copies only. Thread-safe: one lock serialises formatting,
-// buffering and file access. A missing logs folder or an unopenable file drops lines
-// silently.
+// buffering and file access (a leaf of core/lock_order.h). A missing logs folder or an
+// unopenable file drops lines silently.
 class Journal {
 public:
     static constexpr size_t kFormatBufferSize = 16384;

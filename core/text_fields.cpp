@@ -4,7 +4,6 @@
 #include <wctype.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 
 namespace kb::core {
@@ -51,12 +50,12 @@ int classify(char32_t code) {
 
 }  // namespace
 
-void fill_text_field(std::span<char> field, std::string_view text) {
+void fill_text_field(std::span<char> field, std::string_view text, platform::Random& random) {
     if (field.empty()) return;
     size_t copied = std::min(text.size(), field.size() - 1);
     std::memcpy(field.data(), text.data(), copied);
     field[copied] = '\0';
-    for (size_t i = copied + 1; i < field.size(); ++i) field[i] = static_cast<char>(std::rand());
+    for (size_t i = copied + 1; i < field.size(); ++i) field[i] = static_cast<char>(random.next());
 }
 
 bool password_is_strong(std::string_view password) {

@@ -2,14 +2,15 @@
 #include <span>
 #include <string_view>
 
+#include "platform/random.h"
+
 namespace kb::core {
 
 // Copies text into a fixed 8-bit field of a request record: at most field.size() - 1
-// bytes, a terminating NUL, and the rest of the field filled with bytes from the C
-// random generator (rand()), so that unused space carries no stale memory and no
-// recognisable pattern. Does nothing to an empty field. Calls rand(), which is not
-// guaranteed thread-safe: call it from one thread at a time.
-void fill_text_field(std::span<char> field, std::string_view text);
+// bytes, a terminating NUL, and the rest of the field filled with the low bytes of
+// random's numbers, so that unused space carries no stale memory and no recognisable
+// pattern. Does nothing to an empty field. As thread-safe as random is.
+void fill_text_field(std::span<char> field, std::string_view text, platform::Random& random);
 
 // Whether a new password is strong enough: more than 4 characters (UTF-8 code points),
 // each an upper-case letter, a lower-case letter or some other character that is

@@ -6,6 +6,7 @@
 #include <new>
 #include <utility>
 
+#include "core/debug_assert.h"
 #include "core/journal.h"
 #include "core/number_format.h"
 #include "market/bar_repair.h"
@@ -66,6 +67,22 @@ int32_t bar_time_at(RandomAccessFile& file, int64_t position, bool& ok) {
     int32_t time = 0;
     ok = ok && file.read_at(bar_offset(position), bytes_of(&time, sizeof time));
     return time;
+}
+
+}  // namespace
+
+// Invariants of a history base, true whenever its lock is free (asserted in debug builds
+// where the bars change):
+//  1. The bars are in strictly ascending open time: a load repairs and sorts them, an
+//     import merges in order, and a tick opens a new bar only after the newest one.
+//  2. There are never more bars than the capacity: the capacity is the room the growth
+//     steps have promised, and a tick sheds or grows before it adds a bar.
+namespace {
+
+[[maybe_unused]] bool ascending(std::span<const BarRecord> bars) {
+    return std::adjacent_find(bars.begin(), bars.end(), [](const BarRecord& a, const BarRecord& b) {
+               return a.time >= b.time;
+           }) == bars.end();
 }
 
 }  // namespace
@@ -188,6 +205,8 @@ void HistoryBase::load_locked() {
 
     oldest_covered_time_ = bars_.empty() ? 0 : bars_.front().time;
     last_tick_time_ = bars_.empty() ? 0 : bars_.back().time;
+    KB_DEBUG_ASSERT(ascending(bars_), "1. history bars ascend after a load");
+    KB_DEBUG_ASSERT(bars_.size() <= capacity_, "2. history bars within capacity after a load");
 }
 
 void HistoryBase::set_server(std::string server) {
@@ -411,7 +430,13 @@ bool HistoryBase::add_tick(const TickRecord& tick) {
     if ((time < window_start_ || time >= window_end_) && !refresh_quote_window(time)) return false;
     const float received_bid = tick.bid;
     const float received_ask = tick.ask;
-    if (time < last_tick_time_) {
+    // A tick whose bar would open before the newest bar is old as well: bars imported after
+    // the last tick, or a quote window that aligns the bar back, would otherwise put a bar
+    // out of order in memory and in the file.
+    bool starts_bar = false;
+    const int32_t would_open = bar_open_time(time, starts_bar);
+    const bool opens_before_newest = starts_bar && !bars_.empty() && would_open <= bars_.back().time;
+    if (time < last_tick_time_ || opens_before_newest) {
         if (journal_ != nullptr)
             journal_->write(core::Level::Error, "Old tick %s%d %.5lf/%.5lf", name_.c_str(), period_,
                             static_cast<double>(received_bid), static_cast<double>(received_ask));
@@ -451,6 +476,9 @@ bool HistoryBase::add_tick(const TickRecord& tick) {
     bar.volume = bar.volume + 1;
     modified_ = true;
     version_ += 1;
+    KB_DEBUG_ASSERT(ascending(std::span(bars_).last(std::min<size_t>(bars_.size(), 2))),
+                    "1. a tick's bar opens after the newest bar");
+    KB_DEBUG_ASSERT(bars_.size() <= capacity_, "2. history bars within capacity after a tick");
     return true;
 }
 
@@ -529,6 +557,8 @@ size_t HistoryBase::import_locked(std::vector<BarRecord> incoming, int32_t time_
         if (bar.time > last) merged.push_back(bar);
     capacity_ = incoming.size() + bars_.size() + kGrowth;
     bars_ = std::move(merged);
+    KB_DEBUG_ASSERT(ascending(bars_), "1. history bars ascend after an import");
+    KB_DEBUG_ASSERT(bars_.size() <= capacity_, "2. history bars within capacity after an import");
     modified_ = true;
     if (time_sign != 0) time_sign_ = time_sign;
     version_ += kVersionStepLoad;

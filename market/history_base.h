@@ -52,7 +52,8 @@ struct HistorySummary {
 // server's folder under "history": builds bars from ticks, repairs damaged files on load,
 // merges downloaded bars and writes itself back from the first changed bar.
 // Thread-safe: every operation takes the base's own lock (after the history centre's list
-// lock, never before it); callers get copies.
+// lock, never before it; see core/lock_order.h); callers get copies. Its invariants are
+// listed and asserted beside the code, in history_base.cpp.
 class HistoryBase {
 public:
     static constexpr int kMaxPeriod = 43200;

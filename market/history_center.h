@@ -82,7 +82,7 @@ struct HistoryState {
 // Thread-safe: one lock guards the list and the request queue; a history's own lock is
 // taken inside it. The symbols base calls in (ticks, symbol updates, usage) holding its
 // own lock, so the centre never asks the symbols base anything while holding its lock.
-// Lock order: symbols base, history centre, history base.
+// Lock order: symbols base, history centre, history base (core/lock_order.h).
 //
 // Synchronisation (the thread is session/HistorySynchroniser):
 //

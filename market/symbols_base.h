@@ -38,7 +38,7 @@ struct SymbolPrices {
 // Thread-safe: every operation takes the base's one lock and hands out copies. The tick
 // listener (history centre) is called under that lock; the symbol-usage sources are asked
 // before it is taken. The trade base is not called from here: the caller passes the
-// adjusted quotes on after add_quotes() returns.
+// adjusted quotes on after add_quotes() returns. Lock order: core/lock_order.h.
 class SymbolsBase {
 public:
     // Loads the symbols, groups and selection of the server (empty name, or one that

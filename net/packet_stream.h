@@ -33,7 +33,7 @@ uint64_t total_bytes_received();
 // returns, so callers loop while is_open().
 class PacketStream final : public PacketReader {
 public:
-    explicit PacketStream(core::Journal* journal, platform::Clock& clock = platform::system_clock());
+    PacketStream(core::Journal* journal, platform::Clock& clock);
     ~PacketStream();
     PacketStream(const PacketStream&) = delete;
     PacketStream& operator=(const PacketStream&) = delete;

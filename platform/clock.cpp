@@ -1,5 +1,6 @@
 #include "platform/clock.h"
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <thread>
@@ -11,6 +12,11 @@ DateTime from_tm(const std::tm& t) {
     return DateTime{t.tm_year + 1900, t.tm_mon + 1, t.tm_wday, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
 }
 
+bool wait_in_real_time(std::condition_variable& signal, std::unique_lock<std::mutex>& held, uint32_t ms,
+                       const std::function<bool()>& done) {
+    return signal.wait_for(held, std::chrono::milliseconds(ms), done);
+}
+
 class SystemClock final : public Clock {
 public:
     uint32_t tick_ms() override {
@@ -20,9 +26,26 @@ public:
     int64_t unix_time() override { return static_cast<int64_t>(std::time(nullptr)); }
     DateTime local_time() override { return local_calendar(unix_time()); }
     void sleep_ms(uint32_t ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+    bool wait_for_signal(std::condition_variable& signal, std::unique_lock<std::mutex>& held, uint32_t ms,
+                         const std::function<bool()>& done) override {
+        return wait_in_real_time(signal, held, ms, done);
+    }
 };
 
 }  // namespace
+
+bool Clock::wait_for_signal(std::condition_variable&, std::unique_lock<std::mutex>& held, uint32_t ms,
+                            const std::function<bool()>& done) {
+    const uint32_t start = tick_ms();
+    while (!done()) {
+        const uint32_t waited = tick_ms() - start;
+        if (waited >= ms) return false;
+        held.unlock();
+        sleep_ms(std::min(ms - waited, kSignalPollMs));
+        held.lock();
+    }
+    return true;
+}
 
 Clock& system_clock() {
     static SystemClock clock;
@@ -74,6 +97,11 @@ void ManualClock::sleep_ms(uint32_t ms) {
     slept_ms_ += ms;
     tick_ += ms;
     unix_ms_ += ms;
+}
+
+bool ManualClock::wait_for_signal(std::condition_variable& signal, std::unique_lock<std::mutex>& held, uint32_t ms,
+                                  const std::function<bool()>& done) {
+    return wait_in_real_time(signal, held, ms, done);
 }
 
 void ManualClock::advance_ms(uint32_t ms) {

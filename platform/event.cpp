@@ -1,10 +1,8 @@
 #include "platform/event.h"
 
-#include <chrono>
-
 namespace kb::platform {
 
-Event::Event(EventReset reset, bool signalled) : reset_(reset), signalled_(signalled) {}
+Event::Event(Clock& clock, EventReset reset, bool signalled) : clock_(clock), reset_(reset), signalled_(signalled) {}
 
 void Event::set() {
     {
@@ -21,7 +19,7 @@ void Event::reset() {
 
 bool Event::wait(uint32_t timeout_ms) {
     std::unique_lock guard(lock_);
-    bool ok = changed_.wait_for(guard, std::chrono::milliseconds(timeout_ms), [this] { return signalled_; });
+    const bool ok = clock_.wait_for_signal(changed_, guard, timeout_ms, [this] { return signalled_; });
     if (ok && reset_ == EventReset::Automatic) signalled_ = false;
     return ok;
 }

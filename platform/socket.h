@@ -11,6 +11,7 @@ enum class IoResult { Done, WouldBlock, Closed, Failed };
 
 // A TCP socket (IPv4, non-blocking once connected). Owned by one thread; close() may be
 // called from another thread to make the owner's pending call fail. Destruction closes.
+// The use count behind that is a leaf of core/lock_order.h, held across the I/O call.
 class Socket {
 public:
     Socket() = default;

@@ -1,7 +1,6 @@
 #include "server/bar_history.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 
 #include "server/price_engine.h"
@@ -215,10 +214,10 @@ bool BarHistory::save() {
     return false;
 }
 
-void BarHistory::save_periodically(uint32_t period_ms) {
+void BarHistory::save_periodically(uint32_t period_ms, platform::Clock& clock) {
     std::unique_lock guard(lock_);
     while (!cancelled_) {
-        ready_changed_.wait_for(guard, std::chrono::milliseconds(period_ms), [this] { return cancelled_.load(); });
+        clock.wait_for_signal(ready_changed_, guard, period_ms, [this] { return cancelled_.load(); });
         guard.unlock();
         save();
         guard.lock();

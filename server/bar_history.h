@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "market/point_bar.h"
+#include "platform/clock.h"
 #include "server/quote_feed.h"
 #include "server/server_config.h"
 #include "server/storage.h"
@@ -31,7 +32,7 @@ inline constexpr std::array<int32_t, 9> kChartPeriods = {1, 5, 15, 30, 60, 240, 
 // generate() loads the stored bars and generates only the time since the newest one, and
 // save() writes the bars changed since the last save.
 // Thread-safe: one lock guards all bars, taken only briefly by the generation and the
-// saves; on_ticks runs on the feed's thread.
+// saves; on_ticks runs on the feed's thread. Lock order: core/lock_order.h.
 class BarHistory final : public TickSubscriber {
 public:
     static constexpr size_t kMaxBarsKept = 65536;
@@ -53,8 +54,8 @@ public:
     // nothing of an instrument whose generation hasn't finished, so no gap is stored).
     // False when the database failed; the bars stay marked for the next save.
     bool save();
-    // Saves every period_ms of real time until cancel(). Called once, after generate().
-    void save_periodically(uint32_t period_ms);
+    // Saves every period_ms of the clock until cancel(). Called once, after generate().
+    void save_periodically(uint32_t period_ms, platform::Clock& clock);
     // Waits until generate() has finished or was cancelled.
     void wait_ready();
 

@@ -40,8 +40,8 @@ inline market::BarSource bar_source(ServerRole role) {
 //
 // One connection from accept to close, run on its own thread. Command handlers get the
 // session and use its stream, account and subscription. Thread-safe parts: close() and
-// the tick queue (fed by the quote feed's thread); everything else belongs to the
-// session's thread.
+// the tick queue (fed by the quote feed's thread, its lock a leaf of core/lock_order.h);
+// everything else belongs to the session's thread.
 class ClientSession final : public TickSubscriber {
 public:
     // peer_address: the client's IPv4 address, lowest byte first (recorded at login).
@@ -125,7 +125,7 @@ private:
     uint64_t seen_trade_changes_ = 0;
     uint64_t settings_version_ = 0;
 
-    platform::Event wake_{platform::EventReset::Automatic};
+    platform::Event wake_{context_.clock, platform::EventReset::Automatic};
     std::mutex queue_lock_;
     std::vector<Tick> queued_ticks_;
 };

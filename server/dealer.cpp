@@ -45,7 +45,7 @@ DealResult requote(double bid, double ask) {
 
 }  // namespace
 
-Dealer::Dealer(ServerContext& context) : context_(context), random_state_(context.config.price_seed ^ 0xD1A1u) {}
+Dealer::Dealer(ServerContext& context) : context_(context), random_(context.config.price_seed ^ 0xD1A1u) {}
 
 Dealer::~Dealer() { stop(); }
 
@@ -55,12 +55,7 @@ int32_t Dealer::next_request_id() {
     return ++last_request_id_;
 }
 
-double Dealer::random_share() {   // splitmix64, (0, 1)
-    uint64_t z = (random_state_ += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return (static_cast<double>((z ^ (z >> 31)) >> 11) + 0.5) * 0x1.0p-53;
-}
+double Dealer::random_share() { return random_.uniform(); }
 
 QuoteLookup Dealer::quote_lookup(const ServerConfig& config) { return feed_quotes(context_.feed, config); }
 

@@ -10,6 +10,7 @@
 #include "market/symbol_record.h"
 #include "net/protocol.h"
 #include "platform/event.h"
+#include "platform/random.h"
 #include "platform/thread.h"
 #include "server/deal_pricing.h"
 #include "server/quote_feed.h"
@@ -44,7 +45,8 @@ struct DealResult {
 // stop loss, take profit, pending prices and expirations as the prices move. Every change
 // is stored and queued for the account's terminal (command 155).
 // Thread-safe: one lock serialises the deals of all sessions and the price checks; it is
-// never held across network traffic. on_ticks only queues (feed thread).
+// never held across network traffic. on_ticks only queues (feed thread). Lock order:
+// core/lock_order.h.
 class Dealer final : public TickSubscriber {
 public:
     // The context must outlive the dealer.
@@ -113,12 +115,12 @@ private:
     ServerContext& context_;
     std::mutex deal_lock_;
     int32_t last_request_id_ = 0;
-    uint64_t random_state_;
+    platform::SeededRandom random_;   // the requotes' draws, fixed by the price seed
 
     std::mutex queue_lock_;
     std::map<int, Tick> fresh_;   // the newest queued tick per instrument
 
-    platform::Event wake_{platform::EventReset::Automatic};
+    platform::Event wake_{context_.clock, platform::EventReset::Automatic};
     std::atomic<bool> stopping_{false};
     platform::Thread thread_;
 };

@@ -61,7 +61,7 @@ bool DemoServer::start(const ListenAddress& trade, const ListenAddress& history,
     bool started = history_generator_.start([this] {
         history_.generate();
         history_.save();
-        history_.save_periodically(kBarSavePeriodMs);
+        history_.save_periodically(kBarSavePeriodMs, context_.clock);
     }) && feed_.start(kFeedPeriodMs) && dealer_.start() &&
                    trade_acceptor_.start([this] { accept_loop(trade_listener_, ServerRole::Trade); }) &&
                    history_acceptor_.start([this] { accept_loop(history_listener_, ServerRole::History); });
@@ -88,7 +88,9 @@ void DemoServer::accept_loop(platform::Socket& listener, ServerRole role) {
             connection.close();
             continue;
         }
-        auto stream = std::make_unique<net::PacketStream>(nullptr);
+        // A connection pauses in real time while its client stalls: the server's own clock
+        // may be a test's, which only the test moves.
+        auto stream = std::make_unique<net::PacketStream>(nullptr, platform::system_clock());
         stream->adopt(std::move(connection));
         pool_.start(role, std::move(stream), peer);
     }

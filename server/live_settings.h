@@ -20,7 +20,7 @@ bool apply_override(ServerConfig& config, const SettingOverride& setting, std::s
 // configuration with the overrides stored in the database applied in order. Overrides that
 // no longer apply (an instrument gone from the file) are skipped.
 // Thread-safe: refresh() and the readers may run on any thread; readers get a shared copy
-// that stays valid while they hold it.
+// that stays valid while they hold it. Its lock is a leaf of core/lock_order.h.
 class LiveSettings {
 public:
     // Reads the stored overrides once. Both arguments must outlive the object.

@@ -63,7 +63,7 @@ int serve(const CommandLine& line, const ServerConfig& config, Storage& storage)
     DemoServer server(config, storage, clock, log);
     std::string error;
     if (!server.start(*trade, *history, error)) return fail(error);
-    kb::platform::Event never;
+    kb::platform::Event never(clock);
     while (!signals.take()) never.wait(200);
     log.write("stopping");
     server.stop();

@@ -17,7 +17,7 @@ struct PeerLimitSettings {
 };
 
 // Counts the open connections and the wrong passwords in a row of each client address
-// (IPv4, lowest byte first). Thread-safe.
+// (IPv4, lowest byte first). Thread-safe; its lock is a leaf (core/lock_order.h).
 class PeerLimits {
 public:
     enum class Admission { Admitted, Refused, RefusedFirst };

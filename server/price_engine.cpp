@@ -25,32 +25,24 @@ uint64_t seed_for(uint64_t seed, const std::string& name) {
     return seed ^ hash;
 }
 
+double normal(platform::Random& random) {   // Box-Muller, one value per call
+    return std::sqrt(-2.0 * std::log(random.uniform())) * std::cos(6.283185307179586 * random.uniform());
+}
+
+double exponential(platform::Random& random, double mean) { return -mean * std::log(random.uniform()); }
+
 int64_t floor_seconds(int64_t unix_ms) { return unix_ms >= 0 ? unix_ms / 1000 : (unix_ms - 999) / 1000; }
 
 }  // namespace
 
-uint64_t PriceEngine::Random::next() {   // splitmix64
-    uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-}
-
-double PriceEngine::Random::uniform() { return (static_cast<double>(next() >> 11) + 0.5) * 0x1.0p-53; }
-
-double PriceEngine::Random::normal() {   // Box-Muller, one value per call
-    return std::sqrt(-2.0 * std::log(uniform())) * std::cos(6.283185307179586 * uniform());
-}
-
-double PriceEngine::Random::exponential(double mean) { return -mean * std::log(uniform()); }
 
 PriceEngine::PriceEngine(std::vector<InstrumentConfig> instruments, uint64_t seed, int64_t start_unix_ms)
     : instruments_(std::move(instruments)), now_ms_(start_unix_ms) {
     walkers_.reserve(instruments_.size());
     for (const InstrumentConfig& instrument : instruments_) {
-        Walker walker{Random{seed_for(seed, instrument.name)}, std::log(instrument.start_price),
+        Walker walker{platform::SeededRandom{seed_for(seed, instrument.name)}, std::log(instrument.start_price),
                       std::log(instrument.start_price), 0, 0, 1.0, InstrumentQuote{}};
-        walker.next_tick_ms = start_unix_ms + static_cast<int64_t>(walker.random.exponential(60000.0 / instrument.tick_rate));
+        walker.next_tick_ms = start_unix_ms + static_cast<int64_t>(exponential(walker.random, 60000.0 / instrument.tick_rate));
         walkers_.push_back(walker);
     }
 }
@@ -75,7 +67,7 @@ Tick PriceEngine::make_tick(int index, int64_t at_ms) {
     double activity = hour_activity(at_ms) * walker.regime;
 
     double mid = std::exp(walker.log_mid);
-    double move_points = instrument.volatility * std::sqrt(activity) * walker.random.normal();
+    double move_points = instrument.volatility * std::sqrt(activity) * normal(walker.random);
     walker.log_mid += move_points * instrument.point / mid;
     walker.log_mid += (walker.log_anchor - walker.log_mid) * kReversionPerTick;
     mid = std::exp(walker.log_mid);
@@ -123,7 +115,7 @@ void PriceEngine::emit_ticks(int index, int64_t until_ms, std::vector<Tick>& out
         }
         out.push_back(make_tick(index, at));
         double activity = hour_activity(at) * walker.regime;
-        double gap = walker.random.exponential(60000.0 / (instrument.tick_rate * activity));
+        double gap = exponential(walker.random, 60000.0 / (instrument.tick_rate * activity));
         walker.next_tick_ms = at + static_cast<int64_t>(std::max(kMinimumGapMs, gap));
     }
 }

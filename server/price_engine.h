@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/random.h"
 #include "server/server_config.h"
 
 namespace kb::server {
@@ -63,16 +64,8 @@ public:
     int64_t now_ms() const { return now_ms_; }
 
 private:
-    struct Random {
-        uint64_t state;
-        uint64_t next();
-        double uniform();   // (0, 1)
-        double normal();
-        double exponential(double mean);
-    };
-
     struct Walker {
-        Random random;
+        platform::SeededRandom random;
         double log_mid;
         double log_anchor;
         int64_t next_tick_ms;

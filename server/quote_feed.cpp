@@ -3,7 +3,7 @@
 namespace kb::server {
 
 QuoteFeed::QuoteFeed(PriceEngine engine, platform::Clock& clock)
-    : instruments_(engine.instruments()), engine_(std::move(engine)) {
+    : instruments_(engine.instruments()), engine_(std::move(engine)), stop_requested_(clock) {
     engine_.bind_clock(clock);
 }
 

@@ -24,7 +24,8 @@ public:
 
 // Drives a price engine from a clock and hands each subscriber the ticks of its
 // instruments. Thread-safe: subscribe, unsubscribe and quote may be called from any
-// thread; after unsubscribe returns, the subscriber gets no more calls.
+// thread; after unsubscribe returns, the subscriber gets no more calls. Lock order (engine,
+// then subscribers, then a subscriber's queue): core/lock_order.h.
 class QuoteFeed {
 public:
     // The engine is bound to the clock and owned by the feed from here on.
@@ -43,7 +44,7 @@ public:
     // it directly instead of starting the thread.
     size_t pump();
 
-    // Starts the thread that pumps every period_ms of real time. False when it runs already
+    // Starts the thread that pumps every period_ms of the clock. False when it runs already
     // or can't be started.
     bool start(uint32_t period_ms = 100);
     void stop();

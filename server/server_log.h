@@ -9,7 +9,7 @@ namespace kb::server {
 
 // The server's activity log: lines "YYYY.MM.DD HH:MM:SS text" in server time (UTC), handed
 // to a sink (standard error by default; tests capture them). Thread-safe: one lock
-// serialises formatting and the sink.
+// serialises formatting and the sink (a leaf of core/lock_order.h).
 class ServerLog {
 public:
     using Sink = std::function<void(std::string_view line)>;

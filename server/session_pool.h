@@ -12,7 +12,8 @@
 namespace kb::server {
 
 // The running sessions, one thread each, at most max_sessions at a time. Finished
-// sessions are joined and dropped when the next one starts. Thread-safe.
+// sessions are joined and dropped when the next one starts. Thread-safe; lock order:
+// core/lock_order.h.
 class SessionPool {
 public:
     SessionPool(ServerContext& context, size_t max_sessions);

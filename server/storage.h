@@ -120,7 +120,8 @@ enum class CrashLogStored { Yes, AccountFull, Failed };
 
 // The server's persistent state in one SQLite file: accounts, mail, news, trades and
 // received crash logs. The schema is created or migrated when the file is opened.
-// Thread-safe: one lock serialises every call on the single connection. Every failure
+// Thread-safe: one lock (a leaf of core/lock_order.h) serialises every call on the single
+// connection. Every failure
 // returns false, nullopt or an empty list and leaves last_error() set; nothing throws.
 class Storage {
 public:

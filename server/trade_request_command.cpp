@@ -58,7 +58,7 @@ bool send_reject(net::PacketStream& stream, int32_t id, ReturnCode code) {
 // request's); anything else in the middle of a request closes the channel.
 Pause dealer_pause(ClientSession& session, int32_t id, int delay_ms) {
     net::PacketStream& stream = session.stream();
-    platform::Event pause;   // never set: a plain wait in real time
+    platform::Event pause(session.context().clock);   // never set: a wait on the server's clock
     for (int waited = 0; waited < delay_ms; waited += static_cast<int>(kPauseStepMs)) {
         while (stream.bytes_available() > 0) {
             const uint8_t command = stream.read_byte();

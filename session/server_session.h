@@ -176,7 +176,7 @@ private:
     net::PacketStream history_stream_;
     platform::Thread trade_thread_;
     platform::Thread history_thread_;
-    platform::Event history_started_{platform::EventReset::Manual};
+    platform::Event history_started_{env_.clock, platform::EventReset::Manual};
 
     std::atomic<bool> stop_{false};
     std::atomic<bool> history_stop_{false};

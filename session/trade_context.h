@@ -58,7 +58,9 @@ struct TradeContextEnvironment {
 //
 // submit, cancel, the queries, watchdog and stop belong to the user-interface thread;
 // the worker thread does all network traffic. The worker starts with the first request
-// and ends after 30 s without one, closing its connection.
+// and ends after 30 s without one, closing its connection. Its three locks nest as
+// core/lock_order.h shows: control, then thread or request; the request lock is held
+// while the trade base is asked and the requester notified.
 //
 //   Ready --submit--> send 190 --142--> Accepted --143--> InProcess
 //     ^                  |                 |                  |
@@ -112,7 +114,7 @@ public:
     bool busy() const { return busy_; }
     bool thread_running() const;
 
-    // Waits up to timeout_ms of real time for the request under way to finish and lets the
+    // Waits up to timeout_ms of the clock for the request under way to finish and lets the
     // worker go on at once; false on time-out. For callers that block on a request.
     bool wait_for_finish(uint32_t timeout_ms);
 
@@ -188,8 +190,8 @@ private:
     uint32_t next_ping_ = 0;                   // worker only
     std::atomic<std::thread::id> worker_{};    // the running worker's id (I5)
 
-    platform::Event finished_{platform::EventReset::Manual};     // I3
-    platform::Event taken_{platform::EventReset::Automatic};     // I7
+    platform::Event finished_{env_.clock, platform::EventReset::Manual};     // I3
+    platform::Event taken_{env_.clock, platform::EventReset::Automatic};     // I7
 };
 
 }  // namespace kb::session

@@ -15,7 +15,8 @@ namespace kb::session {
 // settings, the account history, trade transactions (command 155), and the revaluation
 // after quotes and symbol updates. It also keeps the history range the history screen
 // chose, which the login's history request asks for.
-// Thread-safe: the base takes its own lock, the range has a lock of its own. Does not own
+// Thread-safe: the base takes its own lock, the range has a lock of its own (a leaf of
+// core/lock_order.h). Does not own
 // the base or the clock, which must outlive it.
 class TradeStore final : public TradeSink {
 public:

@@ -91,7 +91,8 @@ inline constexpr int32_t kMinimumExpirationDistance = 600;
 //
 // Thread-safe: every operation takes the base's one lock and hands out copies. The
 // symbols base is called while that lock is held; it never waits for this base while
-// holding its own (its hide operations ask symbols_in_use() before taking it).
+// holding its own (its hide operations ask symbols_in_use() before taking it). Lock
+// order: core/lock_order.h.
 class TradeBase final : public market::SymbolUsage {
 public:
     // symbols, journal and notifier may be null (no prices, no lines, no notifications).

@@ -169,9 +169,13 @@ session::AccountHistoryDownload* HistoryView::download() {
     download_.reset();
     core::Services& services = terminal_.services();
     if (!services.terminal_config || !services.server_list || !services.trade_base) return nullptr;
-    download_ = std::make_unique<session::AccountHistoryDownload>(session::AccountHistoryEnvironment{
-        *services.terminal_config, *services.server_list, terminal_.journal(), *services.trade_base,
-        terminal_.notifier(), platform::system_clock()});
+    download_ = std::make_unique<session::AccountHistoryDownload>(
+        session::AccountHistoryEnvironment{.config = *services.terminal_config,
+                                           .servers = *services.server_list,
+                                           .journal = terminal_.journal(),
+                                           .trades = *services.trade_base,
+                                           .notifier = terminal_.notifier(),
+                                           .stream_clock = terminal_.clock()});
     return download_.get();
 }
 

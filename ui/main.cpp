@@ -19,7 +19,7 @@
 #include "ui/qt_sound_player.h"
 #include "ui/signal_closer.h"
 #include "ui/terminal_options.h"
-#include "ui/terminal_services.h"
+#include "ui/composition_root.h"
 #include "ui/terminal_window.h"
 #include "ui/window_snapshot.h"
 
@@ -113,7 +113,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
         });
     ui::fill_display_metrics(terminal.display_metrics(), app.primaryScreen());
-    ui::TerminalServices services(sound, platform::system_process_starter());
+    ui::CompositionRoot services(sound, platform::system_process_starter());
     terminal.start(&services);
     if (options->login && !log_in_from_command_line(terminal, *options, password)) {
         services.save_indicator_catalogue(terminal);

@@ -11,7 +11,8 @@ namespace kb::ui {
 // thread: post queues the call and returns at once; send waits for the handler's
 // answer (called directly when already on the user-interface thread). Until a window
 // is set, and after it is withdrawn, posts are dropped and sends answer 0.
-// Thread-safe; set_window belongs to the user-interface thread.
+// Thread-safe (its lock is a leaf of core/lock_order.h: only the queued call is made under
+// it); set_window belongs to the user-interface thread.
 class QtNotifier final : public platform::Notifier {
 public:
     void set_window(MainWindow* window);

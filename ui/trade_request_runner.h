@@ -41,7 +41,7 @@ signals:
 
 private:
     // Carries the context thread's posts to the runner's thread; drops them once the
-    // runner is gone.
+    // runner is gone. Its lock is a leaf of core/lock_order.h.
     class Relay final : public platform::Notifier {
     public:
         explicit Relay(TradeRequestRunner* runner) : runner_(runner) {}

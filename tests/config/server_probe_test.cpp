@@ -36,7 +36,8 @@ protected:
     testing::TempFolder folder;
     platform::ManualClock clock;
     ServerList list{folder.path(), clock, nullptr};
-    ServerProbe probe{list, clock};
+    // The replies are timed on the test's clock; the connection pauses in real time.
+    ServerProbe probe{list, clock, platform::system_clock()};
     ServerEntry entry;
 };
 

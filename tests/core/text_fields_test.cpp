@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdlib>
 #include <cstring>
 
 #include "core/text_fields.h"
@@ -10,26 +9,27 @@ namespace kb::core {
 namespace {
 
 TEST(FillTextField, CopiesTheTextThenFillsFromTheRandomGenerator) {
-    std::srand(7);
+    platform::SeededRandom expected_random(7);
     std::array<char, 16> expected_filler{};
-    for (char& byte : expected_filler) byte = static_cast<char>(std::rand());
+    for (char& byte : expected_filler) byte = static_cast<char>(expected_random.next());
 
     std::array<char, 16> field{};
-    std::srand(7);
-    fill_text_field(field, "abc");
+    platform::SeededRandom random(7);
+    fill_text_field(field, "abc", random);
     EXPECT_EQ(std::memcmp(field.data(), "abc", 4), 0);
     EXPECT_EQ(std::memcmp(field.data() + 4, expected_filler.data(), field.size() - 4), 0);
 }
 
 TEST(FillTextField, CutsALongTextAndAlwaysTerminates) {
+    platform::SeededRandom random(1);
     std::array<char, 4> field{};
-    fill_text_field(field, "abcdef");
+    fill_text_field(field, "abcdef", random);
     EXPECT_EQ(std::memcmp(field.data(), "abc", 4), 0);
 
     std::array<char, 1> one{'x'};
-    fill_text_field(one, "abc");
+    fill_text_field(one, "abc", random);
     EXPECT_EQ(one[0], '\0');
-    fill_text_field(std::span<char>(), "abc");   // nothing to write into, nothing happens
+    fill_text_field(std::span<char>(), "abc", random);   // nothing to write into, nothing happens
 }
 
 TEST(PasswordIsStrong, NeedsFiveCharactersOfTwoClasses) {

@@ -80,7 +80,7 @@ struct DemoServer {
     // time for a client that is slow to answer, as in the login's challenge.
     std::unique_ptr<server::ClientSession> session(server::ServerRole role, platform::Socket& client_end) {
         testing::SocketPair pair;
-        auto server_end = std::make_unique<net::PacketStream>(nullptr);
+        auto server_end = std::make_unique<net::PacketStream>(nullptr, platform::system_clock());
         server_end->adopt(std::move(pair.reader));
         client_end = std::move(pair.writer);
         return std::make_unique<server::ClientSession>(*context, role, std::move(server_end), 0x0100007F);

@@ -76,7 +76,9 @@ struct MarketWorld {
     // another is given.
     explicit MarketWorld(const std::string& folder, session::HistoryServerLogin* login = nullptr,
                          platform::Clock* stream_clock = nullptr)
-        : clock(1796601600), center({{folder, "Demo", 4096, 4096}, clock, nullptr, nullptr}), base(folder, "Demo", nullptr, &center) {
+        : clock(1796601600),
+          center({.settings = {folder, "Demo", 4096, 4096}, .clock = clock}),
+          base(folder, "Demo", nullptr, &center) {
         center.set_symbols(&base);
         if (login != nullptr)
             center.set_synchronisation(std::make_unique<session::HistorySynchroniser>(

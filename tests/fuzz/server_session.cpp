@@ -31,7 +31,7 @@ struct Harness {
     // A session that has served one real login and the end of its connection.
     std::unique_ptr<server::ClientSession> logged_in(server::ServerRole role, net::LoginMode mode,
                                                      const char* password) {
-        net::PacketStream client(nullptr);
+        net::PacketStream client(nullptr, platform::system_clock());
         platform::Socket client_end;
         std::unique_ptr<server::ClientSession> session = server.session(role, client_end);
         client.adopt(std::move(client_end));

@@ -117,9 +117,16 @@ struct SessionWorld {
     CheckingNews news;
     CheckingMailbox mail;
     session::ServerSession session{session::SessionEnvironment{
-        services.folder, services.clock, *services.stream_clock, services.journal, services.notifier, services.starter,
-        services.config, services.servers, nullptr, "Fuzz Company",
-        session::SessionSinks{&symbols, &history, &trade, &channels, &news, &mail}}};
+        .program_folder = services.folder,
+        .clock = services.clock,
+        .stream_clock = *services.stream_clock,
+        .journal = services.journal,
+        .notifier = services.notifier,
+        .starter = services.starter,
+        .config = services.config,
+        .servers = services.servers,
+        .company = "Fuzz Company",
+        .sinks = session::SessionSinks{&symbols, &history, &trade, &channels, &news, &mail}}};
     AnsweringPeer peer;
 
     // The connection reads these bytes, then its end; it sends into the void.

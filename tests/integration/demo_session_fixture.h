@@ -91,8 +91,16 @@ protected:
         session::SessionSinks sinks = stores_.sinks();
         sinks.symbols = &symbols_;
         session_ = std::make_unique<session::ServerSession>(session::SessionEnvironment{
-            folder_.path(), clock_, gate_, journal_, timeline_, starter_, config_, servers_, nullptr, "Fake Company",
-            sinks});
+            .program_folder = folder_.path(),
+            .clock = clock_,
+            .stream_clock = gate_,
+            .journal = journal_,
+            .notifier = timeline_,
+            .starter = starter_,
+            .config = config_,
+            .servers = servers_,
+            .company = "Fake Company",
+            .sinks = sinks});
         timeline_.watch(session_.get());
         session_->start();
     }

@@ -35,15 +35,26 @@ protected:
         sinks.symbols = &symbols_store_;
         sinks.history = &history_store_;
         session_ = std::make_unique<session::ServerSession>(session::SessionEnvironment{
-            folder_.path(), clock_, gate_, journal_, timeline_, starter_, config_, servers_, nullptr, "Fake Company",
-            sinks});
+            .program_folder = folder_.path(),
+            .clock = clock_,
+            .stream_clock = gate_,
+            .journal = journal_,
+            .notifier = timeline_,
+            .starter = starter_,
+            .config = config_,
+            .servers = servers_,
+            .company = "Fake Company",
+            .sinks = sinks});
         session_->start();
     }
 
     std::optional<market::HistoryState> eurusd(int period) { return center_.state("EURUSD", period); }
 
     session::HistorySyncLogin login_{config_, servers_, journal_};
-    market::HistoryCenter center_{{{folder_.path(), "", 5000, 5000}, clock_, &journal_, &notifier_}};
+    market::HistoryCenter center_{{.settings = {folder_.path(), "", 5000, 5000},
+                                   .clock = clock_,
+                                   .journal = &journal_,
+                                   .notifier = &notifier_}};
     market::SymbolsBase symbols_base_{folder_.path(), "", &journal_, &center_};
     session::SymbolsStore symbols_store_{symbols_base_};
     session::HistoryStore history_store_{center_};

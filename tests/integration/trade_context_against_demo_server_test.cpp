@@ -61,7 +61,12 @@ protected:
         set_account(kAnn, kAnnPassword, trade_address());
         quotes_flow();
         context_ = std::make_unique<session::TradeContext>(session::TradeContextEnvironment{
-            clock_, platform::system_clock(), journal_, config_, servers_, &trades_});
+            .clock = clock_,
+            .stream_clock = platform::system_clock(),
+            .journal = journal_,
+            .config = config_,
+            .servers = servers_,
+            .trade = &trades_});
     }
     void TearDown() override { context_.reset(); }
 

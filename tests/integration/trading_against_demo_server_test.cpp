@@ -50,8 +50,16 @@ protected:
         sinks.trade = &trade_store_;
         sinks.channels = dispatcher_.get();
         session_ = std::make_unique<session::ServerSession>(session::SessionEnvironment{
-            folder_.path(), clock_, gate_, journal_, timeline_, starter_, config_, servers_, nullptr, "Fake Company",
-            sinks});
+            .program_folder = folder_.path(),
+            .clock = clock_,
+            .stream_clock = gate_,
+            .journal = journal_,
+            .notifier = timeline_,
+            .starter = starter_,
+            .config = config_,
+            .servers = servers_,
+            .company = "Fake Company",
+            .sinks = sinks});
         session_->start();
         ASSERT_TRUE(trade_state_is(net::ReturnCode::Ok));
         ASSERT_TRUE(eventually([&] { return trades_.account().login == kAnn; }));
@@ -203,7 +211,12 @@ protected:
     session::TradeStore trade_store_{trades_, clock_};
     trade::TradeBaseRequests requests_{trades_, &symbols_};
     std::unique_ptr<session::TradeDispatcher> dispatcher_ = std::make_unique<session::TradeDispatcher>(
-        session::TradeContextEnvironment{clock_, platform::system_clock(), journal_, config_, servers_, &requests_});
+        session::TradeContextEnvironment{.clock = clock_,
+                                         .stream_clock = platform::system_clock(),
+                                         .journal = journal_,
+                                         .config = config_,
+                                         .servers = servers_,
+                                         .trade = &requests_});
 };
 
 TEST_F(TradingAgainstDemoServer, InstantExecutionOpensModifiesClosesInPartClosesByAndDeletes) {

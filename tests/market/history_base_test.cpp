@@ -133,6 +133,31 @@ TEST_F(HistoryBaseTest, TickOlderThanTheNewestBarIsRefused) {
     EXPECT_EQ(history->bar_count(), 3u);
 }
 
+TEST_F(HistoryBaseTest, TickWhoseBarWouldOpenBeforeTheImportedNewestBarIsRefused) {
+    struct Case {
+        int period;
+        int32_t newest;   // open time of the newest imported bar
+        int32_t older;    // a tick of an earlier bar, newer than any tick seen
+        int32_t inside;   // a tick of the newest bar
+    };
+    const Case cases[] = {
+        {60, kMonday + 11 * kHour, kMonday + 10 * kHour + 30 * 60, kMonday + 11 * kHour + 20 * 60},
+        {1440, kMonday + 24 * kHour, kMonday + 15 * kHour, kMonday + 30 * kHour},
+    };
+    for (const Case& c : cases) {
+        auto history = open(c.period);
+        const BarRecord imported[] = {bar(c.newest - c.period * 60, 1.1, 1.09, 1.11, 1.1),
+                                      bar(c.newest, 1.1, 1.09, 1.11, 1.1)};
+        ASSERT_EQ(history->import_bars(imported, 0), 2u) << c.period;
+        EXPECT_FALSE(history->add_tick(make_tick(1, c.older, 1.1f, 1.1002f))) << c.period;
+        ASSERT_FALSE(journal.lines().empty());
+        EXPECT_EQ(journal.lines().back(), "Old tick EURUSD" + std::to_string(c.period) + " 1.10000/1.10020");
+        EXPECT_TRUE(history->add_tick(make_tick(1, c.inside, 1.105f, 1.1052f))) << c.period;
+        EXPECT_EQ(times_of(history->bars()), (std::vector<int32_t>{c.newest - c.period * 60, c.newest})) << c.period;
+        EXPECT_DOUBLE_EQ(static_cast<double>(history->bars().back().close), 1.105) << c.period;
+    }
+}
+
 TEST_F(HistoryBaseTest, FileOfAnotherSymbolOrPeriodIsLeftUnreadAndUntouched) {
     const std::vector<uint8_t> foreign = hst_bytes("GBPUSD", 60, hourly_bars(kMonday, 3));
     write("EURUSD60.hst", foreign);

@@ -81,7 +81,11 @@ class HistoryCenterTest : public ::testing::Test {
 protected:
     HistoryCenterTest()
         : journal(folder.path()),
-          center({{folder.path(), "Demo", kMaxBars, kMaxBars}, clock, journal.get(), &notifier, &limits}),
+          center({.settings = {folder.path(), "Demo", kMaxBars, kMaxBars},
+                  .clock = clock,
+                  .journal = journal.get(),
+                  .notifier = &notifier,
+                  .limits = &limits}),
           symbols(folder.path(), "Demo", journal.get(), &center) {
         center.set_symbols(&symbols);
         const SymbolRecord known[] = {all_day_symbol("EURUSD", 1), all_day_symbol("GBPUSD", 2)};
@@ -353,7 +357,7 @@ TEST_F(HistoryCenterTest, OfflineHistoriesReloadTheirFileInsteadOfAsking) {
 
     // Another program writes the file meanwhile: synchronising an offline history reads it.
     {
-        HistoryCenter writer({{folder.path(), "Demo", kMaxBars, kMaxBars}, clock, nullptr, nullptr});
+        HistoryCenter writer({.settings = {folder.path(), "Demo", kMaxBars, kMaxBars}, .clock = clock});
         writer.set_symbols(&symbols);
         const std::vector<WireBar28> bars = hourly_wire_bars(kMonday, 3);
         EXPECT_EQ(writer.import("EURUSD", 60, 0, std::span<const WireBar28>(bars)), 3u);

@@ -234,7 +234,7 @@ TEST(LoginExchange, ClientAndServerLogInWithAndWithoutChallenge) {
         {LoginMode::TradeServer, 445, 0, false},
     };
     for (const Case& c : cases) {
-        testing::LoopbackStreams streams;
+        testing::LoopbackStreams streams{platform::system_clock()};
         ServerOutcome outcome;
         platform::Thread server;
         ASSERT_TRUE(server.start([&] { outcome = serve_login(streams.server, "s3cret", {4, c.build, c.identity}); }));
@@ -262,7 +262,7 @@ TEST(LoginExchange, ClientAndServerLogInWithAndWithoutChallenge) {
 }
 
 TEST(LoginExchange, WrongChallengeAnswerGetsCommonError) {
-    testing::LoopbackStreams streams;
+    testing::LoopbackStreams streams{platform::system_clock()};
     ServerOutcome outcome;
     platform::Thread server;
     ASSERT_TRUE(server.start([&] { outcome = serve_login(streams.server, "s3cret", {0, 445, 5}); }));
@@ -280,7 +280,7 @@ TEST(LoginExchange, WrongChallengeAnswerGetsCommonError) {
 }
 
 TEST(LoginExchange, RefusalCodeReachesTheClient) {
-    testing::LoopbackStreams streams;
+    testing::LoopbackStreams streams{platform::system_clock()};
     platform::Thread server;
     ASSERT_TRUE(server.start([&] {
         LoginPacketBytes packet;

@@ -16,7 +16,7 @@ struct LoopbackStreams {
     PacketStream client;
     PacketStream server;
 
-    explicit LoopbackStreams(platform::Clock& clock = platform::system_clock())
+    explicit LoopbackStreams(platform::Clock& clock)
         : client(nullptr, clock), server(nullptr, clock) {
         EXPECT_TRUE(listener.listen("127.0.0.1", 0));
         EXPECT_TRUE(client.connect("127.0.0.1:" + std::to_string(listener.local_port()), 443));

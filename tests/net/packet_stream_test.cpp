@@ -36,7 +36,7 @@ Bytes sixteen_bytes() {
 // ---- scrambling on the wire ----
 
 TEST(PacketStreamScrambling, SameBytesTwiceScrambleDifferently) {
-    LoopbackStreams link;
+    LoopbackStreams link{platform::system_clock()};
     link.client.set_key(kKey);
     Bytes first = sixteen_bytes(), second = sixteen_bytes();
     ASSERT_TRUE(link.client.send_packet(first.data(), first.size()));
@@ -49,7 +49,7 @@ TEST(PacketStreamScrambling, SameBytesTwiceScrambleDifferently) {
 }
 
 TEST(PacketStreamScrambling, KeepAliveChangesTheNextPacket) {
-    LoopbackStreams plain_link, keep_alive_link;
+    LoopbackStreams plain_link{platform::system_clock()}, keep_alive_link{platform::system_clock()};
     plain_link.client.set_key(kKey);
     keep_alive_link.client.set_key(kKey);
     Bytes a = sixteen_bytes(), b = sixteen_bytes(), c = sixteen_bytes(), d = sixteen_bytes();
@@ -71,7 +71,7 @@ TEST(PacketStreamScrambling, KeepAliveChangesTheNextPacket) {
 }
 
 TEST(PacketStreamScrambling, QuitByteDoesNotAdvanceTheState) {
-    LoopbackStreams plain_link, quit_link;
+    LoopbackStreams plain_link{platform::system_clock()}, quit_link{platform::system_clock()};
     plain_link.client.set_key(kKey);
     quit_link.client.set_key(kKey);
     Bytes a = sixteen_bytes(), b = sixteen_bytes(), c = sixteen_bytes(), d = sixteen_bytes();
@@ -93,7 +93,7 @@ TEST(PacketStreamScrambling, QuitByteDoesNotAdvanceTheState) {
 }
 
 TEST(PacketStreamScrambling, EmptyPacketSucceedsWithoutSendingOrAdvancing) {
-    LoopbackStreams link;
+    LoopbackStreams link{platform::system_clock()};
     uint64_t sent_before = total_bytes_sent();
     uint8_t nothing = 0;
     EXPECT_TRUE(link.client.send_packet(&nothing, 0));
@@ -103,7 +103,7 @@ TEST(PacketStreamScrambling, EmptyPacketSucceedsWithoutSendingOrAdvancing) {
 }
 
 TEST(PacketStreamRoundTrip, ScrambledPacketsBothDirections) {
-    LoopbackStreams link;
+    LoopbackStreams link{platform::system_clock()};
     link.client.set_key(kKey);
     link.server.set_key(kKey);
 
@@ -159,7 +159,7 @@ TEST(PacketStreamRoundTrip, ScrambledPacketsBothDirections) {
 }
 
 TEST(PacketStreamRoundTrip, ByteCountersGrow) {
-    LoopbackStreams link;
+    LoopbackStreams link{platform::system_clock()};
     uint64_t sent = total_bytes_sent(), received = total_bytes_received();
     uint8_t packet[10] = {};
     ASSERT_TRUE(link.client.send_packet(packet, sizeof(packet)));
@@ -177,7 +177,7 @@ TEST(PacketStreamConnect, InvalidPortFailsWithoutConnecting) {
     // The listener's port is the default: falling back to it would show as a connection.
     for (const char* address : {"127.0.0.1:0", "127.0.0.1:70000", "127.0.0.1:", "127.0.0.1:-1",
                                 "127.0.0.1:80x", ":443", ""}) {
-        PacketStream stream(nullptr);
+        PacketStream stream(nullptr, platform::system_clock());
         EXPECT_FALSE(stream.connect(address, port)) << address;
         EXPECT_FALSE(stream.is_open()) << address;
     }
@@ -188,7 +188,7 @@ TEST(PacketStreamConnect, NoPortUsesTheDefault) {
     platform::Socket listener;
     ASSERT_TRUE(listener.listen("127.0.0.1", 0));
     uint16_t port = listener.local_port();
-    PacketStream stream(nullptr);
+    PacketStream stream(nullptr, platform::system_clock());
     ASSERT_TRUE(stream.connect("127.0.0.1", port));
     EXPECT_TRUE(stream.is_open());
     EXPECT_EQ(stream.server_text(), "127.0.0.1:" + std::to_string(port));
@@ -198,13 +198,13 @@ TEST(PacketStreamConnect, NoPortUsesTheDefault) {
 TEST(PacketStreamConnect, ExplicitPortWinsOverTheDefault) {
     platform::Socket listener;
     ASSERT_TRUE(listener.listen("127.0.0.1", 0));
-    PacketStream stream(nullptr);
+    PacketStream stream(nullptr, platform::system_clock());
     ASSERT_TRUE(stream.connect("127.0.0.1:" + std::to_string(listener.local_port()), 1));
     EXPECT_TRUE(listener.accept(5000).is_open());
 }
 
 TEST(PacketStreamConnect, ServerTextIsLimitedTo127Characters) {
-    PacketStream stream(nullptr);
+    PacketStream stream(nullptr, platform::system_clock());
     std::string host(200, 'h');
     EXPECT_FALSE(stream.connect(host + ":443", 443));
     EXPECT_EQ(stream.server_text(), std::string(127, 'h'));
@@ -213,7 +213,7 @@ TEST(PacketStreamConnect, ServerTextIsLimitedTo127Characters) {
 TEST(PacketStreamConnect, ProxySetRefusesToConnect) {
     platform::Socket listener;
     ASSERT_TRUE(listener.listen("127.0.0.1", 0));
-    PacketStream stream(nullptr);
+    PacketStream stream(nullptr, platform::system_clock());
     EXPECT_EQ(stream.proxy_type(), ProxyType::None);
     stream.set_proxy(ProxyType::Socks5, "127.0.0.1:1080", "user:pass");
     EXPECT_FALSE(stream.connect("127.0.0.1", listener.local_port()));
@@ -225,7 +225,7 @@ TEST(PacketStreamConnect, ProxySetRefusesToConnect) {
 }
 
 TEST(PacketStreamProxySettings, CredentialsWithoutLoginAreClearedAndTextsLimited) {
-    PacketStream stream(nullptr);
+    PacketStream stream(nullptr, platform::system_clock());
     stream.set_proxy(ProxyType::HttpConnect, "proxy:3128", ":password");
     EXPECT_EQ(stream.proxy_type(), ProxyType::HttpConnect);
     EXPECT_EQ(stream.proxy_address(), "proxy:3128");
@@ -239,7 +239,7 @@ TEST(PacketStreamConnect, FailingAvailableQueryClosesTheStream) {
     // A listening socket has no readable byte count: the query fails.
     platform::Socket listener;
     ASSERT_TRUE(listener.listen("127.0.0.1", 0));
-    PacketStream stream(nullptr);
+    PacketStream stream(nullptr, platform::system_clock());
     stream.adopt(std::move(listener));
     ASSERT_TRUE(stream.is_open());
     EXPECT_EQ(stream.bytes_available(), 0u);
@@ -250,7 +250,7 @@ TEST(PacketStreamConnect, ConnectingAgainDropsTheOldConnection) {
     platform::Socket listener;
     ASSERT_TRUE(listener.listen("127.0.0.1", 0));
     std::string address = "127.0.0.1:" + std::to_string(listener.local_port());
-    PacketStream stream(nullptr);
+    PacketStream stream(nullptr, platform::system_clock());
     ASSERT_TRUE(stream.connect(address, 443));
     platform::ManualClock clock;
     PacketStream first_peer(nullptr, clock);
@@ -264,7 +264,7 @@ TEST(PacketStreamConnect, ConnectingAgainDropsTheOldConnection) {
 }
 
 TEST(PacketStreamConnect, ClosedStreamHasNothingAvailable) {
-    PacketStream stream(nullptr);
+    PacketStream stream(nullptr, platform::system_clock());
     EXPECT_FALSE(stream.is_open());
     EXPECT_EQ(stream.bytes_available(), 0u);
     stream.close();

@@ -37,7 +37,7 @@ struct PauseRecorder final : platform::Clock {
 }  // namespace
 
 TEST(PacketStreamReceiveLine, SkipsCarriageReturnsAndEndsAtLineFeedOrLimit) {
-    LoopbackStreams link;
+    LoopbackStreams link{platform::system_clock()};
     send_text(link.server, "ab\r\ncd\n\r\n0123456789\nlast\n");
     ASSERT_TRUE(LoopbackStreams::wait_readable(link.client, 25));
     std::string line;
@@ -113,23 +113,23 @@ TEST(PacketStreamFailure, PeerClosingMidReadFailsAndCloses) {
 }
 
 TEST(PacketStreamFailure, ReadByteGivesNoConnectionAndLeavesTheStreamClosed) {
-    LoopbackStreams link;
+    LoopbackStreams link{platform::system_clock()};
     link.server.close();
     EXPECT_EQ(link.client.read_byte(), code_byte(ReturnCode::NoConnection));
     EXPECT_FALSE(link.client.is_open());
-    PacketStream never_opened(nullptr);
+    PacketStream never_opened(nullptr, platform::system_clock());
     EXPECT_EQ(never_opened.read_byte(), 6);
 }
 
 TEST(PacketStreamFailure, ReadFixedTextTerminatesTheFieldEvenWhenTheReadFails) {
-    PacketStream closed(nullptr);
+    PacketStream closed(nullptr, platform::system_clock());
     char field[4] = {'a', 'b', 'c', 'd'};
     EXPECT_FALSE(closed.read_fixed_text(field, sizeof(field)));
     EXPECT_EQ(field[3], '\0');
 }
 
 TEST(PacketStreamFailure, SendOnAClosedStreamFails) {
-    PacketStream stream(nullptr);
+    PacketStream stream(nullptr, platform::system_clock());
     uint8_t packet[3] = {1, 2, 3};
     EXPECT_FALSE(stream.send_packet(packet, sizeof(packet)));
     EXPECT_FALSE(stream.send_byte(Command::KeepAlive));
@@ -138,7 +138,7 @@ TEST(PacketStreamFailure, SendOnAClosedStreamFails) {
 }
 
 TEST(PacketStreamFailure, CloseFromAnotherThreadEndsTheOwnersLoop) {
-    LoopbackStreams link;
+    LoopbackStreams link{platform::system_clock()};
     std::thread watchdog([&] { link.client.close(); });
     watchdog.join();
     EXPECT_FALSE(link.client.is_open());

@@ -138,7 +138,7 @@ TEST(TradeRequestSigning, OnlyTheSecondLowestIdentityByteSeedsTheTrailer) {
 }
 
 TEST(TradeRequestSigning, SentOverAStreamVerifiesOnTheServer) {
-    testing::LoopbackStreams link;
+    testing::LoopbackStreams link{platform::system_clock()};
     const ConnectionKey key = connection_key("trader-password");
     link.client.set_key(key);
     link.server.set_key(key);

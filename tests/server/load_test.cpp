@@ -185,7 +185,7 @@ void serve_two_hundred_sessions(Flooded flooded) {
     std::atomic<int> logged_in{0};
     on_client_threads([&](int t) {
         for (int i = t; i < kSessions; i += kClientThreads) {
-            auto stream = std::make_unique<net::PacketStream>(nullptr);
+            auto stream = std::make_unique<net::PacketStream>(nullptr, platform::system_clock());
             if (!stream->connect("127.0.0.1:" + std::to_string(server.trade_port()), 443) ||
                 net::log_in(*stream, 2000 + i, "load", net::LoginMode::TradeServer) != net::ReturnCode::Ok)
                 continue;

@@ -79,7 +79,7 @@ protected:
     // A logged-in connection (trade server door unless the mode is the history server's).
     std::unique_ptr<net::PacketStream> logged_in(int32_t login, const std::string& password,
                                                  net::LoginMode mode = net::LoginMode::TradeServer) {
-        auto stream = std::make_unique<net::PacketStream>(nullptr);
+        auto stream = std::make_unique<net::PacketStream>(nullptr, platform::system_clock());
         const uint16_t port = mode == net::LoginMode::HistoryServer ? server->history_port() : server->trade_port();
         EXPECT_TRUE(stream->connect("127.0.0.1:" + std::to_string(port), 443));
         EXPECT_EQ(net::log_in(*stream, login, password, mode), net::ReturnCode::Ok);

@@ -39,12 +39,12 @@ TEST(ServeProcess, ServesUntilTerminatedAndKeepsTheState) {
     ASSERT_TRUE(server.started());
     net::ReturnCode code = net::ReturnCode::NoConnection;
     for (int attempt = 0; attempt < 100 && code != net::ReturnCode::Ok; ++attempt) {
-        net::PacketStream stream(nullptr);
+        net::PacketStream stream(nullptr, platform::system_clock());
         if (stream.connect(trade, 443)) code = net::log_in(stream, 1001, "secret1", net::LoginMode::TradeServer);
         if (code != net::ReturnCode::Ok) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     EXPECT_EQ(code, net::ReturnCode::Ok);
-    net::PacketStream history_stream(nullptr);
+    net::PacketStream history_stream(nullptr, platform::system_clock());
     ASSERT_TRUE(history_stream.connect(history, 443));
     EXPECT_EQ(net::log_in(history_stream, 1001, "", net::LoginMode::HistoryServer), net::ReturnCode::Ok);
 

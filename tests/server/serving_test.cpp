@@ -85,7 +85,7 @@ protected:
     std::string trade_address() const { return "127.0.0.1:" + std::to_string(server->trade_port()); }
 
     std::unique_ptr<net::PacketStream> connect(uint16_t port) {
-        auto stream = std::make_unique<net::PacketStream>(nullptr);
+        auto stream = std::make_unique<net::PacketStream>(nullptr, platform::system_clock());
         EXPECT_TRUE(stream->connect("127.0.0.1:" + std::to_string(port), 443));
         return stream;
     }

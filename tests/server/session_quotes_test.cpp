@@ -42,9 +42,9 @@ TEST(SessionQuotes, SubscribedTicksArriveAsQuotePackets) {
 
     platform::Socket listener;
     ASSERT_TRUE(listener.listen("127.0.0.1", 0));
-    net::PacketStream client(nullptr);
+    net::PacketStream client(nullptr, platform::system_clock());
     ASSERT_TRUE(client.connect("127.0.0.1:" + std::to_string(listener.local_port()), 443));
-    auto server_end = std::make_unique<net::PacketStream>(nullptr);
+    auto server_end = std::make_unique<net::PacketStream>(nullptr, platform::system_clock());
     server_end->adopt(listener.accept(5000));
     ClientSession session(context, ServerRole::Trade, std::move(server_end), 0);
 

@@ -48,7 +48,7 @@ TEST(Shutdown, StopDuringTheFirstGenerationDoesNotWaitForItWithAChartRequestPend
     ASSERT_TRUE(server.start({"127.0.0.1", 0}, {"127.0.0.1", 0}, error)) << error;
 
     // A chart request waits for the generation to finish.
-    net::PacketStream stream(nullptr);
+    net::PacketStream stream(nullptr, platform::system_clock());
     ASSERT_TRUE(stream.connect("127.0.0.1:" + std::to_string(server.history_port()), 443));
     ASSERT_EQ(net::log_in(stream, 1001, "", net::LoginMode::HistoryServer), net::ReturnCode::Ok);
     net::OutputBuffer& out = stream.output();

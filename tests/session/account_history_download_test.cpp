@@ -42,7 +42,12 @@ protected:
     }
 
     trade::TradeBase trades_{nullptr, nullptr, nullptr, clock_};
-    AccountHistoryDownload download_{{config_, servers_, journal_, trades_, &notifier_, clock_}};
+    AccountHistoryDownload download_{{.config = config_,
+                                       .servers = servers_,
+                                       .journal = journal_,
+                                       .trades = trades_,
+                                       .notifier = &notifier_,
+                                       .stream_clock = clock_}};
 };
 
 TEST_F(AccountHistoryDownloadTest, ReplacesTheHistoryFromItsOwnConnectionAndQuits) {

@@ -43,7 +43,7 @@ protected:
 
     kb::testing::TempFolder folder;
     platform::ManualClock clock;
-    market::HistoryCenter center{{{folder.path(), "Demo", 1000, 1000}, clock, nullptr, nullptr}};
+    market::HistoryCenter center{{.settings = {folder.path(), "Demo", 1000, 1000}, .clock = clock}};
     market::SymbolsBase symbols{folder.path(), "Demo", nullptr, &center};
     HistoryStore store{center};
 };

@@ -57,7 +57,10 @@ class HistorySyncTest : public SessionFixture {
 protected:
     HistorySyncTest()
         : login_(config_, servers_, journal_),
-          center_({{folder_.path(), "Demo", 1000, 1000}, clock_, &journal_, &notifier_}),
+          center_({.settings = {folder_.path(), "Demo", 1000, 1000},
+                   .clock = clock_,
+                   .journal = &journal_,
+                   .notifier = &notifier_}),
           symbols_(folder_.path(), "Demo", &journal_, &center_) {
         center_.set_symbols(&symbols_);
         center_.set_synchronisation(std::make_unique<HistorySynchroniser>(

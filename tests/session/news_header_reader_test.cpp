@@ -31,7 +31,7 @@ protected:
         EXPECT_TRUE(streams_.server.send_packet(bytes.data(), bytes.size()));
         return messaging::read_news_header(streams_.client);
     }
-    net::testing::LoopbackStreams streams_;
+    net::testing::LoopbackStreams streams_{platform::system_clock()};
 };
 
 TEST_F(NewsHeaderReaderTest, ReadsTheFieldsAndAnInlineBody) {
@@ -76,7 +76,7 @@ TEST_F(NewsHeaderReaderTest, OutOfRangeFieldsCloseTheStream) {
         {"body of another length", news_header(2, 0, le32(11) + le32(static_cast<uint32_t>(packed.size())) + packed)},
     };
     for (const auto& c : cases) {
-        net::testing::LoopbackStreams streams;
+        net::testing::LoopbackStreams streams{platform::system_clock()};
         Bytes bytes = c.bytes;
         ASSERT_TRUE(streams.server.send_packet(bytes.data(), bytes.size()));
         EXPECT_FALSE(messaging::read_news_header(streams.client)) << c.what;

@@ -76,7 +76,7 @@ TEST_F(ServerSessionTest, FullLoginDownloadsEveryLoginDataStepInOrder) {
 }
 
 TEST_F(ServerSessionTest, SuccessfulLoginStartsTheProbeOfTheServersAccessPoints) {
-    config::ServerProbe probe(servers_, clock_);
+    config::ServerProbe probe(servers_, clock_, platform::system_clock());
     probe_ = &probe;
     FakeServer server, fast, foreign;
     fast.expect_raw({'Z', 'I', 'N', 'F', 'O', '\n'}).send_raw({'K', 'e', 's', 't', 'r', 'e', 'l', 'b', 'a', 'y', '\n'});

@@ -272,10 +272,18 @@ protected:
     // The session over other stores or another notifier, created now.
     ServerSession& make_session_with(SessionSinks sinks, platform::Notifier& notifier,
                                       config::AccountsBase* accounts = nullptr) {
-        session_ = std::make_unique<ServerSession>(SessionEnvironment{folder_.path(), clock_,
-                                                                      platform::system_clock(), journal_, notifier,
-                                                                      starter_, config_, servers_, accounts,
-                                                                      "Fake Company", sinks, probe_});
+        session_ = std::make_unique<ServerSession>(SessionEnvironment{.program_folder = folder_.path(),
+                                                                      .clock = clock_,
+                                                                      .stream_clock = platform::system_clock(),
+                                                                      .journal = journal_,
+                                                                      .notifier = notifier,
+                                                                      .starter = starter_,
+                                                                      .config = config_,
+                                                                      .servers = servers_,
+                                                                      .accounts = accounts,
+                                                                      .company = "Fake Company",
+                                                                      .sinks = sinks,
+                                                                      .probe = probe_});
         return *session_;
     }
 

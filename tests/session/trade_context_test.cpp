@@ -117,7 +117,12 @@ protected:
     TradeContext& context() {
         if (!context_)
             context_ = std::make_unique<TradeContext>(
-                TradeContextEnvironment{clock_, platform::system_clock(), journal_, config_, servers_, &sink_});
+                TradeContextEnvironment{.clock = clock_,
+                                        .stream_clock = platform::system_clock(),
+                                        .journal = journal_,
+                                        .config = config_,
+                                        .servers = servers_,
+                                        .trade = &sink_});
         return *context_;
     }
     ~TradeContextTest() override { context_.reset(); }
@@ -377,7 +382,12 @@ TEST_F(TradeContextTest, ResetEndsTheRequestUnderWayForItsRequester) {
         // Declared before the dispatcher, which may still post to them while it goes.
         RecordingNotifier requester;
         RecordingNotifier next;
-        TradeDispatcher dispatcher(TradeContextEnvironment{clock_, platform::system_clock(), journal_, config_, servers_, &sink_});
+        TradeDispatcher dispatcher(TradeContextEnvironment{.clock = clock_,
+                                        .stream_clock = platform::system_clock(),
+                                        .journal = journal_,
+                                        .config = config_,
+                                        .servers = servers_,
+                                        .trade = &sink_});
         ASSERT_EQ(dispatcher.submit(instant_buy(), &requester), ReturnCode::Ok);
         ASSERT_TRUE(server.wait_for_steps(moment.answer.empty() ? 4 : 5));
         ASSERT_TRUE(eventually([&] { return dispatcher.context(0)->state() == moment.state; }));
@@ -617,7 +627,8 @@ TEST_F(TradeContextTest, WaitingCallerIsReleasedWithTheResult) {
         .send(notification(3, 64, 0) + records_block({position(90, trade::kBuy, 100)}));
     connect_to(server);
     ASSERT_EQ(context().submit(instant_buy(), &requester_), ReturnCode::Ok);
-    ASSERT_TRUE(context().wait_for_finish(10000));
+    // Measured on the session's paced clock: ten minutes of it pass in seconds.
+    ASSERT_TRUE(context().wait_for_finish(600000));
     EXPECT_EQ(context().result().ticket, 90);
     EXPECT_TRUE(requester_.contains(core::Notification::TradeResult, 0));
     server.finish();
@@ -648,7 +659,8 @@ TEST(TradeDispatcherTest, ResultsOfThreeContexts) {
     kb::testing::RecordingProcessStarter starter;
     config::ServerList servers(folder.path(), clock, nullptr);
     config::TerminalConfig config(folder.path(), clock, &servers, sound, starter);
-    TradeDispatcher dispatcher(TradeContextEnvironment{clock, clock, journal, config, servers, nullptr});
+    TradeDispatcher dispatcher(TradeContextEnvironment{
+        .clock = clock, .stream_clock = clock, .journal = journal, .config = config, .servers = servers});
     TradeRecord record;
     for (int index = 0; index < TradeDispatcher::kContexts; ++index)
         EXPECT_EQ(dispatcher.result(index, record), ReturnCode::Ok);

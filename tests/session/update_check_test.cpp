@@ -42,7 +42,7 @@ protected:
     core::Journal journal_;
     config::ServerList servers_;
     kb::testing::RecordingProcessStarter starter_;
-    LoopbackStreams streams_;
+    LoopbackStreams streams_{platform::system_clock()};
     std::vector<std::string> lines_;
     UpdateCheck check_{folder_.path(), "Acme Ltd", 1234, "Acme-Live"};
 };

@@ -101,7 +101,8 @@ private:
     uint16_t port_ = 0;
     std::vector<Step> steps_;
     platform::Thread thread_;
-    platform::Event released_{platform::EventReset::Automatic};
+    // The script's pauses are real: the peer under test runs on its own clock.
+    platform::Event released_{platform::system_clock(), platform::EventReset::Automatic};
     std::atomic<bool> stopping_{false};
 
     std::mutex progress_lock_;

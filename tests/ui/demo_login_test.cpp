@@ -26,7 +26,7 @@
 #include "ui/login_dialog.h"
 #include "ui/main_window.h"
 #include "ui/qt_notifier.h"
-#include "ui/terminal_services.h"
+#include "ui/composition_root.h"
 
 namespace kb::ui {
 namespace {
@@ -116,7 +116,7 @@ protected:
     kb::testing::TempFolder home;
     platform::SilentSoundPlayer sound;
     kb::testing::RecordingProcessStarter starter{false};
-    TerminalServices factory{sound, starter};
+    CompositionRoot factory{sound, starter};
     core::Terminal terminal{home.path(), platform::system_clock(), home.file("settings")};
     QtNotifier notifier;
     std::unique_ptr<MainWindow> window;

@@ -25,7 +25,7 @@
 #include "ui/history_view.h"
 #include "ui/main_window.h"
 #include "ui/qt_notifier.h"
-#include "ui/terminal_services.h"
+#include "ui/composition_root.h"
 
 namespace kb::ui {
 namespace {
@@ -210,7 +210,7 @@ protected:
     kb::testing::TempFolder home;
     platform::SilentSoundPlayer sound;
     NoProcesses starter;
-    TerminalServices factory{sound, starter};
+    CompositionRoot factory{sound, starter};
     core::Terminal terminal{home.path(), platform::system_clock(), home.file("settings")};
     QtNotifier notifier;
     std::unique_ptr<MainWindow> window;

@@ -27,7 +27,7 @@
 #include "ui/login_choice.h"
 #include "ui/login_dialog.h"
 #include "ui/main_window.h"
-#include "ui/terminal_services.h"
+#include "ui/composition_root.h"
 
 namespace kb::ui {
 namespace {
@@ -80,7 +80,7 @@ struct LoginDialogTest : ::testing::Test {
     platform::ManualClock clock;
     platform::SilentSoundPlayer sound;
     kb::testing::RecordingProcessStarter starter;
-    TerminalServices factory{sound, starter};
+    CompositionRoot factory{sound, starter};
     core::Terminal terminal{home.path(), clock, home.file("settings")};
     RecordingNotifier notifier;
 };

@@ -22,7 +22,7 @@
 #include "ui/main_window.h"
 #include "ui/market_watch_view.h"
 #include "ui/qt_notifier.h"
-#include "ui/terminal_services.h"
+#include "ui/composition_root.h"
 
 namespace kb::ui {
 namespace {
@@ -78,7 +78,7 @@ TEST_F(QuotesTabLive, AfterLoginTheQuotesTabShowsLiveColouredPrices) {
     kb::testing::TempFolder home;
     platform::SilentSoundPlayer sound;
     NoProcesses starter;
-    TerminalServices factory(sound, starter);
+    CompositionRoot factory(sound, starter);
     core::Terminal terminal(home.path(), platform::system_clock(), home.file("settings"));
     terminal.start(&factory);
     ASSERT_TRUE(terminal.services().terminal_config);

@@ -18,7 +18,7 @@
 #include "trade/account_history_period.h"
 #include "trade/trade_request.h"
 #include "ui/history_view.h"
-#include "ui/terminal_services.h"
+#include "ui/composition_root.h"
 
 namespace kb::ui {
 namespace {
@@ -53,7 +53,7 @@ protected:
     kb::testing::TempFolder home;
     platform::SilentSoundPlayer sound;
     NoProcesses starter;
-    TerminalServices factory{sound, starter};
+    CompositionRoot factory{sound, starter};
     core::Terminal terminal{home.path(), platform::system_clock(), home.file("settings")};
 };
 

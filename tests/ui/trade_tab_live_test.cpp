@@ -30,7 +30,7 @@
 #include "ui/order_dialog.h"
 #include "ui/position_dialogs.h"
 #include "ui/qt_notifier.h"
-#include "ui/terminal_services.h"
+#include "ui/composition_root.h"
 #include "ui/trade_view.h"
 
 namespace kb::ui {
@@ -155,7 +155,7 @@ protected:
     kb::testing::TempFolder home;
     platform::SilentSoundPlayer sound;
     NoProcesses starter;
-    TerminalServices factory{sound, starter};
+    CompositionRoot factory{sound, starter};
     core::Terminal terminal{home.path(), platform::system_clock(), home.file("settings")};
     QtNotifier notifier;
     std::unique_ptr<MainWindow> window;

@@ -231,7 +231,7 @@ void record_history_door(fuzzing::DemoServer& demo) {
 
 void record_probe(fuzzing::DemoServer& demo) {
     Served served(demo, server::ServerRole::Trade);
-    net::PacketStream client(nullptr);
+    net::PacketStream client(nullptr, platform::system_clock());
     client.adopt(served.relay->take_client_end());
     client.send_all("ZINFO\n", 6);
     std::string line;

@@ -34,15 +34,17 @@ private:
     config::TerminalConfig& config_;
 };
 
+// The composition root: the one place that wires the terminal's services together, so every
+// other class gets what it works with passed in and none builds its own collaborators.
 // Creates the terminal's global services in their start order: the server list with its
 // probe and the configuration (then loads both), later the symbols base of the current account's
 // server, the saved accounts and, last, the server session with its watchdog. The
 // services that arrive with later work will be created here in their places; until then
 // the session drops what it would feed them. The sound player and the process starter are
 // not owned; they and this object must outlive the terminal's services.
-class TerminalServices final : public core::ServiceFactory {
+class CompositionRoot final : public core::ServiceFactory {
 public:
-    TerminalServices(platform::SoundPlayer& sound, platform::ProcessStarter& starter)
+    CompositionRoot(platform::SoundPlayer& sound, platform::ProcessStarter& starter)
         : sound_(sound), starter_(starter) {}
 
     void create_configuration(core::Terminal& terminal) override;

@@ -1,4 +1,4 @@
-#include "ui/terminal_services.h"
+#include "ui/composition_root.h"
 
 #include "config/accounts_base.h"
 #include "config/server_list.h"
@@ -30,11 +30,11 @@ std::pair<size_t, size_t> ChartSettingsBarLimits::current() {
     return {bar_limit(charts.bars_per_chart), bar_limit(charts.bars_per_history_file)};
 }
 
-void TerminalServices::create_configuration(core::Terminal& terminal) {
+void CompositionRoot::create_configuration(core::Terminal& terminal) {
     core::Services& services = terminal.services();
     config::ServerList* servers =
         core::create_service(services.server_list, terminal.program_folder(), terminal.clock(), &terminal.settings());
-    if (servers) core::create_service(services.server_probe, *servers, terminal.clock());
+    if (servers) core::create_service(services.server_probe, *servers, terminal.clock(), terminal.clock());
     config::TerminalConfig* configuration = core::create_service(
         services.terminal_config, terminal.program_folder(), terminal.clock(), servers, sound_, starter_);
     if (servers) servers->load_all(terminal.branding().company_name());
@@ -42,7 +42,7 @@ void TerminalServices::create_configuration(core::Terminal& terminal) {
     if (configuration) configuration->load_all(config::BrandingServer::Absent);
 }
 
-void TerminalServices::create_services(core::Terminal& terminal) {
+void CompositionRoot::create_services(core::Terminal& terminal) {
     core::Services& services = terminal.services();
     create_history(terminal);
     create_symbols(terminal);
@@ -57,11 +57,11 @@ void TerminalServices::create_services(core::Terminal& terminal) {
                               core::local_seconds(terminal.clock()));
 }
 
-void TerminalServices::save_indicator_catalogue(const core::Terminal& terminal) {
+void CompositionRoot::save_indicator_catalogue(const core::Terminal& terminal) {
     indicator_catalogue_.save_if_changed(chart::indicator_catalogue_path(terminal.program_folder()));
 }
 
-void TerminalServices::create_history(core::Terminal& terminal) {
+void CompositionRoot::create_history(core::Terminal& terminal) {
     core::Services& services = terminal.services();
     if (!services.terminal_config || !services.server_list) return;
     if (!session_notifier_) session_notifier_ = std::make_unique<session::TerminalNotifier>(terminal);
@@ -72,18 +72,25 @@ void TerminalServices::create_history(core::Terminal& terminal) {
     bar_limits_ = std::make_unique<ChartSettingsBarLimits>(*services.terminal_config);
     market::HistoryCenter* history = core::create_service(
         services.history_center,
-        market::HistoryCenterEnvironment{{terminal.program_folder(), std::string(core::field_text(account.server)),
-                                          bar_limit(charts.bars_per_chart), bar_limit(charts.bars_per_history_file)},
-                                         terminal.clock(), &terminal.journal(), session_notifier_.get(),
-                                         bar_limits_.get()});
+        market::HistoryCenterEnvironment{
+            .settings = {.program_folder = terminal.program_folder(),
+                         .server = std::string(core::field_text(account.server)),
+                         .max_bars_in_memory = bar_limit(charts.bars_per_chart),
+                         .max_bars_in_file = bar_limit(charts.bars_per_history_file)},
+            .clock = terminal.clock(),
+            .journal = &terminal.journal(),
+            .notifier = session_notifier_.get(),
+            .limits = bar_limits_.get()});
     if (!history) return;
     history->set_synchronisation(std::make_unique<session::HistorySynchroniser>(
-        *history, session::HistorySynchroniserEnvironment{terminal.clock(), terminal.clock(), &terminal.journal(),
-                                                          *history_login_}));
+        *history, session::HistorySynchroniserEnvironment{.clock = terminal.clock(),
+                                                          .stream_clock = terminal.clock(),
+                                                          .journal = &terminal.journal(),
+                                                          .login = *history_login_}));
     history_store_ = std::make_unique<session::HistoryStore>(*history);
 }
 
-void TerminalServices::create_symbols(core::Terminal& terminal) {
+void CompositionRoot::create_symbols(core::Terminal& terminal) {
     core::Services& services = terminal.services();
     if (!services.terminal_config) return;
     const config::LoginRecord account = services.terminal_config->login_record();
@@ -94,7 +101,7 @@ void TerminalServices::create_symbols(core::Terminal& terminal) {
     if (symbols) symbols_store_ = std::make_unique<session::SymbolsStore>(*symbols);
 }
 
-void TerminalServices::create_trade(core::Terminal& terminal) {
+void CompositionRoot::create_trade(core::Terminal& terminal) {
     core::Services& services = terminal.services();
     if (!session_notifier_) session_notifier_ = std::make_unique<session::TerminalNotifier>(terminal);
     trade::TradeBase* trades = core::create_service(services.trade_base, services.symbols_base.get(),
@@ -106,32 +113,42 @@ void TerminalServices::create_trade(core::Terminal& terminal) {
     trade_store_ = std::make_unique<session::TradeStore>(*trades, terminal.clock());
 }
 
-void TerminalServices::create_trade_dispatcher(core::Terminal& terminal) {
+void CompositionRoot::create_trade_dispatcher(core::Terminal& terminal) {
     core::Services& services = terminal.services();
     if (!services.terminal_config || !services.server_list) return;
     if (services.trade_base)
         trade_requests_ =
             std::make_unique<trade::TradeBaseRequests>(*services.trade_base, services.symbols_base.get());
     core::create_service(services.trade_dispatcher,
-                         session::TradeContextEnvironment{terminal.clock(), terminal.clock(), terminal.journal(),
-                                                          *services.terminal_config, *services.server_list,
-                                                          trade_requests_.get()});
+                         session::TradeContextEnvironment{.clock = terminal.clock(),
+                                                          .stream_clock = terminal.clock(),
+                                                          .journal = terminal.journal(),
+                                                          .config = *services.terminal_config,
+                                                          .servers = *services.server_list,
+                                                          .trade = trade_requests_.get()});
 }
 
-void TerminalServices::create_session(core::Terminal& terminal) {
+void CompositionRoot::create_session(core::Terminal& terminal) {
     core::Services& services = terminal.services();
     if (!services.terminal_config || !services.server_list) return;
     if (!session_notifier_) session_notifier_ = std::make_unique<session::TerminalNotifier>(terminal);
     core::create_service(services.server_session,
-                         session::SessionEnvironment{terminal.program_folder(), terminal.clock(), terminal.clock(),
-                                                     terminal.journal(), *session_notifier_, starter_,
-                                                     *services.terminal_config, *services.server_list,
-                                                     services.accounts_base.get(), terminal.branding().company_name(),
-                                                     sinks(services), services.server_probe.get()});
+                         session::SessionEnvironment{.program_folder = terminal.program_folder(),
+                                                     .clock = terminal.clock(),
+                                                     .stream_clock = terminal.clock(),
+                                                     .journal = terminal.journal(),
+                                                     .notifier = *session_notifier_,
+                                                     .starter = starter_,
+                                                     .config = *services.terminal_config,
+                                                     .servers = *services.server_list,
+                                                     .accounts = services.accounts_base.get(),
+                                                     .company = terminal.branding().company_name(),
+                                                     .sinks = sinks(services),
+                                                     .probe = services.server_probe.get()});
 }
 
 // The timer's steps in their order: the connection watchdog, then the trade channels'.
-void TerminalServices::add_watchdogs(core::Terminal& terminal) {
+void CompositionRoot::add_watchdogs(core::Terminal& terminal) {
     terminal.add_watchdog(
         [&terminal] {
             if (session::ServerSession* session = terminal.services().server_session.get()) session->watchdog();
@@ -144,7 +161,7 @@ void TerminalServices::add_watchdogs(core::Terminal& terminal) {
         kTradeChannelsWatchdog);
 }
 
-session::SessionSinks TerminalServices::sinks(core::Services& services) {
+session::SessionSinks CompositionRoot::sinks(core::Services& services) {
     session::SessionSinks sinks;
     sinks.symbols = symbols_store_.get();
     sinks.history = history_store_.get();

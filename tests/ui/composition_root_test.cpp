@@ -20,7 +20,7 @@
 #include "tests/support/temp_folder.h"
 #include "tests/ui/qt_application.h"
 #include "ui/main_window.h"
-#include "ui/terminal_services.h"
+#include "ui/composition_root.h"
 
 namespace kb::ui {
 namespace {
@@ -30,16 +30,16 @@ struct NoProcesses final : platform::ProcessStarter {
 };
 
 // A terminal in a fresh folder with the services' factory; the tests start it.
-struct TerminalServicesTest : ::testing::Test {
+struct CompositionRootTest : ::testing::Test {
     kb::testing::TempFolder home;
     platform::ManualClock clock;
     platform::SilentSoundPlayer sound;
     NoProcesses starter;
-    TerminalServices factory{sound, starter};
+    CompositionRoot factory{sound, starter};
     core::Terminal terminal{home.path(), clock, home.file("settings")};
 };
 
-TEST_F(TerminalServicesTest, StartCreatesAndLoadsTheServicesAndShutdownDestroysThem) {
+TEST_F(CompositionRootTest, StartCreatesAndLoadsTheServicesAndShutdownDestroysThem) {
     terminal.start(&factory);
     core::Services& services = terminal.services();
     ASSERT_TRUE(services.server_list);
@@ -64,7 +64,7 @@ TEST_F(TerminalServicesTest, StartCreatesAndLoadsTheServicesAndShutdownDestroysT
     EXPECT_FALSE(services.trade_dispatcher);
 }
 
-TEST_F(TerminalServicesTest, StartLoadsTheIndicatorListOrderAndShutdownSavesIt) {
+TEST_F(CompositionRootTest, StartLoadsTheIndicatorListOrderAndShutdownSavesIt) {
     // Used yesterday (by the clock's local time) and eight days ago.
     auto record = [&](std::string_view name, int64_t last_used, int32_t count) {
         chart::IndicatorUseRecord r{};
@@ -99,7 +99,7 @@ TEST_F(TerminalServicesTest, StartLoadsTheIndicatorListOrderAndShutdownSavesIt) 
 
 // The timer's steps come in their order: a connection the session finds dead is dealt
 // with before the trade channels' watchdog runs.
-TEST_F(TerminalServicesTest, TheTimerRunsTheConnectionWatchdogBeforeTheTradeChannels) {
+TEST_F(CompositionRootTest, TheTimerRunsTheConnectionWatchdogBeforeTheTradeChannels) {
     terminal.start(&factory);
     const std::vector<std::string>& names = terminal.watchdog_names();
     const auto connection = std::find(names.begin(), names.end(), kConnectionWatchdog);
@@ -110,7 +110,7 @@ TEST_F(TerminalServicesTest, TheTimerRunsTheConnectionWatchdogBeforeTheTradeChan
     terminal.shutdown();
 }
 
-TEST_F(TerminalServicesTest, ReconnectSavesTheAccounts) {
+TEST_F(CompositionRootTest, ReconnectSavesTheAccounts) {
     kb::testing::ensure_qt_application();
     terminal.start(&factory);
     config::AccountsBase& accounts = *terminal.services().accounts_base;
@@ -128,7 +128,7 @@ TEST_F(TerminalServicesTest, ReconnectSavesTheAccounts) {
     }
 }
 
-TEST_F(TerminalServicesTest, ShutdownSavesTheServerListWithItsLatestFailureMarks) {
+TEST_F(CompositionRootTest, ShutdownSavesTheServerListWithItsLatestFailureMarks) {
     const std::string dead = "10.0.0.1:443", alive = "10.0.0.2:443";
     {
         terminal.start(&factory);
@@ -153,7 +153,7 @@ TEST_F(TerminalServicesTest, ShutdownSavesTheServerListWithItsLatestFailureMarks
             << config::address_of(point);
 }
 
-TEST_F(TerminalServicesTest, HistoriesOpenedAfterAChangeOfMaximumBarsKeepTheNewLimit) {
+TEST_F(CompositionRootTest, HistoriesOpenedAfterAChangeOfMaximumBarsKeepTheNewLimit) {
     terminal.start(&factory);
     market::SymbolRecord symbol{};
     core::set_field_text(symbol.name, "EURUSD");
@@ -176,7 +176,7 @@ TEST_F(TerminalServicesTest, HistoriesOpenedAfterAChangeOfMaximumBarsKeepTheNewL
 }
 
 
-TEST_F(TerminalServicesTest, ReconnectMovesTheHistoryCentreToTheNewAccountsServerAndDropsItsQueue) {
+TEST_F(CompositionRootTest, ReconnectMovesTheHistoryCentreToTheNewAccountsServerAndDropsItsQueue) {
     kb::testing::ensure_qt_application();
     terminal.start(&factory);
     market::HistoryCenter& center = *terminal.services().history_center;

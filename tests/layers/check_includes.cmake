@@ -1,0 +1,61 @@
+# Fails when a library includes a header of a folder above it, or when code below ui/
+# includes a Qt header. Run as: cmake -DROOT=<source tree> -P check_includes.cmake
+#
+# The allowed edges, each folder with the folders it may include (its own always allowed):
+#   platform  <- core <- net <- config, market <- trade, messaging <- session, chart <- ui
+#   server    platform, core, net and the record and rule code of market, trade, messaging
+#   tools     everything below session and ui
+cmake_minimum_required(VERSION 3.25)
+if(NOT ROOT)
+  message(FATAL_ERROR "ROOT is not set")
+endif()
+
+set(below_platform "")
+set(below_core platform)
+set(below_net core platform)
+set(below_config net core platform)
+set(below_market net core platform)
+set(below_trade config market net core platform)
+set(below_messaging config market net core platform)
+set(below_session trade messaging config market net core platform)
+set(below_chart trade messaging config market net core platform)
+set(below_ui session chart trade messaging config market net core platform)
+set(below_server market trade messaging net core platform)
+set(below_tools chart trade messaging config market net core platform)
+set(layered platform core net config market trade messaging session chart ui server tools)
+# Folders whose headers a library may not include unless listed as below it.
+set(known ${layered} updater tests bench)
+
+set(violations "")
+foreach(folder ${layered})
+  if(NOT IS_DIRECTORY ${ROOT}/${folder})
+    continue()
+  endif()
+  file(GLOB_RECURSE sources RELATIVE ${ROOT} ${ROOT}/${folder}/*.h ${ROOT}/${folder}/*.cpp)
+  foreach(source ${sources})
+    file(STRINGS ${ROOT}/${source} includes REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]")
+    foreach(line ${includes})
+      string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*[<\"]([^>\"]*)[>\"].*$" "\\1" header "${line}")
+      if(header MATCHES "^Q" AND NOT folder STREQUAL "ui")
+        list(APPEND violations "${source} includes the Qt header ${header} below ui/")
+        continue()
+      endif()
+      if(NOT header MATCHES "^([a-z_]+)/")
+        continue()
+      endif()
+      set(target ${CMAKE_MATCH_1})
+      if(target STREQUAL folder OR NOT target IN_LIST known)
+        continue()
+      endif()
+      if(NOT target IN_LIST below_${folder})
+        list(APPEND violations "${source} includes ${header}: ${folder}/ may not include ${target}/")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+
+if(violations)
+  list(JOIN violations "\n  " text)
+  message(FATAL_ERROR "Includes against the layering:\n  ${text}")
+endif()
+message(STATUS "Includes follow the layering")

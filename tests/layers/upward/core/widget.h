@@ -1,0 +1,4 @@
+#pragma once
+// A Qt header below ui/ (not allowed).
+#include <QWidget>
+#include "platform/clock.h"
