@@ -4,8 +4,8 @@
 #include <cmath>
 
 #include "core/fixed_text.h"
+#include "market/quote_hours.h"
 #include "server/login_data_records.h"
-#include "server/quote_hours.h"
 #include "server/trade_transactions.h"
 #include "trade/price_distance.h"
 
@@ -71,7 +71,7 @@ std::optional<ReturnCode> Dealer::market_for(const std::string& symbol, const Ac
     if (!market.instrument) return ReturnCode::InvalidParameters;
     market.index = static_cast<int>(market.instrument - market.config->instruments.data());
     const InstrumentQuote quote = context_.feed.quote(market.index);
-    if (!in_quote_hours(market.instrument->quote_hours, context_.clock.unix_time())) return ReturnCode::MarketClosed;
+    if (!market::in_quote_hours(market.instrument->quote_hours, context_.clock.unix_time())) return ReturnCode::MarketClosed;
     if (quote.time == 0) return ReturnCode::OffQuotes;
     market.bid = quote.bid;
     market.ask = quote.ask;

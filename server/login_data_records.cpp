@@ -12,22 +12,11 @@ constexpr int32_t kVolumeStep = 1;
 constexpr int32_t kFloatingProfitAlwaysCounts = 1;
 constexpr uint32_t kWhiteRow = 0x00FFFFFF;    // the terminal paints each market watch row in it
 
-void fill_quote_hours(market::SymbolRecord& record, const WeekQuoteHours& hours) {
+void fill_quote_hours(market::SymbolRecord& record, const market::QuoteWeek& hours) {
     for (int day = 0; day < market::kDaysPerWeek; ++day) {
         market::DayQuoteHours& out = record.quote_hours[day];
-        out.first_overnight_window = 0;
-        bool overnight_seen = false;
-        for (int i = 0; i < market::kQuoteWindowsPerDay; ++i) {
-            const QuoteWindow& window = hours.days[static_cast<size_t>(day)][static_cast<size_t>(i)];
-            out.windows[i].open_minute = window.open;
-            out.windows[i].close_minute = window.close;
-            out.other_windows[i].open_minute = window.open;
-            out.other_windows[i].close_minute = window.close;
-            if (!overnight_seen && window.open > window.close) {
-                out.first_overnight_window = i;
-                overnight_seen = true;
-            }
-        }
+        out = hours[static_cast<size_t>(day)];
+        for (int i = 0; i < market::kQuoteWindowsPerDay; ++i) out.other_windows[i] = out.windows[i];
     }
 }
 

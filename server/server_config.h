@@ -1,25 +1,12 @@
 #pragma once
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "market/quote_hours.h"
+
 namespace kb::server {
-
-// One quote window in minutes after midnight (server time). open == close == 0 is empty;
-// open > close runs past midnight into the next day.
-struct QuoteWindow {
-    int open = 0;
-    int close = 0;
-};
-
-inline constexpr int kQuoteWindowsPerDay = 3;
-
-// Up to three quote windows per weekday, Sunday first.
-struct WeekQuoteHours {
-    std::array<std::array<QuoteWindow, kQuoteWindowsPerDay>, 7> days{};
-};
 
 enum class ExecutionMode : int { Request = 0, Instant = 1, Market = 2 };
 
@@ -44,7 +31,7 @@ struct InstrumentConfig {
     int stops_level = 0;           // points
     ExecutionMode execution = ExecutionMode::Instant;
     int sort_key = 0;              // list order; below 8000 joins the default selection
-    WeekQuoteHours quote_hours;
+    market::QuoteWeek quote_hours; // up to three windows a day, in the form the symbol record carries
 };
 
 struct GroupConfig {
