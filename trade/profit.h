@@ -39,14 +39,4 @@ double position_profit(const TradeRecord& position, const market::SymbolRecord& 
 // The distance from open to close price in points, positive when the position gains.
 double profit_points(const TradeRecord& position);
 
-// True for the order types that are positions (buy, sell).
-constexpr bool is_position(int32_t type) { return type == kBuy || type == kSell; }
-
-// True for the order types on the buying side (buy, buy limit, buy stop).
-constexpr bool is_buy_side(int32_t type) { return type == kBuy || type == kBuyLimit || type == kBuyStop; }
-
-// True for the order types that close at the bid (buy, sell limit, sell stop): the others
-// take the ask as their current price.
-constexpr bool closes_at_bid(int32_t type) { return type == kBuy || type == kSellLimit || type == kSellStop; }
-
 }  // namespace kb::trade

@@ -20,9 +20,6 @@ constexpr int kInvalid = code(ReturnCode::InvalidParameters);
 
 enum ExecutionMode : int32_t { kByRequest = 0, kInstant = 1, kMarket = 2 };
 
-bool buy_side(int type) { return type == kBuy || type == kBuyLimit || type == kBuyStop; }
-bool is_pending(int type) { return type >= kBuyLimit && type <= kSellStop; }
-bool is_position(int type) { return type == kBuy || type == kSell; }
 bool uses_ticket(uint8_t kind) { return kind >= kInstantClose && kind <= kCloseBy; }
 
 // The test of one request; each step returns the code of its first failing rule.
@@ -55,7 +52,7 @@ public:
 private:
     const market::SymbolRecord& symbol() const { return *in_.symbol; }
     double normal(double price) const { return core::normalize(price, symbol().digits); }
-    bool long_only_refuses(int type) const { return symbol().long_only == 1 && !buy_side(type); }
+    bool long_only_refuses(int type) const { return symbol().long_only == 1 && !is_buy_side(type); }
 
     int by_kind() {
         switch (request_.kind) {

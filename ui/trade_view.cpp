@@ -20,10 +20,8 @@ namespace {
 
 constexpr int kTicketRole = Qt::UserRole;
 
-bool is_position(const trade::TradeRecord& record) { return record.type == trade::kBuy || record.type == trade::kSell; }
-
 bool opposite(const trade::TradeRecord& a, const trade::TradeRecord& b) {
-    return is_position(a) && is_position(b) && a.type != b.type &&
+    return trade::is_position(a.type) && trade::is_position(b.type) && a.type != b.type &&
            core::field_text(a.symbol) == core::field_text(b.symbol);
 }
 
@@ -200,7 +198,7 @@ OrderDialog* TradeView::open_order_dialog(const std::string& symbol, int order_t
 
 CloseDialog* TradeView::open_close_dialog() {
     const std::optional<trade::TradeRecord> trade = selected_trade();
-    if (!trade || !is_position(*trade)) return nullptr;
+    if (!trade || !trade::is_position(trade->type)) return nullptr;
     return show_dialog(new CloseDialog(terminal_, *runner_, *trade, this));
 }
 
@@ -212,7 +210,7 @@ ModifyDialog* TradeView::open_modify_dialog() {
 
 int TradeView::delete_selected() {
     const std::optional<trade::TradeRecord> trade = selected_trade();
-    if (!trade || is_position(*trade)) return kInvalidParameters;
+    if (!trade || trade::is_position(trade->type)) return kInvalidParameters;
     return send(delete_request(*trade));
 }
 
@@ -226,7 +224,7 @@ int TradeView::close_by_selected(int32_t opposite_ticket) {
 
 int TradeView::multiple_close_by_selected() {
     const std::optional<trade::TradeRecord> trade = selected_trade();
-    if (!trade || !is_position(*trade)) return kInvalidParameters;
+    if (!trade || !trade::is_position(trade->type)) return kInvalidParameters;
     return send(multiple_close_by_request(*trade));
 }
 
