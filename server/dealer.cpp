@@ -22,10 +22,6 @@ constexpr int64_t kQuoteValidSeconds = 15;  // how long a price answered by the 
 constexpr int64_t kShortestExpiration = 600;
 constexpr double kHighestPrice = 1e9;
 
-bool is_position(TradeType type) { return type == TradeType::Buy || type == TradeType::Sell; }
-bool is_pending(TradeType type) { return type >= TradeType::BuyLimit && type <= TradeType::SellStop; }
-bool buy_side(int type) { return type % 2 == 0; }
-
 // Prices within half a point are the same price.
 bool same_price(double a, double b, double point) { return std::fabs(a - b) < point / 2; }
 
@@ -85,9 +81,10 @@ AccountMoney Dealer::money_with(const Account& account, const Market& market, co
 
 // Stops as the terminal checks them, on the record it has of the instrument; negative
 // prices are no stops at all.
-bool Dealer::stops_valid(const Market& market, int type, double reference, double stop_loss, double take_profit) {
+bool Dealer::stops_valid(const Market& market, trade::OrderType type, double reference, double stop_loss,
+                         double take_profit) {
     if (stop_loss < 0 || take_profit < 0) return false;
-    return trade::stops_keep_distance(symbol_of(market), static_cast<trade::OrderType>(type), reference, stop_loss, take_profit);
+    return trade::stops_keep_distance(symbol_of(market), type, reference, stop_loss, take_profit);
 }
 
 market::SymbolRecord Dealer::symbol_of(const Market& market) {
@@ -114,7 +111,7 @@ bool Dealer::commit(Account& account, DealWrite& deal, const std::vector<trade::
     for (const TradeRow& row : deal.inserted) changes.push_back({kinds.at(kind++), row});
     // A pending order that goes away was never a trade: the terminal keeps it out of its history.
     for (TradeChange& change : changes) {
-        if (change.type == trade::kTransactionDelete && is_pending(change.trade.type)) change.trade.close_time = 0;
+        if (change.type == trade::kTransactionDelete && trade::is_pending(change.trade.type)) change.trade.close_time = 0;
     }
     store_trade_changes(context_.storage, config, account.row.login, changes);
     ++context_.trade_changes;
@@ -185,8 +182,9 @@ DealResult Dealer::open_order(Account& account, const Market& market, const Trad
     for (auto [kind, wanted] : kModes) {
         if (kind == request.kind && mode != wanted) return failed(ReturnCode::InvalidParameters);
     }
-    if (request.order_type != trade::kBuy && request.order_type != trade::kSell) return failed(ReturnCode::InvalidParameters);
-    const bool buy = request.order_type == trade::kBuy;
+    if (!trade::is_position(request.order_type)) return failed(ReturnCode::InvalidParameters);
+    const auto type = static_cast<trade::OrderType>(request.order_type);
+    const bool buy = type == trade::kBuy;
     const double point = market.instrument->point;
     double price = buy ? market.ask : market.bid;
     if (request.kind == trade::kInstantOrder) {
@@ -202,13 +200,13 @@ DealResult Dealer::open_order(Account& account, const Market& market, const Trad
     } else if (request.price != 0) {
         return failed(ReturnCode::InvalidParameters);
     }
-    if (!stops_valid(market, request.order_type, buy ? market.bid : market.ask, request.stop_loss, request.take_profit))
+    if (!stops_valid(market, type, buy ? market.bid : market.ask, request.stop_loss, request.take_profit))
         return failed(ReturnCode::InvalidStops);
     const ServerConfig& config = *market.config;
     TradeRow opened;
     opened.login = account.row.login;
     opened.symbol = market.instrument->name;
-    opened.type = static_cast<TradeType>(request.order_type);
+    opened.type = type;
     opened.volume = request.volume;
     opened.open_time = context_.clock.unix_time();
     opened.open_price = price;
@@ -229,25 +227,25 @@ DealResult Dealer::open_order(Account& account, const Market& market, const Trad
 }
 
 DealResult Dealer::place_pending(Account& account, const Market& market, const TradeRequest& request) {
-    const int type = request.order_type;
-    if (type < trade::kBuyLimit || type > trade::kSellStop) return failed(ReturnCode::InvalidParameters);
+    if (!trade::is_pending(request.order_type)) return failed(ReturnCode::InvalidParameters);
+    const auto type = static_cast<trade::OrderType>(request.order_type);
     if (!(request.price > 0) || request.price > kHighestPrice) return failed(ReturnCode::InvalidParameters);
     const int64_t now = context_.clock.unix_time();
     if (request.expiration != 0 && request.expiration < now + kShortestExpiration)
         return failed(ReturnCode::InvalidParameters);
-    const bool placed_right = trade::pending_price_placed(symbol_of(market), static_cast<trade::OrderType>(type), request.price, market.bid, market.ask);
+    const bool placed_right = trade::pending_price_placed(symbol_of(market), type, request.price, market.bid, market.ask);
     if (!placed_right || !stops_valid(market, type, request.price, request.stop_loss, request.take_profit))
         return failed(ReturnCode::InvalidStops);
     TradeRow order;
     order.login = account.row.login;
     order.symbol = market.instrument->name;
-    order.type = static_cast<TradeType>(type);
+    order.type = type;
     order.volume = request.volume;
     order.open_time = now;
     order.open_price = request.price;
     order.stop_loss = request.stop_loss;
     order.take_profit = request.take_profit;
-    order.close_price = buy_side(type) ? market.ask : market.bid;
+    order.close_price = trade::is_buy_side(type) ? market.ask : market.bid;
     order.comment = core::field_text(request.comment);
     order.expiration = request.expiration / 60 * 60;
     DealWrite deal;
@@ -288,7 +286,7 @@ bool Dealer::close_position(Account& account, const Market& market, const TradeR
 DealResult Dealer::close_order(Account& account, const TradeRequest& request, const std::optional<QuotedPrice>& quoted) {
     auto position = std::find_if(account.open.begin(), account.open.end(),
                                  [&](const TradeRow& t) { return t.ticket == request.ticket; });
-    if (position == account.open.end() || !is_position(position->type)) return failed(ReturnCode::InvalidParameters);
+    if (position == account.open.end() || !trade::is_position(position->type)) return failed(ReturnCode::InvalidParameters);
     if (request.volume < 1 || request.volume > position->volume) return failed(ReturnCode::InvalidVolume);
     Market market;
     if (std::optional<ReturnCode> refused = market_for(position->symbol, account.row, market)) return failed(*refused);
@@ -299,7 +297,7 @@ DealResult Dealer::close_order(Account& account, const TradeRequest& request, co
         if (kind == request.kind && dealing_mode(*market.group, *market.instrument) != wanted)
             return failed(ReturnCode::InvalidParameters);
     }
-    const bool buy = position->type == TradeType::Buy;
+    const bool buy = position->type == trade::kBuy;
     const double point = market.instrument->point;
     double price = buy ? market.bid : market.ask;
     if (request.kind == trade::kInstantClose) {
@@ -330,8 +328,8 @@ DealResult Dealer::modify_order(Account& account, const TradeRequest& request) {
     TradeRow changed = *order;
     changed.stop_loss = request.stop_loss;
     changed.take_profit = request.take_profit;
-    double reference = order->type == TradeType::Buy ? market.bid : market.ask;
-    if (is_pending(order->type)) {
+    double reference = order->type == trade::kBuy ? market.bid : market.ask;
+    if (trade::is_pending(order->type)) {
         if (!(request.price > 0) || request.price > kHighestPrice) return failed(ReturnCode::InvalidParameters);
         if (request.expiration != 0 && request.expiration < context_.clock.unix_time() + kShortestExpiration)
             return failed(ReturnCode::InvalidParameters);
@@ -342,11 +340,11 @@ DealResult Dealer::modify_order(Account& account, const TradeRequest& request) {
     if (changed.stop_loss == order->stop_loss && changed.take_profit == order->take_profit &&
         changed.open_price == order->open_price && changed.expiration == order->expiration)
         return failed(ReturnCode::OkNoResult);
-    const bool moved = is_pending(order->type) && changed.open_price != order->open_price;
-    if (moved && !trade::pending_price_placed(symbol_of(market), static_cast<trade::OrderType>(order->type), changed.open_price,
+    const bool moved = trade::is_pending(order->type) && changed.open_price != order->open_price;
+    if (moved && !trade::pending_price_placed(symbol_of(market), order->type, changed.open_price,
                                               market.bid, market.ask))
         return failed(ReturnCode::InvalidStops);
-    if (!stops_valid(market, static_cast<int>(order->type), reference, changed.stop_loss, changed.take_profit))
+    if (!stops_valid(market, order->type, reference, changed.stop_loss, changed.take_profit))
         return failed(ReturnCode::InvalidStops);
     DealWrite deal;
     deal.updated.push_back(changed);
@@ -360,7 +358,7 @@ DealResult Dealer::modify_order(Account& account, const TradeRequest& request) {
 DealResult Dealer::delete_order(Account& account, const TradeRequest& request) {
     auto order = std::find_if(account.open.begin(), account.open.end(),
                               [&](const TradeRow& t) { return t.ticket == request.ticket; });
-    if (order == account.open.end() || !is_pending(order->type)) return failed(ReturnCode::InvalidParameters);
+    if (order == account.open.end() || !trade::is_pending(order->type)) return failed(ReturnCode::InvalidParameters);
     const std::shared_ptr<const ServerConfig> config = context_.settings_now();
     TradeRow deleted = *order;
     deleted.close_time = context_.clock.unix_time();
@@ -381,7 +379,7 @@ DealResult Dealer::close_by(Account& account, int64_t ticket, int64_t opposite) 
     };
     auto first = find(ticket), second = find(opposite);
     if (first == account.open.end() || second == account.open.end() || ticket == opposite ||
-        !is_position(first->type) || !is_position(second->type) || first->type == second->type ||
+        !trade::is_position(first->type) || !trade::is_position(second->type) || first->type == second->type ||
         first->symbol != second->symbol)
         return failed(ReturnCode::InvalidParameters);
     Market market;
@@ -424,9 +422,9 @@ DealResult Dealer::multiple_close_by(Account& account, const TradeRequest& reque
     const std::string symbol(core::field_text(request.symbol));
     for (;;) {
         auto buy = std::find_if(account.open.begin(), account.open.end(),
-                                [&](const TradeRow& t) { return t.symbol == symbol && t.type == TradeType::Buy; });
+                                [&](const TradeRow& t) { return t.symbol == symbol && t.type == trade::kBuy; });
         auto sell = std::find_if(account.open.begin(), account.open.end(),
-                                 [&](const TradeRow& t) { return t.symbol == symbol && t.type == TradeType::Sell; });
+                                 [&](const TradeRow& t) { return t.symbol == symbol && t.type == trade::kSell; });
         if (buy == account.open.end() || sell == account.open.end()) break;
         DealResult pair = close_by(account, buy->ticket, sell->ticket);
         if (pair.code != ReturnCode::Ok) return pair;

@@ -138,7 +138,7 @@ TEST_F(LoginDataServer, AccountHistoryHoldsClosedTradesAndBalanceOperationsOfThe
     TradeRow trade;
     trade.login = 1001;
     trade.symbol = "EURUSD";
-    trade.type = TradeType::Sell;
+    trade.type = trade::kSell;
     trade.volume = 150;
     trade.open_time = clock.unix_time() - 600;
     trade.open_price = 1.10012;
@@ -185,7 +185,7 @@ TEST_F(LoginDataServer, AccountDataCarriesGroupAccountFieldsAndOpenTrades) {
     TradeRow open;
     open.login = 1001;
     open.symbol = "XAUUSD";
-    open.type = TradeType::Buy;
+    open.type = trade::kBuy;
     open.volume = 10;
     open.open_time = clock.unix_time() - 60;
     open.open_price = 2049.5;
