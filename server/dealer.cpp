@@ -19,7 +19,6 @@ using trade::TradeRequest;
 constexpr int kMaximumVolume = 10000;      // 100 lots, as the group record tells the terminal
 constexpr int kMaximumDeviation = 1000000;
 constexpr int64_t kQuoteValidSeconds = 15;  // how long a price answered by the dealer holds
-constexpr int64_t kShortestExpiration = 600;
 constexpr double kHighestPrice = 1e9;
 
 // Prices within half a point are the same price.
@@ -231,8 +230,7 @@ DealResult Dealer::place_pending(Account& account, const Market& market, const T
     const auto type = static_cast<trade::OrderType>(request.order_type);
     if (!(request.price > 0) || request.price > kHighestPrice) return failed(ReturnCode::InvalidParameters);
     const int64_t now = context_.clock.unix_time();
-    if (request.expiration != 0 && request.expiration < now + kShortestExpiration)
-        return failed(ReturnCode::InvalidParameters);
+    if (!trade::expiration_far_enough(request.expiration, now)) return failed(ReturnCode::InvalidParameters);
     const bool placed_right = trade::pending_price_placed(symbol_of(market), type, request.price, market.bid, market.ask);
     if (!placed_right || !stops_valid(market, type, request.price, request.stop_loss, request.take_profit))
         return failed(ReturnCode::InvalidStops);
@@ -331,7 +329,7 @@ DealResult Dealer::modify_order(Account& account, const TradeRequest& request) {
     double reference = order->type == trade::kBuy ? market.bid : market.ask;
     if (trade::is_pending(order->type)) {
         if (!(request.price > 0) || request.price > kHighestPrice) return failed(ReturnCode::InvalidParameters);
-        if (request.expiration != 0 && request.expiration < context_.clock.unix_time() + kShortestExpiration)
+        if (!trade::expiration_far_enough(request.expiration, context_.clock.unix_time()))
             return failed(ReturnCode::InvalidParameters);
         changed.open_price = request.price;
         changed.expiration = request.expiration / 60 * 60;

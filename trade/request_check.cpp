@@ -127,8 +127,7 @@ private:
     int pending_price(int type) const {
         const double price = normal(request_.price);
         if (!(price > 0) || price > kMaximumPendingPrice) return kInvalid;
-        if (request_.expiration != 0 && request_.expiration < in_.quote_time + kMinimumExpirationSeconds)
-            return kInvalid;
+        if (!expiration_far_enough(request_.expiration, in_.quote_time)) return kInvalid;
         if (!is_pending(type)) return kInvalid;
         return pending_price_placed(symbol(), static_cast<OrderType>(type), price, in_.bid, in_.ask) ? kPasses : code(ReturnCode::InvalidStops);
     }

@@ -265,5 +265,13 @@ TEST_F(RequestCheckTest, AdjustsThePendingExpirationAndTheCloseOrderType) {
     EXPECT_EQ(close.request.order_type, kSell);
 }
 
+// The rule the terminal's check and the demo server both apply to a pending expiration.
+TEST(PendingExpiration, MustBeNoneOrAtLeastTenMinutesAhead) {
+    const std::pair<int64_t, bool> cases[] = {{0, true},           {kNow + 600, true}, {kNow + 86400, true},
+                                              {kNow + 599, false}, {kNow, false},      {kNow - 600, false},
+                                              {-1, false}};
+    for (auto [expiration, allowed] : cases) EXPECT_EQ(expiration_far_enough(expiration, kNow), allowed) << expiration;
+}
+
 }  // namespace
 }  // namespace kb::trade
