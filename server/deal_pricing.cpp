@@ -91,7 +91,7 @@ AccountMoney account_money(const AccountRow& account, const std::vector<TradeRow
         money.profit += trade.commission + trade.swap;
         add_position(sums, trade, config);
     }
-    const int32_t mode = build_group_record(group).free_margin_mode;
+    const market::FreeMarginMode mode = build_group_record(group).free_margin_mode;
     money.equity = money.balance + money.profit + money.credit;
     money.margin = total_margin(sums, account, group, config);
     money.free_margin = trade::free_margin(money.balance, money.credit, money.margin, money.profit, mode);

@@ -163,7 +163,7 @@ DealResult Dealer::deal(int32_t login, const TradeRequest& request, const std::o
 }
 
 DealResult Dealer::price_request(const Market& market, const TradeRequest&) {
-    if (dealing_mode(*market.group, *market.instrument) != ExecutionMode::Request)
+    if (dealing_mode(*market.group, *market.instrument) != market::ExecutionMode::Request)
         return failed(ReturnCode::InvalidParameters);
     DealResult result;
     result.code = ReturnCode::Ok;
@@ -174,10 +174,11 @@ DealResult Dealer::price_request(const Market& market, const TradeRequest&) {
 
 DealResult Dealer::open_order(Account& account, const Market& market, const TradeRequest& request,
                               const std::optional<QuotedPrice>& quoted) {
-    static constexpr std::pair<uint8_t, ExecutionMode> kModes[] = {{trade::kInstantOrder, ExecutionMode::Instant},
-                                                                   {trade::kOrderByRequest, ExecutionMode::Request},
-                                                                   {trade::kMarketOrder, ExecutionMode::Market}};
-    const ExecutionMode mode = dealing_mode(*market.group, *market.instrument);
+    static constexpr std::pair<uint8_t, market::ExecutionMode> kModes[] = {
+        {trade::kInstantOrder, market::ExecutionMode::Instant},
+        {trade::kOrderByRequest, market::ExecutionMode::Request},
+        {trade::kMarketOrder, market::ExecutionMode::Market}};
+    const market::ExecutionMode mode = dealing_mode(*market.group, *market.instrument);
     for (auto [kind, wanted] : kModes) {
         if (kind == request.kind && mode != wanted) return failed(ReturnCode::InvalidParameters);
     }
@@ -288,9 +289,10 @@ DealResult Dealer::close_order(Account& account, const TradeRequest& request, co
     if (request.volume < 1 || request.volume > position->volume) return failed(ReturnCode::InvalidVolume);
     Market market;
     if (std::optional<ReturnCode> refused = market_for(position->symbol, account.row, market)) return failed(*refused);
-    static constexpr std::pair<uint8_t, ExecutionMode> kModes[] = {{trade::kInstantClose, ExecutionMode::Instant},
-                                                                   {trade::kCloseByRequest, ExecutionMode::Request},
-                                                                   {trade::kMarketClose, ExecutionMode::Market}};
+    static constexpr std::pair<uint8_t, market::ExecutionMode> kModes[] = {
+        {trade::kInstantClose, market::ExecutionMode::Instant},
+        {trade::kCloseByRequest, market::ExecutionMode::Request},
+        {trade::kMarketClose, market::ExecutionMode::Market}};
     for (auto [kind, wanted] : kModes) {
         if (kind == request.kind && dealing_mode(*market.group, *market.instrument) != wanted)
             return failed(ReturnCode::InvalidParameters);

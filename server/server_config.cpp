@@ -108,13 +108,13 @@ public:
         out = it->get<bool>();
     }
 
-    void execution(const json& object, const std::string& where, ExecutionMode& out) {
+    void execution(const json& object, const std::string& where, market::ExecutionMode& out) {
         std::string name;
         text(object, "execution", where, name, 16, false);
         if (failed() || name.empty()) return;
-        if (name == "request") out = ExecutionMode::Request;
-        else if (name == "instant") out = ExecutionMode::Instant;
-        else if (name == "market") out = ExecutionMode::Market;
+        if (name == "request") out = market::ExecutionMode::Request;
+        else if (name == "instant") out = market::ExecutionMode::Instant;
+        else if (name == "market") out = market::ExecutionMode::Market;
         else fail(where, "\"execution\" must be \"request\", \"instant\" or \"market\"");
     }
 

@@ -8,8 +8,6 @@
 
 namespace kb::server {
 
-enum class ExecutionMode : int { Request = 0, Instant = 1, Market = 2 };
-
 struct InstrumentConfig {
     std::string name;              // at most 11 characters
     std::string description;       // at most 63 characters
@@ -23,13 +21,13 @@ struct InstrumentConfig {
     int symbol_group = 0;          // 0..31
     std::string margin_currency;   // three letters
     std::string profit_currency;   // three letters
-    int profit_mode = 0;           // 0 forex, 1 CFD, 2 futures
-    int margin_mode = 0;           // 0..4
+    market::ProfitMode profit_mode = market::ProfitMode::Forex;
+    market::MarginMode margin_mode = market::MarginMode::Forex;
     double initial_margin = 0;     // per lot; 0: by the mode's formula
-    double maintenance_margin = 0; // per lot, margin mode 2
+    double maintenance_margin = 0; // per lot, futures margin mode
     double hedged_margin = 0;      // per lot of hedged volume; 0: hedged volume holds none
     int stops_level = 0;           // points
-    ExecutionMode execution = ExecutionMode::Instant;
+    market::ExecutionMode execution = market::ExecutionMode::Instant;
     int sort_key = 0;              // list order; below 8000 joins the default selection
     market::QuoteWeek quote_hours; // up to three windows a day, in the form the symbol record carries
 };
@@ -38,7 +36,7 @@ struct GroupConfig {
     std::string name;              // at most 15 characters
     std::string currency;          // deposit currency, three letters
     int leverage = 100;
-    ExecutionMode execution = ExecutionMode::Instant;
+    market::ExecutionMode execution = market::ExecutionMode::Instant;
     double requote_rate = 0;       // share of instant orders answered with a requote, 0..1
     int dealer_delay_ms = 0;       // time a request-mode order waits for the dealer
     int news = 1;                  // 0 no news, 1 headers with bodies, 2 bodies on request

@@ -18,8 +18,6 @@ constexpr int kPasses = 0;
 constexpr int kNothingChanged = code(ReturnCode::OkNoResult);
 constexpr int kInvalid = code(ReturnCode::InvalidParameters);
 
-enum ExecutionMode : int32_t { kByRequest = 0, kInstant = 1, kMarket = 2 };
-
 bool uses_ticket(uint8_t kind) { return kind >= kInstantClose && kind <= kCloseBy; }
 
 // The test of one request; each step returns the code of its first failing rule.
@@ -90,7 +88,7 @@ private:
 
     // Outside request execution, a price may be asked only for more than the instant limit.
     int price_request_mode() const {
-        if (symbol().execution_mode == kByRequest) return kPasses;
+        if (symbol().execution_mode == market::ExecutionMode::Request) return kPasses;
         const int32_t limit = symbol().instant_volume_limit;
         return limit >= 1 && limit < request_.volume ? kPasses : kInvalid;
     }
@@ -165,7 +163,7 @@ private:
     }
 
     int instant_order() const {
-        if (symbol().execution_mode != kInstant) return kInvalid;
+        if (symbol().execution_mode != market::ExecutionMode::Instant) return kInvalid;
         if (int c = market_order_tests()) return c;
         return recent_price(request_.order_type == kBuy);
     }
@@ -176,7 +174,7 @@ private:
     }
 
     int market_order() const {
-        if (symbol().execution_mode != kMarket || request_.price != 0) return kInvalid;
+        if (symbol().execution_mode != market::ExecutionMode::Market || request_.price != 0) return kInvalid;
         return market_order_tests();
     }
 
@@ -193,7 +191,7 @@ private:
     bool open_position() const { return in_.order && is_position(in_.order->type); }
 
     int instant_close() const {
-        if (symbol().execution_mode != kInstant || !open_position()) return kInvalid;
+        if (symbol().execution_mode != market::ExecutionMode::Instant || !open_position()) return kInvalid;
         if (int c = close_volume()) return c;
         if (request_.deviation < 0 || request_.deviation > kMaximumCloseDeviation) return kInvalid;
         request_.order_type = static_cast<int16_t>(in_.order->type);
@@ -210,7 +208,7 @@ private:
     }
 
     int market_close() const {
-        if (symbol().execution_mode != kMarket || !open_position()) return kInvalid;
+        if (symbol().execution_mode != market::ExecutionMode::Market || !open_position()) return kInvalid;
         if (long_only_refuses(in_.order->type)) return code(ReturnCode::TradeDisabled);
         return close_volume();
     }

@@ -19,8 +19,6 @@
 namespace kb::ui {
 namespace {
 
-constexpr int kExecutionRequest = 0;
-constexpr int kExecutionInstant = 1;
 
 
 }  // namespace
@@ -171,10 +169,10 @@ trade::TradeRequest OrderDialog::build_request() {
     }
     market::SymbolsBase* symbols = terminal_.services().symbols_base.get();
     const std::optional<market::SymbolRecord> record = symbols ? symbols->symbol_by_name(name) : std::nullopt;
-    const int mode = record ? record->execution_mode : kExecutionInstant;
-    if (mode == kExecutionRequest) {
+    const market::ExecutionMode mode = record ? record->execution_mode : market::ExecutionMode::Instant;
+    if (mode == market::ExecutionMode::Request) {
         request.kind = trade::kPriceRequest;
-    } else if (mode == kExecutionInstant) {
+    } else if (mode == market::ExecutionMode::Instant) {
         request.kind = trade::kInstantOrder;
         request.deviation = deviation_->value();
         const std::optional<market::SymbolPrices> prices = symbols ? symbols->prices(name) : std::nullopt;

@@ -32,8 +32,8 @@ InstrumentConfig instrument(const std::string& name, int digits, double contract
     out.contract_size = contract_size;
     out.margin_currency = margin;
     out.profit_currency = profit;
-    out.profit_mode = profit_mode;
-    out.margin_mode = margin_mode;
+    out.profit_mode = static_cast<market::ProfitMode>(profit_mode);
+    out.margin_mode = static_cast<market::MarginMode>(margin_mode);
     return out;
 }
 

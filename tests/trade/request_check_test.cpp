@@ -16,6 +16,8 @@
 namespace kb::trade {
 namespace {
 
+using market::ExecutionMode;
+
 constexpr int32_t kLogin = 5001;
 constexpr int32_t kNow = 1'700'000'000;
 
@@ -34,7 +36,7 @@ struct Account {
         symbol.digits = 5;
         symbol.point = 0.00001;
         symbol.stops_level = 10;
-        symbol.execution_mode = 1;
+        symbol.execution_mode = ExecutionMode::Instant;
         symbol.group_index = 2;
         std::memset(group.get(), 0, sizeof(market::GroupRecord));
         group->symbol_groups[2].minimum_volume = 10;
@@ -120,7 +122,7 @@ const Case kCases[] = {
     {"an unknown request kind", [](Account& s) { s.request.kind = 99; }, 2},
     {"an unknown symbol", [](Account& s) { s.symbol_known = false; }, 3},
     // instant order
-    {"instant order outside instant execution", [](Account& s) { s.symbol.execution_mode = 2; }, 3},
+    {"instant order outside instant execution", [](Account& s) { s.symbol.execution_mode = ExecutionMode::Market; }, 3},
     {"long-only symbol refuses a sell", [](Account& s) { s.symbol.long_only = 1; s.request.order_type = kSell; s.request.price = 1.1; }, 133},
     {"volume 0", [](Account& s) { s.request.volume = 0; }, 131},
     {"volume above the maximum", [](Account& s) { s.request.volume = 1010; }, 131},
@@ -139,13 +141,13 @@ const Case kCases[] = {
     // price request and order by request
     {"price request in instant mode without a volume limit", [](Account& s) { s.request.kind = kPriceRequest; }, 3},
     {"price request above the instant volume limit", [](Account& s) { s.request.kind = kPriceRequest; s.symbol.instant_volume_limit = 50; }, 0},
-    {"price request in request mode", [](Account& s) { s.request.kind = kPriceRequest; s.symbol.execution_mode = 0; }, 0},
-    {"price request with a bad volume", [](Account& s) { s.request.kind = kPriceRequest; s.symbol.execution_mode = 0; s.request.volume = 3; }, 131},
-    {"order by request in request mode", [](Account& s) { s.request.kind = kOrderByRequest; s.symbol.execution_mode = 0; s.request.price = 1.2; }, 0},
-    {"order by request over the order limit", [](Account& s) { s.request.kind = kOrderByRequest; s.symbol.execution_mode = 0; s.inputs.open_orders = 9; }, 148},
+    {"price request in request mode", [](Account& s) { s.request.kind = kPriceRequest; s.symbol.execution_mode = ExecutionMode::Request; }, 0},
+    {"price request with a bad volume", [](Account& s) { s.request.kind = kPriceRequest; s.symbol.execution_mode = ExecutionMode::Request; s.request.volume = 3; }, 131},
+    {"order by request in request mode", [](Account& s) { s.request.kind = kOrderByRequest; s.symbol.execution_mode = ExecutionMode::Request; s.request.price = 1.2; }, 0},
+    {"order by request over the order limit", [](Account& s) { s.request.kind = kOrderByRequest; s.symbol.execution_mode = ExecutionMode::Request; s.inputs.open_orders = 9; }, 148},
     // market order
-    {"market order in market execution", [](Account& s) { s.request.kind = kMarketOrder; s.symbol.execution_mode = 2; s.request.price = 0; }, 0},
-    {"market order with a price", [](Account& s) { s.request.kind = kMarketOrder; s.symbol.execution_mode = 2; }, 3},
+    {"market order in market execution", [](Account& s) { s.request.kind = kMarketOrder; s.symbol.execution_mode = ExecutionMode::Market; s.request.price = 0; }, 0},
+    {"market order with a price", [](Account& s) { s.request.kind = kMarketOrder; s.symbol.execution_mode = ExecutionMode::Market; }, 3},
     {"market order outside market execution", [](Account& s) { s.request.kind = kMarketOrder; s.request.price = 0; }, 3},
     // pending order
     {"pending order of a market type", [](Account& s) { s.pending(kBuy, 1.09); }, 3},
@@ -170,7 +172,7 @@ const Case kCases[] = {
     {"instant close of an unknown ticket", [](Account& s) { s.request.kind = kInstantClose; s.request.ticket = 8; }, 3},
     {"close by request above the instant limit", [](Account& s) { s.close(kCloseByRequest, 100, 1.1); s.symbol.instant_volume_limit = 50; }, 0},
     {"close by request in instant mode", [](Account& s) { s.close(kCloseByRequest, 100, 1.1); }, 3},
-    {"market close in market execution", [](Account& s) { s.close(kMarketClose, 100, 0); s.symbol.execution_mode = 2; }, 0},
+    {"market close in market execution", [](Account& s) { s.close(kMarketClose, 100, 0); s.symbol.execution_mode = ExecutionMode::Market; }, 0},
     {"market close outside market execution", [](Account& s) { s.close(kMarketClose, 100, 0); }, 3},
     // modify and delete
     {"modify that changes nothing", [](Account& s) { s.modify(0, 0); }, 1},
