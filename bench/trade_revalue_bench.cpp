@@ -99,7 +99,7 @@ struct Market {
         trades = std::make_unique<trade::TradeBase>(symbols.get(), nullptr, nullptr, clock);
         trade::AccountData account{};
         core::set_field_text(account.group.deposit_currency, "USD");
-        account.group.free_margin_mode = 1;
+        account.group.free_margin_mode = market::FreeMarginMode::WithProfit;
         account.leverage = 100;
         account.balance = 100000;
         const std::vector<trade::TradeRecord> open = with_positions ? positions() : std::vector<trade::TradeRecord>{};

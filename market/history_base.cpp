@@ -369,7 +369,7 @@ void HistoryBase::trim_file_locked() {
 // ---- ticks ----
 
 bool HistoryBase::refresh_quote_window(int32_t time) {
-    std::optional<QuoteSession> session = find_quote_session(symbol_, time);
+    std::optional<QuoteSession> session = find_quote_session(symbol_.quote_hours, time);
     if (!session) {
         window_start_ = window_end_ = 0;
         return false;

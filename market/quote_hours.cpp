@@ -13,7 +13,6 @@ constexpr int64_t kThursdayToSunday = 3 * kDay;   // 1970-01-01 was a Thursday
 int64_t floor_div(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 
 bool is_empty(const QuoteWindow& window) { return window.open_minute == 0 && window.close_minute == 0; }
-bool runs_past_midnight(const QuoteWindow& window) { return window.open_minute >= window.close_minute; }
 
 QuoteSession session_of(const QuoteWindow& window, int64_t start, int64_t end, int64_t day_open) {
     QuoteSession session;
@@ -26,14 +25,29 @@ QuoteSession session_of(const QuoteWindow& window, int64_t start, int64_t end, i
 
 }  // namespace
 
-std::optional<QuoteSession> find_quote_session(const SymbolRecord& symbol, int64_t t) {
+bool runs_past_midnight(const QuoteWindow& window) { return window.open_minute >= window.close_minute; }
+
+int32_t first_overnight_window(const DayQuoteHours& day) {
+    for (int i = 0; i < kQuoteWindowsPerDay; ++i) {
+        if (!is_empty(day.windows[i]) && runs_past_midnight(day.windows[i])) return i;
+    }
+    return kQuoteWindowsPerDay;
+}
+
+void set_quote_window(DayQuoteHours& day, int index, int32_t open_minute, int32_t close_minute) {
+    day.windows[index].open_minute = open_minute;
+    day.windows[index].close_minute = close_minute;
+    day.first_overnight_window = first_overnight_window(day);
+}
+
+std::optional<QuoteSession> find_quote_session(QuoteHours hours, int64_t t) {
     const int64_t days = floor_div(t, kDay);
     const int64_t day_start = days * kDay;
     const int64_t previous_day_start = day_start - kDay;
     const int64_t minute = (t - day_start) / 60;
     const int weekday = static_cast<int>(((days + 4) % 7 + 7) % 7);   // 0 = Sunday
-    const DayQuoteHours& previous = symbol.quote_hours[(weekday + 6) % 7];
-    const DayQuoteHours& today = symbol.quote_hours[weekday];
+    const DayQuoteHours& previous = hours[static_cast<size_t>((weekday + 6) % 7)];
+    const DayQuoteHours& today = hours[static_cast<size_t>(weekday)];
 
     for (int i = std::max(previous.first_overnight_window, 0); i < kQuoteWindowsPerDay; ++i) {
         const QuoteWindow& window = previous.windows[i];
@@ -56,6 +70,18 @@ std::optional<QuoteSession> find_quote_session(const SymbolRecord& symbol, int64
         }
     }
     return std::nullopt;
+}
+
+bool in_quote_hours(QuoteHours hours, int64_t t) { return find_quote_session(hours, t).has_value(); }
+
+int64_t next_quote_minute(QuoteHours hours, int64_t t) {
+    constexpr int kMinutesAhead = 8 * 24 * 60;
+    const int64_t minute_start = floor_div(t, 60) * 60;
+    for (int step = 1; step <= kMinutesAhead; ++step) {
+        const int64_t candidate = minute_start + int64_t{step} * 60;
+        if (in_quote_hours(hours, candidate)) return candidate;
+    }
+    return -1;
 }
 
 int64_t week_open(int64_t t) {

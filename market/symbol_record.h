@@ -19,6 +19,24 @@ inline constexpr int kQuoteWindowsPerDay = 3;
 // A group override value equal to this leaves the symbol's value as it is.
 inline constexpr double kNotOverridden = 1.7976931348623157e308;
 
+// How the server executes the symbol's orders: at a price the dealer quotes on request,
+// at the price the terminal shows (with a deviation), or at the market.
+enum class ExecutionMode : int32_t { Request = 0, Instant = 1, Market = 2 };
+
+// How a position's profit is computed (trade/profit.h): in lots of the contract size
+// (forex), by price difference times the contract size (CFD), or by price difference in
+// ticks times the tick value (futures).
+enum class ProfitMode : int32_t { Forex = 0, Cfd = 1, Futures = 2 };
+
+// How a symbol's margin is computed (trade/margin.h): contract size over leverage (forex),
+// value at the open price (CFD), the maintenance margin (futures), value in ticks (CFD
+// index), value over leverage (CFD with leverage). Other values hold no margin.
+enum class MarginMode : int32_t { Forex = 0, Cfd = 1, Futures = 2, CfdIndex = 3, CfdLeverage = 4 };
+
+// Whether the floating profit counts in the free margin: never, always, only a gain, only
+// a loss. Other values count it never.
+enum class FreeMarginMode : int32_t { WithoutProfit = 0, WithProfit = 1, WithGainOnly = 2, WithLossOnly = 3 };
+
 #pragma pack(push, 1)
 
 // One quote window of a day: minutes after midnight, open not below close runs past
@@ -59,10 +77,10 @@ struct SymbolRecord {
     int32_t sort_key;                // below 8000: candidate for the default selection
     uint8_t reserved_124[40];
     DayQuoteHours quote_hours[kDaysPerWeek];
-    int32_t profit_mode;             // 0, 1 or 2
+    ProfitMode profit_mode;
     uint8_t reserved_1624[36];
     double selection_value;          // copied into SelectedSymbol::symbol_value
-    int32_t execution_mode;          // 0 request, 1 instant, 2 market
+    ExecutionMode execution_mode;
     uint8_t reserved_1672[8];
     double override_value_1680;      // replaced by GroupOverride::value_1680
     double override_value_1688;      // replaced by GroupOverride::value_1688
@@ -72,7 +90,7 @@ struct SymbolRecord {
     double tick_size;
     int32_t stops_level;             // points
     uint8_t reserved_1732[4];
-    int32_t margin_mode;             // 0..4
+    MarginMode margin_mode;
     uint8_t reserved_1740[4];
     double initial_margin;
     double maintenance_margin;
@@ -178,7 +196,7 @@ struct GroupRecord {
     char deposit_currency[12];       // three-letter code in the first 3 bytes
     double margin_allowance;         // added to the free margin in the margin test of an order
     uint8_t reserved_13488[4];
-    int32_t free_margin_mode;        // 1 always, 2 profit only, 3 loss only adds the floating profit
+    FreeMarginMode free_margin_mode;
     uint8_t reserved_13496[24];
     int32_t flags;                   // kExpirationAllowed
     uint8_t reserved_13524[4];

@@ -15,10 +15,10 @@ namespace {
 void set_closing_price(trade::TradeRecord& record, const TradeRow& row, ClientSession& session) {
     const ServerConfig& config = session.context().config;
     const InstrumentConfig* instrument = config.find_instrument(row.symbol);
-    if (!instrument || (row.type != TradeType::Buy && row.type != TradeType::Sell)) return;
+    if (!instrument || !trade::is_position(row.type)) return;
     const InstrumentQuote quote =
         session.context().feed.quote(static_cast<int>(instrument - config.instruments.data()));
-    if (quote.time != 0) record.close_price = row.type == TradeType::Buy ? quote.bid : quote.ask;
+    if (quote.time != 0) record.close_price = row.type == trade::kBuy ? quote.bid : quote.ask;
 }
 
 }  // namespace

@@ -114,7 +114,7 @@ AdminResult deposit(const CommandLine& line, const ServerConfig& config, Storage
     std::string comment = line.get("comment", *amount > 0 ? "Deposit" : "Withdrawal");
     if (AdminResult check = check_text("--comment", comment, 31); !check.ok) return check;
     std::optional<int64_t> ticket =
-        storage.add_balance_operation(account->login, TradeType::Balance, *amount, comment, clock.unix_time());
+        storage.add_balance_operation(account->login, trade::kBalance, *amount, comment, clock.unix_time());
     if (!ticket) return failure("deposit failed: " + storage.last_error());
     // The operation reaches a connected terminal like any other trade change.
     if (std::optional<TradeRow> operation = storage.trade(*ticket))

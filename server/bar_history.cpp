@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "market/quote_hours.h"
 #include "server/price_engine.h"
 
 namespace kb::server {
@@ -10,8 +11,6 @@ namespace kb::server {
 namespace {
 
 constexpr int64_t kDay = 86400;
-constexpr int64_t kWeek = 7 * kDay;
-constexpr int64_t kSundayOffset = 4 * kDay;   // 1970-01-01 was a Thursday
 constexpr int32_t kWeekPeriod = 10080;
 constexpr int32_t kMonthPeriod = 43200;
 // The generated past needs the shape of the market, not every tick: fewer, larger moves
@@ -22,28 +21,6 @@ constexpr const char* kOriginKey = "history_origin";
 
 int64_t floor_div(int64_t value, int64_t divisor) {
     return value >= 0 ? value / divisor : -((-value + divisor - 1) / divisor);
-}
-
-// Civil calendar <-> days since 1970-01-01 (proleptic Gregorian).
-int64_t days_from_civil(int64_t year, int month, int day) {
-    year -= month <= 2;
-    const int64_t era = floor_div(year, 400);
-    const int64_t year_of_era = year - era * 400;
-    const int64_t day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const int64_t day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
-    return era * 146097 + day_of_era - 719468;
-}
-
-int64_t month_start(int64_t time) {
-    const int64_t days = floor_div(time, kDay) + 719468;
-    const int64_t era = floor_div(days, 146097);
-    const int64_t day_of_era = days - era * 146097;
-    const int64_t year_of_era = (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
-    const int64_t day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
-    const int64_t shifted_month = (5 * day_of_year + 2) / 153;
-    const int month = static_cast<int>(shifted_month < 10 ? shifted_month + 3 : shifted_month - 9);
-    const int64_t year = year_of_era + era * 400 + (month <= 2);
-    return days_from_civil(year, month, 1) * kDay;
 }
 
 size_t period_index(int32_t period) {
@@ -66,9 +43,9 @@ bool BarHistory::is_chart_period(int32_t period) { return period_index(period) <
 int32_t BarHistory::bar_open_time(int32_t period, int64_t time) {
     int64_t open = 0;
     if (period == kMonthPeriod) {
-        open = month_start(time);
+        open = market::month_open(time);
     } else if (period == kWeekPeriod) {
-        open = floor_div(time + kSundayOffset, kWeek) * kWeek - kSundayOffset;
+        open = market::week_open(time);
     } else {
         open = floor_div(time, int64_t{period} * 60) * period * 60;
     }

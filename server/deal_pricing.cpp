@@ -34,12 +34,12 @@ struct SymbolSums {
 };
 
 void add_position(std::map<std::string, SymbolSums>& sums, const TradeRow& trade, const ServerConfig& config) {
-    if (trade.type != TradeType::Buy && trade.type != TradeType::Sell) return;
+    if (!trade::is_position(trade.type)) return;
     const InstrumentConfig* instrument = config.find_instrument(trade.symbol);
     if (!instrument) return;
     SymbolSums& symbol = sums[trade.symbol];
     symbol.instrument = instrument;
-    (trade.type == TradeType::Buy ? symbol.buys : symbol.sells).add(trade.volume, trade.open_price, trade.margin_rate);
+    (trade.type == trade::kBuy ? symbol.buys : symbol.sells).add(trade.volume, trade.open_price, trade.margin_rate);
 }
 
 double total_margin(const std::map<std::string, SymbolSums>& sums, const AccountRow& account, const GroupConfig& group,
@@ -69,7 +69,7 @@ double position_profit(const TradeRow& trade, double close_price, const std::str
     const market::SymbolRecord symbol = record_of(*instrument, config);
     trade::TradeRecord record = build_trade_record(trade, config);
     record.close_price = close_price;
-    const bool buy = trade.type == TradeType::Buy;
+    const bool buy = trade.type == trade::kBuy;
     const double multiplier = trade::side_profit_multiplier(
         symbol, trade::profit_route(symbol, deposit, known_in(config)), buy, prices_of(quotes));
     return trade::position_profit(record, symbol, multiplier, trade::deposit_digits(deposit));
@@ -82,16 +82,16 @@ AccountMoney account_money(const AccountRow& account, const std::vector<TradeRow
     money.credit = account.credit;
     std::map<std::string, SymbolSums> sums;
     for (const TradeRow& trade : open) {
-        if (trade.type != TradeType::Buy && trade.type != TradeType::Sell) continue;
+        if (!trade::is_position(trade.type)) continue;
         double bid = 0, ask = 0;
         if (config.find_instrument(trade.symbol) && quotes(trade.symbol, bid, ask)) {
-            const double close = trade.type == TradeType::Buy ? bid : ask;
+            const double close = trade.type == trade::kBuy ? bid : ask;
             money.profit += position_profit(trade, close, group.currency, config, quotes);
         }
         money.profit += trade.commission + trade.swap;
         add_position(sums, trade, config);
     }
-    const int32_t mode = build_group_record(group).free_margin_mode;
+    const market::FreeMarginMode mode = build_group_record(group).free_margin_mode;
     money.equity = money.balance + money.profit + money.credit;
     money.margin = total_margin(sums, account, group, config);
     money.free_margin = trade::free_margin(money.balance, money.credit, money.margin, money.profit, mode);

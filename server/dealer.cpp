@@ -4,8 +4,8 @@
 #include <cmath>
 
 #include "core/fixed_text.h"
+#include "market/quote_hours.h"
 #include "server/login_data_records.h"
-#include "server/quote_hours.h"
 #include "server/trade_transactions.h"
 #include "trade/price_distance.h"
 
@@ -19,12 +19,7 @@ using trade::TradeRequest;
 constexpr int kMaximumVolume = 10000;      // 100 lots, as the group record tells the terminal
 constexpr int kMaximumDeviation = 1000000;
 constexpr int64_t kQuoteValidSeconds = 15;  // how long a price answered by the dealer holds
-constexpr int64_t kShortestExpiration = 600;
 constexpr double kHighestPrice = 1e9;
-
-bool is_position(TradeType type) { return type == TradeType::Buy || type == TradeType::Sell; }
-bool is_pending(TradeType type) { return type >= TradeType::BuyLimit && type <= TradeType::SellStop; }
-bool buy_side(int type) { return type % 2 == 0; }
 
 // Prices within half a point are the same price.
 bool same_price(double a, double b, double point) { return std::fabs(a - b) < point / 2; }
@@ -66,7 +61,7 @@ std::optional<ReturnCode> Dealer::market_for(const std::string& symbol, const Ac
     if (!market.instrument) return ReturnCode::InvalidParameters;
     market.index = static_cast<int>(market.instrument - market.config->instruments.data());
     const InstrumentQuote quote = context_.feed.quote(market.index);
-    if (!in_quote_hours(market.instrument->quote_hours, context_.clock.unix_time())) return ReturnCode::MarketClosed;
+    if (!market::in_quote_hours(market.instrument->quote_hours, context_.clock.unix_time())) return ReturnCode::MarketClosed;
     if (quote.time == 0) return ReturnCode::OffQuotes;
     market.bid = quote.bid;
     market.ask = quote.ask;
@@ -80,9 +75,10 @@ AccountMoney Dealer::money_with(const Account& account, const Market& market, co
 
 // Stops as the terminal checks them, on the record it has of the instrument; negative
 // prices are no stops at all.
-bool Dealer::stops_valid(const Market& market, int type, double reference, double stop_loss, double take_profit) {
+bool Dealer::stops_valid(const Market& market, trade::OrderType type, double reference, double stop_loss,
+                         double take_profit) {
     if (stop_loss < 0 || take_profit < 0) return false;
-    return trade::stops_keep_distance(symbol_of(market), static_cast<trade::OrderType>(type), reference, stop_loss, take_profit);
+    return trade::stops_keep_distance(symbol_of(market), type, reference, stop_loss, take_profit);
 }
 
 market::SymbolRecord Dealer::symbol_of(const Market& market) {
@@ -109,7 +105,7 @@ bool Dealer::commit(Account& account, DealWrite& deal, const std::vector<trade::
     for (const TradeRow& row : deal.inserted) changes.push_back({kinds.at(kind++), row});
     // A pending order that goes away was never a trade: the terminal keeps it out of its history.
     for (TradeChange& change : changes) {
-        if (change.type == trade::kTransactionDelete && is_pending(change.trade.type)) change.trade.close_time = 0;
+        if (change.type == trade::kTransactionDelete && trade::is_pending(change.trade.type)) change.trade.close_time = 0;
     }
     store_trade_changes(context_.storage, config, account.row.login, changes);
     ++context_.trade_changes;
@@ -162,7 +158,7 @@ DealResult Dealer::deal(int32_t login, const TradeRequest& request, const std::o
 }
 
 DealResult Dealer::price_request(const Market& market, const TradeRequest&) {
-    if (dealing_mode(*market.group, *market.instrument) != ExecutionMode::Request)
+    if (dealing_mode(*market.group, *market.instrument) != market::ExecutionMode::Request)
         return failed(ReturnCode::InvalidParameters);
     DealResult result;
     result.code = ReturnCode::Ok;
@@ -173,15 +169,17 @@ DealResult Dealer::price_request(const Market& market, const TradeRequest&) {
 
 DealResult Dealer::open_order(Account& account, const Market& market, const TradeRequest& request,
                               const std::optional<QuotedPrice>& quoted) {
-    static constexpr std::pair<uint8_t, ExecutionMode> kModes[] = {{trade::kInstantOrder, ExecutionMode::Instant},
-                                                                   {trade::kOrderByRequest, ExecutionMode::Request},
-                                                                   {trade::kMarketOrder, ExecutionMode::Market}};
-    const ExecutionMode mode = dealing_mode(*market.group, *market.instrument);
+    static constexpr std::pair<uint8_t, market::ExecutionMode> kModes[] = {
+        {trade::kInstantOrder, market::ExecutionMode::Instant},
+        {trade::kOrderByRequest, market::ExecutionMode::Request},
+        {trade::kMarketOrder, market::ExecutionMode::Market}};
+    const market::ExecutionMode mode = dealing_mode(*market.group, *market.instrument);
     for (auto [kind, wanted] : kModes) {
         if (kind == request.kind && mode != wanted) return failed(ReturnCode::InvalidParameters);
     }
-    if (request.order_type != trade::kBuy && request.order_type != trade::kSell) return failed(ReturnCode::InvalidParameters);
-    const bool buy = request.order_type == trade::kBuy;
+    if (!trade::is_position(request.order_type)) return failed(ReturnCode::InvalidParameters);
+    const auto type = static_cast<trade::OrderType>(request.order_type);
+    const bool buy = type == trade::kBuy;
     const double point = market.instrument->point;
     double price = buy ? market.ask : market.bid;
     if (request.kind == trade::kInstantOrder) {
@@ -197,13 +195,13 @@ DealResult Dealer::open_order(Account& account, const Market& market, const Trad
     } else if (request.price != 0) {
         return failed(ReturnCode::InvalidParameters);
     }
-    if (!stops_valid(market, request.order_type, buy ? market.bid : market.ask, request.stop_loss, request.take_profit))
+    if (!stops_valid(market, type, buy ? market.bid : market.ask, request.stop_loss, request.take_profit))
         return failed(ReturnCode::InvalidStops);
     const ServerConfig& config = *market.config;
     TradeRow opened;
     opened.login = account.row.login;
     opened.symbol = market.instrument->name;
-    opened.type = static_cast<TradeType>(request.order_type);
+    opened.type = type;
     opened.volume = request.volume;
     opened.open_time = context_.clock.unix_time();
     opened.open_price = price;
@@ -224,25 +222,24 @@ DealResult Dealer::open_order(Account& account, const Market& market, const Trad
 }
 
 DealResult Dealer::place_pending(Account& account, const Market& market, const TradeRequest& request) {
-    const int type = request.order_type;
-    if (type < trade::kBuyLimit || type > trade::kSellStop) return failed(ReturnCode::InvalidParameters);
+    if (!trade::is_pending(request.order_type)) return failed(ReturnCode::InvalidParameters);
+    const auto type = static_cast<trade::OrderType>(request.order_type);
     if (!(request.price > 0) || request.price > kHighestPrice) return failed(ReturnCode::InvalidParameters);
     const int64_t now = context_.clock.unix_time();
-    if (request.expiration != 0 && request.expiration < now + kShortestExpiration)
-        return failed(ReturnCode::InvalidParameters);
-    const bool placed_right = trade::pending_price_placed(symbol_of(market), static_cast<trade::OrderType>(type), request.price, market.bid, market.ask);
+    if (!trade::expiration_far_enough(request.expiration, now)) return failed(ReturnCode::InvalidParameters);
+    const bool placed_right = trade::pending_price_placed(symbol_of(market), type, request.price, market.bid, market.ask);
     if (!placed_right || !stops_valid(market, type, request.price, request.stop_loss, request.take_profit))
         return failed(ReturnCode::InvalidStops);
     TradeRow order;
     order.login = account.row.login;
     order.symbol = market.instrument->name;
-    order.type = static_cast<TradeType>(type);
+    order.type = type;
     order.volume = request.volume;
     order.open_time = now;
     order.open_price = request.price;
     order.stop_loss = request.stop_loss;
     order.take_profit = request.take_profit;
-    order.close_price = buy_side(type) ? market.ask : market.bid;
+    order.close_price = trade::is_buy_side(type) ? market.ask : market.bid;
     order.comment = core::field_text(request.comment);
     order.expiration = request.expiration / 60 * 60;
     DealWrite deal;
@@ -283,18 +280,19 @@ bool Dealer::close_position(Account& account, const Market& market, const TradeR
 DealResult Dealer::close_order(Account& account, const TradeRequest& request, const std::optional<QuotedPrice>& quoted) {
     auto position = std::find_if(account.open.begin(), account.open.end(),
                                  [&](const TradeRow& t) { return t.ticket == request.ticket; });
-    if (position == account.open.end() || !is_position(position->type)) return failed(ReturnCode::InvalidParameters);
+    if (position == account.open.end() || !trade::is_position(position->type)) return failed(ReturnCode::InvalidParameters);
     if (request.volume < 1 || request.volume > position->volume) return failed(ReturnCode::InvalidVolume);
     Market market;
     if (std::optional<ReturnCode> refused = market_for(position->symbol, account.row, market)) return failed(*refused);
-    static constexpr std::pair<uint8_t, ExecutionMode> kModes[] = {{trade::kInstantClose, ExecutionMode::Instant},
-                                                                   {trade::kCloseByRequest, ExecutionMode::Request},
-                                                                   {trade::kMarketClose, ExecutionMode::Market}};
+    static constexpr std::pair<uint8_t, market::ExecutionMode> kModes[] = {
+        {trade::kInstantClose, market::ExecutionMode::Instant},
+        {trade::kCloseByRequest, market::ExecutionMode::Request},
+        {trade::kMarketClose, market::ExecutionMode::Market}};
     for (auto [kind, wanted] : kModes) {
         if (kind == request.kind && dealing_mode(*market.group, *market.instrument) != wanted)
             return failed(ReturnCode::InvalidParameters);
     }
-    const bool buy = position->type == TradeType::Buy;
+    const bool buy = position->type == trade::kBuy;
     const double point = market.instrument->point;
     double price = buy ? market.bid : market.ask;
     if (request.kind == trade::kInstantClose) {
@@ -325,10 +323,10 @@ DealResult Dealer::modify_order(Account& account, const TradeRequest& request) {
     TradeRow changed = *order;
     changed.stop_loss = request.stop_loss;
     changed.take_profit = request.take_profit;
-    double reference = order->type == TradeType::Buy ? market.bid : market.ask;
-    if (is_pending(order->type)) {
+    double reference = order->type == trade::kBuy ? market.bid : market.ask;
+    if (trade::is_pending(order->type)) {
         if (!(request.price > 0) || request.price > kHighestPrice) return failed(ReturnCode::InvalidParameters);
-        if (request.expiration != 0 && request.expiration < context_.clock.unix_time() + kShortestExpiration)
+        if (!trade::expiration_far_enough(request.expiration, context_.clock.unix_time()))
             return failed(ReturnCode::InvalidParameters);
         changed.open_price = request.price;
         changed.expiration = request.expiration / 60 * 60;
@@ -337,11 +335,11 @@ DealResult Dealer::modify_order(Account& account, const TradeRequest& request) {
     if (changed.stop_loss == order->stop_loss && changed.take_profit == order->take_profit &&
         changed.open_price == order->open_price && changed.expiration == order->expiration)
         return failed(ReturnCode::OkNoResult);
-    const bool moved = is_pending(order->type) && changed.open_price != order->open_price;
-    if (moved && !trade::pending_price_placed(symbol_of(market), static_cast<trade::OrderType>(order->type), changed.open_price,
+    const bool moved = trade::is_pending(order->type) && changed.open_price != order->open_price;
+    if (moved && !trade::pending_price_placed(symbol_of(market), order->type, changed.open_price,
                                               market.bid, market.ask))
         return failed(ReturnCode::InvalidStops);
-    if (!stops_valid(market, static_cast<int>(order->type), reference, changed.stop_loss, changed.take_profit))
+    if (!stops_valid(market, order->type, reference, changed.stop_loss, changed.take_profit))
         return failed(ReturnCode::InvalidStops);
     DealWrite deal;
     deal.updated.push_back(changed);
@@ -355,7 +353,7 @@ DealResult Dealer::modify_order(Account& account, const TradeRequest& request) {
 DealResult Dealer::delete_order(Account& account, const TradeRequest& request) {
     auto order = std::find_if(account.open.begin(), account.open.end(),
                               [&](const TradeRow& t) { return t.ticket == request.ticket; });
-    if (order == account.open.end() || !is_pending(order->type)) return failed(ReturnCode::InvalidParameters);
+    if (order == account.open.end() || !trade::is_pending(order->type)) return failed(ReturnCode::InvalidParameters);
     const std::shared_ptr<const ServerConfig> config = context_.settings_now();
     TradeRow deleted = *order;
     deleted.close_time = context_.clock.unix_time();
@@ -376,7 +374,7 @@ DealResult Dealer::close_by(Account& account, int64_t ticket, int64_t opposite) 
     };
     auto first = find(ticket), second = find(opposite);
     if (first == account.open.end() || second == account.open.end() || ticket == opposite ||
-        !is_position(first->type) || !is_position(second->type) || first->type == second->type ||
+        !trade::is_position(first->type) || !trade::is_position(second->type) || first->type == second->type ||
         first->symbol != second->symbol)
         return failed(ReturnCode::InvalidParameters);
     Market market;
@@ -419,9 +417,9 @@ DealResult Dealer::multiple_close_by(Account& account, const TradeRequest& reque
     const std::string symbol(core::field_text(request.symbol));
     for (;;) {
         auto buy = std::find_if(account.open.begin(), account.open.end(),
-                                [&](const TradeRow& t) { return t.symbol == symbol && t.type == TradeType::Buy; });
+                                [&](const TradeRow& t) { return t.symbol == symbol && t.type == trade::kBuy; });
         auto sell = std::find_if(account.open.begin(), account.open.end(),
-                                 [&](const TradeRow& t) { return t.symbol == symbol && t.type == TradeType::Sell; });
+                                 [&](const TradeRow& t) { return t.symbol == symbol && t.type == trade::kSell; });
         if (buy == account.open.end() || sell == account.open.end()) break;
         DealResult pair = close_by(account, buy->ticket, sell->ticket);
         if (pair.code != ReturnCode::Ok) return pair;

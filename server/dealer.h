@@ -90,7 +90,7 @@ private:
     DealResult deal(int32_t login, const trade::TradeRequest& request, const std::optional<QuotedPrice>& quoted);
     AccountMoney money_with(const Account& account, const Market& market, const std::optional<TradeRow>& order);
     static market::SymbolRecord symbol_of(const Market& market);
-    bool stops_valid(const Market& market, int type, double reference, double stop_loss, double take_profit);
+    bool stops_valid(const Market& market, trade::OrderType type, double reference, double stop_loss, double take_profit);
     double random_share();
 
     DealResult price_request(const Market& market, const trade::TradeRequest& request);

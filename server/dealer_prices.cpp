@@ -10,8 +10,6 @@ namespace {
 
 constexpr uint32_t kIdleWaitMs = 500;
 
-bool is_pending(TradeType type) { return type >= TradeType::BuyLimit && type <= TradeType::SellStop; }
-
 }  // namespace
 
 bool Dealer::start() {
@@ -70,7 +68,7 @@ void Dealer::trigger(const TradeRow& trade, const Market& market, int64_t now) {
     if (!row) return;
     Account account{*row, context_.storage.open_trades(trade.login)};
     const ServerConfig& config = *market.config;
-    if (is_pending(trade.type)) {
+    if (trade::is_pending(trade.type)) {
         TradeRow changed = trade;
         trade::TransactionType kind = trade::kTransactionUpdate;
         if (trade.expiration != 0 && now >= trade.expiration) {
@@ -78,13 +76,13 @@ void Dealer::trigger(const TradeRow& trade, const Market& market, int64_t now) {
             changed.comment = "expired";
             kind = trade::kTransactionDelete;
         } else {
-            const bool reached = trade.type == TradeType::BuyLimit    ? market.ask <= trade.open_price
-                                 : trade.type == TradeType::SellLimit ? market.bid >= trade.open_price
-                                 : trade.type == TradeType::BuyStop   ? market.ask >= trade.open_price
+            const bool reached = trade.type == trade::kBuyLimit    ? market.ask <= trade.open_price
+                                 : trade.type == trade::kSellLimit ? market.bid >= trade.open_price
+                                 : trade.type == trade::kBuyStop   ? market.ask >= trade.open_price
                                                                       : market.bid <= trade.open_price;
             if (!reached) return;
-            const bool buy = trade.type == TradeType::BuyLimit || trade.type == TradeType::BuyStop;
-            changed.type = buy ? TradeType::Buy : TradeType::Sell;
+            const bool buy = trade::is_buy_side(trade.type);
+            changed.type = buy ? trade::kBuy : trade::kSell;
             changed.open_price = buy ? market.ask : market.bid;
             changed.close_price = buy ? market.bid : market.ask;
             changed.open_time = now;
@@ -99,7 +97,7 @@ void Dealer::trigger(const TradeRow& trade, const Market& market, int64_t now) {
                                kind == trade::kTransactionDelete ? "expired" : "activated");
         return;
     }
-    const bool buy = trade.type == TradeType::Buy;
+    const bool buy = trade.type == trade::kBuy;
     const double price = buy ? market.bid : market.ask;
     const bool stop_hit = trade.stop_loss != 0 && (buy ? price <= trade.stop_loss : price >= trade.stop_loss);
     const bool profit_hit = trade.take_profit != 0 && (buy ? price >= trade.take_profit : price <= trade.take_profit);

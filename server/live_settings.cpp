@@ -25,10 +25,10 @@ std::optional<int> whole(const std::string& text, int low, int high) {
     return static_cast<int>(*value);
 }
 
-std::optional<ExecutionMode> execution(const std::string& text) {
-    if (text == "request") return ExecutionMode::Request;
-    if (text == "instant") return ExecutionMode::Instant;
-    if (text == "market") return ExecutionMode::Market;
+std::optional<market::ExecutionMode> execution(const std::string& text) {
+    if (text == "request") return market::ExecutionMode::Request;
+    if (text == "instant") return market::ExecutionMode::Instant;
+    if (text == "market") return market::ExecutionMode::Market;
     return std::nullopt;
 }
 
@@ -44,7 +44,7 @@ bool apply_to_instrument(InstrumentConfig& instrument, const std::string& key, c
         return level.has_value();
     }
     if (key == "execution") {
-        std::optional<ExecutionMode> mode = execution(value);
+        std::optional<market::ExecutionMode> mode = execution(value);
         if (mode) instrument.execution = *mode;
         return mode.has_value();
     }
@@ -53,7 +53,7 @@ bool apply_to_instrument(InstrumentConfig& instrument, const std::string& key, c
 
 bool apply_to_group(GroupConfig& group, const std::string& key, const std::string& value) {
     if (key == "execution") {
-        std::optional<ExecutionMode> mode = execution(value);
+        std::optional<market::ExecutionMode> mode = execution(value);
         if (mode) group.execution = *mode;
         return mode.has_value();
     }

@@ -9,25 +9,13 @@ namespace {
 constexpr int32_t kMinimumVolume = 1;       // 0.01 lot
 constexpr int32_t kMaximumVolume = 10000;   // 100 lots
 constexpr int32_t kVolumeStep = 1;
-constexpr int32_t kFloatingProfitAlwaysCounts = 1;
 constexpr uint32_t kWhiteRow = 0x00FFFFFF;    // the terminal paints each market watch row in it
 
-void fill_quote_hours(market::SymbolRecord& record, const WeekQuoteHours& hours) {
+void fill_quote_hours(market::SymbolRecord& record, const market::QuoteWeek& hours) {
     for (int day = 0; day < market::kDaysPerWeek; ++day) {
         market::DayQuoteHours& out = record.quote_hours[day];
-        out.first_overnight_window = 0;
-        bool overnight_seen = false;
-        for (int i = 0; i < market::kQuoteWindowsPerDay; ++i) {
-            const QuoteWindow& window = hours.days[static_cast<size_t>(day)][static_cast<size_t>(i)];
-            out.windows[i].open_minute = window.open;
-            out.windows[i].close_minute = window.close;
-            out.other_windows[i].open_minute = window.open;
-            out.other_windows[i].close_minute = window.close;
-            if (!overnight_seen && window.open > window.close) {
-                out.first_overnight_window = i;
-                overnight_seen = true;
-            }
-        }
+        out = hours[static_cast<size_t>(day)];
+        for (int i = 0; i < market::kQuoteWindowsPerDay; ++i) out.other_windows[i] = out.windows[i];
     }
 }
 
@@ -47,7 +35,7 @@ market::SymbolRecord build_symbol_record(const InstrumentConfig& instrument, int
     record.sort_key = instrument.sort_key;
     fill_quote_hours(record, instrument.quote_hours);
     record.profit_mode = instrument.profit_mode;
-    record.execution_mode = static_cast<int32_t>(instrument.execution);
+    record.execution_mode = instrument.execution;
     record.contract_size = instrument.contract_size;
     record.tick_size = instrument.point;
     record.tick_value = instrument.contract_size * instrument.point;
@@ -69,14 +57,14 @@ const GroupConfig& account_group(const ServerConfig& config, const std::string& 
     return config.groups.front();
 }
 
-ExecutionMode dealing_mode(const GroupConfig& group, const InstrumentConfig&) { return group.execution; }
+market::ExecutionMode dealing_mode(const GroupConfig& group, const InstrumentConfig&) { return group.execution; }
 
 std::vector<market::SymbolRecord> build_symbol_records(const ServerConfig& config, const GroupConfig* group) {
     std::vector<market::SymbolRecord> records;
     records.reserve(config.instruments.size());
     for (size_t i = 0; i < config.instruments.size(); ++i) {
         records.push_back(build_symbol_record(config.instruments[i], static_cast<int>(i)));
-        if (group) records.back().execution_mode = static_cast<int32_t>(dealing_mode(*group, config.instruments[i]));
+        if (group) records.back().execution_mode = dealing_mode(*group, config.instruments[i]);
     }
     return records;
 }
@@ -97,7 +85,7 @@ market::GroupRecord build_group_record(const GroupConfig& group) {
         settings.volume_step = kVolumeStep;
     }
     core::set_field_text(record.deposit_currency, group.currency);
-    record.free_margin_mode = kFloatingProfitAlwaysCounts;
+    record.free_margin_mode = market::FreeMarginMode::WithProfit;
     record.flags = market::kExpirationAllowed;
     record.larger_leg_margin = group.larger_leg_margin ? 1 : 0;
     return record;

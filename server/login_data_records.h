@@ -26,7 +26,7 @@ market::SymbolRecord build_symbol_record(const InstrumentConfig& instrument, int
 std::vector<market::SymbolRecord> build_symbol_records(const ServerConfig& config, const GroupConfig* group = nullptr);
 
 // The execution mode an account of the group is dealt in for an instrument: the group's.
-ExecutionMode dealing_mode(const GroupConfig& group, const InstrumentConfig& instrument);
+market::ExecutionMode dealing_mode(const GroupConfig& group, const InstrumentConfig& instrument);
 
 // The 32 symbol groups: the configured names by index, the rest empty.
 std::array<market::SymbolGroupRecord, market::kSymbolGroupCount> build_symbol_groups(const ServerConfig& config);

@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "core/number_format.h"
-#include "server/quote_hours.h"
+#include "market/quote_hours.h"
 
 namespace kb::server {
 
@@ -107,8 +107,8 @@ void PriceEngine::emit_ticks(int index, int64_t until_ms, std::vector<Tick>& out
                 at + kShortestRegimeMs +
                 static_cast<int64_t>(walker.random.uniform() * (kLongestRegimeMs - kShortestRegimeMs));
         }
-        if (!in_quote_hours(instrument.quote_hours, floor_seconds(at))) {
-            int64_t open = next_quote_minute(instrument.quote_hours, floor_seconds(at));
+        if (!market::in_quote_hours(instrument.quote_hours, floor_seconds(at))) {
+            int64_t open = market::next_quote_minute(instrument.quote_hours, floor_seconds(at));
             walker.next_tick_ms =
                 open < 0 ? kNever : open * 1000 + static_cast<int64_t>(walker.random.uniform() * 1000);
             continue;

@@ -108,13 +108,13 @@ public:
         out = it->get<bool>();
     }
 
-    void execution(const json& object, const std::string& where, ExecutionMode& out) {
+    void execution(const json& object, const std::string& where, market::ExecutionMode& out) {
         std::string name;
         text(object, "execution", where, name, 16, false);
         if (failed() || name.empty()) return;
-        if (name == "request") out = ExecutionMode::Request;
-        else if (name == "instant") out = ExecutionMode::Instant;
-        else if (name == "market") out = ExecutionMode::Market;
+        if (name == "request") out = market::ExecutionMode::Request;
+        else if (name == "instant") out = market::ExecutionMode::Instant;
+        else if (name == "market") out = market::ExecutionMode::Market;
         else fail(where, "\"execution\" must be \"request\", \"instant\" or \"market\"");
     }
 
@@ -144,14 +144,14 @@ int parse_clock_minutes(const std::string& text) {
     return hours * 60 + minutes;
 }
 
-void read_week(Reader& reader, const json& week, const std::string& where, WeekQuoteHours& out) {
+void read_week(Reader& reader, const json& week, const std::string& where, market::QuoteWeek& out) {
     reader.only_keys(week, where, {"sunday", "monday", "tuesday", "wednesday", "thursday", "friday", "saturday"});
     for (int day = 0; day < 7 && !reader.failed(); ++day) {
         auto it = week.find(kDayNames[day]);
         if (it == week.end()) continue;
         std::string day_where = where + "." + kDayNames[day];
         if (!it->is_array()) return reader.fail(day_where, "must be a list of \"HH:MM-HH:MM\" windows");
-        if (it->size() > kQuoteWindowsPerDay) return reader.fail(day_where, "has more than 3 windows");
+        if (it->size() > market::kQuoteWindowsPerDay) return reader.fail(day_where, "has more than 3 windows");
         for (size_t i = 0; i < it->size(); ++i) {
             const json& item = (*it)[i];
             std::string text = item.is_string() ? item.get<std::string>() : std::string();
@@ -162,7 +162,7 @@ void read_week(Reader& reader, const json& week, const std::string& where, WeekQ
             }
             if (open == close) return reader.fail(day_where, "window \"" + text + "\" is empty");
             // An end before the start runs through midnight into the next day.
-            out.days[day][i] = QuoteWindow{open, close};
+            market::set_quote_window(out[static_cast<size_t>(day)], static_cast<int>(i), open, close);
         }
     }
 }
@@ -198,7 +198,7 @@ void read_group(Reader& reader, const json& object, const std::string& where, Gr
 }
 
 void read_instrument(Reader& reader, const json& object, const std::string& where,
-                     const std::map<std::string, WeekQuoteHours>& schedules, int symbol_group_count,
+                     const std::map<std::string, market::QuoteWeek>& schedules, int symbol_group_count,
                      InstrumentConfig& out) {
     reader.only_keys(object, where, {"name", "description", "digits", "point", "contract_size", "spread",
                                      "tick_rate", "volatility", "start_price", "symbol_group",
@@ -297,7 +297,7 @@ void read_configuration(Reader& reader, const json& root, ServerConfig& out) {
         out.symbol_groups.push_back(name.get<std::string>());
     }
 
-    std::map<std::string, WeekQuoteHours> schedules;
+    std::map<std::string, market::QuoteWeek> schedules;
     if (root.contains("quote_hours")) {
         const json& all = root["quote_hours"];
         if (!all.is_object()) return reader.fail("quote_hours", "must be an object of named schedules");

@@ -1,27 +1,12 @@
 #pragma once
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "market/quote_hours.h"
+
 namespace kb::server {
-
-// One quote window in minutes after midnight (server time). open == close == 0 is empty;
-// open > close runs past midnight into the next day.
-struct QuoteWindow {
-    int open = 0;
-    int close = 0;
-};
-
-inline constexpr int kQuoteWindowsPerDay = 3;
-
-// Up to three quote windows per weekday, Sunday first.
-struct WeekQuoteHours {
-    std::array<std::array<QuoteWindow, kQuoteWindowsPerDay>, 7> days{};
-};
-
-enum class ExecutionMode : int { Request = 0, Instant = 1, Market = 2 };
 
 struct InstrumentConfig {
     std::string name;              // at most 11 characters
@@ -36,22 +21,22 @@ struct InstrumentConfig {
     int symbol_group = 0;          // 0..31
     std::string margin_currency;   // three letters
     std::string profit_currency;   // three letters
-    int profit_mode = 0;           // 0 forex, 1 CFD, 2 futures
-    int margin_mode = 0;           // 0..4
+    market::ProfitMode profit_mode = market::ProfitMode::Forex;
+    market::MarginMode margin_mode = market::MarginMode::Forex;
     double initial_margin = 0;     // per lot; 0: by the mode's formula
-    double maintenance_margin = 0; // per lot, margin mode 2
+    double maintenance_margin = 0; // per lot, futures margin mode
     double hedged_margin = 0;      // per lot of hedged volume; 0: hedged volume holds none
     int stops_level = 0;           // points
-    ExecutionMode execution = ExecutionMode::Instant;
+    market::ExecutionMode execution = market::ExecutionMode::Instant;
     int sort_key = 0;              // list order; below 8000 joins the default selection
-    WeekQuoteHours quote_hours;
+    market::QuoteWeek quote_hours; // up to three windows a day, in the form the symbol record carries
 };
 
 struct GroupConfig {
     std::string name;              // at most 15 characters
     std::string currency;          // deposit currency, three letters
     int leverage = 100;
-    ExecutionMode execution = ExecutionMode::Instant;
+    market::ExecutionMode execution = market::ExecutionMode::Instant;
     double requote_rate = 0;       // share of instant orders answered with a requote, 0..1
     int dealer_delay_ms = 0;       // time a request-mode order waits for the dealer
     int news = 1;                  // 0 no news, 1 headers with bodies, 2 bodies on request

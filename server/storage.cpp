@@ -103,7 +103,7 @@ TradeRow trade_from(const SqliteStatement& row) {
     trade.ticket = row.integer(0);
     trade.login = static_cast<int32_t>(row.integer(1));
     trade.symbol = row.text(2);
-    trade.type = static_cast<TradeType>(row.integer(3));
+    trade.type = static_cast<trade::OrderType>(row.integer(3));
     trade.volume = static_cast<int>(row.integer(4));
     trade.open_time = row.integer(5);
     trade.open_price = row.real(6);
@@ -205,7 +205,7 @@ bool Storage::create_account(const AccountRow& account, double deposit) {
         return false;
     }
     if (deposit > 0 &&
-        !add_balance_operation_locked(account.login, TradeType::Balance, deposit, "Deposit", account.created)) {
+        !add_balance_operation_locked(account.login, trade::kBalance, deposit, "Deposit", account.created)) {
         return false;
     }
     return transaction.commit();
@@ -268,15 +268,15 @@ bool Storage::record_login(int32_t login, int64_t time, uint32_t address) {
     return statement.run() && db_.changes() == 1;
 }
 
-bool Storage::change_balance_locked(int32_t login, TradeType type, double amount) {
+bool Storage::change_balance_locked(int32_t login, trade::OrderType type, double amount) {
     SqliteStatement statement =
-        type == TradeType::Credit ? db_.prepare("UPDATE accounts SET credit = credit + ? WHERE login = ?")
+        type == trade::kCredit ? db_.prepare("UPDATE accounts SET credit = credit + ? WHERE login = ?")
                                   : db_.prepare("UPDATE accounts SET balance = balance + ? WHERE login = ?");
     statement.bind(1, amount).bind(2, int64_t{login});
     return statement.run() && db_.changes() == 1;
 }
 
-std::optional<int64_t> Storage::add_balance_operation_locked(int32_t login, TradeType type, double amount,
+std::optional<int64_t> Storage::add_balance_operation_locked(int32_t login, trade::OrderType type, double amount,
                                                              const std::string& comment, int64_t time) {
     if (!change_balance_locked(login, type, amount)) return std::nullopt;
     TradeRow operation;
@@ -289,7 +289,7 @@ std::optional<int64_t> Storage::add_balance_operation_locked(int32_t login, Trad
     return insert_trade_locked(operation);
 }
 
-std::optional<int64_t> Storage::add_balance_operation(int32_t login, TradeType type, double amount,
+std::optional<int64_t> Storage::add_balance_operation(int32_t login, trade::OrderType type, double amount,
                                                       const std::string& comment, int64_t time) {
     std::lock_guard guard(lock_);
     SqliteTransaction transaction(db_);
@@ -351,7 +351,7 @@ bool Storage::close_trade(const TradeRow& closed) {
         if (!statement.run() || db_.changes() != 1) return false;
     }
     double result = closed.commission + closed.swap + closed.profit;
-    return change_balance_locked(closed.login, TradeType::Balance, result) && transaction.commit();
+    return change_balance_locked(closed.login, trade::kBalance, result) && transaction.commit();
 }
 
 bool Storage::commit_deal(DealWrite& deal) {
@@ -367,7 +367,7 @@ bool Storage::commit_deal(DealWrite& deal) {
         if (!ticket) return false;
         tickets.push_back(*ticket);
     }
-    if (deal.balance_change != 0 && !change_balance_locked(deal.login, TradeType::Balance, deal.balance_change))
+    if (deal.balance_change != 0 && !change_balance_locked(deal.login, trade::kBalance, deal.balance_change))
         return false;
     if (!transaction.commit()) return false;
     for (size_t i = 0; i < tickets.size(); ++i) deal.inserted[i].ticket = tickets[i];

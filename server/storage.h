@@ -11,6 +11,7 @@
 #include "net/digest.h"
 #include "market/point_bar.h"
 #include "server/sqlite_database.h"
+#include "trade/trade_record.h"
 
 namespace kb::server {
 
@@ -49,14 +50,11 @@ struct NewsRow {
     std::string body;
 };
 
-// Order types as they travel in trade records.
-enum class TradeType : int { Buy = 0, Sell = 1, BuyLimit = 2, SellLimit = 3, BuyStop = 4, SellStop = 5, Balance = 6, Credit = 7 };
-
 struct TradeRow {
     int64_t ticket = 0;
     int32_t login = 0;
     std::string symbol;      // empty for balance and credit operations
-    TradeType type = TradeType::Buy;
+    trade::OrderType type = trade::kBuy;
     int volume = 0;          // hundredths of a lot
     int64_t open_time = 0;
     double open_price = 0;
@@ -149,7 +147,7 @@ public:
     // Adds a balance (or credit) operation and changes the account's balance (credit) by
     // amount in one transaction. Returns the operation's ticket; nullopt when the account
     // doesn't exist or the database fails (then nothing changed).
-    std::optional<int64_t> add_balance_operation(int32_t login, TradeType type, double amount,
+    std::optional<int64_t> add_balance_operation(int32_t login, trade::OrderType type, double amount,
                                                  const std::string& comment, int64_t time);
 
     // ---- trades ----
@@ -223,10 +221,10 @@ private:
     Storage() = default;
     bool migrate();
     std::optional<int64_t> insert_trade_locked(const TradeRow& trade);
-    std::optional<int64_t> add_balance_operation_locked(int32_t login, TradeType type, double amount,
+    std::optional<int64_t> add_balance_operation_locked(int32_t login, trade::OrderType type, double amount,
                                                         const std::string& comment, int64_t time);
     bool update_trade_locked(const TradeRow& trade);
-    bool change_balance_locked(int32_t login, TradeType type, double amount);
+    bool change_balance_locked(int32_t login, trade::OrderType type, double amount);
 
     std::mutex lock_;
     SqliteDatabase db_;

@@ -77,8 +77,8 @@ Pause dealer_pause(ClientSession& session, int32_t id, int delay_ms) {
     return Pause::Elapsed;
 }
 
-bool dealer_takes_time(uint8_t kind, ExecutionMode mode) {
-    return mode == ExecutionMode::Request &&
+bool dealer_takes_time(uint8_t kind, market::ExecutionMode mode) {
+    return mode == market::ExecutionMode::Request &&
            (kind == trade::kPriceRequest || kind == trade::kOrderByRequest || kind == trade::kCloseByRequest);
 }
 

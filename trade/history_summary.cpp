@@ -5,7 +5,7 @@ namespace kb::trade {
 HistorySummary summarize_history(std::span<const TradeRecord> history) {
     HistorySummary summary;
     for (const TradeRecord& record : history) {
-        if (record.type >= kBuy && record.type <= kSellStop) {
+        if (is_order_type(record.type)) {
             summary.profit += record.commission + record.swap + record.profit;
         } else if (record.type == kBalance) {
             (record.profit > 0 ? summary.deposits : summary.withdrawals) += record.profit;

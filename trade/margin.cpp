@@ -20,13 +20,15 @@ double net_part(const Terms& t, double net, double price) {
     const market::SymbolRecord& s = t.symbol;
     const double im = s.initial_margin;
     switch (s.margin_mode) {
-        case 0: return (im > 0 ? im : s.contract_size) * net / t.leverage / t.divider;
-        case 1: return (im > 0 ? im * net : net * price * s.contract_size) / t.divider;
-        case 2: return (im > 0 && t.with_request ? im : s.maintenance_margin) * net / t.divider;
-        case 3:
+        case market::MarginMode::Forex: return (im > 0 ? im : s.contract_size) * net / t.leverage / t.divider;
+        case market::MarginMode::Cfd: return (im > 0 ? im * net : net * price * s.contract_size) / t.divider;
+        case market::MarginMode::Futures:
+            return (im > 0 && t.with_request ? im : s.maintenance_margin) * net / t.divider;
+        case market::MarginMode::CfdIndex:
             if (s.tick_size == 0 || s.tick_value == 0) return 0;
             return (im > 0 ? im * net : net * price * s.contract_size / s.tick_size * s.tick_value) / t.divider;
-        case 4: return (im > 0 ? im * net : net * price * s.contract_size) / t.leverage / t.divider;
+        case market::MarginMode::CfdLeverage:
+            return (im > 0 ? im * net : net * price * s.contract_size) / t.leverage / t.divider;
         default: return 0;
     }
 }
@@ -37,14 +39,14 @@ double hedged_part(const Terms& t, double hedged, double price) {
     const double hm = s.hedged_margin;
     const bool initial = s.initial_margin > 0;
     switch (s.margin_mode) {
-        case 0: return hedged * hm / t.leverage / t.divider;
-        case 1: return (initial ? hedged : hedged * price) * hm / t.divider;
-        case 2: return hedged * hm / t.divider;
-        case 3:
+        case market::MarginMode::Forex: return hedged * hm / t.leverage / t.divider;
+        case market::MarginMode::Cfd: return (initial ? hedged : hedged * price) * hm / t.divider;
+        case market::MarginMode::Futures: return hedged * hm / t.divider;
+        case market::MarginMode::CfdIndex:
             if (initial) return hedged * hm / t.divider;
             if (s.tick_size == 0) return 0;
             return hedged * price * hm / s.tick_size * s.tick_value / t.divider;
-        case 4: return (initial ? hedged : hedged * price) * hm / t.leverage / t.divider;
+        case market::MarginMode::CfdLeverage: return (initial ? hedged : hedged * price) * hm / t.leverage / t.divider;
         default: return 0;
     }
 }
@@ -73,12 +75,12 @@ double symbol_margin(const market::SymbolRecord& symbol, const SideSums& buys, c
     return margin * rate;
 }
 
-double free_margin(double balance, double credit, double margin, double profit, int32_t free_margin_mode) {
+double free_margin(double balance, double credit, double margin, double profit, market::FreeMarginMode mode) {
     const double free = balance + credit - margin;
-    switch (free_margin_mode) {
-        case 1: return free + profit;
-        case 2: return profit > 0 ? free + profit : free;
-        case 3: return profit < 0 ? free + profit : free;
+    switch (mode) {
+        case market::FreeMarginMode::WithProfit: return free + profit;
+        case market::FreeMarginMode::WithGainOnly: return profit > 0 ? free + profit : free;
+        case market::FreeMarginMode::WithLossOnly: return profit < 0 ? free + profit : free;
         default: return free;
     }
 }
@@ -96,7 +98,7 @@ std::optional<double> margin_rate_from_price(const market::SymbolRecord& symbol,
     const std::string_view margin = currency_code(symbol.margin_currency, sizeof symbol.margin_currency);
     if (margin.empty() || margin == deposit) return 1.0;
     const std::string_view name(symbol.name, strnlen(symbol.name, sizeof symbol.name));
-    if (symbol.margin_mode == 0 && price != 0 && name.size() >= 2 * kCodeLength) {
+    if (symbol.margin_mode == market::MarginMode::Forex && price != 0 && name.size() >= 2 * kCodeLength) {
         const std::string_view base = name.substr(0, kCodeLength);
         const std::string_view quote = name.substr(kCodeLength, kCodeLength);
         if (quote == deposit && base == margin) return price;
@@ -109,7 +111,8 @@ ConversionRoute margin_route(const market::SymbolRecord& symbol, std::string_vie
                              const std::function<bool(std::string_view)>& exists) {
     const std::string_view margin = currency_code(symbol.margin_currency, sizeof symbol.margin_currency);
     const std::string_view name(symbol.name, strnlen(symbol.name, sizeof symbol.name));
-    const std::string_view suffix = symbol.margin_mode == 0 ? symbol_suffix(name) : std::string_view();
+    const std::string_view suffix =
+        symbol.margin_mode == market::MarginMode::Forex ? symbol_suffix(name) : std::string_view();
     return find_route(margin, deposit, suffix, PairPreference::InvertedFirst, exists);
 }
 

@@ -33,14 +33,14 @@ struct MarginTerms {
 };
 
 // The symbol's margin in the deposit currency, times 100, by its margin calculation mode
-// (0..4; other modes give 0), with the hedged part or, under the larger-leg rule, the
+// (other values than the five modes give 0), with the hedged part or, under the larger-leg rule, the
 // margin of the larger side. A margin divider of 0 counts as 1.
 double symbol_margin(const market::SymbolRecord& symbol, const SideSums& buys, const SideSums& sells,
                      const MarginTerms& terms);
 
-// Free margin: balance + credit - margin, with the floating profit added by the group's
-// free-margin mode (1 always, 2 only a gain, 3 only a loss, other modes never).
-double free_margin(double balance, double credit, double margin, double profit, int32_t free_margin_mode);
+// Free margin: balance + credit - margin, with the floating profit added as the group's
+// free-margin mode says (other values than its modes never add it).
+double free_margin(double balance, double credit, double margin, double profit, market::FreeMarginMode mode);
 
 // The opening order's margin test: true (refused, 134) when the free margin after it plus
 // the group's allowance is below 0, unless the order lowers the margin and the symbol's
@@ -50,14 +50,14 @@ bool margin_refused(double margin, double margin_after, double free_margin_after
 
 // The rate that converts a symbol's margin currency into the deposit currency for an order
 // at price, as far as the symbol and price alone tell it: 1 for no margin currency or the
-// deposit currency, the price (or 1 / price) for a pair of the two in margin mode 0;
+// deposit currency, the price (or 1 / price) for a pair of the two in the forex margin mode;
 // nothing when other pairs must tell it (margin_route).
 std::optional<double> margin_rate_from_price(const market::SymbolRecord& symbol, std::string_view deposit,
                                              double price);
 
 // The pairs that convert the margin currency into the deposit currency: deposit + margin
-// first, then margin + deposit, then through USD; the traded symbol's suffix only in margin
-// mode 0. Their rate is route_rate(route, PriceSide::Mid, ...).
+// first, then margin + deposit, then through USD; the traded symbol's suffix only in the
+// forex margin mode. Their rate is route_rate(route, PriceSide::Mid, ...).
 ConversionRoute margin_route(const market::SymbolRecord& symbol, std::string_view deposit,
                              const std::function<bool(std::string_view)>& exists);
 

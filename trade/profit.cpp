@@ -9,7 +9,8 @@ namespace kb::trade {
 int deposit_digits(std::string_view currency) { return currency == "JPY" ? 0 : 2; }
 
 double base_profit_multiplier(const market::SymbolRecord& symbol) {
-    if (symbol.profit_mode == 2) return symbol.tick_value != 0 && symbol.tick_size != 0 ? symbol.tick_value : 0;
+    if (symbol.profit_mode == market::ProfitMode::Futures)
+        return symbol.tick_value != 0 && symbol.tick_size != 0 ? symbol.tick_value : 0;
     return symbol.contract_size;
 }
 
@@ -33,9 +34,9 @@ double position_profit(const TradeRecord& position, const market::SymbolRecord& 
     const double close = position.close_price;
     const bool buy = position.type == kBuy;
     double profit = 0;
-    if (symbol.profit_mode == 1 || symbol.profit_mode == 2) {
+    if (symbol.profit_mode == market::ProfitMode::Cfd || symbol.profit_mode == market::ProfitMode::Futures) {
         profit = (buy ? close - open : open - close) * multiplier * volume / 100;
-        if (symbol.profit_mode == 2) {
+        if (symbol.profit_mode == market::ProfitMode::Futures) {
             if (symbol.tick_size == 0) return 0;
             profit /= symbol.tick_size;
         }

@@ -14,8 +14,8 @@ namespace kb::trade {
 // Decimals of amounts in the deposit currency: 0 for "JPY", 2 for every other currency.
 int deposit_digits(std::string_view currency);
 
-// The symbol's multiplier before currency conversion: the tick value in profit mode 2
-// (0 when the tick value or the tick size is 0), the contract size in the other modes.
+// The symbol's multiplier before currency conversion: the tick value in the futures profit
+// mode (0 when the tick value or the tick size is 0), the contract size in the others.
 double base_profit_multiplier(const market::SymbolRecord& symbol);
 
 // The pairs that convert the profit currency into the deposit currency: profit + deposit
@@ -30,23 +30,13 @@ double side_profit_multiplier(const market::SymbolRecord& symbol, const Conversi
                               const std::function<std::optional<market::SymbolPrices>(std::string_view)>& prices);
 
 // Profit of a buy or sell at its current close price, rounded to deposit_digits.
-// multiplier is the converted one of the position's side. Profit mode 0 works in lots
-// (rounding each leg), modes 1 and 2 in price differences (mode 2 divided by the tick
-// size). 0 for other order types and for mode 2 without a tick size.
+// multiplier is the converted one of the position's side. The forex profit mode works in
+// lots (rounding each leg), CFD and futures in price differences (futures divided by the
+// tick size). 0 for other order types and for futures without a tick size.
 double position_profit(const TradeRecord& position, const market::SymbolRecord& symbol, double multiplier,
                        int deposit_decimals);
 
 // The distance from open to close price in points, positive when the position gains.
 double profit_points(const TradeRecord& position);
-
-// True for the order types that are positions (buy, sell).
-constexpr bool is_position(int32_t type) { return type == kBuy || type == kSell; }
-
-// True for the order types on the buying side (buy, buy limit, buy stop).
-constexpr bool is_buy_side(int32_t type) { return type == kBuy || type == kBuyLimit || type == kBuyStop; }
-
-// True for the order types that close at the bid (buy, sell limit, sell stop): the others
-// take the ask as their current price.
-constexpr bool closes_at_bid(int32_t type) { return type == kBuy || type == kSellLimit || type == kSellStop; }
 
 }  // namespace kb::trade

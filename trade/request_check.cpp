@@ -17,11 +17,6 @@ constexpr ReturnCode kPasses = ReturnCode::Ok;
 constexpr ReturnCode kNothingChanged = ReturnCode::OkNoResult;
 constexpr ReturnCode kInvalid = ReturnCode::InvalidParameters;
 
-enum ExecutionMode : int32_t { kByRequest = 0, kInstant = 1, kMarket = 2 };
-
-bool buy_side(int type) { return type == kBuy || type == kBuyLimit || type == kBuyStop; }
-bool is_pending(int type) { return type >= kBuyLimit && type <= kSellStop; }
-bool is_position(int type) { return type == kBuy || type == kSell; }
 bool uses_ticket(uint8_t kind) { return kind >= kInstantClose && kind <= kCloseBy; }
 
 // The test of one request; each step returns the code of its first failing rule.
@@ -54,7 +49,7 @@ public:
 private:
     const market::SymbolRecord& symbol() const { return *in_.symbol; }
     double normal(double price) const { return core::normalize(price, symbol().digits); }
-    bool long_only_refuses(int type) const { return symbol().long_only == 1 && !buy_side(type); }
+    bool long_only_refuses(int type) const { return symbol().long_only == 1 && !is_buy_side(type); }
 
     ReturnCode by_kind() {
         switch (request_.kind) {
@@ -92,7 +87,7 @@ private:
 
     // Outside request execution, a price may be asked only for more than the instant limit.
     ReturnCode price_request_mode() const {
-        if (symbol().execution_mode == kByRequest) return kPasses;
+        if (symbol().execution_mode == market::ExecutionMode::Request) return kPasses;
         const int32_t limit = symbol().instant_volume_limit;
         return limit >= 1 && limit < request_.volume ? kPasses : kInvalid;
     }
@@ -129,8 +124,7 @@ private:
     ReturnCode pending_price(int type) const {
         const double price = normal(request_.price);
         if (!(price > 0) || price > kMaximumPendingPrice) return kInvalid;
-        if (request_.expiration != 0 && request_.expiration < in_.quote_time + kMinimumExpirationSeconds)
-            return kInvalid;
+        if (!expiration_far_enough(request_.expiration, in_.quote_time)) return kInvalid;
         if (!is_pending(type)) return kInvalid;
         return pending_price_placed(symbol(), static_cast<OrderType>(type), price, in_.bid, in_.ask) ? kPasses : ReturnCode::InvalidStops;
     }
@@ -168,7 +162,7 @@ private:
     }
 
     ReturnCode instant_order() const {
-        if (symbol().execution_mode != kInstant) return kInvalid;
+        if (symbol().execution_mode != market::ExecutionMode::Instant) return kInvalid;
         if (ReturnCode c = market_order_tests(); c != kPasses) return c;
         return recent_price(request_.order_type == kBuy);
     }
@@ -179,7 +173,7 @@ private:
     }
 
     ReturnCode market_order() const {
-        if (symbol().execution_mode != kMarket || request_.price != 0) return kInvalid;
+        if (symbol().execution_mode != market::ExecutionMode::Market || request_.price != 0) return kInvalid;
         return market_order_tests();
     }
 
@@ -196,7 +190,7 @@ private:
     bool open_position() const { return in_.order && is_position(in_.order->type); }
 
     ReturnCode instant_close() const {
-        if (symbol().execution_mode != kInstant || !open_position()) return kInvalid;
+        if (symbol().execution_mode != market::ExecutionMode::Instant || !open_position()) return kInvalid;
         if (ReturnCode c = close_volume(); c != kPasses) return c;
         if (request_.deviation < 0 || request_.deviation > kMaximumCloseDeviation) return kInvalid;
         request_.order_type = static_cast<int16_t>(in_.order->type);
@@ -213,7 +207,7 @@ private:
     }
 
     ReturnCode market_close() const {
-        if (symbol().execution_mode != kMarket || !open_position()) return kInvalid;
+        if (symbol().execution_mode != market::ExecutionMode::Market || !open_position()) return kInvalid;
         if (long_only_refuses(in_.order->type)) return ReturnCode::TradeDisabled;
         return close_volume();
     }

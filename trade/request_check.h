@@ -39,7 +39,6 @@ struct RequestCheckInputs {
 
 // A recent tick counts for an instant order or close when it is at most this old.
 inline constexpr int32_t kRecentTickSeconds = 5;
-inline constexpr int32_t kMinimumExpirationSeconds = 600;
 inline constexpr double kMaximumPendingPrice = 1000000000.0;
 inline constexpr int32_t kMaximumCloseDeviation = 1000000;
 

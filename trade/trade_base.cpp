@@ -599,7 +599,7 @@ std::vector<Requote> TradeBase::requotes() const {
 bool TradeBase::expiration_allowed(int32_t expiration) const {
     if (expiration <= 0) return true;
     const int64_t newest = symbols_ ? symbols_->newest_quote_time() : 0;
-    return static_cast<int64_t>(expiration) - newest >= kMinimumExpirationDistance;
+    return expiration_far_enough(expiration, newest);
 }
 
 std::vector<std::string> TradeBase::symbols_in_use() {

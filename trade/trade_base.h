@@ -70,8 +70,6 @@ struct Requote {
 
 inline constexpr size_t kMaxRequotes = 64;
 inline constexpr int32_t kRequoteLifetime = 15;
-// A pending order's expiration must lie at least this far after the newest quote.
-inline constexpr int32_t kMinimumExpirationDistance = 600;
 
 // Keeps the logged-in account, its open positions and pending orders (ordered by symbol
 // name), its closed-trade history (ordered by ticket), the recent requotes and the

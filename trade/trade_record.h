@@ -19,6 +19,22 @@ enum OrderType : int32_t {
     kCredit = 7,
 };
 
+// True for buy and sell, the order types that are positions.
+constexpr bool is_position(int32_t type) { return type == kBuy || type == kSell; }
+
+// True for the four pending order types (buy limit .. sell stop).
+constexpr bool is_pending(int32_t type) { return type >= kBuyLimit && type <= kSellStop; }
+
+// True for a position or a pending order (0..5), not a balance or credit operation.
+constexpr bool is_order_type(int32_t type) { return type >= kBuy && type <= kSellStop; }
+
+// True for the order types on the buying side (buy, buy limit, buy stop).
+constexpr bool is_buy_side(int32_t type) { return type == kBuy || type == kBuyLimit || type == kBuyStop; }
+
+// True for the order types that close at the bid (buy, sell limit, sell stop): the others
+// take the ask as their current price.
+constexpr bool closes_at_bid(int32_t type) { return type == kBuy || type == kSellLimit || type == kSellStop; }
+
 enum TransactionType : int32_t {
     kTransactionAdd = 0,
     kTransactionDelete = 1,

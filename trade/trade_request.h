@@ -56,6 +56,15 @@ static_assert(offsetof(TradeRequest, expiration) == 88);
 static_assert(offsetof(TradeRequest, check_value) == net::kTradeRequestCheckOffset);
 #pragma pack(pop)
 
+// A pending order's expiration must lie at least this far after the newest quote time (on
+// the server: after now).
+inline constexpr int32_t kMinimumExpirationSeconds = 600;
+
+// True when a pending order's expiration is none (0) or lies far enough after now.
+constexpr bool expiration_far_enough(int64_t expiration, int64_t now) {
+    return expiration == 0 || expiration >= now + kMinimumExpirationSeconds;
+}
+
 // True for the kinds that open a position or place an order (64..67).
 constexpr bool is_open_kind(uint8_t kind) { return kind >= kInstantOrder && kind <= kPendingOrder; }
 

@@ -11,8 +11,6 @@ constexpr size_t kMoneyBuffer = 32;
 
 std::string money(double value, int decimals) { return core::money_text(value, decimals, kMoneyBuffer); }
 
-bool is_order(const trade::TradeRecord& record) { return record.type >= trade::kBuy && record.type <= trade::kSellStop; }
-
 }  // namespace
 
 std::vector<HistoryColumnSpec> history_columns(uint32_t flags) {
@@ -35,7 +33,7 @@ std::string_view HistoryRow::cell(HistoryColumn column) const {
 
 std::string history_record_text(const trade::TradeRecord& record) {
     std::string text = trade::order_type_name(record.type);
-    if (is_order(record))
+    if (trade::is_order_type(record.type))
         return text + " " + core::fixed_text(record.volume / 100.0, 2) + " " + std::string(core::field_text(record.symbol));
     return text + " " + std::string(core::field_text(record.comment));
 }
@@ -57,7 +55,7 @@ std::vector<HistoryRow> history_rows(std::span<const trade::TradeRecord> history
         HistoryRow row;
         row.ticket = record.ticket;
         row.text = history_record_text(record);
-        if (is_order(record)) {
+        if (trade::is_order_type(record.type)) {
             row.open_price = core::price_text(record.open_price, record.digits);
             row.close_price = core::price_text(record.close_price, record.digits);
             row.amount = money(record.commission + record.swap + record.profit, money_decimals);

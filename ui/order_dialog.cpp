@@ -19,11 +19,7 @@
 namespace kb::ui {
 namespace {
 
-constexpr int kExecutionRequest = 0;
-constexpr int kExecutionInstant = 1;
 
-bool pending_type(int order_type) { return order_type >= trade::kBuyLimit && order_type <= trade::kSellStop; }
-bool valid_order_type(int order_type) { return order_type >= trade::kBuy && order_type <= trade::kSellStop; }
 
 }  // namespace
 
@@ -71,9 +67,9 @@ OrderDialog::OrderDialog(core::Terminal& terminal, TradeRequestRunner& runner, c
     expiration_ = new QDateTimeEdit(QDateTime::currentDateTimeUtc().addDays(1));
     expiration_->setTimeSpec(Qt::UTC);
     form->addRow(expires_, expiration_);
-    if (!valid_order_type(order_type))
+    if (!trade::is_order_type(order_type))
         order_type = terminal.settings().read_number(core::kSectionWindow, kNewOrderTypeSetting, trade::kBuy);
-    type_->setCurrentIndex(valid_order_type(order_type) ? order_type : trade::kBuy);
+    type_->setCurrentIndex(trade::is_order_type(order_type) ? order_type : trade::kBuy);
     connect(type_, &QComboBox::currentIndexChanged, this, &OrderDialog::on_type_changed);
     finish_layout(form);
     on_type_changed();
@@ -114,7 +110,7 @@ void OrderDialog::remember_choices(const trade::TradeRequest& chosen) {
 }
 
 double OrderDialog::opening_price(int order_type) const {
-    if (pending_type(order_type)) return price_->value();
+    if (trade::is_pending(order_type)) return price_->value();
     market::SymbolsBase* symbols = terminal_.services().symbols_base.get();
     const std::optional<market::SymbolPrices> prices =
         symbols ? symbols->prices(symbol_->currentText().toStdString()) : std::nullopt;
@@ -151,7 +147,7 @@ double OrderDialog::stop_loss() const { return stop_loss_->value(); }
 double OrderDialog::take_profit() const { return take_profit_->value(); }
 
 void OrderDialog::on_type_changed() {
-    const bool pending = pending_type(type_->currentIndex());
+    const bool pending = trade::is_pending(type_->currentIndex());
     price_->setEnabled(pending);
     expires_->setEnabled(pending);
     expiration_->setEnabled(pending);
@@ -165,7 +161,7 @@ trade::TradeRequest OrderDialog::build_request() {
     request.volume = static_cast<int32_t>(std::lround(lots_->value() * 100));
     request.stop_loss = stop_loss_->value();
     request.take_profit = take_profit_->value();
-    if (pending_type(request.order_type)) {
+    if (trade::is_pending(request.order_type)) {
         request.kind = trade::kPendingOrder;
         request.price = price_->value();
         request.expiration = expires_->isChecked() ? static_cast<int32_t>(expiration_->dateTime().toSecsSinceEpoch()) : 0;
@@ -173,10 +169,10 @@ trade::TradeRequest OrderDialog::build_request() {
     }
     market::SymbolsBase* symbols = terminal_.services().symbols_base.get();
     const std::optional<market::SymbolRecord> record = symbols ? symbols->symbol_by_name(name) : std::nullopt;
-    const int mode = record ? record->execution_mode : kExecutionInstant;
-    if (mode == kExecutionRequest) {
+    const market::ExecutionMode mode = record ? record->execution_mode : market::ExecutionMode::Instant;
+    if (mode == market::ExecutionMode::Request) {
         request.kind = trade::kPriceRequest;
-    } else if (mode == kExecutionInstant) {
+    } else if (mode == market::ExecutionMode::Instant) {
         request.kind = trade::kInstantOrder;
         request.deviation = deviation_->value();
         const std::optional<market::SymbolPrices> prices = symbols ? symbols->prices(name) : std::nullopt;

@@ -18,8 +18,6 @@
 namespace kb::ui {
 namespace {
 
-constexpr int kExecutionRequest = 0;
-constexpr int kExecutionInstant = 1;
 
 trade::TradeRequest request_for(const trade::TradeRecord& order, uint8_t kind) {
     trade::TradeRequest request{};
@@ -87,10 +85,10 @@ trade::TradeRequest CloseDialog::build_request() {
     const std::string name(core::field_text(position_.symbol));
     market::SymbolsBase* symbols = terminal_.services().symbols_base.get();
     const std::optional<market::SymbolRecord> record = symbols ? symbols->symbol_by_name(name) : std::nullopt;
-    const int mode = record ? record->execution_mode : kExecutionInstant;
-    if (mode == kExecutionRequest) {
+    const market::ExecutionMode mode = record ? record->execution_mode : market::ExecutionMode::Instant;
+    if (mode == market::ExecutionMode::Request) {
         request.kind = trade::kPriceRequest;
-    } else if (mode == kExecutionInstant) {
+    } else if (mode == market::ExecutionMode::Instant) {
         request.kind = trade::kInstantClose;
         request.deviation = deviation_->value();
         const std::optional<market::SymbolPrices> prices = symbols->prices(name);

@@ -15,14 +15,12 @@
 namespace kb::ui {
 namespace {
 
-bool buy_side(int order_type) { return order_type == trade::kBuy || order_type == trade::kBuyLimit || order_type == trade::kBuyStop; }
-
 QString code_text(net::ReturnCode code) { return QString::fromUtf8(net::return_code_text(code)); }
 
 }  // namespace
 
 double trading_price(const trade::TradeRequest& request, double bid, double ask) {
-    const bool buy = buy_side(request.order_type);
+    const bool buy = trade::is_buy_side(request.order_type);
     return trade::is_close_kind(request.kind) ? (buy ? bid : ask) : (buy ? ask : bid);
 }
 

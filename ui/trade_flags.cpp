@@ -13,8 +13,6 @@ constexpr size_t kMoneyBuffer = 32;
 
 std::string money(double value, int decimals) { return core::money_text(value, decimals, kMoneyBuffer); }
 
-bool is_position(const trade::TradeRecord& record) { return record.type == trade::kBuy || record.type == trade::kSell; }
-
 }  // namespace
 
 std::vector<TradeColumnSpec> trade_columns(uint32_t flags) {
@@ -48,13 +46,14 @@ std::string trade_cell_text(const trade::TradeRecord& record, TradeColumn column
         case TradeColumn::Current: return core::price_text(record.close_price, record.digits);
         case TradeColumn::Commission: return money(record.commission, money_decimals);
         case TradeColumn::Swap: return money(record.swap, money_decimals);
-        case TradeColumn::Profit: return is_position(record) ? money(record.profit, money_decimals) : std::string();
+        case TradeColumn::Profit: return trade::is_position(record.type) ? money(record.profit, money_decimals) : std::string();
     }
     return {};
 }
 
 std::vector<trade::TradeRecord> listed_trades(std::vector<trade::TradeRecord> trades) {
-    std::stable_partition(trades.begin(), trades.end(), is_position);
+    std::stable_partition(trades.begin(), trades.end(),
+                          [](const trade::TradeRecord& record) { return trade::is_position(record.type); });
     return trades;
 }
 

@@ -20,10 +20,8 @@ namespace {
 
 constexpr int kTicketRole = Qt::UserRole;
 
-bool is_position(const trade::TradeRecord& record) { return record.type == trade::kBuy || record.type == trade::kSell; }
-
 bool opposite(const trade::TradeRecord& a, const trade::TradeRecord& b) {
-    return is_position(a) && is_position(b) && a.type != b.type &&
+    return trade::is_position(a.type) && trade::is_position(b.type) && a.type != b.type &&
            core::field_text(a.symbol) == core::field_text(b.symbol);
 }
 
@@ -198,7 +196,7 @@ OrderDialog* TradeView::open_order_dialog(const std::string& symbol, int order_t
 
 CloseDialog* TradeView::open_close_dialog() {
     const std::optional<trade::TradeRecord> trade = selected_trade();
-    if (!trade || !is_position(*trade)) return nullptr;
+    if (!trade || !trade::is_position(trade->type)) return nullptr;
     return show_dialog(new CloseDialog(terminal_, *runner_, *trade, this));
 }
 
@@ -210,7 +208,7 @@ ModifyDialog* TradeView::open_modify_dialog() {
 
 net::ReturnCode TradeView::delete_selected() {
     const std::optional<trade::TradeRecord> trade = selected_trade();
-    if (!trade || is_position(*trade)) return net::ReturnCode::InvalidParameters;
+    if (!trade || trade::is_position(trade->type)) return net::ReturnCode::InvalidParameters;
     return send(delete_request(*trade));
 }
 
@@ -224,7 +222,7 @@ net::ReturnCode TradeView::close_by_selected(int32_t opposite_ticket) {
 
 net::ReturnCode TradeView::multiple_close_by_selected() {
     const std::optional<trade::TradeRecord> trade = selected_trade();
-    if (!trade || !is_position(*trade)) return net::ReturnCode::InvalidParameters;
+    if (!trade || !trade::is_position(trade->type)) return net::ReturnCode::InvalidParameters;
     return send(multiple_close_by_request(*trade));
 }
 

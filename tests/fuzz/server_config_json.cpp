@@ -34,9 +34,10 @@ void check_config(const server::ServerConfig& config) {
         check(std::isfinite(instrument.start_price) && instrument.start_price > 0);
         check(instrument.symbol_group >= 0 && instrument.symbol_group <= 31);
         check(currency(instrument.margin_currency) && currency(instrument.profit_currency));
-        for (const auto& day : instrument.quote_hours.days)
-            for (const server::QuoteWindow& window : day)
-                check(window.open >= 0 && window.open <= 1440 && window.close >= 0 && window.close <= 1440);
+        for (const market::DayQuoteHours& day : instrument.quote_hours)
+            for (const market::QuoteWindow& window : day.windows)
+                check(window.open_minute >= 0 && window.open_minute <= 1440 && window.close_minute >= 0 &&
+                      window.close_minute <= 1440);
     }
 }
 

@@ -17,7 +17,7 @@ trade::AccountData account() {
     trade::AccountData data{};
     core::set_field_text(data.group.name, "demo");
     core::set_field_text(data.group.deposit_currency, "EUR");
-    data.group.free_margin_mode = 1;
+    data.group.free_margin_mode = market::FreeMarginMode::WithProfit;
     data.group.larger_leg_margin = 1;
     data.login = 5001;
     data.leverage = 100;

@@ -98,12 +98,12 @@ protected:
     }
 
     // Switches the demo group's execution mode and waits until the terminal's symbol shows it.
-    void set_execution(const std::string& mode, server::ExecutionMode shown) {
+    void set_execution(const std::string& mode, market::ExecutionMode shown) {
         set_group("execution", mode);
         // The server passes settings changes on at its next look for messages.
         ASSERT_TRUE(run_clocks_until([&] {
             const std::optional<market::SymbolRecord> symbol = symbols_.symbol_by_name("EURUSD");
-            return symbol && symbol->execution_mode == static_cast<int32_t>(shown);
+            return symbol && symbol->execution_mode == shown;
         })) << mode;
     }
 
@@ -284,7 +284,7 @@ TEST_F(TradingAgainstDemoServer, InstantExecutionOpensModifiesClosesInPartCloses
 }
 
 TEST_F(TradingAgainstDemoServer, ExecutionByRequestAsksForPricesThenDealsAtThem) {
-    set_execution("request", server::ExecutionMode::Request);
+    set_execution("request", market::ExecutionMode::Request);
     ASSERT_TRUE(prices_in_step());
 
     // The local check knows the mode: an instant order is refused before anything is sent.
@@ -314,7 +314,7 @@ TEST_F(TradingAgainstDemoServer, ExecutionByRequestAsksForPricesThenDealsAtThem)
 }
 
 TEST_F(TradingAgainstDemoServer, MarketExecutionFillsAtTheMarket) {
-    set_execution("market", server::ExecutionMode::Market);
+    set_execution("market", market::ExecutionMode::Market);
     ASSERT_TRUE(prices_in_step());
 
     ASSERT_EQ(deal(request(trade::kMarketOrder, trade::kSell, 40, 0)), ReturnCode::Ok);

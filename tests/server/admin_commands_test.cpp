@@ -54,7 +54,7 @@ TEST_F(AdminCommands, CreateAccountWithDepositIsStored) {
     EXPECT_DOUBLE_EQ(account->balance, 2500.5);
     std::vector<TradeRow> operations = storage->closed_trades(5001, 0, INT32_MAX);
     ASSERT_EQ(operations.size(), 1u);
-    EXPECT_EQ(operations[0].type, TradeType::Balance);
+    EXPECT_EQ(operations[0].type, trade::kBalance);
 }
 
 TEST_F(AdminCommands, PasswordFileIsTakenOnlyWhenNoOneElseMayReadIt) {

@@ -32,8 +32,8 @@ InstrumentConfig instrument(const std::string& name, int digits, double contract
     out.contract_size = contract_size;
     out.margin_currency = margin;
     out.profit_currency = profit;
-    out.profit_mode = profit_mode;
-    out.margin_mode = margin_mode;
+    out.profit_mode = static_cast<market::ProfitMode>(profit_mode);
+    out.margin_mode = static_cast<market::MarginMode>(margin_mode);
     return out;
 }
 
@@ -50,7 +50,7 @@ ServerConfig config_with_instruments() {
     return config;
 }
 
-TradeRow position(const std::string& symbol, TradeType type, int volume, double open, double margin_rate = 1) {
+TradeRow position(const std::string& symbol, trade::OrderType type, int volume, double open, double margin_rate = 1) {
     TradeRow row;
     row.login = 1;
     row.symbol = symbol;
@@ -75,17 +75,17 @@ TEST(DealPricing, ProfitInTheDepositCurrency) {
     };
     const Case cases[] = {
         // 1 lot × 1 × 1.005 = 1.00499999… before rounding: the tie goes up, to 1.01.
-        {"a tie rounds away from zero", position("IDX", TradeType::Buy, 100, 100.000), 101.005, "USD", 1.01},
-        {"the same loss", position("IDX", TradeType::Sell, 100, 100.000), 101.005, "USD", -1.01},
+        {"a tie rounds away from zero", position("IDX", trade::kBuy, 100, 100.000), 101.005, "USD", 1.01},
+        {"the same loss", position("IDX", trade::kSell, 100, 100.000), 101.005, "USD", -1.01},
         // A buy converts at 1 / ask: 1 lot is 100000 / 150.02 = 666.5778 USD per yen unit;
         // 150 × 666.5778 - 149 × 666.5778 = 99986.67 - 99320.09 = 666.58 (the mid would
         // give 666.62).
-        {"a buy converts at the ask of the inverted pair", position("USDJPY", TradeType::Buy, 100, 149.000), 150.000,
+        {"a buy converts at the ask of the inverted pair", position("USDJPY", trade::kBuy, 100, 149.000), 150.000,
          "USD", 666.58},
         // A sell converts at 1 / bid = 666.6667: 151 × … = 100666.67, 150.02 × … = 100013.33.
-        {"a sell converts at the bid", position("USDJPY", TradeType::Sell, 100, 151.000), 150.020, "USD", 653.34},
+        {"a sell converts at the bid", position("USDJPY", trade::kSell, 100, 151.000), 150.020, "USD", 653.34},
         // In yen itself: (150 - 149) × 100000 = 100000, whole yen.
-        {"a JPY account keeps yen", position("USDJPY", TradeType::Buy, 100, 149.000), 150.000, "JPY", 100000},
+        {"a JPY account keeps yen", position("USDJPY", trade::kBuy, 100, 149.000), 150.000, "JPY", 100000},
     };
     for (const Case& c : cases)
         EXPECT_DOUBLE_EQ(position_profit(c.trade, c.close, c.deposit, config, quotes), c.profit) << c.what;
@@ -111,19 +111,19 @@ TEST(DealPricing, MarginByModeWithEachPositionsOwnRate) {
     };
     const Case cases[] = {
         // 100000 / 100 × 1.1 = 1100, not at today's 1.2; profit 119990 - 110000 = 9990.
-        {"forex at the rate it opened with", {position("EURUSD", TradeType::Buy, 100, 1.10000, 1.1)}, 1100,
+        {"forex at the rate it opened with", {position("EURUSD", trade::kBuy, 100, 1.10000, 1.1)}, 1100,
          10000 - 1100 + 9990},
         // Maintenance margin 500 per lot × 1.1, no leverage: 550.
-        {"mode 2 holds the maintenance margin", {position("EURUSDm", TradeType::Buy, 100, 1.19990, 1.1)}, 550,
+        {"mode 2 holds the maintenance margin", {position("EURUSDm", trade::kBuy, 100, 1.19990, 1.1)}, 550,
          10000 - 550},
         // Fully hedged: only the hedged part, 2 lots × 50000 / 100 × 1.1 = 1100; each side
         // loses the spread, 20.
         {"a hedged pair holds the hedged margin",
-         {position("EURUSDh", TradeType::Buy, 100, 1.20010, 1.1), position("EURUSDh", TradeType::Sell, 100, 1.19990, 1.1)},
+         {position("EURUSDh", trade::kBuy, 100, 1.20010, 1.1), position("EURUSDh", trade::kSell, 100, 1.19990, 1.1)},
          1100, 10000 - 1100 - 40},
         // CFD mode 4: 0.01 lot × 2030.5 × 100 / 100 = 20.305 at rate 1; the buy's profit at the
         // bid is (2029.50 - 2030.50) × 100 × 0.01 = -1.
-        {"a CFD's value over the leverage", {position("XAUUSD", TradeType::Buy, 1, 2030.50)}, 20.305, 10000 - 20.305 - 1},
+        {"a CFD's value over the leverage", {position("XAUUSD", trade::kBuy, 1, 2030.50)}, 20.305, 10000 - 20.305 - 1},
     };
     for (const Case& c : cases) {
         const AccountMoney money = account_money(account, c.open, group, config, quotes);
@@ -146,7 +146,7 @@ TEST(DealPricing, AnOrderIsTestedWithTheMarginItWouldHold) {
     const double rate = order_margin_rate(gold, 2030.50, "USD", config, quotes);
     EXPECT_DOUBLE_EQ(rate, 2030);
     const AccountMoney dear = account_money(account, {}, group, config, quotes,
-                                            position("XAUUSD", TradeType::Buy, 1, 2030.50, rate));
+                                            position("XAUUSD", trade::kBuy, 1, 2030.50, rate));
     EXPECT_NEAR(dear.margin_after, 41219.15, 1e-6);
     EXPECT_FALSE(margin_allows(dear, group, gold, config));
     // EURUSD in mode 0 takes the order's own price as its rate: 0.05 lot × 100000 / 100 ×
@@ -154,7 +154,7 @@ TEST(DealPricing, AnOrderIsTestedWithTheMarginItWouldHold) {
     const InstrumentConfig& eurusd = config.instruments[0];
     EXPECT_DOUBLE_EQ(order_margin_rate(eurusd, 1.10010, "USD", config, quotes), 1.10010);
     const AccountMoney cheap = account_money(account, {}, group, config, quotes,
-                                             position("EURUSD", TradeType::Buy, 5, 1.10010, 1.10010));
+                                             position("EURUSD", trade::kBuy, 5, 1.10010, 1.10010));
     EXPECT_NEAR(cheap.margin_after, 55.005, 1e-9);
     EXPECT_NEAR(cheap.free_margin_after, 44.995, 1e-9);
     EXPECT_TRUE(margin_allows(cheap, group, eurusd, config));

@@ -354,7 +354,7 @@ TEST_F(Dealing, CloseByAndMultipleCloseBy) {
     ASSERT_EQ(deal(all).code, ReturnCode::Ok);
     std::vector<TradeRow> left = storage->open_trades(1001);
     ASSERT_EQ(left.size(), 1u);
-    EXPECT_EQ(left[0].type, TradeType::Buy);
+    EXPECT_EQ(left[0].type, trade::kBuy);
     EXPECT_EQ(left[0].volume, 5);
 }
 
@@ -367,15 +367,15 @@ TEST_F(Dealing, PendingOrdersTriggerAndStopsCloseAsPricesMove) {
     ASSERT_TRUE(testing_support::eventually([&] {
         quotes_flow(1000);
         for (const TradeRow& trade : storage->open_trades(1001))
-            if (trade.type == TradeType::Buy || trade.type == TradeType::Sell) return true;
+            if (trade.type == trade::kBuy || trade.type == trade::kSell) return true;
         return false;
     })) << "one of the stops is reached";
 
     TradeRow position;
     for (const TradeRow& trade : storage->open_trades(1001))
-        if (trade.type == TradeType::Buy || trade.type == TradeType::Sell) position = trade;
+        if (trade.type == trade::kBuy || trade.type == trade::kSell) position = trade;
     const InstrumentQuote now = eurusd();
-    const bool buy = position.type == TradeType::Buy;
+    const bool buy = position.type == trade::kBuy;
     TradeRequest tight = request(trade::kModify, static_cast<int16_t>(position.type), 10, 0, static_cast<int32_t>(position.ticket));
     tight.stop_loss = buy ? now.bid - kPoint : now.ask + kPoint;
     tight.take_profit = buy ? now.bid + kPoint : now.ask - kPoint;

@@ -26,7 +26,7 @@ TEST_F(LiveChanges, AdminSettingsArePushedAsSymbolAndGroupUpdates) {
     EXPECT_EQ(core::field_text(symbols[0].symbol.name), "EURUSD");
     EXPECT_EQ(symbols[0].symbol.stops_level, 25);
     EXPECT_EQ(symbols[1].symbol.stops_level, 0);
-    EXPECT_EQ(symbols[1].symbol.execution_mode, static_cast<int32_t>(ExecutionMode::Market)) << "the group's mode";
+    EXPECT_EQ(symbols[1].symbol.execution_mode, market::ExecutionMode::Market) << "the group's mode";
 
     ASSERT_EQ(stream->read_byte(), net::command_byte(Command::GroupSettings));
     std::vector<market::GroupUpdateRecord> groups = records<market::GroupUpdateRecord>(net::read_compressed(*stream, 1048576));

@@ -3,6 +3,7 @@
 
 #include "market/bar_record.h"
 #include "core/fixed_text.h"
+#include "market/quote_hours.h"
 #include "market/symbol_record.h"
 #include "messaging/mail_record.h"
 #include "net/digest.h"
@@ -67,6 +68,12 @@ TEST_F(LoginDataServer, SymbolsAndGroupsHonourTheClientsDigest) {
     EXPECT_DOUBLE_EQ(symbols[1].contract_size, 100);
     EXPECT_DOUBLE_EQ(symbols[1].point, 0.01);
     EXPECT_EQ(symbols[0].quote_hours[1].windows[0].close_minute, 1440);
+    // No window runs past midnight, so each day's ticks open that day's bar, not the day's before.
+    EXPECT_EQ(symbols[0].quote_hours[1].first_overnight_window, market::kQuoteWindowsPerDay);
+    constexpr int64_t kTuesdayNoon = 1796601600 + 86400 + 12 * 3600;
+    const std::optional<market::QuoteSession> session = market::find_quote_session(symbols[0].quote_hours, kTuesdayNoon);
+    ASSERT_TRUE(session);
+    EXPECT_EQ(session->day_open, kTuesdayNoon - 12 * 3600);
 
     ASSERT_TRUE(request(Command::Symbols, net::md5({symbols_block.bytes.get(), symbols_block.size})));
     EXPECT_EQ(stream->read_byte(), kNothingNew);
@@ -131,7 +138,7 @@ TEST_F(LoginDataServer, AccountHistoryHoldsClosedTradesAndBalanceOperationsOfThe
     TradeRow trade;
     trade.login = 1001;
     trade.symbol = "EURUSD";
-    trade.type = TradeType::Sell;
+    trade.type = trade::kSell;
     trade.volume = 150;
     trade.open_time = clock.unix_time() - 600;
     trade.open_price = 1.10012;
@@ -178,7 +185,7 @@ TEST_F(LoginDataServer, AccountDataCarriesGroupAccountFieldsAndOpenTrades) {
     TradeRow open;
     open.login = 1001;
     open.symbol = "XAUUSD";
-    open.type = TradeType::Buy;
+    open.type = trade::kBuy;
     open.volume = 10;
     open.open_time = clock.unix_time() - 60;
     open.open_price = 2049.5;

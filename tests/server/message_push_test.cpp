@@ -142,7 +142,7 @@ TEST_F(MessagePushes, AccountsTradesAndWaitingMailSurviveARestart) {
     open.volume = 100;
     open.open_price = 1.1;
     ASSERT_TRUE(storage->insert_trade(open));
-    ASSERT_TRUE(storage->add_balance_operation(1001, TradeType::Balance, 250, "bonus", clock.unix_time()));
+    ASSERT_TRUE(storage->add_balance_operation(1001, trade::kBalance, 250, "bonus", clock.unix_time()));
 
     start(testing_support::login_data_config());
     auto stream = logged_in(1001, "secret1");

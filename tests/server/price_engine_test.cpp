@@ -4,9 +4,9 @@
 #include <set>
 
 #include "core/number_format.h"
+#include "market/quote_hours.h"
 #include "server/price_engine.h"
 #include "server/quote_feed.h"
-#include "server/quote_hours.h"
 
 namespace kb::server {
 namespace {
@@ -15,13 +15,18 @@ namespace {
 constexpr int64_t kMonday = 1'704'067'200;
 constexpr int64_t kDay = 86400;
 
-WeekQuoteHours weekdays(QuoteWindow window) {
-    WeekQuoteHours hours;
-    for (int day = 1; day <= 5; ++day) hours.days[day][0] = window;
+struct Window {
+    int open;
+    int close;
+};
+
+market::QuoteWeek weekdays(Window window) {
+    market::QuoteWeek hours{};
+    for (size_t day = 1; day <= 5; ++day) market::set_quote_window(hours[day], 0, window.open, window.close);
     return hours;
 }
 
-InstrumentConfig instrument(std::string name, int digits, double price, int spread, WeekQuoteHours hours) {
+InstrumentConfig instrument(std::string name, int digits, double price, int spread, const market::QuoteWeek& hours) {
     InstrumentConfig config;
     config.name = std::move(name);
     config.digits = digits;
@@ -35,9 +40,9 @@ InstrumentConfig instrument(std::string name, int digits, double price, int spre
 }
 
 std::vector<InstrumentConfig> sample_instruments() {
-    WeekQuoteHours forex = weekdays({0, 1440});
-    forex.days[0][0] = {22 * 60, 24 * 60};   // Sunday evening
-    forex.days[5][0] = {0, 22 * 60};          // Friday until 22:00
+    market::QuoteWeek forex = weekdays({0, 1440});
+    market::set_quote_window(forex[0], 0, 22 * 60, 24 * 60);   // Sunday evening
+    market::set_quote_window(forex[5], 0, 0, 22 * 60);         // Friday until 22:00
     return {instrument("EURUSD", 5, 1.0855, 12, forex), instrument("USDJPY", 3, 151.2, 14, forex),
             instrument("XAUUSD", 2, 2030.5, 35, weekdays({60, 23 * 60})),
             instrument("TINY", 5, 0.0005, 3, weekdays({0, 1440}))};
@@ -103,7 +108,7 @@ TEST(PriceEngine, NoTicksOutsideQuoteHours) {
     std::vector<Tick> ticks = run(3, kMonday + 4 * kDay, 7 * kDay);
     size_t weekend = 0;
     for (const Tick& tick : ticks) {
-        ASSERT_TRUE(in_quote_hours(instruments[tick.instrument].quote_hours, tick.time))
+        ASSERT_TRUE(market::in_quote_hours(instruments[tick.instrument].quote_hours, tick.time))
             << instruments[tick.instrument].name << " at " << tick.time;
         bool forex = tick.instrument <= 1;
         if (forex && tick.time >= kMonday + 4 * kDay + 22 * 3600 && tick.time < kMonday + 6 * kDay + 22 * 3600) ++weekend;
@@ -116,18 +121,18 @@ TEST(PriceEngine, NoTicksOutsideQuoteHours) {
 }
 
 TEST(QuoteHours, WindowsCoverTheirMinutes) {
-    WeekQuoteHours hours;
-    hours.days[0][0] = {22 * 60, 2 * 60};   // Sunday 22:00 through Monday 02:00
-    hours.days[1][1] = {9 * 60, 17 * 60};   // Monday 09:00-17:00
+    market::QuoteWeek hours{};
+    market::set_quote_window(hours[0], 0, 22 * 60, 2 * 60);   // Sunday 22:00 through Monday 02:00
+    market::set_quote_window(hours[1], 1, 9 * 60, 17 * 60);   // Monday 09:00-17:00
     const int64_t sunday = kMonday - kDay;
     const std::pair<int64_t, bool> cases[] = {
         {sunday + 21 * 3600 + 3599, false}, {sunday + 22 * 3600, true}, {kMonday + 1 * 3600, true},
         {kMonday + 2 * 3600 - 1, true},     {kMonday + 2 * 3600, false}, {kMonday + 9 * 3600, true},
         {kMonday + 17 * 3600 - 1, true},    {kMonday + 17 * 3600, false}, {kMonday + kDay + 3600, false},
     };
-    for (auto [time, quoting] : cases) EXPECT_EQ(in_quote_hours(hours, time), quoting) << time - sunday;
-    EXPECT_EQ(next_quote_minute(hours, kMonday + 2 * 3600), kMonday + 9 * 3600);
-    EXPECT_EQ(next_quote_minute(WeekQuoteHours{}, kMonday), -1);
+    for (auto [time, quoting] : cases) EXPECT_EQ(market::in_quote_hours(hours, time), quoting) << time - sunday;
+    EXPECT_EQ(market::next_quote_minute(hours, kMonday + 2 * 3600), kMonday + 9 * 3600);
+    EXPECT_EQ(market::next_quote_minute(market::QuoteWeek{}, kMonday), -1);
 }
 
 // Collects what the feed delivers.

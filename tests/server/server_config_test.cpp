@@ -39,13 +39,15 @@ TEST(ServerConfig, ReadsInstrumentsGroupsAndQuoteHours) {
     const InstrumentConfig& gold = config->instruments[1];
     EXPECT_EQ(gold.digits, 2);
     EXPECT_EQ(gold.symbol_group, 1);
-    EXPECT_EQ(gold.quote_hours.days[2][0].open, 60);
-    EXPECT_EQ(gold.quote_hours.days[2][1].close, 1440);
-    const WeekQuoteHours& fx = config->instruments[0].quote_hours;
-    EXPECT_EQ(fx.days[0][0].open, 22 * 60) << "sunday's window runs past midnight";
-    EXPECT_EQ(fx.days[0][0].close, 2 * 60);
-    EXPECT_EQ(fx.days[6][0].open, 0) << "saturday has no window";
-    EXPECT_EQ(fx.days[6][0].close, 0);
+    EXPECT_EQ(gold.quote_hours[2].windows[0].open_minute, 60);
+    EXPECT_EQ(gold.quote_hours[2].windows[1].close_minute, 1440);
+    EXPECT_EQ(gold.quote_hours[2].first_overnight_window, market::kQuoteWindowsPerDay) << "no window past midnight";
+    const market::QuoteWeek& fx = config->instruments[0].quote_hours;
+    EXPECT_EQ(fx[0].windows[0].open_minute, 22 * 60) << "sunday's window runs past midnight";
+    EXPECT_EQ(fx[0].windows[0].close_minute, 2 * 60);
+    EXPECT_EQ(fx[0].first_overnight_window, 0);
+    EXPECT_EQ(fx[6].windows[0].open_minute, 0) << "saturday has no window";
+    EXPECT_EQ(fx[6].windows[0].close_minute, 0);
 }
 
 TEST(ServerConfig, ChallengeSwitchReportsAnOlderBuild) {

@@ -37,11 +37,11 @@ TEST(Storage, StateSurvivesReopening) {
         auto storage = open_storage(path);
         ASSERT_TRUE(storage);
         ASSERT_TRUE(storage->create_account(sample_account(1001)));
-        ASSERT_TRUE(storage->add_balance_operation(1001, TradeType::Balance, 5000, "Deposit", 1'700'000'100));
+        ASSERT_TRUE(storage->add_balance_operation(1001, trade::kBalance, 5000, "Deposit", 1'700'000'100));
         TradeRow trade;
         trade.login = 1001;
         trade.symbol = "EURUSD";
-        trade.type = TradeType::Sell;
+        trade.type = trade::kSell;
         trade.volume = 150;
         trade.open_time = 1'700'000'200;
         trade.open_price = 1.08551;
@@ -71,13 +71,13 @@ TEST(Storage, StateSurvivesReopening) {
     std::vector<TradeRow> open = storage->open_trades(1001);
     ASSERT_EQ(open.size(), 1u);
     EXPECT_EQ(open[0].ticket, open_ticket);
-    EXPECT_EQ(open[0].type, TradeType::Sell);
+    EXPECT_EQ(open[0].type, trade::kSell);
     EXPECT_EQ(open[0].volume, 150);
     EXPECT_DOUBLE_EQ(open[0].open_price, 1.08551);
     EXPECT_EQ(open[0].comment, "hedge");
     std::vector<TradeRow> closed = storage->closed_trades(1001, 0, 2'000'000'000);
     ASSERT_EQ(closed.size(), 1u);
-    EXPECT_EQ(closed[0].type, TradeType::Balance);
+    EXPECT_EQ(closed[0].type, trade::kBalance);
     EXPECT_DOUBLE_EQ(closed[0].profit, 5000);
 
     std::vector<MailRow> mail = storage->undelivered_mail(1001);
@@ -125,7 +125,7 @@ TEST(Storage, RefusedChangesLeaveNothingBehind) {
     EXPECT_DOUBLE_EQ(storage->account(8)->balance, 250);
     EXPECT_EQ(storage->closed_trades(8, 0, 2'000'000'000).size(), 1u);
     EXPECT_FALSE(storage->create_account(sample_account(0))) << "login must be positive";
-    EXPECT_FALSE(storage->add_balance_operation(6, TradeType::Balance, 100, "Deposit", 1)) << "no such account";
+    EXPECT_FALSE(storage->add_balance_operation(6, trade::kBalance, 100, "Deposit", 1)) << "no such account";
     EXPECT_TRUE(storage->closed_trades(6, 0, 2'000'000'000).empty()) << "no orphan balance operation";
     EXPECT_FALSE(storage->set_enabled(6, false));
     ASSERT_TRUE(storage->set_enabled(5, false));

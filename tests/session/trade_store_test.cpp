@@ -40,7 +40,7 @@ struct TradeStoreTest : ::testing::Test {
         trade::AccountDataReply result;
         core::set_field_text(result.account.group.name, "demo-usd");
         core::set_field_text(result.account.group.deposit_currency, "USD");
-        result.account.group.free_margin_mode = 1;
+        result.account.group.free_margin_mode = market::FreeMarginMode::WithProfit;
         result.account.login = 5001;
         result.account.leverage = 100;
         result.account.balance = 10000;

@@ -52,7 +52,7 @@ TEST(SymbolMargin, ComputesEachModeWithHedgedVolume) {
     };
     for (const Case& c : cases) {
         market::SymbolRecord symbol = market::testing::make_symbol("TEST", 1);
-        symbol.margin_mode = c.mode;
+        symbol.margin_mode = static_cast<market::MarginMode>(c.mode);
         symbol.contract_size = 100000;
         symbol.tick_size = 0.25;
         symbol.tick_value = 2.5;
@@ -67,11 +67,11 @@ TEST(SymbolMargin, ComputesEachModeWithHedgedVolume) {
 
 TEST(SymbolMargin, IndexModeWithoutTickValuesAndZeroDividersGiveFiniteResults) {
     market::SymbolRecord symbol = market::testing::make_symbol("TEST", 1);
-    symbol.margin_mode = 3;
+    symbol.margin_mode = market::MarginMode::CfdIndex;
     symbol.contract_size = 1;
     EXPECT_EQ(symbol_margin(symbol, sums({100, 2000}), {}, MarginTerms{100, false, false}), 0);
 
-    symbol.margin_mode = 0;
+    symbol.margin_mode = market::MarginMode::Forex;
     symbol.contract_size = 100000;
     symbol.margin_divider = 0;
     EXPECT_EQ(symbol_margin(symbol, sums({100, 1.25}), {}, MarginTerms{0, false, false}), 100000 * 100)

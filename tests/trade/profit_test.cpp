@@ -19,7 +19,7 @@ TradeRecord position(int32_t type, int32_t volume, double open, double close, in
 
 market::SymbolRecord symbol_in_mode(int32_t mode) {
     market::SymbolRecord symbol = market::testing::make_symbol("EURUSD", 1, 4);
-    symbol.profit_mode = mode;
+    symbol.profit_mode = static_cast<market::ProfitMode>(mode);
     symbol.contract_size = 100000;
     symbol.tick_value = 5;
     symbol.tick_size = 0.25;

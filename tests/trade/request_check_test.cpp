@@ -16,6 +16,7 @@
 namespace kb::trade {
 namespace {
 
+using market::ExecutionMode;
 using net::ReturnCode;
 
 constexpr int32_t kLogin = 5001;
@@ -36,7 +37,7 @@ struct Account {
         symbol.digits = 5;
         symbol.point = 0.00001;
         symbol.stops_level = 10;
-        symbol.execution_mode = 1;
+        symbol.execution_mode = ExecutionMode::Instant;
         symbol.group_index = 2;
         std::memset(group.get(), 0, sizeof(market::GroupRecord));
         group->symbol_groups[2].minimum_volume = 10;
@@ -122,7 +123,7 @@ const Case kCases[] = {
     {"an unknown request kind", [](Account& s) { s.request.kind = 99; }, ReturnCode::CommonError},
     {"an unknown symbol", [](Account& s) { s.symbol_known = false; }, ReturnCode::InvalidParameters},
     // instant order
-    {"instant order outside instant execution", [](Account& s) { s.symbol.execution_mode = 2; }, ReturnCode::InvalidParameters},
+    {"instant order outside instant execution", [](Account& s) { s.symbol.execution_mode = ExecutionMode::Market; }, ReturnCode::InvalidParameters},
     {"long-only symbol refuses a sell", [](Account& s) { s.symbol.long_only = 1; s.request.order_type = kSell; s.request.price = 1.1; }, ReturnCode::TradeDisabled},
     {"volume 0", [](Account& s) { s.request.volume = 0; }, ReturnCode::InvalidVolume},
     {"volume above the maximum", [](Account& s) { s.request.volume = 1010; }, ReturnCode::InvalidVolume},
@@ -141,13 +142,13 @@ const Case kCases[] = {
     // price request and order by request
     {"price request in instant mode without a volume limit", [](Account& s) { s.request.kind = kPriceRequest; }, ReturnCode::InvalidParameters},
     {"price request above the instant volume limit", [](Account& s) { s.request.kind = kPriceRequest; s.symbol.instant_volume_limit = 50; }, ReturnCode::Ok},
-    {"price request in request mode", [](Account& s) { s.request.kind = kPriceRequest; s.symbol.execution_mode = 0; }, ReturnCode::Ok},
-    {"price request with a bad volume", [](Account& s) { s.request.kind = kPriceRequest; s.symbol.execution_mode = 0; s.request.volume = 3; }, ReturnCode::InvalidVolume},
-    {"order by request in request mode", [](Account& s) { s.request.kind = kOrderByRequest; s.symbol.execution_mode = 0; s.request.price = 1.2; }, ReturnCode::Ok},
-    {"order by request over the order limit", [](Account& s) { s.request.kind = kOrderByRequest; s.symbol.execution_mode = 0; s.inputs.open_orders = 9; }, ReturnCode::TooManyOrders},
+    {"price request in request mode", [](Account& s) { s.request.kind = kPriceRequest; s.symbol.execution_mode = ExecutionMode::Request; }, ReturnCode::Ok},
+    {"price request with a bad volume", [](Account& s) { s.request.kind = kPriceRequest; s.symbol.execution_mode = ExecutionMode::Request; s.request.volume = 3; }, ReturnCode::InvalidVolume},
+    {"order by request in request mode", [](Account& s) { s.request.kind = kOrderByRequest; s.symbol.execution_mode = ExecutionMode::Request; s.request.price = 1.2; }, ReturnCode::Ok},
+    {"order by request over the order limit", [](Account& s) { s.request.kind = kOrderByRequest; s.symbol.execution_mode = ExecutionMode::Request; s.inputs.open_orders = 9; }, ReturnCode::TooManyOrders},
     // market order
-    {"market order in market execution", [](Account& s) { s.request.kind = kMarketOrder; s.symbol.execution_mode = 2; s.request.price = 0; }, ReturnCode::Ok},
-    {"market order with a price", [](Account& s) { s.request.kind = kMarketOrder; s.symbol.execution_mode = 2; }, ReturnCode::InvalidParameters},
+    {"market order in market execution", [](Account& s) { s.request.kind = kMarketOrder; s.symbol.execution_mode = ExecutionMode::Market; s.request.price = 0; }, ReturnCode::Ok},
+    {"market order with a price", [](Account& s) { s.request.kind = kMarketOrder; s.symbol.execution_mode = ExecutionMode::Market; }, ReturnCode::InvalidParameters},
     {"market order outside market execution", [](Account& s) { s.request.kind = kMarketOrder; s.request.price = 0; }, ReturnCode::InvalidParameters},
     // pending order
     {"pending order of a market type", [](Account& s) { s.pending(kBuy, 1.09); }, ReturnCode::InvalidParameters},
@@ -172,7 +173,7 @@ const Case kCases[] = {
     {"instant close of an unknown ticket", [](Account& s) { s.request.kind = kInstantClose; s.request.ticket = 8; }, ReturnCode::InvalidParameters},
     {"close by request above the instant limit", [](Account& s) { s.close(kCloseByRequest, 100, 1.1); s.symbol.instant_volume_limit = 50; }, ReturnCode::Ok},
     {"close by request in instant mode", [](Account& s) { s.close(kCloseByRequest, 100, 1.1); }, ReturnCode::InvalidParameters},
-    {"market close in market execution", [](Account& s) { s.close(kMarketClose, 100, 0); s.symbol.execution_mode = 2; }, ReturnCode::Ok},
+    {"market close in market execution", [](Account& s) { s.close(kMarketClose, 100, 0); s.symbol.execution_mode = ExecutionMode::Market; }, ReturnCode::Ok},
     {"market close outside market execution", [](Account& s) { s.close(kMarketClose, 100, 0); }, ReturnCode::InvalidParameters},
     // modify and delete
     {"modify that changes nothing", [](Account& s) { s.modify(0, 0); }, ReturnCode::OkNoResult},
@@ -265,6 +266,14 @@ TEST_F(RequestCheckTest, AdjustsThePendingExpirationAndTheCloseOrderType) {
     close.request.price = 1.10020;
     ASSERT_EQ(check(close), ReturnCode::Ok);
     EXPECT_EQ(close.request.order_type, kSell);
+}
+
+// The rule the terminal's check and the demo server both apply to a pending expiration.
+TEST(PendingExpiration, MustBeNoneOrAtLeastTenMinutesAhead) {
+    const std::pair<int64_t, bool> cases[] = {{0, true},           {kNow + 600, true}, {kNow + 86400, true},
+                                              {kNow + 599, false}, {kNow, false},      {kNow - 600, false},
+                                              {-1, false}};
+    for (auto [expiration, allowed] : cases) EXPECT_EQ(expiration_far_enough(expiration, kNow), allowed) << expiration;
 }
 
 }  // namespace

@@ -78,17 +78,18 @@ protected:
             instrument("GBPUSD", 3, 5, "USD", "GBP"), instrument("USDCHF", 4, 5, "CHF", "USD"),
             instrument("EURGBP", 5, 5, "GBP", "EUR"), instrument("GOLD", 6, 2, "USD", "USD"),
             instrument("US30", 7, 1, "USD", "USD")};
-        list[5].profit_mode = 1;
+        list[5].profit_mode = market::ProfitMode::Cfd;
         list[5].contract_size = 100;
-        list[5].margin_mode = 1;
-        list[6].profit_mode = 2;
+        list[5].margin_mode = market::MarginMode::Cfd;
+        list[6].profit_mode = market::ProfitMode::Futures;
         list[6].tick_size = 0.5;
         list[6].tick_value = 2.5;
         symbols.replace_symbols(list);
         symbols.set_selection({});
     }
 
-    void log_in(std::span<const TradeRecord> open, std::string_view deposit = "USD", int32_t free_margin_mode = 1,
+    void log_in(std::span<const TradeRecord> open, std::string_view deposit = "USD",
+                market::FreeMarginMode free_margin_mode = market::FreeMarginMode::WithProfit,
                 double balance = 10000, double credit = 0) {
         AccountData account{};
         core::set_field_text(account.group.name, "demo");

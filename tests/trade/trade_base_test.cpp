@@ -140,7 +140,7 @@ TEST_F(TradeBaseTest, PartialCloseGivesADeleteAndAnAdd) {
 
 TEST_F(TradeBaseTest, PendingOrderDeleteAddsNothingToTheHistory) {
     const TradeRecord open[] = {trade(1, "EURUSD", kBuyLimit, 100, 1.2)};
-    log_in(open, "USD", 1, 10000, 50);
+    log_in(open, "USD", market::FreeMarginMode::WithProfit, 10000, 50);
     notifier.take();
     const TradeTransaction changes[] = {transaction(kTransactionDelete, open[0], 1, 2)};
     ASSERT_TRUE(base.apply_transactions(changes));
@@ -155,7 +155,7 @@ TEST_F(TradeBaseTest, PendingOrderDeleteAddsNothingToTheHistory) {
 
 TEST_F(TradeBaseTest, ClosedPositionDeleteSetsBalanceAndCreditBeforeTheSummary) {
     const TradeRecord open[] = {trade(1, "EURUSD", kBuy, 100, 1.25), trade(2, "EURUSD", kSell, 100, 1.25)};
-    log_in(open, "USD", 1, 10000, 0);
+    log_in(open, "USD", market::FreeMarginMode::WithProfit, 10000, 0);
     quote("EURUSD", 1.255f, 1.2552f);
     base.revalue();
     TradeRecord closed = open[0];
@@ -210,7 +210,7 @@ TEST_F(TradeBaseTest, FreeMarginModesAddTheFloatingProfit) {
     };
     const TradeRecord open[] = {trade(1, "EURUSD", kBuy, 100, 1.25)};
     for (const Case& c : cases) {
-        log_in(open, "USD", c.mode);
+        log_in(open, "USD", static_cast<market::FreeMarginMode>(c.mode));
         quote("EURUSD", c.bid, c.bid + 0.0002f);
         base.revalue();
         const AccountSummary summary = base.summary();
@@ -230,7 +230,7 @@ TEST_F(TradeBaseTest, MarginOfHedgedPositionsAndTheLargerLeg) {
 
     AccountData account{};
     account.group.larger_leg_margin = 1;
-    account.group.free_margin_mode = 1;
+    account.group.free_margin_mode = market::FreeMarginMode::WithProfit;
     account.leverage = 100;
     account.balance = 10000;
     core::set_field_text(account.group.deposit_currency, "USD");
@@ -240,7 +240,7 @@ TEST_F(TradeBaseTest, MarginOfHedgedPositionsAndTheLargerLeg) {
 
 TEST_F(TradeBaseTest, MarginTestRefusesWithoutFreeMarginUnlessTheOrderHedges) {
     const TradeRecord open[] = {trade(1, "EURUSD", kBuy, 100, 1.25)};
-    log_in(open, "USD", 1, 1500);
+    log_in(open, "USD", market::FreeMarginMode::WithProfit, 1500);
     quote("EURUSD", 1.25f, 1.2502f);
     base.revalue();
     ASSERT_DOUBLE_EQ(base.summary().margin, 1000);
@@ -256,7 +256,7 @@ TEST_F(TradeBaseTest, MarginTestRefusesWithoutFreeMarginUnlessTheOrderHedges) {
 
     // A larger sell hedges the buy: the margin falls (1000 to 575), so it passes while the
     // symbol's flag is 0 although the free margin after it is below 0.
-    log_in(open, "USD", 1, 100);
+    log_in(open, "USD", market::FreeMarginMode::WithProfit, 100);
     const HypotheticalOrder hedge{"EURUSD", kSell, 150, 1.25, std::nullopt};
     EXPECT_NEAR(base.project(hedge).free_margin_after, 100 - 575, 1e-9);
     EXPECT_LT(base.project(hedge).margin_after, base.project(hedge).margin);
@@ -267,7 +267,7 @@ TEST_F(TradeBaseTest, MarginTestRefusesWithoutFreeMarginUnlessTheOrderHedges) {
 
 TEST_F(TradeBaseTest, MarginTestOfRequests) {
     const TradeRecord open[] = {trade(1, "EURUSD", kBuy, 100, 1.25)};
-    log_in(open, "USD", 1, 900);
+    log_in(open, "USD", market::FreeMarginMode::WithProfit, 900);
     TradeRequest order{};
     order.kind = kMarketOrder;
     order.order_type = kBuy;
@@ -288,9 +288,9 @@ TEST_F(TradeBaseTest, MarginTestOfRequests) {
 }
 
 TEST_F(TradeBaseTest, RequestTestReadsTheBaseAndTheSymbols) {
-    change_symbol("EURUSD", [](market::SymbolRecord& symbol) { symbol.execution_mode = 1; });
+    change_symbol("EURUSD", [](market::SymbolRecord& symbol) { symbol.execution_mode = market::ExecutionMode::Instant; });
     const TradeRecord open[] = {trade(1, "EURUSD", kBuy, 100, 1.25)};
-    log_in(open, "USD", 1, 1500);
+    log_in(open, "USD", market::FreeMarginMode::WithProfit, 1500);
     quote("EURUSD", 1.25f, 1.2502f);
     TradeRequest request{};
     request.kind = kInstantOrder;
@@ -326,7 +326,7 @@ TEST_F(TradeBaseTest, RequestTestReadsTheBaseAndTheSymbols) {
 
 TEST_F(TradeBaseTest, MarginRateOfARequest) {
     market::SymbolRecord exotic = testing::instrument("XAUCHF", 8, 2, "CHF", "XAU");
-    exotic.margin_mode = 1;
+    exotic.margin_mode = market::MarginMode::Cfd;
     symbols.replace_symbols([&] {
         std::vector<market::SymbolRecord> list;
         for (size_t i = 0; i < symbols.symbol_count(); ++i) list.push_back(*symbols.symbol_at(i));

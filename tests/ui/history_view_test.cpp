@@ -139,10 +139,10 @@ protected:
     void SetUp() override {
         LoginDataServer::SetUp();
         const int64_t now = clock.unix_time();
-        ASSERT_TRUE(storage->add_balance_operation(kAnn, server::TradeType::Balance, -700, "Withdrawal", now - 60));
-        ASSERT_TRUE(storage->add_balance_operation(kAnn, server::TradeType::Credit, 250, "Bonus", now - 50));
-        close_trade("EURUSD", server::TradeType::Buy, 10, 1.1, 1.1125, -1, 125, now - 40);
-        close_trade("XAUUSD", server::TradeType::Sell, 20, 2050, 2051.5, 0, -30, now - 20);
+        ASSERT_TRUE(storage->add_balance_operation(kAnn, trade::kBalance, -700, "Withdrawal", now - 60));
+        ASSERT_TRUE(storage->add_balance_operation(kAnn, trade::kCredit, 250, "Bonus", now - 50));
+        close_trade("EURUSD", trade::kBuy, 10, 1.1, 1.1125, -1, 125, now - 40);
+        close_trade("XAUUSD", trade::kSell, 20, 2050, 2051.5, 0, -30, now - 20);
 
         terminal.start(&factory);
         ASSERT_TRUE(terminal.services().terminal_config);
@@ -170,7 +170,7 @@ protected:
     }
 
     // A trade opened at time and closed 10 s later.
-    void close_trade(const char* symbol, server::TradeType type, int volume, double open_price, double close_price,
+    void close_trade(const char* symbol, trade::OrderType type, int volume, double open_price, double close_price,
                      double commission, double profit, int64_t time) {
         server::TradeRow row;
         row.login = kAnn;
