@@ -3,7 +3,8 @@
 // a relay that keeps every byte, and each target's seed is the part of the exchange it
 // reads, unscrambled as the reader sees it. The file readers' seeds are the files the
 // terminal wrote during those exchanges (saved_file_seeds.cpp). Run by hand after a
-// protocol or file format change:
+// protocol or file format change (the demo-server's database and the terminal's program
+// folder stay behind in $TMPDIR, or /dev/shm without it):
 //   record_fuzz_seeds tests/fuzz/corpus
 #include <poll.h>
 #include <sys/socket.h>
