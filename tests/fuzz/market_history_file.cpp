@@ -1,9 +1,12 @@
 // Any bytes as a history file: loading never crashes, what survives the repair is in time
-// order with sound prices, and saving it reads back the same bars.
+// order with sound prices, and importing it again saves and reads back the bars an import
+// accepts.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
+#include "market/bar_repair.h"
 #include "market/history_base.h"
 #include "core/fixed_text.h"
 #include "platform/files.h"
@@ -37,9 +40,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t i = 1; i < bars.size(); ++i)
         if (bars[i].time <= bars[i - 1].time) std::abort();
     if (!bars.empty()) {
+        // Imported again, the bars replace themselves with those that pass the download
+        // checks (a load keeps a bar of volume 0, an import refuses it); when none passes,
+        // nothing changes.
+        const auto acceptable =
+            static_cast<size_t>(std::count_if(bars.begin(), bars.end(), kb::market::is_acceptable_download));
         history->import_bars(bars, 1);
         history->load();
-        if (history->bars().size() != bars.size()) std::abort();
+        if (history->bars().size() != (acceptable > 0 ? acceptable : bars.size())) std::abort();
     }
     return 0;
 }
