@@ -147,6 +147,8 @@ void HistoryBase::load_locked() {
     last_tick_time_ = 0;
     time_sign_ = 0;
     last_sync_ = 0;
+    file_repaired_ = false;
+    file_prefix_bars_ = 0;
 
     std::string path = own_path_locked();
     RandomAccessFile file;
@@ -194,14 +196,17 @@ void HistoryBase::load_locked() {
     if (header.digits >= 0) digits_ = header.digits;
     last_sync_ = header.last_sync;
 
+    file_prefix_bars_ = total - count;
     const int errors = check_and_repair(bars_);
+    file_repaired_ = errors > 0;
     if (errors >= 2) {
         modified_ = true;
         if (journal_ != nullptr)
             journal_->write(core::Level::Error, "HistoryBase: %d errors in '%s%d'", errors, name_.c_str(), period_);
         save_locked();
     }
-    trim_file_locked();
+    // A trim keeps the newest bars of the file, by position.
+    if (trim_file_locked()) file_prefix_bars_ = max_bars_in_file_ > count ? max_bars_in_file_ - count : 0;
 
     oldest_covered_time_ = bars_.empty() ? 0 : bars_.front().time;
     last_tick_time_ = bars_.empty() ? 0 : bars_.back().time;
@@ -282,6 +287,7 @@ bool HistoryBase::save_locked() {
     if (write_file_locked()) {
         modified_ = false;
         save_failed_ = false;
+        file_repaired_ = false;
         return true;
     }
     // Once per failing stretch: every later save of a full disk would repeat it.
@@ -316,6 +322,10 @@ bool HistoryBase::write_file_locked() {
         return replace_file_locked(path, nullptr, 0);
     const int64_t size = file.size();
     const int64_t file_bars = size > static_cast<int64_t>(kHeaderSize) ? (size - static_cast<int64_t>(kHeaderSize)) / static_cast<int64_t>(kBarSize) : 0;
+    // Bars the repair deleted or moved may lie anywhere in a repaired file: a search by time
+    // could keep them before the bars written, and the next load would bring them back.
+    if (file_repaired_)
+        return replace_file_locked(path, &file, std::min(static_cast<int64_t>(file_prefix_bars_), file_bars));
     // The first bar of the file not older than the first bar in memory.
     const int32_t first_time = bars_.front().time;
     int64_t low = 0, high = file_bars;
@@ -349,21 +359,22 @@ bool HistoryBase::write_file_locked() {
            file.truncate(bar_offset(low + static_cast<int64_t>(bars_.size())));
 }
 
-void HistoryBase::trim_file_locked() {
+bool HistoryBase::trim_file_locked() {
     const std::string path = own_path_locked();
     RandomAccessFile file;
-    if (!file.open(path, RandomAccessFile::Mode::ReadOnly)) return;
+    if (!file.open(path, RandomAccessFile::Mode::ReadOnly)) return false;
     const int64_t size = file.size();
-    if (size < static_cast<int64_t>(kHeaderSize)) return;
+    if (size < static_cast<int64_t>(kHeaderSize)) return false;
     const size_t total = static_cast<size_t>(size - kHeaderSize) / kBarSize;
-    if (total < 2 * max_bars_in_file_ || total <= max_bars_in_file_) return;
+    if (total < 2 * max_bars_in_file_ || total <= max_bars_in_file_) return false;
 
     // On any error the replacement is dropped and the file stays as it was.
     platform::ReplacementFile out(path);
     HistoryFileHeader header = header_locked();
-    if (out.write(bytes_of(&header, sizeof header)) &&
-        copy_file_bars(file, static_cast<int64_t>(total - max_bars_in_file_), static_cast<int64_t>(max_bars_in_file_), out))
-        out.commit();
+    return out.write(bytes_of(&header, sizeof header)) &&
+           copy_file_bars(file, static_cast<int64_t>(total - max_bars_in_file_), static_cast<int64_t>(max_bars_in_file_),
+                          out) &&
+           out.commit();
 }
 
 // ---- ticks ----
@@ -386,6 +397,8 @@ bool HistoryBase::refresh_quote_window(int32_t time) {
 bool HistoryBase::make_room_locked() {
     if (bars_.size() < capacity_) return true;
     if (bars_.size() > max_bars_in_memory_) {
+        // The oldest bars leave memory: a repaired file must hold them before that.
+        if (file_repaired_) save_locked();
         bars_.erase(bars_.begin(), bars_.begin() + static_cast<ptrdiff_t>(std::min(kShed, bars_.size())));
         return true;
     }

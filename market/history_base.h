@@ -135,7 +135,7 @@ private:
     bool save_locked();
     bool write_file_locked();
     bool replace_file_locked(const std::string& path, platform::RandomAccessFile* file, int64_t first_bars);
-    void trim_file_locked();
+    bool trim_file_locked();
     size_t import_locked(std::vector<BarRecord> incoming, int32_t time_sign);
     int symbol_digits_locked() const;
     size_t import_converted(std::optional<std::vector<BarRecord>> incoming, size_t count, int32_t time_sign);
@@ -162,6 +162,11 @@ private:
     size_t hidden_ = 0;
     bool modified_ = false;
     bool save_failed_ = false;           // journaled; cleared by the next save that works
+    // Set by a load that repaired bars: the file's order can't be trusted to find where the
+    // bars in memory start, so the next save keeps only the bars before those it loaded
+    // (file_prefix_bars_, by position) and writes the rest from memory.
+    bool file_repaired_ = false;
+    size_t file_prefix_bars_ = 0;
     size_t max_bars_in_memory_;
     const size_t max_bars_in_file_;
     int32_t oldest_covered_time_ = 0;

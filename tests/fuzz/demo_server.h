@@ -61,6 +61,7 @@ struct DemoServer {
         server::AccountRow account;
         account.login = kDemoLogin;
         account.password_digest = net::md5(kDemoPassword);
+        account.name = "Demo Trader";
         account.group = "demo";
         storage->create_account(account, 1000);
         storage->add_news(server::NewsRow{0, 1'700'000'000, "subject", "fx", "body"});

@@ -1,9 +1,11 @@
 // Any bytes as a history file: loading never crashes, what survives the repair is in time
-// order with sound prices, and saving it reads back the same bars.
+// order, and importing it again saves and reads back the bars an import accepts.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "market/bar_repair.h"
 #include "market/history_base.h"
 #include "core/fixed_text.h"
 #include "platform/files.h"
@@ -37,9 +39,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t i = 1; i < bars.size(); ++i)
         if (bars[i].time <= bars[i - 1].time) std::abort();
     if (!bars.empty()) {
+        // Imported again, the bars replace themselves with those that pass the download
+        // checks (a load keeps a bar of volume 0, an import refuses it); when none passes,
+        // nothing changes. A refused bar older than the first accepted one may stay in the
+        // file (the save keeps the file's bars older than those in memory), so the next
+        // load holds exactly the accepted bars from the first of them on.
+        std::vector<int32_t> accepted;
+        for (const auto& bar : bars)
+            if (kb::market::is_acceptable_download(bar)) accepted.push_back(bar.time);
         history->import_bars(bars, 1);
         history->load();
-        if (history->bars().size() != bars.size()) std::abort();
+        const auto again = history->bars();
+        if (accepted.empty()) {
+            if (again.size() != bars.size()) std::abort();
+        } else {
+            std::vector<int32_t> newer;
+            for (const auto& bar : again)
+                if (bar.time >= accepted.front()) newer.push_back(bar.time);
+            if (newer != accepted) std::abort();
+        }
     }
     return 0;
 }

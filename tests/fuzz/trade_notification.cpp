@@ -4,7 +4,7 @@
 //
 // Input: byte 0 chooses the followed request's kind, byte 1 its state (sent, accepted,
 // in process); bytes 2..5 are the expected request id; the rest is the stream, unscrambled
-// as written. Bit 7 of byte 1 compresses the bytes after an 8-byte notification head and
+// as written. Bit 7 of byte 1 compresses the bytes after a 6-byte notification head and
 // a 16-byte pair of doubles into a valid record block first.
 #include <cstddef>
 #include <cstdint>

@@ -231,6 +231,47 @@ TEST(BarRepair, EveryFaultCountsOnce) {
     }
 }
 
+TEST_F(HistoryBaseTest, ARepairedFileKeepsNoBarTheRepairDeleted) {
+    std::vector<BarRecord> older_bad = hourly_bars(kMonday, 5);
+    older_bad[0].low = older_bad[1].low = 2.0;   // low above high, before the first good bar
+    std::vector<BarRecord> newer_first = hourly_bars(kMonday, 4);
+    newer_first[0] = bar(kMonday + 3 * kHour, 1.2, 1.1, 1.3, 1.2, 0);   // out of order, volume 0
+    newer_first[1].low = 2.0;
+    struct Case {
+        const char* name;
+        std::vector<BarRecord> file;
+        std::vector<int32_t> loaded;
+    };
+    const Case cases[] = {
+        {"bad bars older than the first good one", older_bad,
+         {kMonday + 2 * kHour, kMonday + 3 * kHour, kMonday + 4 * kHour}},
+        // The duplicate the sort brings together keeps the first of the file.
+        {"a newer bar before the others", newer_first, {kMonday + 2 * kHour, kMonday + 3 * kHour}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const size_t journaled = journal.lines().size();
+        write("EURUSD60.hst", hst_bytes("EURUSD", 60, c.file));
+        std::vector<BarRecord> loaded;
+        {
+            auto history = open();
+            loaded = history->bars();
+            ASSERT_EQ(times_of(loaded), c.loaded);
+            EXPECT_TRUE(same_bars(bars_in(read("EURUSD60.hst")), loaded));
+        }
+        ASSERT_EQ(journal.lines().size(), journaled + 1);   // the repair's count
+        auto history = open();
+        EXPECT_EQ(journal.lines().size(), journaled + 1);   // nothing left to repair
+        // Imported again, a bar an import refuses leaves its hour empty, also after a load.
+        std::vector<BarRecord> acceptable;
+        for (const BarRecord& b : loaded)
+            if (is_acceptable_download(b)) acceptable.push_back(b);
+        EXPECT_EQ(history->import_bars(loaded, 1), acceptable.size());
+        history->load();
+        EXPECT_TRUE(same_bars(history->bars(), acceptable));
+    }
+}
+
 TEST_F(HistoryBaseTest, ImportReplacesExactlyTheStoredBarsBetweenTheFirstAndLastImportedTime) {
     write("EURUSD60.hst", hst_bytes("EURUSD", 60, hourly_bars(kMonday, 10, 1.1)));
     auto history = open();

@@ -1,7 +1,10 @@
 // Records the seed inputs of the fuzz targets from real exchanges with the in-process
 // demo-server (tests/fuzz/demo_server.h): the terminal's own readers talk to it through
 // a relay that keeps every byte, and each target's seed is the part of the exchange it
-// reads, unscrambled as the reader sees it. Run by hand after a protocol change:
+// reads, unscrambled as the reader sees it. The file readers' seeds are the files the
+// terminal wrote during those exchanges (saved_file_seeds.cpp). Run by hand after a
+// protocol or file format change (the demo-server's database and the terminal's program
+// folder stay behind in $TMPDIR, or /dev/shm without it):
 //   record_fuzz_seeds tests/fuzz/corpus
 #include <poll.h>
 #include <sys/socket.h>
@@ -13,50 +16,30 @@
 #include <thread>
 #include <vector>
 
-#include "net/scramble.h"
 #include "config/server_probe.h"
 #include "market/chart_packets.h"
+#include "market/quote_packets.h"
 #include "messaging/news_header_packet.h"
+#include "net/compressed_block.h"
+#include "net/trade_request_signing.h"
+#include "server/dealer.h"
+#include "server/live_settings.h"
+#include "server/message_packets.h"
 #include "server/sqlite_database.h"
 #include "session/account_history_request.h"
 #include "session/update_check.h"
 #include "tests/fuzz/demo_server.h"
+#include "tests/fuzz/seeds/seed_sets.h"
+#include "tests/fuzz/seeds/seed_writer.h"
 #include "tests/fuzz/session_world.h"
 #include "tools/bar_csv.h"
+#include "trade/trade_notification.h"
+#include "trade/trade_request.h"
 
 namespace {
 
 using namespace kb;
-using Bytes = std::vector<uint8_t>;
-
-std::string corpus_root;
-
-void write_seed(const std::string& target, const std::string& name, const Bytes& bytes) {
-    const std::string folder = corpus_root + "/" + target;
-    platform::make_directory(folder);
-    if (!platform::write_file_atomic(folder + "/" + name, bytes)) {
-        std::fprintf(stderr, "cannot write %s/%s\n", folder.c_str(), name.c_str());
-        std::exit(1);
-    }
-    std::printf("%s/%s: %zu bytes\n", target.c_str(), name.c_str(), bytes.size());
-}
-
-Bytes joined(std::initializer_list<Bytes> parts) {
-    Bytes all;
-    for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
-Bytes slice(const Bytes& bytes, size_t from, size_t to) {
-    return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(std::min(from, bytes.size())),
-                 bytes.begin() + static_cast<std::ptrdiff_t>(std::min(to, bytes.size())));
-}
-
-Bytes unscrambled(Bytes bytes, const net::ConnectionKey& key) {
-    net::ScrambleState state;
-    net::unscramble_incoming(bytes, key, state);
-    return bytes;
-}
+using namespace kb::fuzzing::seeds;
 
 // Forwards bytes both ways between the client's end and the server's, keeping them.
 class Relay {
@@ -142,6 +125,137 @@ struct Served {
     }
 };
 
+// One request on a trade channel, followed as the trade context does: its notifications
+// read until the one that ends it.
+struct Deal {
+    explicit Deal(const trade::TradeRequest& sent) : request(sent) {}
+
+    trade::TradeRequest request;
+    size_t sent_from = 0, sent_to = 0;         // the request in what the channel sent
+    size_t answer_from = 0, answer_to = 0;     // its notifications in what came back
+    size_t pending = 0;                        // notifications before the last: accepted, in process
+    trade::TradeNotification done;
+    int32_t request_id = 0;
+};
+
+void follow(net::PacketStream& channel, Relay& relay, Deal& deal) {
+    deal.sent_from = relay.up().size();
+    deal.answer_from = relay.down().size();
+    if (!net::send_trade_request(channel, std::span<const uint8_t, net::kTradeRequestSize>(
+                                              reinterpret_cast<const uint8_t*>(&deal.request), sizeof deal.request))) {
+        std::fprintf(stderr, "trade request %d not sent\n", deal.request.kind);
+        std::exit(1);
+    }
+    trade::FollowedRequest followed{deal.request.kind, 1, 0};
+    while (true) {
+        if (channel.read_byte() != net::command_byte(net::Command::TradeRequest)) {
+            std::fprintf(stderr, "trade request %d: no notification\n", deal.request.kind);
+            std::exit(1);
+        }
+        trade::TradeNotification notification = trade::read_trade_notification(channel, followed);
+        if (notification.state != 142 && notification.state != 143) {
+            deal.done = std::move(notification);
+            break;
+        }
+        followed.state = notification.state;
+        followed.request_id = deal.request_id = notification.request_id;
+        ++deal.pending;
+    }
+    if (deal.done.state != 0) {
+        std::fprintf(stderr, "trade request %d: code %d %s\n", deal.request.kind, deal.done.state,
+                     deal.done.fault.c_str());
+        std::exit(1);
+    }
+    deal.sent_to = relay.up().size();
+    deal.answer_to = relay.down().size();
+}
+
+trade::TradeRequest request_of(uint8_t kind, int32_t order_type, double price) {
+    trade::TradeRequest request{};
+    request.kind = kind;
+    request.order_type = static_cast<int16_t>(order_type);
+    core::set_field_text(request.symbol, "EURUSD");
+    request.volume = 10;
+    request.price = price;
+    request.deviation = 10;
+    return request;
+}
+
+// Prices, a buy and its close on a trade channel of the demo account, dealt on request so
+// that each request is accepted and then in process before it is done. The notifications'
+// seeds are read without their command byte, as the trade context passes them to the
+// reader; accepted and in process are 7 bytes each with it.
+void record_trade_channel(fuzzing::DemoServer& demo) {
+    const server::SettingOverride on_request[] = {{"group", "demo", "execution", "request"}};
+    demo.storage->set_overrides(on_request);
+    Served served(demo, server::ServerRole::Trade);
+    net::PacketStream channel(nullptr);
+    channel.adopt(served.relay->take_client_end());
+    if (const int code = net::log_in(channel, fuzzing::kDemoLogin, fuzzing::kDemoPassword, net::LoginMode::TradeChannel)) {
+        std::fprintf(stderr, "login of a trade channel: code %d\n", code);
+        std::exit(1);
+    }
+    const net::ConnectionKey key = net::login_key(net::LoginMode::TradeChannel, fuzzing::kDemoPassword);
+
+    Deal price(request_of(trade::kPriceRequest, trade::kBuy, 0));
+    follow(channel, *served.relay, price);
+    Deal open(request_of(trade::kOrderByRequest, trade::kBuy, price.done.ask));
+    follow(channel, *served.relay, open);
+    Deal close(request_of(trade::kCloseByRequest, trade::kBuy, price.done.bid));
+    close.request.ticket = open.done.records.at(0).ticket;
+    follow(channel, *served.relay, close);
+    channel.close();
+
+    const Bytes down = unscrambled(served.relay->down(), key);
+    const Bytes up = served.relay->up();
+    const Bytes sent = joined({Bytes(net::kLoginPacketSize), unscrambled(slice(up, net::kLoginPacketSize, up.size()), key)});
+    constexpr size_t kPending = 7;
+    auto pending = [&](const Deal& deal, size_t index) {
+        return slice(down, deal.answer_from + index * kPending + 1, deal.answer_from + (index + 1) * kPending);
+    };
+    auto done = [&](const Deal& deal) { return slice(down, deal.answer_from + deal.pending * kPending + 1, deal.answer_to); };
+    // Byte 0 indexes the target's kinds (price 0, order by request 2, close by request 6),
+    // byte 1 its states (sent 0, accepted 1, in process 2; bit 7 for the plain form of the
+    // close's block).
+    auto followed = [](uint8_t kind_index, uint8_t state_index, int32_t id) {
+        return joined({{kind_index, state_index}, bytes_of(id)});
+    };
+    write_seed("trade_notification", "price_accepted", joined({followed(0, 0, 0), pending(price, 0)}));
+    write_seed("trade_notification", "price_in_process", joined({followed(0, 1, price.request_id), pending(price, 1)}));
+    write_seed("trade_notification", "price_done", joined({followed(0, 2, price.request_id), done(price)}));
+    write_seed("trade_notification", "open_done", joined({followed(2, 2, open.request_id), done(open)}));
+    write_seed("trade_notification", "close_done", joined({followed(6, 2, close.request_id), done(close)}));
+    // The close's notification head and balance and credit, then its records unpacked.
+    const Bytes close_done = done(close);
+    constexpr size_t kHeadAndPair = 6 + 16;
+    net::PacketStream block_stream(nullptr);
+    testing::feed_stream(block_stream, slice(close_done, kHeadAndPair, close_done.size()), {}, testing::Prescramble::Yes);
+    const net::CompressedBlock records = net::read_compressed(block_stream, 65536);
+    write_seed("trade_notification", "close_done_plain",
+               joined({followed(6, 0x82, close.request_id), slice(close_done, 0, kHeadAndPair),
+                       Bytes(records.bytes.get(), records.bytes.get() + records.size)}));
+
+    // The open request as the server verifies it: login, build and identity, then what
+    // followed the command byte; without its trailer it is the request of a build that
+    // sends none (412).
+    const Bytes payload = slice(sent, open.sent_from + 1, open.sent_to);
+    const uint32_t identity = demo.config.server.identity;
+    const auto build = static_cast<uint16_t>(demo.config.reported_build());
+    write_seed("trade_request_verify", "open_trailer",
+               joined({bytes_of(fuzzing::kDemoLogin), bytes_of(build), bytes_of(identity), payload}));
+    write_seed("trade_request_verify", "open_no_trailer",
+               joined({bytes_of(fuzzing::kDemoLogin), bytes_of(uint16_t{412}), bytes_of(identity),
+                       slice(payload, 0, net::kTradeRequestSize)}));
+
+    // The price notification through typed reads: id, kind, code, bid, ask (scrambled under
+    // a key, so that the reader unscrambles it).
+    write_seed("typed_reads", "price_done", joined({{3, 5, 2, 0, 0, 4, 4}, done(price)}));
+}
+
+// Ticks the feed makes for the subscription before the deals (of every instrument, some of
+// which the terminal subscribed).
+constexpr size_t kPushedTicks = 40;
+
 void record_trade_door(fuzzing::DemoServer& demo) {
     Served served(demo, server::ServerRole::Trade);
     fuzzing::session_services().stream_clock = &platform::system_clock();
@@ -156,39 +270,86 @@ void record_trade_door(fuzzing::DemoServer& demo) {
     }
     const size_t logged_in = served.relay->down().size();
 
-    const config::LoginRecord account = world.services.config.login_record();
-    session::ServerSessionAccess::account_data(world.session, account);
-    session::ServerSessionAccess::download_login_data(world.session, account);
-    const size_t login_data = served.relay->down().size();
-
-    session::request_account_history(stream, {0, 2'000'000'000});
-    const size_t history = served.relay->down().size();
-
+    // In the terminal's order: the update check, the login data, then the account data,
+    // after which the server starts pushing. The account history is asked for once more
+    // before that, so that its answer stands alone.
     const uint8_t program[] = {'#', '!'};
     platform::write_file_atomic(platform::join_path(world.services.folder, session::kUpdaterExecutable), program);
     session::check_for_update(stream, {world.services.folder, "Fuzz Company", fuzzing::kDemoLogin, "Demo"},
                               world.services.servers, world.services.journal, world.services.starter);
     const size_t update = served.relay->down().size();
 
+    const config::LoginRecord account = world.services.config.login_record();
+    if (const int code = session::ServerSessionAccess::download_login_data(world.session, account)) {
+        std::fprintf(stderr, "login data: code %d\n", code);
+        std::exit(1);
+    }
+    const size_t login_data = served.relay->down().size();
+
+    session::request_account_history(stream, {0, 2'000'000'000});
+    const size_t history = served.relay->down().size();
+
+    session::ServerSessionAccess::account_data(world.session, world.services.config.login_record());
+    const size_t account_data = served.relay->down().size();
+
     net::OutputBuffer& out = stream.output();
     out.reset();
     market::put_chart_requests(out, world.world.center.take_requests());
     if (out.size() > 0) stream.send_output();
+    const size_t answered = served.relay->down().size();
+
+    // What the server pushes: quotes of the subscribed symbols, the deals of a trade
+    // channel, and an admin's change of an instrument and of the group.
+    demo.feed->pump();   // the prices so far go to nobody
+    world.world.base.request_subscription();
+    out.reset();
+    if (std::optional<std::vector<uint16_t>> indexes = world.symbols.take_subscription()) {
+        market::put_subscription(out, *indexes);
+        stream.send_output();
+    }
+    size_t ticks = 0;
+    for (int pass = 0; pass < 50 && ticks < kPushedTicks; ++pass) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        ticks += demo.feed->pump();
+    }
+    record_trade_channel(demo);
+    demo.feed->pump();
+    const server::SettingOverride changes[] = {{"instrument", "EURUSD", "stops_level", "20"},
+                                               {"group", "demo", "leverage", "200"}};
+    demo.storage->set_overrides(changes);
     const Bytes down = unscrambled(served.relay->down(), key);
     stream.close();
 
     write_seed("client_login", "trade", joined({{0}, slice(down, 0, logged_in)}));
-    write_seed("login_data", "first_login", slice(down, logged_in, login_data));
+    write_seed("update_reply", "answer", slice(down, logged_in, update));
+    // The target reads the account data first, then the login data.
+    write_seed("login_data", "first_login", joined({slice(down, history, account_data), slice(down, update, login_data)}));
     write_seed("account_history", "all", slice(down, login_data, history));
-    write_seed("update_reply", "answer", slice(down, history, update));
-    write_seed("session_pushes", "trade", joined({{2}, slice(down, update, down.size())}));
+    write_seed("session_pushes", "trade", joined({{2}, slice(down, account_data, down.size())}));
+    record_pushes(slice(down, answered, down.size()));
     const Bytes up = served.relay->up();
     const Bytes requests = unscrambled(slice(up, net::kLoginPacketSize, up.size()), key);
     write_seed("server_session", "trade", joined({{0}, requests}));
     // The packet as sent, then what followed it.
     write_seed("login_packet", "trade", joined({slice(up, 0, net::kLoginPacketSize), requests}));
     // The account data block after its code byte, as a stream the reader sees unscrambled.
-    write_seed("read_compressed", "account_data", joined({{2}, slice(down, logged_in + 1, login_data)}));
+    write_seed("read_compressed", "account_data", joined({{2}, slice(down, history + 1, account_data)}));
+    // The server information reply, the first of the login data: code, a byte passed on,
+    // then the block.
+    net::PacketStream info_stream(nullptr);
+    testing::feed_stream(info_stream, slice(down, update, login_data), {}, testing::Prescramble::Yes);
+    uint8_t head[2] = {};
+    const net::CompressedBlock info =
+        info_stream.read(head, sizeof head) ? net::read_compressed(info_stream, 65536) : net::CompressedBlock{};
+    if (info.status != net::BlockStatus::Data) {
+        std::fprintf(stderr, "no server information in the login data\n");
+        std::exit(1);
+    }
+    write_seed("server_information", "kestrelbay_demo", Bytes(info.bytes.get(), info.bytes.get() + info.size));
+    // The login reply through typed reads: code, flags, build, identity.
+    write_seed("typed_reads", "login_reply", joined({{2, 4, 0, 0, 1, 3}, slice(down, 0, logged_in)}));
+
+    record_config_files(world.services.folder, world.services.config, world.trades.account());
 }
 
 // The history centre's login to the history door, through the relay.
@@ -237,7 +398,17 @@ void record_probe(fuzzing::DemoServer& demo) {
     std::string line;
     client.receive_line(line, config::kProbeReplyLimit);
     client.send_all("QUIT\n", 5);
-    write_seed("probe_reply", "answer", served.relay->down());
+    const Bytes reply = served.relay->down();
+    write_seed("probe_reply", "answer", reply);
+
+    // The reply through typed reads: 31-byte pieces, then the rest as a line.
+    constexpr size_t kLargestOperation = 31;
+    Bytes operations;
+    for (size_t left = reply.size(); left > kLargestOperation; left -= kLargestOperation)
+        operations.push_back(kLargestOperation << 3 | 7);
+    operations.push_back(kLargestOperation << 3 | 6);
+    write_seed("typed_reads", "probe_reply",
+               joined({{2, static_cast<uint8_t>(operations.size())}, operations, reply}));
 }
 
 void record_messages() {
@@ -290,11 +461,23 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s <corpus folder>\n", argv[0]);
         return 2;
     }
-    corpus_root = argv[1];
-    platform::make_directory(corpus_root);
+    corpus_root() = argv[1];
+    platform::make_directory(corpus_root());
     fuzzing::DemoServer demo;
+    // The server as it runs: its access point in the server information, a dealer for the
+    // trade channels, and the admin's changes pushed to the terminals.
+    demo.context->access_point = std::string(config::kDefaultServerAddress);
+    server::Dealer dealer(*demo.context);
+    demo.context->dealer = &dealer;
+    server::LiveSettings settings(demo.config, *demo.storage);
+    demo.context->settings = &settings;
+
     record_trade_door(demo);
+    const std::string& folder = fuzzing::session_services().folder;
+    record_symbol_files(folder, std::string(core::field_text(fuzzing::session_services().config.login_record().server)));
     record_history_door(demo);
+    record_history_file(folder, "Demo", "EURUSD60.hst");
+    record_settings_file(fuzzing::scratch_folder("seeds"));
     record_probe(demo);
     record_messages();
     record_stored_bars(demo);
