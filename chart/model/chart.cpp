@@ -105,7 +105,7 @@ void Chart::read_window_block_locked(LineSource& lines, ChartWindow& window) {
             window.append(std::move(block.indicator));
         } else if (block.kind == IndicatorBlockKind::PriceSeries) {
             if (CInd* series = window.price_series())
-                series->load_block(lines);
+                series->load_block(lines, env_.journal);
             else
                 skip_block(lines, kIndicatorBlockEnd);
         }
