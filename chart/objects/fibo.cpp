@@ -15,9 +15,10 @@ constexpr int kClassLevelCount = static_cast<int>(std::size(kClassLevels));
 
 bool continuation_byte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
-// A description as it may be kept: cut, and on one line.
+// A description as it may be kept: cut, and on one line. Bytes that aren't UTF-8 could
+// make one long "character": no more than four bytes a character are kept either.
 std::string clean_description(std::string_view text) {
-    std::string clean(cut_characters(text, kFiboDescriptionChars));
+    std::string clean(cut_characters(text, kFiboDescriptionChars).substr(0, 4 * kFiboDescriptionChars));
     std::replace_if(clean.begin(), clean.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
     return clean;
 }

@@ -219,6 +219,10 @@ TEST(FiboBlock, DescriptionsKeepThirtyOneCharactersAndNumbersUpToThirtyOne) {
     EXPECT_EQ(fibo.levels()[0].description, std::string(31, 'x'));
     EXPECT_EQ(fibo.levels()[1].description, wide.substr(0, 62));
     EXPECT_EQ(fibo.levels()[2].description, "kept before its level");
+    // Stray continuation bytes don't make an endless character.
+    Fibo stray;
+    stray.set_levels(std::vector<FiboLevel>{{0.5, std::string(300, '\x80')}});
+    EXPECT_EQ(stray.levels()[0].description.size(), 124u);
     // "ray=" is no Fibonacci key: the levels ray stays off, the ray too.
     EXPECT_EQ(fibo.property(ObjectProperty::LevelsRay), 0);
     EXPECT_EQ(fibo.property(ObjectProperty::Ray), 0);
