@@ -83,7 +83,7 @@ void BM_CopyPacket(benchmark::State& state) {
 void BM_QuotePath(benchmark::State& state) {
     ScratchFolder folder("kb-quote-path");
     kb::platform::ManualClock clock(kStart);
-    HistoryCenter center({{folder.path(), "Demo", 65536, 65536}, clock, clock, nullptr, nullptr, nullptr});
+    HistoryCenter center({{folder.path(), "Demo", 65536, 65536}, clock, nullptr, nullptr});
     SymbolsBase base(folder.path(), "Demo", nullptr, &center);
     center.set_symbols(&base);
     base.replace_symbols(symbols());

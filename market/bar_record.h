@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "market/point_bar.h"
+
 namespace kb::market {
 
 // Bars of the chart history: the form kept in memory and in .hst files, and the two forms
@@ -95,8 +97,11 @@ static_assert(offsetof(ChartRequest, bar_count) == 20);
 BarRecord bar_from_wire(const WireBar22& bar, int digits);
 BarRecord bar_from_wire(const WireBar28& bar, int digits);
 
-// The wire forms of a stored bar, for a server. Nothing when a price does not fit the
-// form's fields (the 22-byte form holds differences of at most 32767 points).
+// The wire forms of a bar in points, for a server. Nothing when a difference does not fit
+// the form's fields (the 22-byte form holds differences of at most 32767 points).
+std::optional<WireBar22> wire_bar22_from(const PointBar& bar);
+std::optional<WireBar28> wire_bar28_from(const PointBar& bar);
+// The same for a stored bar; also nothing when a price does not fit 32 bits of points.
 std::optional<WireBar22> wire_bar22_from(const BarRecord& bar, int digits);
 std::optional<WireBar28> wire_bar28_from(const BarRecord& bar, int digits);
 

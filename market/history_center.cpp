@@ -19,19 +19,23 @@ bool expired(uint32_t now, uint32_t expiry) { return static_cast<int32_t>(now - 
 
 }  // namespace
 
-HistoryCenter::HistoryCenter(HistoryCenterEnvironment environment)
-    : env_(std::move(environment)), stream_(env_.journal, env_.stream_clock) {
+HistoryCenter::HistoryCenter(HistoryCenterEnvironment environment) : env_(std::move(environment)) {
     queue_.reserve(kMaxQueuedRequests);
 }
 
 HistoryCenter::~HistoryCenter() {
-    stop_synchronisation();
+    closing_ = true;
+    synchronisation_.reset();
     std::lock_guard guard(lock_);
     entries_.clear();
     queue_.clear();
 }
 
 void HistoryCenter::set_symbols(SymbolsBase* symbols) { symbols_ = symbols; }
+
+void HistoryCenter::set_synchronisation(std::unique_ptr<HistorySynchronisation> synchronisation) {
+    synchronisation_ = std::move(synchronisation);
+}
 
 // ---- the list ----
 
@@ -183,14 +187,11 @@ void HistoryCenter::queue_refresh_locked(Entry& entry) {
     queue_locked(entry, entry.base->newest_bar_time(kRefreshedBars - 1), 0);
 }
 
-bool HistoryCenter::take_requests(net::OutputBuffer& out) {
+std::vector<ChartRequest> HistoryCenter::take_requests() {
     std::lock_guard guard(lock_);
-    if (queue_.empty()) return false;
-    out.put_command(net::Command::ChartHistory);
-    out.put_u16(static_cast<uint16_t>(queue_.size()));
-    for (const ChartRequest& request : queue_) out.put_bytes(&request, sizeof request);
-    queue_.clear();
-    return true;
+    std::vector<ChartRequest> taken;
+    taken.swap(queue_);
+    return taken;
 }
 
 // ---- the trade server connection ----
@@ -358,6 +359,71 @@ std::optional<HistoryState> HistoryCenter::state(std::string_view symbol, int pe
 size_t HistoryCenter::queued_requests() const {
     std::lock_guard guard(lock_);
     return queue_.size();
+}
+
+// ---- synchronisation ----
+
+void HistoryCenter::synchronise(std::string_view symbol, int period) {
+    {
+        std::lock_guard guard(lock_);
+        Entry* entry = find_locked(symbol, period);
+        if (entry == nullptr) {
+            if (env_.journal != nullptr)
+                env_.journal->write(core::Level::Error, "HistoryCenter: unknown chart '%s%d' in history synchronization",
+                                    std::string(symbol).c_str(), period);
+            return;
+        }
+        if (entry->offline) {
+            entry->reload();
+            return;
+        }
+        entry->sync_requested = true;
+        if (synchronisation_ == nullptr || sync_active_) return;
+        sync_active_ = true;
+    }
+    if (!synchronisation_->start()) synchronisation_ended();
+}
+
+bool HistoryCenter::synchronisation_running() const {
+    std::lock_guard guard(lock_);
+    return sync_active_;
+}
+
+std::optional<std::vector<HistorySummary>> HistoryCenter::next_synchronisation_pass(WhenIdle when_idle) {
+    std::lock_guard guard(lock_);
+    std::vector<HistorySummary> wanted;
+    for (const std::unique_ptr<Entry>& entry : entries_)
+        if (entry->sync_requested) wanted.push_back(entry->base->summary());
+    if (wanted.empty() && when_idle == WhenIdle::End) {
+        sync_active_ = false;
+        return std::nullopt;
+    }
+    return wanted;
+}
+
+void HistoryCenter::synchronisation_ended() {
+    std::lock_guard guard(lock_);
+    sync_active_ = false;
+}
+
+void HistoryCenter::apply_synchronisation(const HistorySummary& summary, const HistorySyncAnswer& answer) {
+    size_t imported = 0;
+    {
+        std::lock_guard guard(lock_);
+        Entry* entry = find_locked(summary.symbol, summary.period);
+        if (entry == nullptr) return;
+        if (answer.status == HistorySyncAnswer::Status::Bars) {
+            const size_t received = answer.bars28.size() + answer.bars22.size();
+            if (env_.journal != nullptr)
+                env_.journal->write(core::Level::Info, "HistoryCenter: %d bars imported in '%s%d'",
+                                    static_cast<int>(received), summary.symbol.c_str(), summary.period);
+            imported = answer.bars28.empty()
+                           ? entry->base->import_bars(std::span<const WireBar22>(answer.bars22), answer.time_sign)
+                           : entry->base->import_bars(std::span<const WireBar28>(answer.bars28), answer.time_sign);
+        }
+        entry->sync_requested = false;
+    }
+    if (imported > 0 && !closing_) notify_chart_history();
 }
 
 }  // namespace kb::market

@@ -13,11 +13,10 @@
 
 #include "market/bar_record.h"
 #include "market/history_base.h"
+#include "market/history_sync_packets.h"
 #include "market/market_listeners.h"
 #include "market/symbol_record.h"
-#include "net/packet_stream.h"
 #include "platform/clock.h"
-#include "platform/thread.h"
 
 namespace kb::core {
 class Journal;
@@ -32,25 +31,20 @@ class SymbolsBase;
 
 enum class Offline { No, Yes };
 
-// The form in which a server sends bars.
-enum class BarForm { Narrow22, Wide28 };
-
-// The outcome of the synchronisation connection's login.
-struct HistoryLoginResult {
-    enum class Status { LoggedIn, NotConnected, Refused };
-    Status status = Status::NotConnected;
-    BarForm form = BarForm::Narrow22;        // the form of the bars that server sends
-};
-
-// How the synchronisation thread reaches the history server. Implemented where the account
-// settings are known; called only on the synchronisation thread.
-class HistoryServerLogin {
+// The thread that brings flagged histories up to date with the history server. It lives
+// where the network is (session/HistorySynchroniser); the centre owns it, and destroying it
+// ends the thread.
+class HistorySynchronisation {
 public:
-    virtual ~HistoryServerLogin() = default;
-    // Connects stream to the account's history source and logs in, journaling a refused
-    // login itself. On failure the stream may be left open; the caller closes it.
-    virtual HistoryLoginResult connect_and_log_in(net::PacketStream& stream) = 0;
+    virtual ~HistorySynchronisation() = default;
+    // Starts the thread, which passes over the flagged histories (next_synchronisation_pass)
+    // until it is told to end. False when it can't be started. Called by the centre, not under
+    // its lock.
+    virtual bool start() = 0;
 };
+
+// Whether the synchronisation thread may end when nothing is flagged.
+enum class WhenIdle { KeepRunning, End };
 
 // The bar limits that histories created from now on take: the chart settings, which may
 // change while the program runs. Called without the centre's lock held, from any thread
@@ -65,11 +59,9 @@ public:
 // What the history centre works with. Everything referenced must outlive the centre.
 struct HistoryCenterEnvironment {
     HistorySettings settings;                // folder, server, bar limits of new histories
-    platform::Clock& clock;                  // expiries and the thread's pauses
-    platform::Clock& stream_clock;           // the stream's short pauses while a peer stalls
+    platform::Clock& clock;                  // expiries
     core::Journal* journal = nullptr;        // may be null
     platform::Notifier* notifier = nullptr;  // notification 8; may be null
-    HistoryServerLogin* login = nullptr;     // null: synchronisations are never attempted
     HistoryBarLimits* limits = nullptr;      // null: new histories take the limits of settings
 };
 
@@ -86,22 +78,20 @@ struct HistoryState {
 
 // Owns the open history bases, one per symbol and period a chart uses, and keeps them
 // filled: feeds them live ticks, queues chart-data requests for the trade server
-// (command 156) and imports the answers, synchronises them with the history server on a
-// thread of its own (command 9), and frees the ones no chart has used for an hour.
+// (command 156) and imports the answers, has them synchronised with the history server by
+// its synchronisation thread (command 9), and frees the ones no chart has used for an hour.
 //
 // Thread-safe: one lock guards the list and the request queue; a history's own lock is
 // taken inside it. The symbols base calls in (ticks, symbol updates, usage) holding its
 // own lock, so the centre never asks the symbols base anything while holding its lock.
 // Lock order: symbols base, history centre, history base.
 //
-// Synchronisation thread:
+// Synchronisation (the thread is session/HistorySynchroniser):
 //
-//   idle --synchronise()--> running: pass over flagged histories, 0.5 s between passes
-//                             |  login or request failed: wait 5 s, the flag stays set
-//                             |  no connection: tried again on the next pass
-//                             |  30 passes in a row with nothing flagged:
-//                             v  quit (13), close
-//                           idle
+//   idle --synchronise()--> running: passes over flagged histories
+//     ^                       |  next_synchronisation_pass(WhenIdle::End) with nothing
+//     |                       v  flagged
+//     +---------------------- idle
 class HistoryCenter final : public TickListener, public SymbolUsage {
 public:
     static constexpr size_t kMaxQueuedRequests = 256;
@@ -111,7 +101,7 @@ public:
     static constexpr size_t kRefreshedBars = 10;
 
     explicit HistoryCenter(HistoryCenterEnvironment environment);
-    // Stops the synchronisation thread, then saves and frees every history.
+    // Ends the synchronisation thread, then saves and frees every history.
     ~HistoryCenter() override;
     HistoryCenter(const HistoryCenter&) = delete;
     HistoryCenter& operator=(const HistoryCenter&) = delete;
@@ -119,6 +109,9 @@ public:
     // The symbols base that names the symbols; null refuses every open that is not offline.
     // Set once, before other threads use the centre.
     void set_symbols(SymbolsBase* symbols);
+    // The synchronisation thread, owned from here on; without one synchronisations are never
+    // attempted. Set once, before other threads use the centre.
+    void set_synchronisation(std::unique_ptr<HistorySynchronisation> synchronisation);
 
     // ---- charts (user-interface thread) ----
     // Opens the history of the symbol and period for a chart, or takes one more reference
@@ -151,9 +144,8 @@ public:
                   std::span<const WireBar28> bars);
     size_t import(std::string_view symbol, int period, int32_t oldest_covered_time,
                   std::span<const WireBar22> bars);
-    // Appends command 156 with every queued request to out and empties the queue; false
-    // (out untouched) when nothing is queued.
-    bool take_requests(net::OutputBuffer& out);
+    // Every queued chart request (command 156), oldest first; the queue is emptied.
+    std::vector<ChartRequest> take_requests();
 
     // ---- logins ----
     // Switches to the server's folder: histories in use are saved and reloaded from it,
@@ -166,6 +158,17 @@ public:
     // other one's bars from its 10th-newest bar on.
     void after_login();
 
+    // ---- the synchronisation thread ----
+    // The histories flagged for synchronisation, for one pass. When none is flagged and
+    // when_idle says End, synchronisation stops running and nothing is returned: the thread
+    // ends, and the next synchronise() starts it again.
+    std::optional<std::vector<HistorySummary>> next_synchronisation_pass(WhenIdle when_idle);
+    // The thread ended without being told to (it was stopped).
+    void synchronisation_ended();
+    // A history's answer (Bars or NothingNew): bars are imported (journaled) and posted as
+    // notification 8; either clears the history's flag. A history freed meanwhile is left.
+    void apply_synchronisation(const HistorySummary& summary, const HistorySyncAnswer& answer);
+
     // ---- queries ----
     bool in_use(std::string_view symbol) const;
     std::vector<std::string> symbols_in_use() override;
@@ -176,8 +179,6 @@ public:
 
 private:
     struct Entry;
-    // A refused login or request is retried after a pause, a missing connection at once.
-    enum class SyncOutcome { Done, NotConnected, Refused };
 
     Entry* find_locked(std::string_view symbol, int period);
     const Entry* find_locked(std::string_view symbol, int period) const;
@@ -191,14 +192,6 @@ private:
     size_t import_bars(std::string_view symbol, int period, int32_t oldest_covered_time, std::span<const Wire> bars);
     void notify_chart_history();
 
-    // ---- synchronisation thread ----
-    void start_synchronisation();
-    void stop_synchronisation();
-    void run_synchronisation();
-    SyncOutcome synchronise_one(const HistorySummary& summary);
-    HistoryLoginResult::Status ensure_connected();
-    void pause(uint32_t total_ms);
-
     HistoryCenterEnvironment env_;
     SymbolsBase* symbols_ = nullptr;
 
@@ -206,16 +199,10 @@ private:
     std::vector<std::unique_ptr<Entry>> entries_;   // newest first
     std::vector<ChartRequest> queue_;
     size_t expiring_ = 0;                           // entries with an expiry set
-    bool sync_active_ = false;                      // a synchronisation thread owns the stream
+    bool sync_active_ = false;                      // the synchronisation thread runs
 
-    // The synchronisation thread and what only it touches (the stream may be closed from
-    // the destructor to end a wait).
-    std::mutex thread_lock_;
-    platform::Thread thread_;
-    std::atomic<bool> stopping_{false};
-    net::PacketStream stream_;
-    BarForm bar_form_ = BarForm::Narrow22;
-    uint32_t last_use_ms_ = 0;
+    std::unique_ptr<HistorySynchronisation> synchronisation_;
+    std::atomic<bool> closing_{false};              // the destructor runs: nothing is posted
 };
 
 }  // namespace kb::market

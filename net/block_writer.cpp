@@ -6,7 +6,7 @@
 #include <memory>
 #include <new>
 
-#include "net/packet_stream.h"
+#include "net/output_buffer.h"
 
 namespace kb::net {
 namespace {

@@ -8,7 +8,7 @@
 #include <new>
 
 #include "core/journal.h"
-#include "net/packet_stream.h"
+#include "net/packet_reader.h"
 
 namespace kb::net {
 namespace {
@@ -23,7 +23,7 @@ bool lzo_ready() {
     return ready;
 }
 
-__attribute__((format(printf, 2, 3))) void journal_error(PacketStream& stream, const char* format, ...) {
+__attribute__((format(printf, 2, 3))) void journal_error(PacketReader& stream, const char* format, ...) {
     core::Journal* journal = stream.journal();
     if (!journal) return;
     va_list args;
@@ -32,7 +32,7 @@ __attribute__((format(printf, 2, 3))) void journal_error(PacketStream& stream, c
     va_end(args);
 }
 
-std::unique_ptr<uint8_t[]> allocate(PacketStream& stream, size_t n, int32_t journaled_size) {
+std::unique_ptr<uint8_t[]> allocate(PacketReader& stream, size_t n, int32_t journaled_size) {
     try {
         return std::make_unique_for_overwrite<uint8_t[]>(n);
     } catch (const std::bad_alloc&) {
@@ -47,13 +47,13 @@ struct PackedBlock {
     std::unique_ptr<uint8_t[]> data;
 };
 
-BlockStatus fail(PacketStream& stream) {
+BlockStatus fail(PacketReader& stream) {
     stream.close();
     return BlockStatus::Failed;
 }
 
 // The compressed bytes of a block whose sizes are known, with their end marker checked.
-BlockStatus read_packed_data(PacketStream& stream, PackedBlock& block) {
+BlockStatus read_packed_data(PacketReader& stream, PackedBlock& block) {
     const size_t compressed_size = static_cast<size_t>(block.compressed_size);
     block.data = allocate(stream, compressed_size + kPackedSlack, block.compressed_size);
     if (!block.data) return fail(stream);
@@ -69,7 +69,7 @@ BlockStatus read_packed_data(PacketStream& stream, PackedBlock& block) {
 }
 
 // Reads the two sizes, then the compressed bytes. Empty for a plain size of 0, which is all the block consists of.
-BlockStatus read_packed(PacketStream& stream, size_t limit, PackedBlock& block) {
+BlockStatus read_packed(PacketReader& stream, size_t limit, PackedBlock& block) {
     const uint64_t plain_limit = std::min<uint64_t>(limit, std::numeric_limits<int32_t>::max());
     if (!stream.read_i32(block.plain_size)) return fail(stream);
     if (block.plain_size == 0) return BlockStatus::Empty;
@@ -83,7 +83,7 @@ BlockStatus read_packed(PacketStream& stream, size_t limit, PackedBlock& block) 
 }
 
 // Decodes into out (capacity plain size + spare); anything but exactly plain size bytes fails.
-bool decode(PacketStream& stream, const PackedBlock& block, uint8_t* out) {
+bool decode(PacketReader& stream, const PackedBlock& block, uint8_t* out) {
     const size_t plain_size = static_cast<size_t>(block.plain_size);
     lzo_uint produced = plain_size + kBlockSpareBytes;
     const int result = lzo_ready() ? lzo1x_decompress_safe(block.data.get(), static_cast<lzo_uint>(block.compressed_size),
@@ -97,7 +97,7 @@ bool decode(PacketStream& stream, const PackedBlock& block, uint8_t* out) {
 }
 
 // Decodes a block whose compressed bytes have been read into a fresh buffer.
-CompressedBlock decode_new(PacketStream& stream, const PackedBlock& block) {
+CompressedBlock decode_new(PacketReader& stream, const PackedBlock& block) {
     CompressedBlock result;
     result.status = BlockStatus::Data;
     const size_t plain_size = static_cast<size_t>(block.plain_size);
@@ -113,7 +113,7 @@ CompressedBlock decode_new(PacketStream& stream, const PackedBlock& block) {
 
 }  // namespace
 
-CompressedBlock read_compressed(PacketStream& stream, size_t limit) {
+CompressedBlock read_compressed(PacketReader& stream, size_t limit) {
     PackedBlock block;
     CompressedBlock result;
     result.status = read_packed(stream, limit, block);
@@ -121,7 +121,7 @@ CompressedBlock read_compressed(PacketStream& stream, size_t limit) {
     return decode_new(stream, block);
 }
 
-CompressedBlock read_compressed_data(PacketStream& stream, int32_t plain_size, int32_t compressed_size) {
+CompressedBlock read_compressed_data(PacketReader& stream, int32_t plain_size, int32_t compressed_size) {
     PackedBlock block{plain_size, compressed_size, nullptr};
     if (plain_size < 1 || compressed_size < 1 || read_packed_data(stream, block) != BlockStatus::Data) {
         stream.close();
@@ -130,7 +130,7 @@ CompressedBlock read_compressed_data(PacketStream& stream, int32_t plain_size, i
     return decode_new(stream, block);
 }
 
-BlockRead read_compressed_into(PacketStream& stream, std::span<uint8_t> buffer, size_t limit) {
+BlockRead read_compressed_into(PacketReader& stream, std::span<uint8_t> buffer, size_t limit) {
     if (buffer.size() < kBlockSpareBytes || buffer.size() - kBlockSpareBytes < limit) {
         stream.close();
         return BlockRead{};

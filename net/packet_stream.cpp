@@ -55,44 +55,6 @@ bool parse_port(const std::string& text, uint16_t& port) {
 
 }  // namespace
 
-// ---- OutputBuffer ----
-
-OutputBuffer::OutputBuffer(size_t capacity) : data_(capacity) {}
-
-void OutputBuffer::reset() { length_ = 0; }
-
-bool OutputBuffer::reserve_for(size_t n, size_t step_units) {
-    if (data_.size() - length_ >= n) return true;
-    // No packet comes near this size; refusing larger growth before allocating keeps an
-    // absurd length from reaching the allocator at all.
-    if (step_units > kMaxCapacity / 4 || data_.size() + step_units * kGrowthStep + 64 > kMaxCapacity) return false;
-    try {
-        data_.resize(data_.size() + step_units * kGrowthStep + 64);
-    } catch (const std::bad_alloc&) {
-        return false;
-    } catch (const std::length_error&) {
-        return false;
-    }
-    return true;
-}
-
-void OutputBuffer::put_bytes(const void* bytes, size_t n) {
-    if (n == 0 || !reserve_for(n, n)) return;
-    std::memcpy(data_.data() + length_, bytes, n);
-    length_ += n;
-}
-
-void OutputBuffer::put_byte(uint8_t value) { put_bytes(&value, sizeof(value)); }
-void OutputBuffer::put_u16(uint16_t value) { put_bytes(&value, sizeof(value)); }
-void OutputBuffer::put_u32(uint32_t value) { put_bytes(&value, sizeof(value)); }
-void OutputBuffer::put_i32(int32_t value) { put_bytes(&value, sizeof(value)); }
-void OutputBuffer::put_double(double value) { put_bytes(&value, sizeof(value)); }
-
-void OutputBuffer::put_u16_at(size_t position, uint16_t value) {
-    if (position > length_ || length_ - position < sizeof(value)) return;
-    std::memcpy(data_.data() + position, &value, sizeof(value));
-}
-
 uint64_t total_bytes_sent() { return g_bytes_sent.load(std::memory_order_relaxed); }
 uint64_t total_bytes_received() { return g_bytes_received.load(std::memory_order_relaxed); }
 
@@ -220,23 +182,6 @@ bool PacketStream::read(void* bytes, size_t n) {
     if (!receive_exactly(bytes, n)) return false;
     unscramble_incoming(std::span<uint8_t>(static_cast<uint8_t*>(bytes), n), key_, receive_state_);
     return true;
-}
-
-uint8_t PacketStream::read_byte() {
-    uint8_t value = 0;
-    return read(&value, 1) ? value : code_byte(ReturnCode::NoConnection);
-}
-
-bool PacketStream::read_u16(uint16_t& value) { return read(&value, sizeof(value)); }
-bool PacketStream::read_i32(int32_t& value) { return read(&value, sizeof(value)); }
-bool PacketStream::read_u32(uint32_t& value) { return read(&value, sizeof(value)); }
-bool PacketStream::read_double(double& value) { return read(&value, sizeof(value)); }
-
-bool PacketStream::read_fixed_text(char* field, size_t n) {
-    if (n == 0) return true;
-    bool ok = read(field, n);
-    field[n - 1] = '\0';
-    return ok;
 }
 
 // ---- login state and proxy ----

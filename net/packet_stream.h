@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "net/output_buffer.h"
+#include "net/packet_reader.h"
 #include "net/protocol.h"
 #include "net/scramble.h"
 #include "platform/clock.h"
@@ -21,39 +23,6 @@ namespace kb::net {
 enum class ProxyType : uint8_t { Socks5 = 0, Socks4 = 1, HttpConnect = 2, None = 3 };
 enum class LoginMode : uint8_t { TradeServer = 0, HistoryServer = 1, TradeChannel = 2 };
 
-// A request is assembled here before it is scrambled and sent in one piece. Grows to
-// capacity + n * step + 64 when too small; a value that can't be stored (no memory) is
-// silently dropped, and the server's reply to the short packet decides the outcome. Growth
-// past 1 GiB is refused the same way, before anything is allocated.
-// Values are written little-endian. Used by one thread at a time.
-class OutputBuffer {
-public:
-    explicit OutputBuffer(size_t capacity = 8192);
-
-    void reset();                                  // length 0, capacity kept
-    void put_byte(uint8_t value);
-    void put_u16(uint16_t value);
-    void put_u32(uint32_t value);
-    void put_i32(int32_t value);
-    void put_double(double value);
-    void put_bytes(const void* bytes, size_t n);
-    void put_command(Command command) { put_byte(command_byte(command)); }
-    // Overwrites two bytes already in the buffer; ignored when they aren't all there.
-    void put_u16_at(size_t position, uint16_t value);
-
-    uint8_t* data() { return data_.data(); }
-    const uint8_t* data() const { return data_.data(); }
-    size_t size() const { return length_; }
-    size_t capacity() const { return data_.size(); }
-
-private:
-    bool reserve_for(size_t n, size_t step_units);
-    std::vector<uint8_t> data_;
-    size_t length_ = 0;
-    static constexpr size_t kGrowthStep = 2;
-    static constexpr size_t kMaxCapacity = size_t{1} << 30;
-};
-
 // Process-wide transfer statistics.
 uint64_t total_bytes_sent();
 uint64_t total_bytes_received();
@@ -62,7 +31,7 @@ uint64_t total_bytes_received();
 // Used by one thread at a time; close() may also be called from another thread to make
 // the owner's blocked call fail. Every transfer failure closes the socket before it
 // returns, so callers loop while is_open().
-class PacketStream {
+class PacketStream final : public PacketReader {
 public:
     explicit PacketStream(core::Journal* journal, platform::Clock& clock = platform::system_clock());
     ~PacketStream();
@@ -78,7 +47,7 @@ public:
     // proxy is not built yet: while a proxy address is set this fails (stream closed,
     // nothing connected) instead of bypassing the proxy.
     bool connect(const std::string& address, uint16_t default_port);
-    void close();
+    void close() override;
     bool is_open() const;
     // Bytes readable without blocking; a failing query closes the stream and gives 0.
     size_t bytes_available();
@@ -100,16 +69,9 @@ public:
     bool send_byte(Command command) { return send_byte(command_byte(command)); }
     // The quit byte: scrambled with the current state, which is not advanced.
     bool send_quit();
-    // Receive exactly n bytes and unscramble them; false (stream closed) on failure.
-    bool read(void* bytes, size_t n);
-    uint8_t read_byte();                          // 6 ("No connection") on failure
-    bool read_u16(uint16_t& value);
-    bool read_i32(int32_t& value);
-    bool read_u32(uint32_t& value);
-    bool read_double(double& value);
-    // Reads n bytes into a fixed text field and forces its last byte to NUL (also when
-    // the read fails).
-    bool read_fixed_text(char* field, size_t n);
+    // Receive exactly n bytes and unscramble them; false (stream closed) on failure. The
+    // typed reads of PacketReader go through it.
+    bool read(void* bytes, size_t n) override;
 
     OutputBuffer& output() { return output_; }
 
@@ -138,7 +100,7 @@ public:
 
     // Takes over an accepted socket (the server side of a connection).
     void adopt(platform::Socket socket);
-    core::Journal* journal() const { return journal_; }
+    core::Journal* journal() const override { return journal_; }
     platform::Clock& clock() const { return clock_; }
 
 private:

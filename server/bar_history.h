@@ -9,12 +9,14 @@
 #include <span>
 #include <vector>
 
-#include "server/point_bar.h"
+#include "market/point_bar.h"
 #include "server/quote_feed.h"
 #include "server/server_config.h"
 #include "server/storage.h"
 
 namespace kb::server {
+
+using market::PointBar;
 
 // The nine chart periods, in minutes.
 inline constexpr std::array<int32_t, 9> kChartPeriods = {1, 5, 15, 30, 60, 240, 1440, 10080, 43200};

@@ -1,9 +1,8 @@
 #include <cstring>
 #include <limits>
 
-#include "market/bar_record.h"
+#include "market/chart_packets.h"
 #include "server/bar_history.h"
-#include "server/chart_bars.h"
 #include "server/client_session.h"
 #include "server/session_commands.h"
 
@@ -31,34 +30,28 @@ bool answer(ClientSession& session, int instrument, const market::ChartRequest& 
     std::memcpy(header.symbol, request.symbol, sizeof header.symbol);
     header.period = request.period;
     header.oldest_time = context.history->oldest_time(instrument, request.period);
-    const std::vector<uint8_t> wire =
-        encode_bars(bars, chart_push_form(session.role(), context.config), header.bar_count);
+    const market::BarForm form = market::chart_push_form(bar_source(session.role()), context.config.reported_build(),
+                                                         context.config.account_data_version());
     net::OutputBuffer& out = session.stream().output();
     out.reset();
-    out.put_command(net::Command::ChartHistory);
-    out.put_bytes(&header, sizeof header);
-    out.put_bytes(wire.data(), wire.size());
+    market::put_chart_history(out, header, bars, form);
     return session.stream().send_output();
 }
 
 }  // namespace
 
 HandlerResult handle_chart_request(ClientSession& session) {
-    net::PacketStream& stream = session.stream();
-    uint16_t count = 0;
-    if (!stream.read_u16(count)) return HandlerResult::Close;
-    if (count > kMaxChartRequests) {
+    using Status = market::ReceivedChartRequests::Status;
+    const market::ReceivedChartRequests received = market::read_chart_requests(session.stream(), kMaxChartRequests);
+    if (received.status == Status::TooMany) {
         session.context().log.write("'%d': %u chart requests at once, connection closed", session.account().login,
-                                    count);
+                                    received.count);
         return HandlerResult::Close;
     }
-    std::vector<market::ChartRequest> requests(count);
-    if (count && !stream.read(requests.data(), requests.size() * sizeof(market::ChartRequest)))
-        return HandlerResult::Close;
+    if (received.status != Status::Read) return HandlerResult::Close;
     const ServerConfig& config = session.context().config;
     if (session.context().history) session.context().history->wait_ready();
-    for (market::ChartRequest& request : requests) {
-        request.symbol[sizeof request.symbol - 1] = '\0';
+    for (const market::ChartRequest& request : received.requests) {
         if (request.symbol[0] == '\0' || request.bar_count < 0 || !session.context().history) continue;
         const InstrumentConfig* instrument = config.find_instrument(request.symbol);
         if (!instrument || !BarHistory::is_chart_period(request.period)) continue;

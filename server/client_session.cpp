@@ -4,6 +4,7 @@
 #include <string>
 
 #include "market/symbol_record.h"
+#include "messaging/news_header_packet.h"
 #include "net/block_writer.h"
 #include "net/login_packet.h"
 #include "net/protocol.h"
@@ -94,11 +95,10 @@ void ClientSession::answer_probe() {
 
 // Waits before reading the rest of the login packet while the door's logins are held.
 void ClientSession::wait_while_logins_held() {
-    const std::atomic<bool>& held =
-        role_ == ServerRole::History ? context_.history_logins_held : context_.trade_logins_held;
-    if (!held) return;
+    const LoginGate* gate = context_.login_gate;
+    if (gate == nullptr || !gate->holds(role_)) return;
     context_.log.write("login held");
-    while (held && stream_->is_open() && !context_.stopping) wake_.wait(context_.limits.poll_ms);
+    while (gate->holds(role_) && stream_->is_open() && !context_.stopping) wake_.wait(context_.limits.poll_ms);
 }
 
 bool ClientSession::log_in(uint8_t first_byte) {
@@ -276,7 +276,10 @@ bool ClientSession::push_news(const std::vector<NewsRow>& items) {
         if (setting == 0 || !news_wanted_) continue;
         net::OutputBuffer& out = stream_->output();
         out.reset();
-        if (!put_news_header(out, news, setting == 2 ? NewsBody::OnRequest : NewsBody::Along)) continue;
+        const messaging::OutgoingNews outgoing{static_cast<uint32_t>(news.id), news.time, news.subject, news.category,
+                                               news.body};
+        const messaging::NewsBody body = setting == 2 ? messaging::NewsBody::OnRequest : messaging::NewsBody::Along;
+        if (!messaging::put_news_header(out, outgoing, body)) continue;
         if (!stream_->send_output()) return false;
     }
     return true;

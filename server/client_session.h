@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "market/bar_form.h"
 #include "net/packet_stream.h"
 #include "platform/event.h"
 #include "server/dealer.h"
@@ -20,6 +21,11 @@ namespace kb::server {
 // Which door a connection came through: the trade server serves trade server and trade
 // channel logins, the history server history server logins.
 enum class ServerRole { Trade, History };
+
+// The kind of server a session of that role is to its client (which form its bars take).
+inline market::BarSource bar_source(ServerRole role) {
+    return role == ServerRole::History ? market::BarSource::HistoryServer : market::BarSource::TradeServer;
+}
 
 //  accepted --first byte 'Z'--> probe: answer one line, wait for "QUIT\n" --> closed
 //      |

@@ -41,12 +41,10 @@ public:
     // Ends every connection the way a server going down does: quit byte 13, the client's
     // answer awaited, close. The server keeps accepting. Any thread.
     void quit_sessions() { pool_.quit_all(); }
-    // While held, logins arriving at the door are left unanswered (a slow server): the
-    // session logs "login held" and waits until released, the connection closes or the
-    // server stops. Any thread.
-    void hold_logins(ServerRole role, bool held) {
-        (role == ServerRole::History ? context_.history_logins_held : context_.trade_logins_held) = held;
-    }
+    // While the gate holds a door's logins, logins arriving there are left unanswered (a
+    // slow server): the session logs "login held" and waits until released, the connection
+    // closes or the server stops. Set before start(); the gate must outlive the server.
+    void set_login_gate(LoginGate* gate) { context_.login_gate = gate; }
 
     uint16_t trade_port() const { return trade_listener_.local_port(); }
     uint16_t history_port() const { return history_listener_.local_port(); }

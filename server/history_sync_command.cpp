@@ -1,10 +1,8 @@
 #include <limits>
 
-#include "net/block_writer.h"
+#include "market/history_sync_packets.h"
 #include "server/bar_history.h"
-#include "server/chart_bars.h"
 #include "server/client_session.h"
-#include "server/history_sync_request.h"
 #include "server/reply.h"
 #include "server/session_commands.h"
 
@@ -20,9 +18,9 @@ HandlerResult sent(bool ok) { return ok ? HandlerResult::Continue : HandlerResul
 // on, that one included as it may have changed since; any other client gets every bar.
 HandlerResult handle_history_sync(ClientSession& session) {
     net::PacketStream& stream = session.stream();
-    HistorySyncRequest request{};
-    if (!stream.read(&request, sizeof request)) return HandlerResult::Close;
-    request.symbol[sizeof request.symbol - 1] = '\0';
+    const std::optional<market::HistorySyncRequest> received = market::read_history_sync_request(stream);
+    if (!received) return HandlerResult::Close;
+    const market::HistorySyncRequest& request = *received;
     ServerContext& context = session.context();
     const InstrumentConfig* instrument = context.config.find_instrument(request.symbol);
     if (!context.history || !instrument || !BarHistory::is_chart_period(request.period))
@@ -37,13 +35,10 @@ HandlerResult handle_history_sync(ClientSession& session) {
     // The client's newest bar follows the live ticks itself: only newer bars are news.
     if (same_data && bars.size() <= 1)
         return sent(send_code(stream, net::ReturnCode::OkNoResult));
-    int32_t count = 0;
-    const std::vector<uint8_t> wire = encode_bars(bars, bar_form(session.role(), context.config.reported_build()), count);
+    const market::BarForm form = market::bar_form(bar_source(session.role()), context.config.reported_build());
     net::OutputBuffer& out = stream.output();
     out.reset();
-    out.put_byte(net::code_byte(net::ReturnCode::Ok));
-    out.put_i32(history.time_sign());
-    if (!net::put_compressed_block(out, wire)) return HandlerResult::Close;
+    if (!market::put_history_sync_bars(out, history.time_sign(), bars, form)) return HandlerResult::Close;
     return sent(stream.send_output());
 }
 

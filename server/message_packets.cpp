@@ -1,57 +1,25 @@
 #include "server/message_packets.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include "core/fixed_text.h"
 #include "messaging/mail_record.h"
-#include "messaging/news_record.h"
 #include "net/block_writer.h"
-#include "platform/clock.h"
 
 namespace kb::server {
 
 namespace {
 
-constexpr size_t kMaxNewsSubject = 254;
-constexpr size_t kMaxNewsKeywords = 63;
 constexpr size_t kMaxNewsBody = 32767;
 constexpr size_t kMaxMailBlock = 65536;
-constexpr char kEmptySubject[] = "-";
-
-void put_text(net::OutputBuffer& out, std::string_view text, size_t limit, bool counts_terminator) {
-    const std::string_view cut = text.substr(0, std::min(text.size(), limit));
-    out.put_u16(static_cast<uint16_t>(cut.size() + (counts_terminator ? 1 : 0)));
-    out.put_bytes(cut.data(), cut.size());
-}
 
 std::span<const uint8_t> text_bytes(std::string_view text) {
     return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
 }
 
 }  // namespace
-
-bool put_news_header(net::OutputBuffer& out, const NewsRow& news, NewsBody body) {
-    out.put_command(net::Command::NewsHeader);
-    out.put_u32(static_cast<uint32_t>(news.id));
-    out.put_i32(static_cast<int32_t>(news.time));
-    const platform::DateTime when = platform::utc_calendar(news.time);
-    char time_text[sizeof messaging::NewsRecord::time_text]{};
-    std::snprintf(time_text, sizeof time_text, "%04d.%02d.%02d %02d:%02d", when.year, when.month, when.day, when.hour,
-                  when.minute);
-    out.put_bytes(time_text, sizeof time_text);
-    put_text(out, news.subject.empty() ? std::string_view(kEmptySubject) : news.subject, kMaxNewsSubject, true);
-    out.put_byte(0);   // priority
-    put_text(out, news.category, kMaxNewsKeywords, false);
-    put_text(out, {}, 0, false);   // parameters
-    const std::string_view text = std::string_view(news.body).substr(0, std::min(news.body.size(), kMaxNewsBody));
-    if (text.empty() || body == NewsBody::Along) return net::put_compressed_block(out, text_bytes(text));
-    out.put_i32(static_cast<int32_t>(text.size()));
-    out.put_i32(0);   // the body comes later, on request
-    return true;
-}
 
 bool put_news_body(net::OutputBuffer& out, uint32_t id, const std::string& body) {
     out.put_command(net::Command::NewsBody);

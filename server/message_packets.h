@@ -6,17 +6,10 @@
 
 namespace kb::server {
 
-// The pushed messages and the news body answer, appended to an output buffer. Each returns
-// false, with a partial packet that must not be sent, when compressing failed (no memory).
-// Pure functions of their arguments, callable from any thread that owns out.
-
-enum class NewsBody { Along, OnRequest };
-
-// 152: id, time, 32-byte time text, subject (cut to 254 bytes; an empty one travels as
-// "-"), priority 0, the category as keywords (cut to 63), no parameters, then the body:
-// compressed along with the header, or only its length so the client asks for it (157).
-// Bodies beyond 32767 bytes are cut, as no client takes more.
-bool put_news_header(net::OutputBuffer& out, const NewsRow& news, NewsBody body);
+// The pushed mail and the news body answer, appended to an output buffer (news headers are
+// messaging/news_header_packet.h). Each returns false, with a partial packet that must not
+// be sent, when compressing failed (no memory). Pure functions of their arguments, callable
+// from any thread that owns out.
 
 // 157: the id and the body as a compressed block (the empty block when there is none).
 bool put_news_body(net::OutputBuffer& out, uint32_t id, const std::string& body);

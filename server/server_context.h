@@ -15,6 +15,16 @@ namespace kb::server {
 class BarHistory;
 class Dealer;
 class PeerLimits;
+enum class ServerRole;
+
+// Asked before a session reads a login. Production servers have none; a test gives one to
+// play a slow server. Called from session threads.
+class LoginGate {
+public:
+    virtual ~LoginGate() = default;
+    // True while logins arriving at the door of that role are to be left unanswered.
+    virtual bool holds(ServerRole role) const = 0;
+};
 
 // Limits of a connection, in milliseconds of the server's clock.
 struct SessionLimits {
@@ -43,9 +53,7 @@ struct ServerContext {
     Dealer* dealer = nullptr;           // deals the trade channels' requests; null: none are taken   // the admin's changes; null: the file's configuration
     // Raised whenever this process stores a trade transaction, so sessions look at once.
     std::atomic<uint64_t> trade_changes{0};
-    // While set, logins arriving at that door are left unanswered: a slow server, for tests.
-    std::atomic<bool> trade_logins_held{false};
-    std::atomic<bool> history_logins_held{false};
+    LoginGate* login_gate = nullptr;    // null: logins are never held
 
     // The configuration with the admin's changes as stored now (also by other processes),
     // held as long as the caller keeps it.

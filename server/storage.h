@@ -9,10 +9,12 @@
 #include <vector>
 
 #include "net/digest.h"
-#include "server/point_bar.h"
+#include "market/point_bar.h"
 #include "server/sqlite_database.h"
 
 namespace kb::server {
+
+using market::PointBar;
 
 struct AccountRow {
     int32_t login = 0;

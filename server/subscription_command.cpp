@@ -1,21 +1,19 @@
 #include <set>
 #include <vector>
 
+#include "market/quote_packets.h"
 #include "server/client_session.h"
 #include "server/session_commands.h"
 
 namespace kb::server {
 
 HandlerResult handle_subscription(ClientSession& session) {
-    net::PacketStream& stream = session.stream();
-    uint16_t count = 0;
-    if (!stream.read_u16(count)) return HandlerResult::Close;
-    std::vector<uint16_t> indexes(count);
-    if (count && !stream.read(indexes.data(), indexes.size() * sizeof(uint16_t))) return HandlerResult::Close;
+    const std::optional<std::vector<uint16_t>> indexes = market::read_subscription(session.stream());
+    if (!indexes) return HandlerResult::Close;
     QuoteFeed& feed = session.context().feed;
     std::set<int> instruments;
     std::vector<Tick> current;
-    for (uint16_t index : indexes) {
+    for (uint16_t index : *indexes) {
         if (index >= feed.instruments().size() || !instruments.insert(index).second) continue;
         const InstrumentQuote quote = feed.quote(index);
         if (quote.time != 0) current.push_back(Tick{index, quote.time, quote.bid, quote.ask, quote.time * 1000});

@@ -24,6 +24,4 @@ void HistoryStore::apply_chart_history(const market::ChartHistoryHeader& header,
         center_.import(symbol, header.period, header.oldest_time, bars22);
 }
 
-bool HistoryStore::take_request(net::OutputBuffer& out) { return center_.take_requests(out); }
-
 }  // namespace kb::session

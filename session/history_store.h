@@ -19,7 +19,7 @@ public:
     void prime() override;
     void apply_chart_history(const market::ChartHistoryHeader& header, std::span<const market::WireBar28> bars28,
                              std::span<const market::WireBar22> bars22) override;
-    bool take_request(net::OutputBuffer& out) override;
+    std::vector<market::ChartRequest> take_requests() override { return center_.take_requests(); }
 
 private:
     market::HistoryCenter& center_;

@@ -6,14 +6,14 @@
 #include "config/terminal_config.h"
 #include "core/fixed_text.h"
 #include "core/journal.h"
-#include "market/history_sync_request.h"
+#include "market/bar_form.h"
 #include "net/login_packet.h"
 #include "session/server_session.h"
 
 namespace kb::session {
 
-market::HistoryLoginResult HistorySyncLogin::connect_and_log_in(net::PacketStream& stream) {
-    using Status = market::HistoryLoginResult::Status;
+HistoryLoginResult HistorySyncLogin::connect_and_log_in(net::PacketStream& stream) {
+    using Status = HistoryLoginResult::Status;
     const config::LoginRecord account = config_.login_record();
     const std::string history_address(core::field_text(account.account_server));
     const bool separate = account.mode == kUsesHistoryServer && !history_address.empty() && history_address[0] != ':';
@@ -33,9 +33,8 @@ market::HistoryLoginResult HistorySyncLogin::connect_and_log_in(net::PacketStrea
         journal_.write(core::Level::Error, "HistoryCenter: '%d' cannot login to: %s", account.login, address.c_str());
         return {Status::Refused};
     }
-    const uint16_t wide_from = separate ? market::kHistoryServerWideBarsBuild : market::kTradeServerWideBarsBuild;
-    return {Status::LoggedIn,
-            stream.server_build() >= wide_from ? market::BarForm::Wide28 : market::BarForm::Narrow22};
+    const market::BarSource source = separate ? market::BarSource::HistoryServer : market::BarSource::TradeServer;
+    return {Status::LoggedIn, market::bar_form(source, stream.server_build())};
 }
 
 }  // namespace kb::session

@@ -1,5 +1,5 @@
 #pragma once
-#include "market/history_center.h"
+#include "session/history_synchroniser.h"
 
 namespace kb::core {
 class Journal;
@@ -17,12 +17,12 @@ namespace kb::session {
 // journaled as the centre's ("HistoryCenter: '<login>' cannot login to: <address>"); a
 // server that can't be reached is not.
 // Called on the centre's synchronisation thread; everything referenced must outlive it.
-class HistorySyncLogin final : public market::HistoryServerLogin {
+class HistorySyncLogin final : public HistoryServerLogin {
 public:
     HistorySyncLogin(config::TerminalConfig& config, config::ServerList& servers, core::Journal& journal)
         : config_(config), servers_(servers), journal_(journal) {}
 
-    market::HistoryLoginResult connect_and_log_in(net::PacketStream& stream) override;
+    HistoryLoginResult connect_and_log_in(net::PacketStream& stream) override;
 
 private:
     config::TerminalConfig& config_;

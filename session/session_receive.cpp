@@ -5,9 +5,10 @@
 #include "config/accounts_base.h"
 #include "config/terminal_config.h"
 #include "core/journal.h"
-#include "market/history_sync_request.h"
+#include "market/chart_packets.h"
+#include "market/quote_packets.h"
+#include "messaging/news_header_packet.h"
 #include "net/compressed_block.h"
-#include "session/news_header_reader.h"
 #include "session/server_session.h"
 
 namespace kb::session {
@@ -112,9 +113,18 @@ ServerSession::LoopEnd ServerSession::receive_loop(Server which) {
 bool ServerSession::forward_requests(net::PacketStream& connection) {
     net::OutputBuffer& out = connection.output();
     out.reset();
-    if (env_.sinks.symbols && env_.sinks.symbols->take_subscription(out) && !connection.send_output()) return false;
+    if (env_.sinks.symbols) {
+        if (std::optional<std::vector<uint16_t>> indexes = env_.sinks.symbols->take_subscription()) {
+            market::put_subscription(out, *indexes);
+            if (!connection.send_output()) return false;
+        }
+    }
     out.reset();
-    if (env_.sinks.history && env_.sinks.history->take_request(out) && !connection.send_output()) return false;
+    if (env_.sinks.history) {
+        const std::vector<market::ChartRequest> requests = env_.sinks.history->take_requests();
+        market::put_chart_requests(out, requests);
+        if (!requests.empty() && !connection.send_output()) return false;
+    }
     if (env_.sinks.trade && env_.sinks.news && env_.sinks.trade->news_setting() == trade::kNewsOnRequest) {
         if (std::optional<uint32_t> id = env_.sinks.news->take_body_request()) {
             out.reset();
@@ -150,19 +160,16 @@ ServerSession::Dispatch ServerSession::dispatch(Server which, uint8_t byte) {
 }
 
 ServerSession::Dispatch ServerSession::on_quotes(Server which) {
-    net::PacketStream& connection = stream(which);
-    uint8_t count = 0;
-    if (!connection.read(&count, 1) || count == 0) return Dispatch::Failed;
-    std::vector<market::TickRecord> ticks(count);
-    if (!connection.read(ticks.data(), ticks.size() * sizeof(market::TickRecord))) return Dispatch::Failed;
-    if (env_.sinks.symbols) env_.sinks.symbols->apply_ticks(ticks);
+    std::optional<std::vector<market::TickRecord>> ticks = market::read_quotes(stream(which));
+    if (!ticks) return Dispatch::Failed;
+    if (env_.sinks.symbols) env_.sinks.symbols->apply_ticks(*ticks);
     const intptr_t revalued = env_.sinks.trade ? env_.sinks.trade->revalue() : 0;
     notify(kNotifyQuotes, which == Server::History ? revalued : 0);
     return Dispatch::Continue;
 }
 
 ServerSession::Dispatch ServerSession::on_news_header(Server which) {
-    std::optional<ReceivedNews> news = read_news_header(stream(which));
+    std::optional<messaging::ReceivedNews> news = messaging::read_news_header(stream(which));
     if (!news) return Dispatch::Failed;
     const bool wanted = which == Server::Trade ? !history_connected()
                                                : env_.sinks.trade && env_.sinks.trade->news_setting() != trade::kNewsOff;
@@ -209,32 +216,16 @@ ServerSession::Dispatch ServerSession::on_trade_updates() {
 }
 
 ServerSession::Dispatch ServerSession::on_chart_history(Server which) {
-    net::PacketStream& connection = stream(which);
-    market::ChartHistoryHeader header{};
-    if (!connection.read(&header, sizeof header)) return Dispatch::Failed;
-    header.symbol[sizeof header.symbol - 1] = '\0';
-    const int32_t count = header.bar_count;
-    if (count < 0 || count > market::kMaxChartHistoryBars) {
-        connection.close();
-        return Dispatch::Failed;
-    }
     // The trade server's form follows its login build, the history server's the version
     // its account data reported.
-    const bool wide = which == Server::Trade ? connection.server_build() >= market::kTradeServerWideBarsBuild
-                                             : history_version_ > market::kHistoryServerLastNarrowPushVersion;
-    std::vector<market::WireBar28> bars28;
-    std::vector<market::WireBar22> bars22;
-    bool complete = true;
-    if (wide) {
-        bars28.resize(static_cast<size_t>(count));
-        complete = count == 0 || connection.read(bars28.data(), bars28.size() * sizeof(market::WireBar28));
-    } else {
-        bars22.resize(static_cast<size_t>(count));
-        complete = count == 0 || connection.read(bars22.data(), bars22.size() * sizeof(market::WireBar22));
-    }
-    if (!complete) return Dispatch::Failed;
+    const market::BarSource source =
+        which == Server::Trade ? market::BarSource::TradeServer : market::BarSource::HistoryServer;
+    net::PacketStream& connection = stream(which);
+    std::optional<market::ReceivedChartHistory> push =
+        market::read_chart_history(connection, market::chart_push_form(source, connection.server_build(), history_version_));
+    if (!push) return Dispatch::Failed;
     const bool wanted = which == Server::History || !history_connected();
-    if (wanted && env_.sinks.history) env_.sinks.history->apply_chart_history(header, bars28, bars22);
+    if (wanted && env_.sinks.history) env_.sinks.history->apply_chart_history(push->header, push->bars28, push->bars22);
     notify(kNotifyChartHistory, 0);
     return Dispatch::Continue;
 }

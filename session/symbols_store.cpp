@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "net/protocol.h"
 
 namespace kb::session {
 
@@ -22,15 +21,6 @@ bool SymbolsStore::apply_symbol_updates(std::span<const market::SymbolUpdateReco
 
 void SymbolsStore::set_loop_running(bool running) {
     if (running) base_.request_subscription();
-}
-
-bool SymbolsStore::take_subscription(net::OutputBuffer& out) {
-    std::optional<std::vector<uint16_t>> indexes = base_.subscription_list();
-    if (!indexes) return false;
-    out.put_command(net::Command::Subscription);
-    out.put_u16(static_cast<uint16_t>(indexes->size()));
-    for (uint16_t index : *indexes) out.put_u16(index);
-    return true;
 }
 
 }  // namespace kb::session

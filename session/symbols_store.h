@@ -30,7 +30,7 @@ public:
     void set_group(const market::GroupRecord& group) override { base_.set_group_settings(group); }
     // A loop that starts belongs to a new connection, which must be told the selection.
     void set_loop_running(bool running) override;
-    bool take_subscription(net::OutputBuffer& out) override;
+    std::optional<std::vector<uint16_t>> take_subscription() override { return base_.subscription_list(); }
 
 private:
     market::SymbolsBase& base_;

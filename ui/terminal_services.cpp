@@ -74,9 +74,13 @@ void TerminalServices::create_history(core::Terminal& terminal) {
         services.history_center,
         market::HistoryCenterEnvironment{{terminal.program_folder(), std::string(core::field_text(account.server)),
                                           bar_limit(charts.bars_per_chart), bar_limit(charts.bars_per_history_file)},
-                                         terminal.clock(), terminal.clock(), &terminal.journal(),
-                                         session_notifier_.get(), history_login_.get(), bar_limits_.get()});
-    if (history) history_store_ = std::make_unique<session::HistoryStore>(*history);
+                                         terminal.clock(), &terminal.journal(), session_notifier_.get(),
+                                         bar_limits_.get()});
+    if (!history) return;
+    history->set_synchronisation(std::make_unique<session::HistorySynchroniser>(
+        *history, session::HistorySynchroniserEnvironment{terminal.clock(), terminal.clock(), &terminal.journal(),
+                                                          *history_login_}));
+    history_store_ = std::make_unique<session::HistoryStore>(*history);
 }
 
 void TerminalServices::create_symbols(core::Terminal& terminal) {
@@ -141,11 +145,12 @@ void TerminalServices::add_watchdogs(core::Terminal& terminal) {
 }
 
 session::SessionSinks TerminalServices::sinks(core::Services& services) {
-    session::SessionSinks sinks = placeholders_.sinks();
-    if (symbols_store_) sinks.symbols = symbols_store_.get();
-    if (history_store_) sinks.history = history_store_.get();
-    if (trade_store_) sinks.trade = trade_store_.get();
-    if (services.trade_dispatcher) sinks.channels = services.trade_dispatcher.get();
+    session::SessionSinks sinks;
+    sinks.symbols = symbols_store_.get();
+    sinks.history = history_store_.get();
+    sinks.trade = trade_store_.get();
+    sinks.channels = services.trade_dispatcher.get();
+    // No news or mail store exists yet: the session reads their pushes and drops them.
     return sinks;
 }
 

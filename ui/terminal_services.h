@@ -8,6 +8,7 @@
 #include "platform/sound.h"
 #include "session/history_store.h"
 #include "session/history_sync_login.h"
+#include "session/history_synchroniser.h"
 #include "session/session_services.h"
 #include "session/terminal_notifier.h"
 #include "trade/request_sink.h"
@@ -36,9 +37,9 @@ private:
 // Creates the terminal's global services in their start order: the server list with its
 // probe and the configuration (then loads both), later the symbols base of the current account's
 // server, the saved accounts and, last, the server session with its watchdog. The
-// services that arrive with later work are created here in their places; until then the
-// session feeds placeholders of them, owned here. The sound player and the process
-// starter are not owned; they and this object must outlive the terminal's services.
+// services that arrive with later work will be created here in their places; until then
+// the session drops what it would feed them. The sound player and the process starter are
+// not owned; they and this object must outlive the terminal's services.
 class TerminalServices final : public core::ServiceFactory {
 public:
     TerminalServices(platform::SoundPlayer& sound, platform::ProcessStarter& starter)
@@ -64,12 +65,11 @@ private:
     void create_session(core::Terminal& terminal);
     // The once-a-second steps of the services, in the timer's order.
     void add_watchdogs(core::Terminal& terminal);
-    // The placeholders, with the stores and services that exist in their places.
+    // The stores and services the session feeds; those not created are left out.
     session::SessionSinks sinks(core::Services& services);
 
     platform::SoundPlayer& sound_;
     platform::ProcessStarter& starter_;
-    session::PlaceholderStores placeholders_;
     std::unique_ptr<session::SymbolsSink> symbols_store_;
     std::unique_ptr<session::HistorySyncLogin> history_login_;
     std::unique_ptr<ChartSettingsBarLimits> bar_limits_;

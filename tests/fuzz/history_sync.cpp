@@ -20,16 +20,16 @@ namespace {
 constexpr int kPeriods[] = {1, 60, 1440, 10080, 43200};
 constexpr const char* kSymbols[] = {"EURUSD", "GOLD"};
 
-class FuzzedLogin final : public market::HistoryServerLogin {
+class FuzzedLogin final : public session::HistoryServerLogin {
 public:
     FuzzedLogin(const uint8_t* data, size_t size, market::BarForm form) : answer_(data, size), form_(form) {}
 
-    market::HistoryLoginResult connect_and_log_in(net::PacketStream& stream) override {
+    session::HistoryLoginResult connect_and_log_in(net::PacketStream& stream) override {
         static const uint8_t kNothingNew[] = {net::code_byte(net::ReturnCode::OkNoResult)};
         peer_ = std::make_unique<fuzzing::AnsweringPeer>();
         peer_->answer(stream, first_ ? answer_ : std::span<const uint8_t>(kNothingNew));
         first_ = false;
-        return {market::HistoryLoginResult::Status::LoggedIn, form_};
+        return {session::HistoryLoginResult::Status::LoggedIn, form_};
     }
 
 private:

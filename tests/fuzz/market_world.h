@@ -15,6 +15,7 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/random_access_file.h"
+#include "session/history_synchroniser.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace kb::fuzzing {
@@ -71,13 +72,15 @@ inline std::vector<market::SymbolRecord> world_symbols() {
 }
 
 struct MarketWorld {
-    // The centre's stream pauses on the world's clock unless another is given.
-    explicit MarketWorld(const std::string& folder, market::HistoryServerLogin* login = nullptr,
+    // With a login the centre synchronises, its stream pausing on the world's clock unless
+    // another is given.
+    explicit MarketWorld(const std::string& folder, session::HistoryServerLogin* login = nullptr,
                          platform::Clock* stream_clock = nullptr)
-        : clock(1796601600),
-          center({{folder, "Demo", 4096, 4096}, clock, stream_clock ? *stream_clock : clock, nullptr, nullptr, login}),
-          base(folder, "Demo", nullptr, &center) {
+        : clock(1796601600), center({{folder, "Demo", 4096, 4096}, clock, nullptr, nullptr}), base(folder, "Demo", nullptr, &center) {
         center.set_symbols(&base);
+        if (login != nullptr)
+            center.set_synchronisation(std::make_unique<session::HistorySynchroniser>(
+                center, session::HistorySynchroniserEnvironment{clock, stream_clock ? *stream_clock : clock, nullptr, *login}));
         base.replace_symbols(world_symbols());
         const std::string names[] = {"EURUSD", "USDJPY", "GOLD"};
         base.set_selection(names);

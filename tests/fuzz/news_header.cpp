@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "net/packet_stream.h"
-#include "session/news_header_reader.h"
+#include "messaging/news_header_packet.h"
 #include "tests/fuzz/fuzz_support.h"
 
 using namespace kb;
@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzing::FedInput input(data, size, testing::Prescramble::Yes);
     net::PacketStream& stream = input.stream;
     while (stream.is_open()) {
-        std::optional<session::ReceivedNews> news = session::read_news_header(stream);
+        std::optional<messaging::ReceivedNews> news = messaging::read_news_header(stream);
         if (!news) {
             check(!stream.is_open());
             break;

@@ -20,6 +20,7 @@
 #include "session/trade_store.h"
 #include "tests/fuzz/answering_peer.h"
 #include "tests/support/recording_process_starter.h"
+#include "tests/support/recording_sinks.h"
 #include "tests/support/recording_sound_player.h"
 #include "trade/trade_base.h"
 
@@ -111,7 +112,7 @@ struct SessionWorld {
     session::SymbolsStore symbols{world.base};
     session::HistoryStore history{world.center};
     session::TradeStore trade{trades, services.clock};
-    session::PlaceholderTradeChannels channels;
+    kb::testing::RecordingTradeChannels channels;
     CheckingNews news;
     CheckingMailbox mail;
     session::ServerSession session{session::SessionEnvironment{

@@ -20,6 +20,7 @@
 #include "session/server_session.h"
 #include "tests/integration/gated_clock.h"
 #include "tests/integration/subscribing_symbols.h"
+#include "tests/support/held_logins.h"
 #include "tests/server/login_data_fixture.h"
 #include "tests/session/session_fixture.h"
 
@@ -56,6 +57,7 @@ protected:
         if (!storage_->account(kBob)) add_server_account(kBob, kBobPassword, 0);
         server_ = std::make_unique<server::DemoServer>(*server_config_, *storage_, server_clock_, server_log_,
                                                        server::SessionLimits{10000, 60000, 5});
+        server_->set_login_gate(&held_logins_);
         ASSERT_TRUE(server_->start({"127.0.0.1", 0}, {"127.0.0.1", 0}, error)) << error;
         server_->history().wait_ready();
     }
@@ -165,6 +167,7 @@ protected:
                                       std::lock_guard guard(server_lines_lock_);
                                       server_lines_.emplace_back(line);
                                   }};
+    kb::testing::HeldLogins held_logins_;
     std::unique_ptr<server::DemoServer> server_;
 };
 

@@ -7,6 +7,7 @@
 #include "market/symbols_base.h"
 #include "session/history_store.h"
 #include "session/history_sync_login.h"
+#include "session/history_synchroniser.h"
 #include "session/symbols_store.h"
 #include "tests/integration/demo_session_fixture.h"
 
@@ -18,7 +19,11 @@ constexpr int kOk = 0;
 // The session feeding a real symbols base and history centre from the demo server.
 class HistoryAgainstDemoServerTest : public DemoSessionTest {
 protected:
-    HistoryAgainstDemoServerTest() { center_.set_symbols(&symbols_base_); }
+    HistoryAgainstDemoServerTest() {
+        center_.set_symbols(&symbols_base_);
+        center_.set_synchronisation(std::make_unique<session::HistorySynchroniser>(
+            center_, session::HistorySynchroniserEnvironment{clock_, gate_, &journal_, login_}));
+    }
     ~HistoryAgainstDemoServerTest() override {
         // The session's threads feed the stores below: they end first.
         gate_.open();
@@ -38,7 +43,7 @@ protected:
     std::optional<market::HistoryState> eurusd(int period) { return center_.state("EURUSD", period); }
 
     session::HistorySyncLogin login_{config_, servers_, journal_};
-    market::HistoryCenter center_{{{folder_.path(), "", 5000, 5000}, clock_, gate_, &journal_, &notifier_, &login_}};
+    market::HistoryCenter center_{{{folder_.path(), "", 5000, 5000}, clock_, &journal_, &notifier_}};
     market::SymbolsBase symbols_base_{folder_.path(), "", &journal_, &center_};
     session::SymbolsStore symbols_store_{symbols_base_};
     session::HistoryStore history_store_{center_};

@@ -92,7 +92,7 @@ TEST_F(DemoSessionTest, WatchdogClosesASilentConnectionAndReportsTheAddressFaile
     ASSERT_TRUE(trade_state_is(kOk));
 
     // The next login through the listed access point gets no answer.
-    server_->hold_logins(server::ServerRole::Trade, true);
+    held_logins_.hold(server::ServerRole::Trade, true);
     close_gate_when_a_login_is_held();
     server_->quit_sessions();
     ASSERT_TRUE(server_logged("login held"));
@@ -108,7 +108,7 @@ TEST_F(DemoSessionTest, WatchdogClosesASilentConnectionAndReportsTheAddressFaile
     EXPECT_EQ(entry->access_points[0].time_ms, config::kFailedMs);
 
     // The closed connection fails its login; the next attempt logs in.
-    server_->hold_logins(server::ServerRole::Trade, false);
+    held_logins_.hold(server::ServerRole::Trade, false);
     gate_.open();
     ASSERT_TRUE(server_logged("'1001': logged in (trade server)", 2));
     EXPECT_TRUE(trade_state_is(kOk));
@@ -182,7 +182,7 @@ TEST_F(DemoSessionTest, HistoryServerCarriesTheQuotesWhileConnected) {
 }
 
 TEST_F(DemoSessionTest, SlowHistoryServerLetsTheTradeSessionGoOnAfter45SecondsWithTheFlagSavedClear) {
-    server_->hold_logins(server::ServerRole::History, true);
+    held_logins_.hold(server::ServerRole::History, true);
     close_gate_when_a_login_is_held();
     set_account(kAnn, kAnnPassword, trade_address(), session::kUsesHistoryServer, history_address());
     start_session();
@@ -195,7 +195,7 @@ TEST_F(DemoSessionTest, SlowHistoryServerLetsTheTradeSessionGoOnAfter45SecondsWi
     EXPECT_EQ(saved_login_record().mode, session::kUsesHistoryServer);
 
     // The trade session goes on without it; the late history server login still completes.
-    server_->hold_logins(server::ServerRole::History, false);
+    held_logins_.hold(server::ServerRole::History, false);
     gate_.open();
     ASSERT_TRUE(trade_state_is(kOk));
     EXPECT_TRUE(session_->is_connected());
@@ -204,7 +204,7 @@ TEST_F(DemoSessionTest, SlowHistoryServerLetsTheTradeSessionGoOnAfter45SecondsWi
 }
 
 TEST_F(DemoSessionTest, ReconnectDuringTheWaitForASlowHistoryServerLogsInWithTheNewAccountAtOnce) {
-    server_->hold_logins(server::ServerRole::History, true);
+    held_logins_.hold(server::ServerRole::History, true);
     close_gate_when_a_login_is_held();
     set_account(kAnn, kAnnPassword, trade_address(), session::kUsesHistoryServer, history_address());
     start_session();

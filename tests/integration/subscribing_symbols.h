@@ -1,6 +1,7 @@
 #pragma once
 #include <atomic>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -29,14 +30,11 @@ public:
     bool apply_symbol_updates(std::span<const market::SymbolUpdateRecord>) override { return true; }
     void set_group(const market::GroupRecord&) override {}
     void set_loop_running(bool) override {}
-    bool take_subscription(net::OutputBuffer& out) override {
+    std::optional<std::vector<uint16_t>> take_subscription() override {
         std::lock_guard guard(lock_);
-        if (!subscription_due_) return false;
+        if (!subscription_due_) return std::nullopt;
         subscription_due_ = false;
-        out.put_command(net::Command::Subscription);
-        out.put_u16(static_cast<uint16_t>(indexes_.size()));
-        for (uint16_t index : indexes_) out.put_u16(index);
-        return true;
+        return indexes_;
     }
 
     std::atomic<size_t> symbols_received{0}, group_tables{0}, ticks_received{0};

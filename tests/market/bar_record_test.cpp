@@ -5,6 +5,7 @@
 #include <array>
 #include <limits>
 
+#include "market/bar_form.h"
 #include "market/price_points.h"
 
 namespace kb::market {
@@ -51,6 +52,37 @@ TEST(WireBars, NarrowFormRefusesDifferencesBeyondSixteenBits) {
     const BarRecord bar{0, 1.0, 0.6, 1.4, 1.0, 1.0};   // 40000 points each way at 5 digits
     EXPECT_FALSE(wire_bar22_from(bar, 5).has_value());
     EXPECT_TRUE(wire_bar28_from(bar, 5).has_value());
+}
+
+TEST(BarForms, ServersSendTheWideFormFromTheirThresholds) {
+    struct Case {
+        BarSource source;
+        int build;
+        int account_data_version;
+        BarForm sync;
+        BarForm push;
+    };
+    constexpr BarSource kTrade = BarSource::TradeServer;
+    constexpr BarSource kHistory = BarSource::HistoryServer;
+    constexpr BarForm kNarrow = BarForm::Narrow22;
+    constexpr BarForm kWide = BarForm::Wide28;
+    const Case cases[] = {
+        // A trade server decides both by its build; the account data's version plays no part.
+        {kTrade, 324, 400, kNarrow, kNarrow},
+        {kTrade, 325, 0, kWide, kWide},
+        // A history server's answers follow its build (one later than the trade server's),
+        // its pushes the version its account data reports.
+        {kHistory, 325, 326, kNarrow, kWide},
+        {kHistory, 326, 325, kWide, kNarrow},
+        {kHistory, 400, 400, kWide, kWide},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(bar_form(c.source, c.build), c.sync) << c.build;
+        EXPECT_EQ(chart_push_form(c.source, c.build, c.account_data_version), c.push)
+            << c.build << " " << c.account_data_version;
+    }
+    EXPECT_EQ(wire_bar_size(kNarrow), 22u);
+    EXPECT_EQ(wire_bar_size(kWide), 28u);
 }
 
 }  // namespace

@@ -1,4 +1,6 @@
+#include "market/chart_packets.h"
 #include "market/history_center.h"
+#include "net/output_buffer.h"
 
 #include <gtest/gtest.h>
 
@@ -79,18 +81,14 @@ class HistoryCenterTest : public ::testing::Test {
 protected:
     HistoryCenterTest()
         : journal(folder.path()),
-          center({{folder.path(), "Demo", kMaxBars, kMaxBars}, clock, clock, journal.get(), &notifier, nullptr, &limits}),
+          center({{folder.path(), "Demo", kMaxBars, kMaxBars}, clock, journal.get(), &notifier, &limits}),
           symbols(folder.path(), "Demo", journal.get(), &center) {
         center.set_symbols(&symbols);
         const SymbolRecord known[] = {all_day_symbol("EURUSD", 1), all_day_symbol("GBPUSD", 2)};
         symbols.replace_symbols(known);
     }
 
-    std::vector<ChartRequest> take_requests() {
-        net::OutputBuffer out;
-        if (!center.take_requests(out)) return {};
-        return requests_in(out);
-    }
+    std::vector<ChartRequest> take_requests() { return center.take_requests(); }
     std::vector<BarRecord> chart_bars(std::string_view symbol = "EURUSD", int period = 60) {
         ChartBuffer chart;
         center.copy_to_chart(symbol, period, chart);
@@ -165,7 +163,7 @@ TEST_F(HistoryCenterTest, OpenQueuesOneRequestAndTheQueueGoesOutAsCommand156) {
     EXPECT_TRUE(center.state("EURUSD", 60)->request_pending);
 
     net::OutputBuffer out;
-    ASSERT_TRUE(center.take_requests(out));
+    put_chart_requests(out, center.take_requests());
     ASSERT_EQ(out.size(), 3u + 2 * 22u);
     EXPECT_EQ(out.data()[0], 156);
     EXPECT_EQ(out.data()[1], 2);
@@ -179,9 +177,7 @@ TEST_F(HistoryCenterTest, OpenQueuesOneRequestAndTheQueueGoesOutAsCommand156) {
     EXPECT_EQ(core::field_text(requests[1].symbol), "GBPUSD");
     EXPECT_EQ(int32_t{requests[1].period}, 15);
 
-    net::OutputBuffer empty;
-    EXPECT_FALSE(center.take_requests(empty));
-    EXPECT_EQ(empty.size(), 0u);
+    EXPECT_TRUE(center.take_requests().empty());
 }
 
 TEST_F(HistoryCenterTest, PendingRequestIsNotQueuedTwiceAndAFullQueueDropsTheRest) {
@@ -357,7 +353,7 @@ TEST_F(HistoryCenterTest, OfflineHistoriesReloadTheirFileInsteadOfAsking) {
 
     // Another program writes the file meanwhile: synchronising an offline history reads it.
     {
-        HistoryCenter writer({{folder.path(), "Demo", kMaxBars, kMaxBars}, clock, clock, nullptr, nullptr, nullptr});
+        HistoryCenter writer({{folder.path(), "Demo", kMaxBars, kMaxBars}, clock, nullptr, nullptr});
         writer.set_symbols(&symbols);
         const std::vector<WireBar28> bars = hourly_wire_bars(kMonday, 3);
         EXPECT_EQ(writer.import("EURUSD", 60, 0, std::span<const WireBar28>(bars)), 3u);
@@ -426,6 +422,66 @@ TEST_F(HistoryCenterTest, ChartWithoutHistoryGetsNoBars) {
     EXPECT_TRUE(center.copy_to_chart("EURUSD", 60, chart));
     EXPECT_EQ(chart.bars.size(), 2u);
     EXPECT_FALSE(center.copy_to_chart("EURUSD", 60, chart));
+}
+
+// Stands in for the synchronisation thread: counts the starts it is asked for.
+struct CountedStarts final : HistorySynchronisation {
+    explicit CountedStarts(int& starts, bool startable) : starts(starts), startable(startable) {}
+    bool start() override { return ++starts, startable; }
+    int& starts;
+    bool startable;
+};
+
+TEST_F(HistoryCenterTest, SynchronisationRunsUntilAnIdlePassMayEndItAndAnswersClearTheFlags) {
+    int starts = 0;
+    center.set_synchronisation(std::make_unique<CountedStarts>(starts, true));
+    center.open("EURUSD", 60);
+    center.open("GBPUSD", 60);
+    center.synchronise("EURUSD", 60);
+    center.synchronise("GBPUSD", 60);
+    EXPECT_EQ(starts, 1) << "one thread serves every flagged history";
+    EXPECT_TRUE(center.synchronisation_running());
+
+    std::optional<std::vector<HistorySummary>> pass = center.next_synchronisation_pass(WhenIdle::End);
+    ASSERT_TRUE(pass.has_value());
+    ASSERT_EQ(pass->size(), 2u);
+    const HistorySummary& eurusd = (*pass)[0].symbol == "EURUSD" ? (*pass)[0] : (*pass)[1];
+    const HistorySummary& gbpusd = (*pass)[0].symbol == "EURUSD" ? (*pass)[1] : (*pass)[0];
+
+    HistorySyncAnswer bars;
+    bars.status = HistorySyncAnswer::Status::Bars;
+    bars.time_sign = 555;
+    bars.bars28 = hourly_wire_bars(kMonday, 3);
+    center.apply_synchronisation(eurusd, bars);
+    EXPECT_EQ(journal.lines().back(), "HistoryCenter: 3 bars imported in 'EURUSD60'");
+    EXPECT_EQ(center.state("EURUSD", 60)->bar_count, 3u);
+    EXPECT_EQ(notifier.count(core::kNotifyChartHistory), 1u);
+    HistorySyncAnswer nothing_new;
+    nothing_new.status = HistorySyncAnswer::Status::NothingNew;
+    center.apply_synchronisation(gbpusd, nothing_new);
+    EXPECT_EQ(notifier.count(core::kNotifyChartHistory), 1u);
+    EXPECT_FALSE(center.state("EURUSD", 60)->sync_requested);
+    EXPECT_FALSE(center.state("GBPUSD", 60)->sync_requested);
+
+    // Nothing flagged: the thread goes on while it must, ends when it may.
+    std::optional<std::vector<HistorySummary>> idle = center.next_synchronisation_pass(WhenIdle::KeepRunning);
+    ASSERT_TRUE(idle.has_value());
+    EXPECT_TRUE(idle->empty());
+    EXPECT_TRUE(center.synchronisation_running());
+    EXPECT_FALSE(center.next_synchronisation_pass(WhenIdle::End).has_value());
+    EXPECT_FALSE(center.synchronisation_running());
+    center.synchronise("EURUSD", 60);
+    EXPECT_EQ(starts, 2);
+}
+
+TEST_F(HistoryCenterTest, SynchronisationThatCannotStartIsNotRunning) {
+    int starts = 0;
+    center.set_synchronisation(std::make_unique<CountedStarts>(starts, false));
+    center.open("EURUSD", 60);
+    center.synchronise("EURUSD", 60);
+    EXPECT_EQ(starts, 1);
+    EXPECT_FALSE(center.synchronisation_running());
+    EXPECT_TRUE(center.state("EURUSD", 60)->sync_requested);
 }
 
 TEST_F(HistoryCenterTest, SynchronisingAHistoryThatIsNotOpenIsJournaled) {

@@ -7,7 +7,7 @@
 #include "messaging/mail_record.h"
 #include "net/digest.h"
 #include "net/server_info.h"
-#include "server/history_sync_request.h"
+#include "market/history_sync_packets.h"
 #include "tests/server/login_data_fixture.h"
 #include "trade/account_record.h"
 
@@ -427,7 +427,7 @@ TEST_F(LoginDataServer, NewsBodyRequestAnswersWithTheBody) {
 TEST_F(LoginDataServer, HistoryServerSynchronisesWithTheTimeSign) {
     auto stream = logged_in(1001, "", net::LoginMode::HistoryServer);
     auto synchronise = [&](int32_t first, int32_t newest, int32_t sign) {
-        HistorySyncRequest request{"EURUSD", 240, first, newest, sign, 2};
+        market::HistorySyncRequest request{"EURUSD", 240, first, newest, sign, 2};
         return send(*stream, [&](net::OutputBuffer& out) {
             out.put_command(Command::HistorySync);
             out.put_bytes(&request, sizeof request);

@@ -1,6 +1,6 @@
 #include "core/fixed_text.h"
 #include "messaging/mail_record.h"
-#include "session/news_header_reader.h"
+#include "messaging/news_header_packet.h"
 #include "trade/account_record.h"
 #include "tests/server/login_data_fixture.h"
 
@@ -11,9 +11,9 @@ using net::Command;
 
 class MessagePushes : public testing_support::LoginDataServer {
 protected:
-    std::optional<session::ReceivedNews> read_news(net::PacketStream& stream) {
+    std::optional<messaging::ReceivedNews> read_news(net::PacketStream& stream) {
         EXPECT_EQ(stream.read_byte(), net::command_byte(Command::NewsHeader));
-        return session::read_news_header(stream);
+        return messaging::read_news_header(stream);
     }
 
     std::optional<int64_t> post(const std::string& subject, const std::string& body) {
@@ -24,7 +24,7 @@ protected:
 TEST_F(MessagePushes, NewsArriveWithBodiesAtLoginAndWhileConnected) {
     ASSERT_TRUE(post("Before login", "first body"));
     auto stream = terminal(1001, "secret1");
-    std::optional<session::ReceivedNews> news = read_news(*stream);
+    std::optional<messaging::ReceivedNews> news = read_news(*stream);
     ASSERT_TRUE(news);
     EXPECT_EQ(core::field_text(news->record.subject), "Before login");
     EXPECT_EQ(core::field_text(news->record.keywords), "fx");
@@ -45,7 +45,7 @@ TEST_F(MessagePushes, NewsOnRequestAnnounceTheBodyForLater) {
     const std::optional<int64_t> id = post("Headline", "asked for later");
     ASSERT_TRUE(id);
     auto stream = terminal(1005, "secret5");   // a group with bodies on request
-    std::optional<session::ReceivedNews> news = read_news(*stream);
+    std::optional<messaging::ReceivedNews> news = read_news(*stream);
     ASSERT_TRUE(news);
     EXPECT_EQ(news->record.body_length, messaging::kBodyNotReceived);
     EXPECT_TRUE(news->body.empty());
@@ -59,7 +59,7 @@ TEST_F(MessagePushes, HistoryServerPushesNewsButNotMail) {
     ASSERT_TRUE(storage->add_mail(MailRow{0, 1001, "Desk", "Hello", "body", clock.unix_time(), false}));
     ASSERT_TRUE(post("Both doors", "b"));
     next_look();
-    std::optional<session::ReceivedNews> news = read_news(*history);
+    std::optional<messaging::ReceivedNews> news = read_news(*history);
     ASSERT_TRUE(news);
     EXPECT_EQ(core::field_text(news->record.subject), "Both doors");
     expect_in_step(*history);

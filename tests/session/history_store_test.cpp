@@ -43,7 +43,7 @@ protected:
 
     kb::testing::TempFolder folder;
     platform::ManualClock clock;
-    market::HistoryCenter center{{{folder.path(), "Demo", 1000, 1000}, clock, clock, nullptr, nullptr, nullptr}};
+    market::HistoryCenter center{{{folder.path(), "Demo", 1000, 1000}, clock, nullptr, nullptr}};
     market::SymbolsBase symbols{folder.path(), "Demo", nullptr, &center};
     HistoryStore store{center};
 };
@@ -67,15 +67,14 @@ TEST_F(HistoryStoreTest, ChartPushesOfBothFormsReachTheirHistory) {
 
 TEST_F(HistoryStoreTest, LoginSwitchesTheFolderAndPrimingAsksAgain) {
     center.open("EURUSD", 60);
-    net::OutputBuffer out;
-    EXPECT_TRUE(store.take_request(out));
-    EXPECT_FALSE(store.take_request(out));
+    EXPECT_EQ(store.take_requests().size(), 1u);
+    EXPECT_TRUE(store.take_requests().empty());
 
     store.prepare_server("Live");
     store.prime();
-    out.reset();
-    ASSERT_TRUE(store.take_request(out));
-    EXPECT_EQ(out.size(), 3u + sizeof(market::ChartRequest));
+    const std::vector<market::ChartRequest> again = store.take_requests();
+    ASSERT_EQ(again.size(), 1u);
+    EXPECT_EQ(core::field_text(again[0].symbol), "EURUSD");
     // Priming shows the chart's symbol in Market Watch.
     ASSERT_TRUE(symbols.selected_by_name("EURUSD"));
     EXPECT_EQ(symbols.selected_by_name("EURUSD")->shown, 1);

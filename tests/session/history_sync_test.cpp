@@ -4,9 +4,10 @@
 
 #include "core/notifications.h"
 #include "market/history_center.h"
-#include "market/history_sync_request.h"
+#include "market/history_sync_packets.h"
 #include "market/symbols_base.h"
 #include "session/history_sync_login.h"
+#include "session/history_synchroniser.h"
 #include "session_fixture.h"
 
 namespace kb::session::test {
@@ -56,9 +57,11 @@ class HistorySyncTest : public SessionFixture {
 protected:
     HistorySyncTest()
         : login_(config_, servers_, journal_),
-          center_({{folder_.path(), "Demo", 1000, 1000}, clock_, platform::system_clock(), &journal_, &notifier_, &login_}),
+          center_({{folder_.path(), "Demo", 1000, 1000}, clock_, &journal_, &notifier_}),
           symbols_(folder_.path(), "Demo", &journal_, &center_) {
         center_.set_symbols(&symbols_);
+        center_.set_synchronisation(std::make_unique<HistorySynchroniser>(
+            center_, HistorySynchroniserEnvironment{clock_, platform::system_clock(), &journal_, login_}));
         const market::SymbolRecord known = eurusd();
         symbols_.replace_symbols(std::span<const market::SymbolRecord>(&known, 1));
     }

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "session/news_header_reader.h"
+#include "messaging/news_header_packet.h"
 #include "session_fixture.h"
 #include "tests/net/loopback.h"
 
@@ -27,9 +27,9 @@ Bytes lzo_data(const std::string& plain) {
 
 class NewsHeaderReaderTest : public ::testing::Test {
 protected:
-    std::optional<ReceivedNews> read(Bytes bytes) {
+    std::optional<messaging::ReceivedNews> read(Bytes bytes) {
         EXPECT_TRUE(streams_.server.send_packet(bytes.data(), bytes.size()));
-        return read_news_header(streams_.client);
+        return messaging::read_news_header(streams_.client);
     }
     net::testing::LoopbackStreams streams_;
 };
@@ -37,7 +37,7 @@ protected:
 TEST_F(NewsHeaderReaderTest, ReadsTheFieldsAndAnInlineBody) {
     const std::string body = "Markets open higher. Markets open higher. Markets open higher.";
     const Bytes packed = lzo_data(body);
-    std::optional<ReceivedNews> news =
+    std::optional<messaging::ReceivedNews> news =
         read(news_header(5, 3, le32(static_cast<uint32_t>(body.size())) + le32(static_cast<uint32_t>(packed.size())) + packed));
     ASSERT_TRUE(news);
     EXPECT_EQ(news->record.id, 42u);
@@ -53,10 +53,10 @@ TEST_F(NewsHeaderReaderTest, ReadsTheFieldsAndAnInlineBody) {
 }
 
 TEST_F(NewsHeaderReaderTest, BodyLaterOrNone) {
-    std::optional<ReceivedNews> later = read(news_header(2, 0, le32(100) + le32(0)));
+    std::optional<messaging::ReceivedNews> later = read(news_header(2, 0, le32(100) + le32(0)));
     ASSERT_TRUE(later);
     EXPECT_EQ(later->record.body_length, messaging::kBodyNotReceived);
-    std::optional<ReceivedNews> none = read(news_header(2, 0, le32(0)));
+    std::optional<messaging::ReceivedNews> none = read(news_header(2, 0, le32(0)));
     ASSERT_TRUE(none);
     EXPECT_EQ(none->record.body_length, 0);
     EXPECT_TRUE(none->body.empty());
@@ -79,7 +79,7 @@ TEST_F(NewsHeaderReaderTest, OutOfRangeFieldsCloseTheStream) {
         net::testing::LoopbackStreams streams;
         Bytes bytes = c.bytes;
         ASSERT_TRUE(streams.server.send_packet(bytes.data(), bytes.size()));
-        EXPECT_FALSE(read_news_header(streams.client)) << c.what;
+        EXPECT_FALSE(messaging::read_news_header(streams.client)) << c.what;
         EXPECT_FALSE(streams.client.is_open()) << c.what;
     }
 }

@@ -415,7 +415,7 @@ TEST_F(ServerSessionTest, OldServerVersionClearsThePassword) {
     EXPECT_EQ(config_.login_record().password[0], '\0');
 }
 
-// The placeholder history centre with hooks that run inside the receive loop: after each
+// The recording history sink with hooks that run inside the receive loop: after each
 // chart push and at each pass's forwarding of requests, where a call of the user-interface
 // thread can land.
 class HookedHistory final : public HistorySink {
@@ -427,12 +427,12 @@ public:
         inner.apply_chart_history(header, bars28, bars22);
         if (after_push) after_push();
     }
-    bool take_request(net::OutputBuffer& out) override {
+    std::vector<market::ChartRequest> take_requests() override {
         if (on_pass) on_pass();
-        return inner.take_request(out);
+        return inner.take_requests();
     }
 
-    PlaceholderHistoryCenter inner;
+    kb::testing::RecordingHistory inner;
     std::function<void()> after_push;
     std::function<void()> on_pass;
 };

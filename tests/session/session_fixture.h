@@ -27,6 +27,7 @@
 #include "session/session_services.h"
 #include "tests/support/fake_server.h"
 #include "tests/support/recording_process_starter.h"
+#include "tests/support/recording_sinks.h"
 #include "tests/support/recording_sound_player.h"
 #include "tests/support/temp_folder.h"
 #include "trade/account_record.h"
@@ -305,7 +306,7 @@ protected:
     RecordingNotifier notifier_;
     config::ServerList servers_;
     config::TerminalConfig config_;
-    PlaceholderStores stores_;
+    kb::testing::RecordingStores stores_;
     std::mutex lines_lock_;
     std::vector<std::string> lines_;
     config::ServerProbe* probe_ = nullptr;   // set before session() is first called

@@ -2,8 +2,9 @@
 
 #include <vector>
 
+#include "market/quote_packets.h"
 #include "market/symbols_base.h"
-#include "net/packet_stream.h"
+#include "net/output_buffer.h"
 #include "session/symbols_store.h"
 #include "tests/market/market_test_support.h"
 #include "tests/support/temp_folder.h"
@@ -16,10 +17,12 @@ using market::testing::make_tick;
 using Bytes = std::vector<uint8_t>;
 
 struct SymbolsStoreTest : ::testing::Test {
-    // Taken subscription bytes; empty when none was due.
+    // The bytes of the subscription taken; empty when none was due.
     Bytes subscription() {
+        std::optional<std::vector<uint16_t>> indexes = store.take_subscription();
+        if (!indexes) return {};
         net::OutputBuffer out;
-        if (!store.take_subscription(out)) return {};
+        market::put_subscription(out, *indexes);
         return Bytes(out.data(), out.data() + out.size());
     }
 

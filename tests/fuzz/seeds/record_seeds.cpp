@@ -15,7 +15,8 @@
 
 #include "net/scramble.h"
 #include "config/server_probe.h"
-#include "server/message_packets.h"
+#include "market/chart_packets.h"
+#include "messaging/news_header_packet.h"
 #include "server/sqlite_database.h"
 #include "session/account_history_request.h"
 #include "session/update_check.h"
@@ -170,7 +171,8 @@ void record_trade_door(fuzzing::DemoServer& demo) {
 
     net::OutputBuffer& out = stream.output();
     out.reset();
-    if (world.world.center.take_requests(out)) stream.send_output();
+    market::put_chart_requests(out, world.world.center.take_requests());
+    if (out.size() > 0) stream.send_output();
     const Bytes down = unscrambled(served.relay->down(), key);
     stream.close();
 
@@ -189,15 +191,15 @@ void record_trade_door(fuzzing::DemoServer& demo) {
 }
 
 // The history centre's login to the history door, through the relay.
-class RelayedLogin final : public market::HistoryServerLogin {
+class RelayedLogin final : public session::HistoryServerLogin {
 public:
     explicit RelayedLogin(Relay& relay) : relay_(relay) {}
-    market::HistoryLoginResult connect_and_log_in(net::PacketStream& stream) override {
+    session::HistoryLoginResult connect_and_log_in(net::PacketStream& stream) override {
         if (logged_in_ != 0) return {};
         stream.adopt(relay_.take_client_end());
         if (net::log_in(stream, fuzzing::kDemoLogin, "", net::LoginMode::HistoryServer) != 0) return {};
         logged_in_ = relay_.down().size();
-        return {market::HistoryLoginResult::Status::LoggedIn, market::BarForm::Wide28};
+        return {session::HistoryLoginResult::Status::LoggedIn, market::BarForm::Wide28};
     }
     size_t logged_in_ = 0;
 
@@ -239,10 +241,11 @@ void record_probe(fuzzing::DemoServer& demo) {
 
 void record_messages() {
     net::OutputBuffer out(0);
-    const server::NewsRow news{7, 1'700'000'000, "Markets open higher", "fx", "Markets open higher on the news."};
-    for (auto [body, name] : {std::pair{server::NewsBody::Along, "body_along"}, {server::NewsBody::OnRequest, "body_later"}}) {
+    const messaging::OutgoingNews news{7, 1'700'000'000, "Markets open higher", "fx", "Markets open higher on the news."};
+    for (auto [body, name] :
+         {std::pair{messaging::NewsBody::Along, "body_along"}, {messaging::NewsBody::OnRequest, "body_later"}}) {
         out.reset();
-        server::put_news_header(out, news, body);
+        messaging::put_news_header(out, news, body);
         write_seed("news_header", name, Bytes(out.data() + 1, out.data() + out.size()));
     }
 }

@@ -2,10 +2,10 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace kb::server {
+namespace kb::market {
 
-// A bar in the instrument's points: the wire forms are differences of these. Stored as is,
-// packed, in the database's bar chunks.
+// A bar in the instrument's points: the wire forms are differences of these. The demo
+// server keeps its bars in this form (packed, as is, in its database's bar chunks).
 #pragma pack(push, 1)
 struct PointBar {
     int32_t time = 0;     // open time, server time
@@ -23,4 +23,4 @@ static_assert(offsetof(PointBar, low) == 12);
 static_assert(offsetof(PointBar, close) == 16);
 static_assert(offsetof(PointBar, volume) == 20);
 
-}  // namespace kb::server
+}  // namespace kb::market
