@@ -26,7 +26,7 @@ class TerminalChartMarketTest : public ::testing::Test {
 protected:
     TerminalChartMarketTest()
         : journal(folder.path()),
-          center({{folder.path(), "Demo", kMaxBars, kMaxBars}, clock, clock, journal.get(), nullptr, nullptr, nullptr}),
+          center({{folder.path(), "Demo", kMaxBars, kMaxBars}, clock, journal.get(), nullptr, nullptr}),
           symbols(folder.path(), "Demo", journal.get(), &center),
           market(symbols, center) {
         center.set_symbols(&symbols);
@@ -72,8 +72,7 @@ TEST_F(TerminalChartMarketTest, TheChartHoldsItsHistoryWhileItShowsItAndTakesIts
         EXPECT_EQ(center.state("GBPUSD", 240)->references, 1);
         EXPECT_TRUE(chart->bars().empty());
 
-        net::OutputBuffer sent;
-        center.take_requests(sent);   // the request the open queued, answered with nothing
+        center.take_requests();   // the request the open queued, answered with nothing
         center.import("GBPUSD", 240, 0, std::span<const market::WireBar28>{});
         ASSERT_EQ(center.queued_requests(), 0u);
         chart->scroll_to(-1);         // at the oldest bar already: older bars are asked for
