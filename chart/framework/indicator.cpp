@@ -6,6 +6,7 @@
 #include "chart/framework/indicator_block.h"
 #include "chart/framework/key_lines.h"
 #include "chart/indicators/recalculation.h"
+#include "chart/objects/object_block.h"
 #include "core/journal.h"
 #include "core/settings_store.h"
 #include "core/utf8_cut.h"
@@ -43,7 +44,7 @@ CInd::CInd(const IndicatorTraits& traits, const IndicatorDefaults& defaults)
 
 // ---- profile block ----
 
-void CInd::load_block(LineSource& lines) {
+void CInd::load_block(LineSource& lines, core::Journal* journal) {
     fixed_minimum_.reset();
     fixed_maximum_.reset();
     level_count_ = 0;
@@ -52,7 +53,7 @@ void CInd::load_block(LineSource& lines) {
     while (lines.next_line(line)) {
         if (line == kIndicatorBlockEnd) break;
         if (line == kObjectBlockStart) {
-            skip_block(lines, kObjectBlockEnd);
+            if (std::unique_ptr<CObj> object = read_object_block(lines, journal)) attach_object(std::move(object));
             continue;
         }
         parse_line(line);
@@ -119,6 +120,7 @@ void CInd::save_block(LineSink& sink) const {
         }
     }
     if (type() != IndicatorType::Main) sink.write_line(integer_line("period_flags=", period_flags_));
+    for (const std::unique_ptr<CObj>& object : objects_) object->write_block(sink);
     sink.write_line(kIndicatorBlockEnd);
 }
 
@@ -137,6 +139,32 @@ bool CInd::parse_line_style(std::string_view line, int first_line, int count) {
         if (read_integer_key(line, "weight" + suffix, lines_[l].weight)) return true;
     }
     return false;
+}
+
+// ---- chart objects ----
+
+void CInd::attach_object(std::unique_ptr<CObj> object) {
+    if (object) objects_.push_back(std::move(object));
+}
+
+CObj* CInd::find_object(int32_t counter) const {
+    for (const std::unique_ptr<CObj>& object : objects_)
+        if (object->counter() == counter) return object.get();
+    return nullptr;
+}
+
+std::unique_ptr<CObj> CInd::detach_object(int32_t counter) {
+    for (auto it = objects_.begin(); it != objects_.end(); ++it) {
+        if ((*it)->counter() != counter) continue;
+        std::unique_ptr<CObj> object = std::move(*it);
+        objects_.erase(it);
+        return object;
+    }
+    return nullptr;
+}
+
+void CInd::invalidate_object_positions() {
+    for (const std::unique_ptr<CObj>& object : objects_) object->invalidate_positions();
 }
 
 // ---- identity and defaults ----

@@ -13,6 +13,7 @@
 #include "chart/indicators/applied_price.h"
 #include "chart/indicators/bar_view.h"
 #include "chart/indicators/calculation.h"
+#include "chart/objects/chart_object.h"
 #include "market/bar_record.h"
 
 namespace kb::core {
@@ -176,9 +177,10 @@ public:
     // Reads the lines of an "<indicator>" block after its "name=" line, up to and including
     // "</indicator>" (or the end of the text). First clears the fixed-minimum and
     // fixed-maximum flags and the levels, so that only what the block says survives of them;
-    // a line "<object>" starts a chart object block, which is skipped up to "</object>";
-    // every other line goes to parse_line(). Rebuilds the short label at the end.
-    virtual void load_block(LineSource& lines);
+    // a line "<object>" starts a chart object block, read by read_object_block() (which
+    // journals a block without its header) and attached to this indicator; every other
+    // line goes to parse_line(). Rebuilds the short label at the end. journal may be null.
+    virtual void load_block(LineSource& lines, core::Journal* journal);
 
     // Applies one "key=value" line; true when the key is known (also when its value was
     // out of range and replaced by its limit, or unreadable and ignored). Each class checks
@@ -192,8 +194,8 @@ public:
     // Writes the whole block: "<indicator>", "name=...", the class's parameter lines in its
     // order, "min=%.6lf" / "max=%.6lf" when fixed, the levels when there are any (colour,
     // style, weight, then each "level_%d=%.4lf" followed by its "description_%d=%s" when it
-    // has one), "period_flags=%d" (not for the price series), "</indicator>". Chart objects
-    // anchored in the window are not written yet.
+    // has one), "period_flags=%d" (not for the price series), the block of each attached
+    // chart object in order, "</indicator>".
     virtual void save_block(LineSink& sink) const;
 
     // ---- identity (the catalogue row) ----
@@ -288,6 +290,18 @@ public:
     // it must start again from the first bar.
     uint64_t generation() const { return generation_; }
 
+    // ---- chart objects anchored in this indicator's window ----
+
+    // In the order they were attached (the order of drawing and of the profile).
+    const std::vector<std::unique_ptr<CObj>>& objects() const { return objects_; }
+    void attach_object(std::unique_ptr<CObj> object);
+    // The first object with that counter; null when there is none.
+    CObj* find_object(int32_t counter) const;
+    // Removes the first object with that counter and hands it over; null when none.
+    std::unique_ptr<CObj> detach_object(int32_t counter);
+    // Forgets the cached bar positions of every attached object.
+    void invalidate_object_positions();
+
     // Replaces the buffer allocation (a test shows what a failed one does); drops the buffers.
     void set_buffer_allocator(IndicatorBuffers::Allocate allocate);
 
@@ -353,6 +367,7 @@ private:
     uint64_t generation_ = 0;
     const void* source_origin_ = nullptr;
     uint64_t source_generation_ = 0;
+    std::vector<std::unique_ptr<CObj>> objects_;
 };
 
 }  // namespace kb::chart

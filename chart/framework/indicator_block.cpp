@@ -6,12 +6,6 @@
 
 namespace kb::chart {
 
-void skip_block(LineSource& lines, std::string_view end_line) {
-    std::string line;
-    while (lines.next_line(line))
-        if (line == end_line) return;
-}
-
 IndicatorBlock read_indicator_block(LineSource& lines, core::Journal* journal) {
     static constexpr std::string_view kNameKey = "name=";
     std::string line;
@@ -29,7 +23,7 @@ IndicatorBlock read_indicator_block(LineSource& lines, core::Journal* journal) {
         skip_block(lines, kIndicatorBlockEnd);
         return {};
     }
-    indicator->load_block(lines);
+    indicator->load_block(lines, journal);
     const WindowKind kind = indicator->window_kind();
     if (kind != WindowKind::Main && kind != WindowKind::Own) return {};
     return {IndicatorBlockKind::Created, std::move(indicator)};

@@ -13,8 +13,6 @@ namespace kb::chart {
 
 inline constexpr std::string_view kIndicatorBlockStart = "<indicator>";
 inline constexpr std::string_view kIndicatorBlockEnd = "</indicator>";
-inline constexpr std::string_view kObjectBlockStart = "<object>";
-inline constexpr std::string_view kObjectBlockEnd = "</object>";
 inline constexpr std::string_view kPriceSeriesName = "main";
 // The longest indicator name read from a block.
 inline constexpr std::size_t kIndicatorNameBytes = 250;
@@ -38,8 +36,5 @@ struct IndicatorBlock {
 // is created by create_indicator() and reads the rest of the block; an unknown name skips
 // the block silently. The name is cut to 250 bytes before it is compared.
 IndicatorBlock read_indicator_block(LineSource& lines, core::Journal* journal);
-
-// Reads lines up to and including end_line (or the end of the text).
-void skip_block(LineSource& lines, std::string_view end_line);
 
 }  // namespace kb::chart

@@ -15,4 +15,10 @@ bool TextLineSource::next_line(std::string& line) {
     return false;
 }
 
+void skip_block(LineSource& lines, std::string_view end_line) {
+    std::string line;
+    while (lines.next_line(line))
+        if (line == end_line) return;
+}
+
 }  // namespace kb::chart

@@ -23,6 +23,9 @@ public:
     virtual void write_line(std::string_view line) = 0;
 };
 
+// Reads lines up to and including end_line (or the end of the text).
+void skip_block(LineSource& lines, std::string_view end_line);
+
 // The lines of a text held in memory: each line ends at "\n", a "\r" before it is dropped,
 // empty lines are skipped and a line longer than max_line_bytes is cut to that length.
 // The text must outlive the source.

@@ -13,8 +13,8 @@ public:
 
     // The ask of the last calculation (0 before the first).
     double ask() const { return ask_; }
-    // Set by a full calculation: the objects anchored in the main window must recompute
-    // their positions. The drawing clears it once it has done so.
+    // Set by a full calculation: the bars were replaced, so the chart objects must find
+    // their positions again. The chart clears it once it has told them.
     bool objects_need_positions() const { return objects_need_positions_; }
     void clear_objects_need_positions() { objects_need_positions_ = false; }
 

@@ -7,7 +7,9 @@
 #include "chart/framework/line_io.h"
 #include "chart/framework/window_calculation.h"
 #include "chart/model/profile_text.h"
+#include "chart/objects/object_block.h"
 #include "core/fixed_text.h"
+#include "core/number_format.h"
 #include "platform/files.h"
 
 namespace kb::chart {
@@ -105,7 +107,7 @@ void Chart::read_window_block_locked(LineSource& lines, ChartWindow& window) {
             window.append(std::move(block.indicator));
         } else if (block.kind == IndicatorBlockKind::PriceSeries) {
             if (CInd* series = window.price_series())
-                series->load_block(lines);
+                series->load_block(lines, env_.journal);
             else
                 skip_block(lines, kIndicatorBlockEnd);
         }
@@ -185,9 +187,21 @@ void Chart::calculate_locked() {
     update.symbol_digits = symbol ? symbol->digits : -1;
     update.ask = env_.market.ask(settings_.symbol);
     update.journal = env_.journal;
+    bool bars_replaced = false;
     for (const std::unique_ptr<ChartWindow>& window : windows_) {
         std::lock_guard window_guard(window->lock());
         calculate_window(window->entry_pointers(), update);
+        if (PriceSeries* series = window->price_series(); series && series->objects_need_positions()) {
+            bars_replaced = true;
+            series->clear_objects_need_positions();
+        }
+    }
+    // The price series saw a full recalculation: the bars the objects' positions were
+    // found on are gone, in every window.
+    if (!bars_replaced) return;
+    for (const std::unique_ptr<ChartWindow>& window : windows_) {
+        std::lock_guard window_guard(window->lock());
+        window->invalidate_object_positions();
     }
 }
 
@@ -333,6 +347,142 @@ bool Chart::delete_window(int window_index) {
     layout_locked();
     save_locked();
     return true;
+}
+
+// ---- chart objects ----
+
+ObjectView Chart::object_view_locked(const BarTimeline& timeline, const ChartWindow& window,
+                                     const PriceAxis& prices) const {
+    return {timeline, BarAxis::of(settings_, env_.metrics.dpi_x), prices, window.rect(), env_.metrics.dpi_x};
+}
+
+std::optional<int32_t> Chart::place_object(ObjectType type, int window_index, int x, int y, const PriceAxis& prices,
+                                           const core::SettingsStore& store, int32_t now) {
+    std::lock_guard guard(lock_);
+    ChartWindow* window = window_locked(window_index);
+    if (!window || bars_.bars.empty()) return std::nullopt;
+    std::unique_ptr<CObj> object = create_object(type);
+    if (!object) return std::nullopt;
+    const BarTimeline timeline(bars_.bars, settings_.period);
+    const ObjectView view = object_view_locked(timeline, *window, prices);
+    object->place({.symbol = settings_.symbol,
+                   .period = settings_.period,
+                   .time = timeline.time_of(view.bars.position_at(x)),
+                   .price = core::normalize(prices.price_at(y), settings_.digits),
+                   .create_time = now},
+                  store);
+    const int32_t counter = object->counter();
+    {
+        std::lock_guard window_guard(window->lock());
+        CInd* owner = window->object_owner();
+        if (!owner) return std::nullopt;
+        owner->attach_object(std::move(object));
+    }
+    save_locked();
+    return counter;
+}
+
+bool Chart::add_object(int window_index, std::unique_ptr<CObj> object) {
+    std::lock_guard guard(lock_);
+    ChartWindow* window = window_locked(window_index);
+    if (!window || !object) return false;
+    {
+        std::lock_guard window_guard(window->lock());
+        CInd* owner = window->object_owner();
+        if (!owner) return false;
+        owner->attach_object(std::move(object));
+    }
+    save_locked();
+    return true;
+}
+
+bool Chart::delete_object(int32_t counter) {
+    std::lock_guard guard(lock_);
+    bool removed = false;
+    for (const std::unique_ptr<ChartWindow>& window : windows_) {
+        std::lock_guard window_guard(window->lock());
+        if (window->detach_object(counter)) {
+            removed = true;
+            break;
+        }
+    }
+    if (removed) save_locked();
+    return removed;
+}
+
+int Chart::object_window(int32_t counter) const {
+    std::lock_guard guard(lock_);
+    for (size_t i = 0; i < windows_.size(); ++i) {
+        std::lock_guard window_guard(windows_[i]->lock());
+        if (windows_[i]->find_object(counter)) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+std::unique_ptr<CObj> Chart::object_copy(int32_t counter) const {
+    std::lock_guard guard(lock_);
+    for (const std::unique_ptr<ChartWindow>& window : windows_) {
+        std::lock_guard window_guard(window->lock());
+        if (const CObj* object = window->find_object(counter)) return object->clone();
+    }
+    return nullptr;
+}
+
+bool Chart::replace_object(const CObj& edited) {
+    std::lock_guard guard(lock_);
+    bool replaced = false;
+    for (const std::unique_ptr<ChartWindow>& window : windows_) {
+        std::lock_guard window_guard(window->lock());
+        if (CObj* object = window->find_object(edited.counter())) {
+            replaced = object->copy_from(edited);
+            break;
+        }
+    }
+    if (replaced) save_locked();
+    return replaced;
+}
+
+std::vector<int32_t> Chart::object_counters(int window_index) const {
+    std::lock_guard guard(lock_);
+    std::vector<int32_t> counters;
+    const ChartWindow* window = window_locked(window_index);
+    if (!window) return counters;
+    std::lock_guard window_guard(window->lock());
+    for (const CObj* object : window->objects()) counters.push_back(object->counter());
+    return counters;
+}
+
+std::optional<ObjectHit> Chart::object_at(int window_index, int x, int y, const PriceAxis& prices,
+                                          std::optional<int32_t> selected) const {
+    std::lock_guard guard(lock_);
+    const ChartWindow* window = window_locked(window_index);
+    if (!window) return std::nullopt;
+    std::lock_guard window_guard(window->lock());
+    const BarTimeline timeline(bars_.bars, settings_.period);
+    const ObjectView view = object_view_locked(timeline, *window, prices);
+    const std::vector<CObj*> objects = window->objects();
+    for (auto it = objects.rbegin(); it != objects.rend(); ++it) {
+        const CObj& object = **it;
+        if (!object.visible_on(settings_.period)) continue;
+        const Selected is_selected = selected == object.counter() ? Selected::Yes : Selected::No;
+        if (std::optional<Handle> handle = hit_object(object, view, x, y, is_selected))
+            return ObjectHit{object.counter(), *handle};
+    }
+    return std::nullopt;
+}
+
+bool Chart::drag_object(int32_t counter, Handle handle, int x, int y, const PriceAxis& prices, Linked linked) {
+    std::lock_guard guard(lock_);
+    const BarTimeline timeline(bars_.bars, settings_.period);
+    for (const std::unique_ptr<ChartWindow>& window : windows_) {
+        std::lock_guard window_guard(window->lock());
+        CObj* object = window->find_object(counter);
+        if (!object) continue;
+        const ObjectView view = object_view_locked(timeline, *window, prices);
+        const BarPoint target{view.bars.position_at(x), prices.price_at(y)};
+        return drag_handle(*object, timeline, handle, target, linked, settings_.digits);
+    }
+    return false;
 }
 
 // ---- layout ----

@@ -11,11 +11,14 @@
 #include "chart/model/chart_market.h"
 #include "chart/model/chart_settings.h"
 #include "chart/model/chart_window.h"
+#include "chart/objects/object_editing.h"
+#include "chart/objects/object_geometry.h"
 #include "core/display_metrics.h"
 #include "market/history_base.h"
 
 namespace kb::core {
 class Journal;
+class SettingsStore;
 }
 
 namespace kb::chart {
@@ -37,6 +40,13 @@ enum class ProfileLoad {
     Loaded,
     Missing,       // the file can't be read: defaults
     NotAProfile,   // its first line isn't "<chart>": every setting at its lower limit
+};
+
+// What the pointer touches of a chart object: the object (by its counter) and the handle.
+struct ObjectHit {
+    int32_t counter = 0;
+    Handle handle = Handle::Middle;
+    bool operator==(const ObjectHit&) const = default;
 };
 
 // The chart: settings, bars of the current symbol and period, and the windows with their
@@ -115,6 +125,41 @@ public:
     void end_drag();
     int dragged_window() const;
 
+    // ---- chart objects ----
+    // Objects belong to the first entry of their window (the price series in the main
+    // window) unless the profile attached them to another indicator; they are found by
+    // their counter. Pointer positions are mapped with the window's vertical scale as
+    // drawn (prices) and the chart's bar axis. Every change saves the profile except
+    // drag_object(), whose caller saves once the drag ends.
+
+    // Makes an object of type at the bar and price under (x, y) in a window (price rounded
+    // to the symbol's digits), with the look from the store, and attaches it. Returns its
+    // counter; nothing when the type has no class, the window doesn't exist or there are
+    // no bars to anchor to.
+    std::optional<int32_t> place_object(ObjectType type, int window_index, int x, int y, const PriceAxis& prices,
+                                        const core::SettingsStore& store, int32_t now);
+    // Attaches an object made elsewhere; false (the object discarded) when the window
+    // doesn't exist.
+    bool add_object(int window_index, std::unique_ptr<CObj> object);
+    // Removes the object; false when there is none with that counter.
+    bool delete_object(int32_t counter);
+    // The window holding the object, -1 when none does.
+    int object_window(int32_t counter) const;
+    // A copy of the object (for a properties dialog); null when none.
+    std::unique_ptr<CObj> object_copy(int32_t counter) const;
+    // Copies an edited copy back onto the object with its counter; false when there is
+    // none of that counter and type.
+    bool replace_object(const CObj& edited);
+    // Counters of a window's objects in drawing order.
+    std::vector<int32_t> object_counters(int window_index) const;
+    // The object under (x, y) in a window among those shown on the chart's period, the
+    // last drawn first; the selected one's handles count. Nothing when none is touched.
+    std::optional<ObjectHit> object_at(int window_index, int x, int y, const PriceAxis& prices,
+                                       std::optional<int32_t> selected) const;
+    // Drags a handle of the object to the bar and price under (x, y) (drag_handle() in
+    // object_editing.h). False when there is no such object or no bars.
+    bool drag_object(int32_t counter, Handle handle, int x, int y, const PriceAxis& prices, Linked linked);
+
     // ---- queries ----
     ChartSettings settings() const;
     std::vector<market::BarRecord> bars() const;
@@ -152,6 +197,8 @@ private:
     void scroll_to_newest_locked();
     std::string profile_text_locked() const;
     bool save_locked();
+    ObjectView object_view_locked(const BarTimeline& timeline, const ChartWindow& window,
+                                  const PriceAxis& prices) const;
 
     ChartEnvironment env_;
     mutable std::mutex lock_;

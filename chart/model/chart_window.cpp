@@ -25,7 +25,10 @@ std::vector<CInd*> ChartWindow::entry_pointers() const {
     return pointers;
 }
 
-CInd* ChartWindow::price_series() const { return is_main() ? entries_.front().get() : nullptr; }
+PriceSeries* ChartWindow::price_series() const {
+    // The constructor puts the price series first in the main window, and nothing removes it.
+    return is_main() ? static_cast<PriceSeries*>(entries_.front().get()) : nullptr;
+}
 
 CInd* ChartWindow::indicator(size_t n) const {
     return n < indicator_count() ? entries_[first_indicator() + n].get() : nullptr;
@@ -59,6 +62,29 @@ bool ChartWindow::shown_on(int period) const {
     if (is_main()) return true;
     return std::any_of(entries_.begin(), entries_.end(),
                        [period](const std::unique_ptr<CInd>& entry) { return entry->visible_on(period); });
+}
+
+std::vector<CObj*> ChartWindow::objects() const {
+    std::vector<CObj*> objects;
+    for (const std::unique_ptr<CInd>& entry : entries_)
+        for (const std::unique_ptr<CObj>& object : entry->objects()) objects.push_back(object.get());
+    return objects;
+}
+
+CObj* ChartWindow::find_object(int32_t counter) const {
+    for (const std::unique_ptr<CInd>& entry : entries_)
+        if (CObj* object = entry->find_object(counter)) return object;
+    return nullptr;
+}
+
+std::unique_ptr<CObj> ChartWindow::detach_object(int32_t counter) {
+    for (const std::unique_ptr<CInd>& entry : entries_)
+        if (std::unique_ptr<CObj> object = entry->detach_object(counter)) return object;
+    return nullptr;
+}
+
+void ChartWindow::invalidate_object_positions() {
+    for (const std::unique_ptr<CInd>& entry : entries_) entry->invalidate_object_positions();
 }
 
 }  // namespace kb::chart

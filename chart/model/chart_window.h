@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "chart/framework/indicator.h"
+#include "chart/framework/price_series.h"
 #include "chart/model/chart_settings.h"
 
 namespace kb::chart {
@@ -35,7 +36,7 @@ public:
     const std::vector<std::unique_ptr<CInd>>& entries() const { return entries_; }
     std::vector<CInd*> entry_pointers() const;
     // The price series of the main window; null in a sub-window.
-    CInd* price_series() const;
+    PriceSeries* price_series() const;
 
     // Indicators other than the price series.
     size_t indicator_count() const { return entries_.size() - first_indicator(); }
@@ -51,6 +52,19 @@ public:
 
     // Whether anything here shows on the period (the main window always does).
     bool shown_on(int period) const;
+
+    // ---- chart objects ----
+    // The entry that new objects of the window are attached to: the price series in the
+    // main window, the first indicator in a sub-window; null in an empty window.
+    CInd* object_owner() const { return entries_.empty() ? nullptr : entries_.front().get(); }
+    // Every object of every entry, in list order (the order of drawing).
+    std::vector<CObj*> objects() const;
+    // The first object with that counter; null when none.
+    CObj* find_object(int32_t counter) const;
+    // Removes the first object with that counter and hands it over; null when none.
+    std::unique_ptr<CObj> detach_object(int32_t counter);
+    // Forgets the cached bar positions of every object.
+    void invalidate_object_positions();
 
 private:
     size_t first_indicator() const { return is_main() ? 1 : 0; }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "chart/framework/indicator_block.h"
 #include "chart/framework/period_flags.h"
@@ -69,7 +70,7 @@ TEST(IndicatorBlock, MainIsLeftToThePriceSeries) {
     EXPECT_EQ(block.indicator, nullptr);
 
     PriceSeries series;
-    series.load_block(lines);
+    series.load_block(lines, nullptr);
     EXPECT_EQ(saved_block(series),
               "<indicator>\nname=main\nperiod=20\ncolor=16777215\nstyle=1\nweight=2\n</indicator>\n");
     std::string line;
@@ -84,12 +85,59 @@ TEST(IndicatorBlock, NewPriceSeriesWritesNoPeriodFlags) {
     EXPECT_EQ(saved_block(series).find("period_flags"), std::string::npos);
 }
 
-TEST(IndicatorBlock, ObjectBlocksInsideAreSkipped) {
+TEST(IndicatorBlock, ObjectBlocksOfUnknownTypesInsideAreSkipped) {
     auto rsi = read_block("Relative Strength Index",
                           "period=9\n<object>\ntype=1\nperiod=3\ncolor=7\n</object>\ncolor=5\n");
     ASSERT_NE(rsi, nullptr);
     EXPECT_EQ(rsi->period(), 9);   // the object's period= is not the indicator's
     EXPECT_EQ(rsi->line_style(0).color, 5);
+    EXPECT_TRUE(rsi->objects().empty());
+}
+
+// Objects read inside an indicator block belong to it and are written back after its
+// period flags (the price series has none), in their order; a block without its header
+// is journaled and dropped, one with equal trendline anchors is dropped at the save.
+TEST(IndicatorBlock, ObjectsInsideAreAttachedAndWrittenBeforeTheEnd) {
+    const std::string vertical =
+        "<object>\ntype=2\ncounter=31\nperiod_flags=511\ncreate_time=5\nperiod=60\nsymbol=EURUSD\n"
+        "color=255\nstyle=0\nweight=1\nbackground=0\ntime_0=7200\n</object>\n";
+    const std::string horizontal =
+        "<object>\ntype=3\ncounter=32\nperiod_flags=511\ncreate_time=5\nperiod=60\nsymbol=EURUSD\n"
+        "color=255\nstyle=0\nweight=1\nbackground=0\nvalue_0=50.000000\n</object>\n";
+    const std::string collapsed =
+        "<object>\ntype=4\ncounter=33\ntime_0=60\nvalue_0=1\ntime_1=60\nvalue_1=1\n</object>\n";
+    const std::string headless = "<object>\ncounter=34\ntype=2\n</object>\n";
+
+    JournalCapture journal;
+    auto rsi = read_block("Relative Strength Index",
+                          "period=9\n" + vertical + headless + "period_flags=16\n" + collapsed + horizontal,
+                          journal.journal());
+    ASSERT_NE(rsi, nullptr);
+    EXPECT_EQ(journal.lines(), std::vector<std::string>{"CObj: object header was not found"});
+    ASSERT_EQ(rsi->objects().size(), 3u);
+    EXPECT_EQ(rsi->period(), 9);
+    EXPECT_EQ(rsi->period_flags(), 16);
+    const std::string saved = saved_block(*rsi);
+    const std::string tail = "period_flags=16\n" + vertical + horizontal + "</indicator>\n";
+    ASSERT_GE(saved.size(), tail.size());
+    EXPECT_EQ(saved.substr(saved.size() - tail.size()), tail);
+
+    std::string main_text = "period=14\n" + horizontal + vertical + "</indicator>\n";
+    TextLineSource lines(main_text);
+    PriceSeries series;
+    series.load_block(lines, nullptr);
+    EXPECT_EQ(saved_block(series), "<indicator>\nname=main\nperiod=14\ncolor=255\nstyle=0\nweight=1\n" +
+                                       horizontal + vertical + "</indicator>\n");
+
+    // Found and handed over by counter.
+    ASSERT_NE(rsi->find_object(32), nullptr);
+    EXPECT_EQ(rsi->find_object(32)->type(), ObjectType::HorizontalLine);
+    EXPECT_EQ(rsi->find_object(34), nullptr);
+    std::unique_ptr<CObj> taken = rsi->detach_object(31);
+    ASSERT_NE(taken, nullptr);
+    EXPECT_EQ(taken->time(0), 7200);
+    EXPECT_EQ(rsi->detach_object(31), nullptr);
+    EXPECT_EQ(rsi->objects().size(), 2u);
 }
 
 TEST(IndicatorBlock, BlockCutShortEndsAtTheEndOfText) {

@@ -26,7 +26,7 @@ class TerminalChartMarketTest : public ::testing::Test {
 protected:
     TerminalChartMarketTest()
         : journal(folder.path()),
-          center({{folder.path(), "Demo", kMaxBars, kMaxBars}, clock, journal.get(), nullptr, nullptr}),
+          center({.settings = {folder.path(), "Demo", kMaxBars, kMaxBars}, .clock = clock, .journal = journal.get()}),
           symbols(folder.path(), "Demo", journal.get(), &center),
           market(symbols, center) {
         center.set_symbols(&symbols);

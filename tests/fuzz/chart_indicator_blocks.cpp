@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     while (lines.next_line(line)) {
         if (line != kIndicatorBlockStart) continue;
         IndicatorBlock block = read_indicator_block(lines, nullptr);
-        if (block.kind == IndicatorBlockKind::PriceSeries) series.load_block(lines);
+        if (block.kind == IndicatorBlockKind::PriceSeries) series.load_block(lines, nullptr);
         if (block.kind != IndicatorBlockKind::Created) continue;
         const std::string once = resaved(saved(*block.indicator));
         kb::fuzzing::check(resaved(once) == once);
