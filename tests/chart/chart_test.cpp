@@ -88,7 +88,10 @@ protected:
         return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
     }
     std::unique_ptr<Chart> make_chart(ProfileWrites writes = ProfileWrites::Yes) {
-        auto chart = std::make_unique<Chart>(ChartEnvironment{profile_path(), market, metrics, nullptr, writes});
+        auto chart = std::make_unique<Chart>(ChartEnvironment{.profile_path = profile_path(),
+                                                              .market = market,
+                                                              .metrics = metrics,
+                                                              .writes = writes});
         chart->set_area(kArea);
         return chart;
     }

@@ -70,7 +70,10 @@ protected:
 
     std::unique_ptr<Chart> loaded(const std::string& text, core::Journal* journal = nullptr) {
         EXPECT_TRUE(platform::write_file_atomic(path, {reinterpret_cast<const uint8_t*>(text.data()), text.size()}));
-        auto chart = std::make_unique<Chart>(ChartEnvironment{path, market, metrics, journal, ProfileWrites::Yes});
+        auto chart = std::make_unique<Chart>(ChartEnvironment{.profile_path = path,
+                                                              .market = market,
+                                                              .metrics = metrics,
+                                                              .journal = journal});
         chart->set_area(kArea);
         chart->load_profile();
         return chart;

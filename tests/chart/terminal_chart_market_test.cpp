@@ -41,7 +41,10 @@ protected:
         write("chart.ini", std::vector<uint8_t>(profile.begin(), profile.end()));
         core::DisplayMetrics metrics;
         metrics.dpi_x = metrics.dpi_y = 96;
-        auto chart = std::make_unique<Chart>(ChartEnvironment{folder.file("chart.ini"), market, metrics, journal.get()});
+        auto chart = std::make_unique<Chart>(ChartEnvironment{.profile_path = folder.file("chart.ini"),
+                                                              .market = market,
+                                                              .metrics = metrics,
+                                                              .journal = journal.get()});
         chart->set_area({0, 0, 400, 300});
         chart->load_profile();
         return chart;
