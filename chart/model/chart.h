@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -135,6 +136,16 @@ public:
             std::lock_guard window_guard(window->lock());
             f(*window);
         }
+    }
+
+    // Calls f(const ChartSettings&, std::span<const market::BarRecord>, const
+    // std::vector<std::unique_ptr<ChartWindow>>&) under the chart's lock: painting reads
+    // the frame without copying the bars. f takes each window's lock while it reads that
+    // window and must not call the chart.
+    template <class F>
+    void paint(F&& f) const {
+        std::lock_guard guard(lock_);
+        f(settings_, std::span<const market::BarRecord>(bars_.bars), windows_);
     }
 
 private:
