@@ -354,6 +354,13 @@ void Chart::set_area(const Rect& area) {
     layout_locked();
 }
 
+void Chart::set_price_axis_width(int minimum_width) {
+    std::lock_guard guard(lock_);
+    settings_.margins.right = std::max(chart_margins(env_.metrics.dpi_x).right, minimum_width);
+    update_visible_bars_locked();
+    layout_locked();
+}
+
 void Chart::set_crosshair(bool on) {
     std::lock_guard guard(lock_);
     settings_.crosshair = on ? 1 : 0;

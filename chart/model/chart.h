@@ -101,6 +101,9 @@ public:
 
     // The view's whole drawing area changed: windows laid out again.
     void set_area(const Rect& area);
+    // The view measured its price texts after a resize: the price axis becomes at least
+    // minimum_width pixels wide (never narrower than the DPI's margin); windows laid out again.
+    void set_price_axis_width(int minimum_width);
     // Crosshair mode on or off and the cursor position.
     void set_crosshair(bool on);
     void set_cursor(int x, int y);

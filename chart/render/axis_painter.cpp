@@ -203,8 +203,8 @@ void draw_data_window(Frame& frame, const Rect& window, int first_row, const std
     for (const DataLine& line : lines) {
         std::string caption = line.caption;
         int width = frame.measure(caption).width;
-        // Padded with blanks so that every value starts in one column.
-        while (width < caption_width + value_width / 2) {
+        // Padded with blanks to the widest caption with one blank plus room for a short value.
+        while (width < caption_width + value_width) {
             caption += ' ';
             width += blank;
         }

@@ -7,6 +7,7 @@
 #include "chart/model/chart_geometry.h"
 #include "chart/model/chart_window.h"
 #include "chart/render/frame.h"
+#include "core/number_format.h"
 
 namespace kb::chart {
 
@@ -74,8 +75,7 @@ void paint_main_window(Frame& frame, const ChartWindow& window, double ask) {
     const Rect& rect = window.rect();
     const std::optional<ValueRange> range =
         main_window_range(frame.bars, frame.first, frame.end, frame.settings.digits, frame.settings.ohlc != 0);
-    frame.canvas.rectangle(rect, frame.solid(frame.colour(ChartColour::Foreground)),
-                           frame.colour(ChartColour::Background));
+    frame.outline(rect, frame.solid(frame.colour(ChartColour::Foreground)));
     if (!range || rect.height() < 10) return;
     if (frame.settings.grid) {
         for (const PriceMark& mark : price_axis_marks(rect, *range, frame.settings.digits, frame.dpi_y))
@@ -124,8 +124,7 @@ void paint_main_window(Frame& frame, const ChartWindow& window, double ask) {
 void paint_sub_window(Frame& frame, const ChartWindow& window) {
     const Rect& rect = window.rect();
     if (rect.height() <= 0) return;
-    frame.canvas.rectangle(rect, frame.solid(frame.colour(ChartColour::Foreground)),
-                           frame.colour(ChartColour::Background));
+    frame.outline(rect, frame.solid(frame.colour(ChartColour::Foreground)));
     const std::vector<EntryScale> scales = sub_window_scales(frame, window);
     const EntryScale* axis = nullptr;
     for (const EntryScale& entry : scales)
@@ -172,6 +171,19 @@ void draw_splitters(Frame& frame, const std::vector<std::unique_ptr<ChartWindow>
 }
 
 }  // namespace
+
+int ChartRenderer::price_axis_width(const Chart& chart, Canvas& canvas, const RenderOptions& options) {
+    constexpr double kSamplePrice = 1.12345;
+    constexpr int kPadding = 10;
+    int width = 0;
+    chart.paint([&](const ChartSettings& settings, std::span<const market::BarRecord> bars,
+                    const std::vector<std::unique_ptr<ChartWindow>>&) {
+        const Font& font = pens_.font(chart_font_size(options.dpi_x), kChartFace, settings.pen_width, options.dpi_y);
+        const double price = bars.empty() ? kSamplePrice : bars.front().open;
+        width = canvas.measure(core::price_text(price, settings.digits), font).width + kPadding;
+    });
+    return width;
+}
 
 void ChartRenderer::paint(const Chart& chart, Canvas& canvas, const RenderOptions& options) {
     chart.paint([&](const ChartSettings& settings, std::span<const market::BarRecord> bars,

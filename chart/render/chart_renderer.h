@@ -48,6 +48,10 @@ public:
                      const std::vector<std::unique_ptr<ChartWindow>>& windows, Canvas& canvas,
                      const RenderOptions& options);
 
+    // The price axis width the chart needs: the oldest bar's open price (1.12345 without
+    // bars) in the symbol's digits, measured in the chart font, plus 10 pixels.
+    int price_axis_width(const Chart& chart, Canvas& canvas, const RenderOptions& options);
+
 private:
     PenCollector& pens_;
 };

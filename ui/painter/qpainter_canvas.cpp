@@ -1,0 +1,124 @@
+#include "ui/painter/qpainter_canvas.h"
+
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QPolygon>
+#include <vector>
+
+namespace kb::ui {
+
+namespace {
+
+QRect to_qrect(const chart::Rect& rect) { return QRect(rect.left, rect.top, rect.width(), rect.height()); }
+
+Qt::PenStyle to_qstyle(int32_t style) {
+    switch (static_cast<chart::PenStyle>(style)) {
+    case chart::PenStyle::Dash: return Qt::DashLine;
+    case chart::PenStyle::Dot: return Qt::DotLine;
+    case chart::PenStyle::DashDot: return Qt::DashDotLine;
+    case chart::PenStyle::DashDotDot: return Qt::DashDotDotLine;
+    case chart::PenStyle::Solid: break;
+    }
+    return Qt::SolidLine;
+}
+
+QString to_qstring(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+}  // namespace
+
+QColor to_qcolor(chart::Colour colour) { return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF); }
+
+QPainterCanvas::QPainterCanvas(QPainter& painter) : painter_(painter) {
+    painter_.setRenderHint(QPainter::Antialiasing, false);
+    painter_.setRenderHint(QPainter::TextAntialiasing, true);
+    painter_.setBrush(Qt::NoBrush);
+}
+
+void QPainterCanvas::use_pen(const chart::Pen& pen) {
+    if (last_pen_ && *last_pen_ == pen) return;
+    QPen qpen(to_qcolor(pen.colour));
+    qpen.setStyle(to_qstyle(pen.style));
+    qpen.setWidth(pen.width <= 1 ? 0 : pen.width);
+    qpen.setCapStyle(Qt::FlatCap);
+    painter_.setPen(qpen);
+    last_pen_ = pen;
+}
+
+void QPainterCanvas::fill_rect(const chart::Rect& rect, chart::Colour colour) {
+    if (rect.width() <= 0 || rect.height() <= 0) return;
+    painter_.fillRect(to_qrect(rect), to_qcolor(colour));
+}
+
+void QPainterCanvas::line(chart::Point from, chart::Point to, const chart::Pen& pen) {
+    use_pen(pen);
+    painter_.drawLine(from.x, from.y, to.x, to.y);
+}
+
+void QPainterCanvas::polyline(std::span<const chart::Point> points, const chart::Pen& pen) {
+    if (points.size() < 2) return;
+    use_pen(pen);
+    QPolygon polygon(static_cast<int>(points.size()));
+    for (size_t i = 0; i < points.size(); ++i) polygon.setPoint(static_cast<int>(i), points[i].x, points[i].y);
+    painter_.drawPolyline(polygon);
+}
+
+void QPainterCanvas::rectangle(const chart::Rect& rect, const chart::Pen& outline, chart::Colour fill) {
+    if (rect.width() <= 0 || rect.height() <= 0) return;
+    painter_.fillRect(to_qrect(rect), to_qcolor(fill));
+    use_pen(outline);
+    painter_.drawRect(rect.left, rect.top, rect.width() - 1, rect.height() - 1);
+}
+
+const QFont& QPainterCanvas::qt_font(const chart::Font& font) {
+    if (has_font_ && font == last_font_) return last_qt_font_;
+    last_qt_font_ = QFont(QString::fromStdString(font.face));
+    last_qt_font_.setPixelSize(std::max(1, font.pixel_height));
+    last_qt_font_.setWeight(QFont::Normal);
+    last_font_ = font;
+    has_font_ = true;
+    return last_qt_font_;
+}
+
+void QPainterCanvas::text(chart::Point at, std::string_view text, const chart::Font& font,
+                          const chart::TextStyle& style) {
+    const QFont& qfont = qt_font(font);
+    const QString string = to_qstring(text);
+    const QFontMetrics metrics(qfont);
+    if (style.background == chart::TextBackground::Opaque)
+        painter_.fillRect(QRect(at.x, at.y, metrics.horizontalAdvance(string), metrics.height()),
+                          to_qcolor(style.background_colour));
+    painter_.setFont(qfont);
+    painter_.setPen(to_qcolor(style.colour));
+    last_pen_.reset();
+    painter_.drawText(at.x, at.y + metrics.ascent(), string);
+}
+
+chart::TextSize QPainterCanvas::measure(std::string_view text, const chart::Font& font) {
+    const QFontMetrics metrics(qt_font(font));
+    return {metrics.horizontalAdvance(to_qstring(text)), metrics.height()};
+}
+
+void QPainterCanvas::set_clip(const chart::Rect& rect) { painter_.setClipRect(to_qrect(rect)); }
+
+void QPainterCanvas::clear_clip() { painter_.setClipping(false); }
+
+std::optional<std::string> QtFontFamilies::resolve(std::string_view face) {
+    const QStringList families = QFontDatabase::families();
+    const QString wanted = to_qstring(face);
+    if (families.contains(wanted, Qt::CaseInsensitive)) return std::string(face);
+    const auto first_of = [&](std::initializer_list<const char*> names) -> std::optional<std::string> {
+        for (const char* name : names)
+            if (families.contains(QString::fromLatin1(name), Qt::CaseInsensitive)) return std::string(name);
+        return std::nullopt;
+    };
+    std::optional<std::string> stand_in;
+    if (wanted.compare("Tahoma", Qt::CaseInsensitive) == 0) stand_in = first_of({"DejaVu Sans", "Liberation Sans"});
+    else if (wanted.compare("Impact", Qt::CaseInsensitive) == 0)
+        stand_in = first_of({"DejaVu Sans Condensed", "Liberation Sans Narrow", "DejaVu Sans"});
+    if (stand_in) return stand_in;
+    const QString general = QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+    if (general.isEmpty()) return std::nullopt;
+    return general.toStdString();
+}
+
+}  // namespace kb::ui
