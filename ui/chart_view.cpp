@@ -85,6 +85,9 @@ void ChartView::apply_area() {
     QPainter painter(&probe);
     QPainterCanvas canvas(painter);
     chart_->set_price_axis_width(renderer_.price_axis_width(*chart_, canvas, render_options()));
+    // The bars in view follow the new width: the newest with auto scroll, else within limits.
+    const chart::ChartSettings settings = chart_->settings();
+    chart_->scroll_to(settings.scroll ? std::numeric_limits<int>::max() : settings.leftpos);
 }
 
 chart::RenderOptions ChartView::render_options() const {
