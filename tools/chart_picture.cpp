@@ -19,6 +19,8 @@ namespace {
 void ensure_gui_application() {
     if (QGuiApplication::instance()) return;
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // Qt's own notes (a missing runtime folder and the like) are not the tool's output.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     static int argc = 1;
     static char name[] = "chart-tool";
     static char* argv[] = {name, nullptr};
