@@ -46,11 +46,7 @@ struct Frame {
     const Pen& solid(Colour c) { return pen(0, 1, c); }
     const Pen& dashed(Colour c) { return pen(1, 1, c); }
     // A rectangle's outline only, so what was drawn inside stays.
-    void outline(const Rect& rect, const Pen& pen) {
-        const Point corners[] = {{rect.left, rect.top}, {rect.right - 1, rect.top}, {rect.right - 1, rect.bottom - 1},
-                                 {rect.left, rect.bottom - 1}, {rect.left, rect.top}};
-        canvas.polyline(corners, pen);
-    }
+    void outline(const Rect& rect, const Pen& pen) { canvas.outline_rects({&rect, 1}, pen); }
     TextSize measure(std::string_view text) { return canvas.measure(text, font); }
     void text(int x, int y, std::string_view text, Colour colour) {
         canvas.text({x, y}, text, font, {colour, TextBackground::Transparent, 0});

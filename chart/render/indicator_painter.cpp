@@ -123,78 +123,109 @@ void draw_line(Frame& frame, const CInd& indicator, const DrawnLine& line, const
     flush();
 }
 
-// The histogram bar of one value: a filled rectangle from the base to the value, or a
-// vertical line when narrower than 2 pixels.
-void histogram_bar(Frame& frame, const Rect& window, const ValueRange& range, int bar, double value, Colour colour,
-                   int weight) {
-    const int x = frame.bar_x(bar);
-    const int base = range.min >= 0 ? window.bottom - 1
-                     : range.max <= 0 ? window.top
-                                      : value_to_y(window, range, 0);
-    const int y = value_to_y(window, range, value);
-    int width = std::min(frame.step, 2 * std::max(weight, 1) - 1);
-    if (frame.settings.scale > 8) width = std::max(width, 2);
-    if (width < 2) {
-        frame.canvas.line({x, base}, {x, y}, frame.pen(0, std::max(weight, 1), colour));
-        return;
+// Histogram bars gathered by colour and width and drawn in batches (bars never overlap).
+class HistogramBatches {
+public:
+    HistogramBatches(Frame& frame, const Rect& window, const ValueRange& range)
+        : frame_(frame), window_(window), range_(range) {
+        base_ = range.min >= 0   ? window.bottom - 1
+                : range.max <= 0 ? window.top
+                                 : value_to_y(window, range, 0);
     }
-    const int left = x - width / 2;
-    frame.canvas.fill_rect({left, std::min(base, y), left + width, std::max(base, y) + 1}, colour);
-}
+
+    // The bar of one value: a filled rectangle from the base to the value, or a vertical
+    // line when narrower than 2 pixels.
+    void add(int bar, double value, Colour colour, int weight) {
+        const int x = frame_.bar_x(bar);
+        const int y = value_to_y(window_, range_, value);
+        weight = std::max(weight, 1);
+        int width = std::min(frame_.step, 2 * weight - 1);
+        if (frame_.settings.scale > 8) width = std::max(width, 2);
+        Batch& batch = batch_for(colour, weight);
+        if (width < 2) {
+            batch.lines.push_back({{x, base_}, {x, y}});
+            return;
+        }
+        const int left = x - width / 2;
+        batch.rects.push_back({left, std::min(base_, y), left + width, std::max(base_, y) + 1});
+    }
+
+    void draw() {
+        for (const Batch& batch : batches_) {
+            frame_.canvas.lines(batch.lines, frame_.pen(0, batch.weight, batch.colour));
+            frame_.canvas.fill_rects(batch.rects, batch.colour);
+        }
+    }
+
+private:
+    struct Batch {
+        Colour colour;
+        int weight;
+        std::vector<Segment> lines;
+        std::vector<Rect> rects;
+    };
+    Batch& batch_for(Colour colour, int weight) {
+        for (Batch& batch : batches_)
+            if (batch.colour == colour && batch.weight == weight) return batch;
+        batches_.push_back({colour, weight, {}, {}});
+        return batches_.back();
+    }
+
+    Frame& frame_;
+    const Rect& window_;
+    const ValueRange& range_;
+    int base_ = 0;
+    std::vector<Batch> batches_;
+};
 
 void draw_histogram(Frame& frame, const CInd& indicator, const Rect& window, const ValueRange& range) {
     const int begin = std::max(frame.first, indicator.draw_begin(0));
     const int end = std::min(frame.end, static_cast<int>(indicator.buffer(0).size()));
+    HistogramBatches batches(frame, window, range);
+    const auto colour_of = [&](int line) { return line_colour(indicator, line); };
+    const auto weight_of = [&](int line) { return indicator.line_style(line).weight; };
     switch (indicator.type()) {
     case IndicatorType::GatorOscillator: {
         const GatorBars bars = gator_bars(indicator, frame.first, frame.end);
         for (int b = frame.first; b < frame.end; ++b) {
             const size_t i = static_cast<size_t>(b - frame.first);
-            const int up = indicator.line_style(0).weight;
-            const int down = indicator.line_style(1).weight;
-            if (bars.upper[i] != 0)
-                histogram_bar(frame, window, range, b, bars.upper[i],
-                              line_colour(indicator, bars.upper_colours[i] == ind::kColourUp ? 0 : 1),
-                              bars.upper_colours[i] == ind::kColourUp ? up : down);
-            if (bars.lower[i] != 0)
-                histogram_bar(frame, window, range, b, bars.lower[i],
-                              line_colour(indicator, bars.lower_colours[i] == ind::kColourUp ? 0 : 1),
-                              bars.lower_colours[i] == ind::kColourUp ? up : down);
+            const int upper = bars.upper_colours[i] == ind::kColourUp ? 0 : 1;
+            const int lower = bars.lower_colours[i] == ind::kColourUp ? 0 : 1;
+            if (bars.upper[i] != 0) batches.add(b, bars.upper[i], colour_of(upper), weight_of(upper));
+            if (bars.lower[i] != 0) batches.add(b, bars.lower[i], colour_of(lower), weight_of(lower));
         }
-        return;
+        break;
     }
     case IndicatorType::Volumes:
     case IndicatorType::AwesomeOscillator:
     case IndicatorType::AcceleratorOscillator: {
-        if (begin >= end) return;
+        if (begin >= end) break;
         std::vector<std::uint8_t> colours(static_cast<size_t>(end - begin));
         ind::two_colour_histogram(indicator.buffer(0), begin, end, colours);
         for (int b = begin; b < end; ++b) {
             const double value = indicator.buffer(0)[b];
             if (value == 0) continue;
             const int line = colours[b - begin] == ind::kColourUp ? 0 : 1;
-            histogram_bar(frame, window, range, b, value, line_colour(indicator, line), indicator.line_style(line).weight);
+            batches.add(b, value, colour_of(line), weight_of(line));
         }
-        return;
+        break;
     }
     case IndicatorType::MarketFacilitationIndex: {
-        if (begin >= end) return;
+        if (begin >= end) break;
         std::vector<std::uint8_t> colours(static_cast<size_t>(end - begin));
         ind::facilitation_colours(indicator.buffer(0), indicator.buffer(1), begin, end, colours);
         for (int b = begin; b < end; ++b) {
             const int line = colours[b - begin];
-            histogram_bar(frame, window, range, b, indicator.buffer(0)[b], line_colour(indicator, line),
-                          indicator.line_style(line).weight);
+            batches.add(b, indicator.buffer(0)[b], colour_of(line), weight_of(line));
         }
-        return;
+        break;
     }
     default:
-        for (int b = begin; b < end; ++b)
-            histogram_bar(frame, window, range, b, indicator.buffer(0)[b], line_colour(indicator, 0),
-                          indicator.line_style(0).weight);
-        if (indicator.type() == IndicatorType::Macd) draw_line(frame, indicator, {3, 1, 0, "Signal:"}, window, range);
-        return;
+        for (int b = begin; b < end; ++b) batches.add(b, indicator.buffer(0)[b], colour_of(0), weight_of(0));
+        break;
     }
+    batches.draw();
+    if (indicator.type() == IndicatorType::Macd) draw_line(frame, indicator, {3, 1, 0, "Signal:"}, window, range);
 }
 
 // Parabolic SAR's dots and the fractals' arrows (up above the value, down below it).

@@ -19,45 +19,59 @@ void draw_line_chart(Frame& frame, const Rect& window, const ValueRange& range) 
     frame.canvas.polyline(points, frame.solid(frame.colour(ChartColour::LineChart)));
 }
 
+// Lines and rectangles gathered by colour, drawn in a few batches: bars never overlap, so
+// the order between bars doesn't matter.
+struct Batch {
+    std::vector<Segment> lines;
+    std::vector<Rect> rects;
+};
+
 void draw_candles(Frame& frame, const Rect& window, const ValueRange& range, int h) {
+    Batch up, down, flat;
     for (int k = frame.first; k < frame.end; ++k) {
         const market::BarRecord& bar = frame.bars[k];
         const int x = frame.bar_x(k);
         const int high = value_to_y(window, range, bar.high);
         const int low = value_to_y(window, range, bar.low);
+        const int open = value_to_y(window, range, bar.open);
         if (bar.close == bar.open) {
-            const Pen& pen = frame.solid(frame.colour(bar.close >= bar.open ? ChartColour::BarUp : ChartColour::BarDown));
-            frame.canvas.line({x, high}, {x, low}, pen);
-            const int open = value_to_y(window, range, bar.open);
-            frame.canvas.line({x - h, open}, {x + h, open}, frame.solid(frame.colour(ChartColour::LineChart)));
+            flat.lines.push_back({{x, high}, {x, low}});
+            flat.lines.push_back({{x - h, open}, {x + h, open}});
             continue;
         }
-        const bool up = bar.close > bar.open;
-        const Pen& pen = frame.solid(frame.colour(up ? ChartColour::BarUp : ChartColour::BarDown));
-        frame.canvas.line({x, high}, {x, low}, pen);
+        Batch& batch = bar.close > bar.open ? up : down;
+        batch.lines.push_back({{x, high}, {x, low}});
         if (h <= 0) continue;
-        const int open = value_to_y(window, range, bar.open);
         const int close = value_to_y(window, range, bar.close);
-        const Rect body{x - h, std::min(open, close), x + h + 1, std::max(open, close) + 1};
-        frame.canvas.rectangle(body, pen, frame.colour(up ? ChartColour::BullCandle : ChartColour::BearCandle));
+        batch.rects.push_back({x - h, std::min(open, close), x + h + 1, std::max(open, close) + 1});
     }
+    const Pen& up_pen = frame.solid(frame.colour(ChartColour::BarUp));
+    const Pen& down_pen = frame.solid(frame.colour(ChartColour::BarDown));
+    frame.canvas.lines(up.lines, up_pen);
+    frame.canvas.lines(down.lines, down_pen);
+    frame.canvas.fill_rects(up.rects, frame.colour(ChartColour::BullCandle));
+    frame.canvas.fill_rects(down.rects, frame.colour(ChartColour::BearCandle));
+    frame.canvas.outline_rects(up.rects, up_pen);
+    frame.canvas.outline_rects(down.rects, down_pen);
+    frame.canvas.lines(flat.lines, frame.solid(frame.colour(ChartColour::LineChart)));
 }
 
 void draw_bars(Frame& frame, const Rect& window, const ValueRange& range, int h) {
+    Batch up, down, flat;
     for (int k = frame.first; k < frame.end; ++k) {
         const market::BarRecord& bar = frame.bars[k];
-        const ChartColour colour = bar.close > bar.open   ? ChartColour::BarUp
-                                   : bar.close < bar.open ? ChartColour::BarDown
-                                                          : ChartColour::LineChart;
-        const Pen& pen = frame.solid(frame.colour(colour));
+        Batch& batch = bar.close > bar.open ? up : bar.close < bar.open ? down : flat;
         const int x = frame.bar_x(k);
-        frame.canvas.line({x, value_to_y(window, range, bar.high)}, {x, value_to_y(window, range, bar.low)}, pen);
+        batch.lines.push_back({{x, value_to_y(window, range, bar.high)}, {x, value_to_y(window, range, bar.low)}});
         if (h <= 0) continue;
         const int open = value_to_y(window, range, bar.open);
         const int close = value_to_y(window, range, bar.close);
-        frame.canvas.line({x - h, open}, {x - 1, open}, pen);
-        frame.canvas.line({x + 1, close}, {x + h, close}, pen);
+        batch.lines.push_back({{x - h, open}, {x - 1, open}});
+        batch.lines.push_back({{x + 1, close}, {x + h, close}});
     }
+    frame.canvas.lines(up.lines, frame.solid(frame.colour(ChartColour::BarUp)));
+    frame.canvas.lines(down.lines, frame.solid(frame.colour(ChartColour::BarDown)));
+    frame.canvas.lines(flat.lines, frame.solid(frame.colour(ChartColour::LineChart)));
 }
 
 // The price label on the axis: " price", 3 x s right of the window, 6 x s above the line.
@@ -80,14 +94,16 @@ void draw_price_series(Frame& frame, const Rect& window, const ValueRange& range
 void draw_volumes(Frame& frame, const Rect& window) {
     const double largest = largest_volume(frame.bars, frame.first, frame.end);
     const double reach = window.height() / 8.0;
-    const Pen& pen = frame.solid(frame.colour(ChartColour::Volumes));
     const int base = window.bottom - 1;
+    std::vector<Segment> lines;
+    lines.reserve(static_cast<size_t>(frame.end - frame.first));
     for (int k = frame.first; k < frame.end; ++k) {
         const int length = static_cast<int>(std::max(0.0, frame.bars[k].volume) * reach / largest);
         if (length <= 0) continue;
         const int x = frame.bar_x(k);
-        frame.canvas.line({x, base}, {x, base - length}, pen);
+        lines.push_back({{x, base}, {x, base - length}});
     }
+    frame.canvas.lines(lines, frame.solid(frame.colour(ChartColour::Volumes)));
 }
 
 void draw_bid_ask_lines(Frame& frame, const Rect& window, const ValueRange& range, double ask) {

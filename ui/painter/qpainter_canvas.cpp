@@ -11,15 +11,21 @@ namespace {
 
 QRect to_qrect(const chart::Rect& rect) { return QRect(rect.left, rect.top, rect.width(), rect.height()); }
 
-Qt::PenStyle to_qstyle(int32_t style) {
+// The on and off lengths in pixels of each pen style: long dashes, so that dashed grid
+// lines stay light on a small screen.
+std::span<const int> dash_pattern(int32_t style) {
+    static constexpr int kDash[] = {18, 6};
+    static constexpr int kDot[] = {3, 3};
+    static constexpr int kDashDot[] = {9, 6, 3, 6};
+    static constexpr int kDashDotDot[] = {9, 3, 3, 3, 3, 3};
     switch (static_cast<chart::PenStyle>(style)) {
-    case chart::PenStyle::Dash: return Qt::DashLine;
-    case chart::PenStyle::Dot: return Qt::DotLine;
-    case chart::PenStyle::DashDot: return Qt::DashDotLine;
-    case chart::PenStyle::DashDotDot: return Qt::DashDotDotLine;
+    case chart::PenStyle::Dash: return kDash;
+    case chart::PenStyle::Dot: return kDot;
+    case chart::PenStyle::DashDot: return kDashDot;
+    case chart::PenStyle::DashDotDot: return kDashDotDot;
     case chart::PenStyle::Solid: break;
     }
-    return Qt::SolidLine;
+    return {};
 }
 
 QString to_qstring(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
@@ -37,7 +43,13 @@ QPainterCanvas::QPainterCanvas(QPainter& painter) : painter_(painter) {
 void QPainterCanvas::use_pen(const chart::Pen& pen) {
     if (last_pen_ && *last_pen_ == pen) return;
     QPen qpen(to_qcolor(pen.colour));
-    qpen.setStyle(to_qstyle(pen.style));
+    const std::span<const int> pattern = dash_pattern(pen.style);
+    if (!pattern.empty()) {
+        // Qt counts the lengths in pen widths; these are pixels.
+        QList<qreal> lengths;
+        for (int length : pattern) lengths.append(pen.width > 1 ? static_cast<qreal>(length) / pen.width : length);
+        qpen.setDashPattern(lengths);
+    }
     qpen.setWidth(pen.width <= 1 ? 0 : pen.width);
     qpen.setCapStyle(Qt::FlatCap);
     painter_.setPen(qpen);
@@ -50,8 +62,8 @@ void QPainterCanvas::fill_rect(const chart::Rect& rect, chart::Colour colour) {
 }
 
 void QPainterCanvas::line(chart::Point from, chart::Point to, const chart::Pen& pen) {
-    use_pen(pen);
-    painter_.drawLine(from.x, from.y, to.x, to.y);
+    const chart::Segment segment{from, to};
+    lines({&segment, 1}, pen);
 }
 
 void QPainterCanvas::polyline(std::span<const chart::Point> points, const chart::Pen& pen) {
@@ -60,6 +72,58 @@ void QPainterCanvas::polyline(std::span<const chart::Point> points, const chart:
     QPolygon polygon(static_cast<int>(points.size()));
     for (size_t i = 0; i < points.size(); ++i) polygon.setPoint(static_cast<int>(i), points[i].x, points[i].y);
     painter_.drawPolyline(polygon);
+}
+
+// Straight lines one pixel wide are filled as rectangles: the raster engine fills a
+// rectangle in one pass but strokes a vertical line pixel by pixel. Patterned ones become
+// their dashes.
+void QPainterCanvas::lines(std::span<const chart::Segment> segments, const chart::Pen& pen) {
+    if (segments.empty()) return;
+    const std::span<const int> pattern = dash_pattern(pen.style);
+    qrects_.clear();
+    qlines_.clear();
+    for (const chart::Segment& segment : segments) {
+        const chart::Point& a = segment.from;
+        const chart::Point& b = segment.to;
+        if (pen.width > 1 || (a.x != b.x && a.y != b.y)) {
+            qlines_.emplace_back(a.x, a.y, b.x, b.y);
+            continue;
+        }
+        const bool vertical = a.x == b.x;
+        const int start = vertical ? std::min(a.y, b.y) : std::min(a.x, b.x);
+        const int end = (vertical ? std::max(a.y, b.y) : std::max(a.x, b.x)) + 1;
+        const auto add = [&](int from, int to) {
+            if (vertical) qrects_.emplace_back(a.x, from, 1, to - from);
+            else qrects_.emplace_back(from, a.y, to - from, 1);
+        };
+        if (pattern.empty()) {
+            add(start, end);
+            continue;
+        }
+        size_t step = 0;
+        for (int at = start; at < end; step = (step + 1) % pattern.size()) {
+            if (step % 2 == 0) add(at, std::min(at + pattern[step], end));
+            at += pattern[step];
+        }
+    }
+    const QColor colour = to_qcolor(pen.colour);
+    for (const QRect& rect : qrects_) painter_.fillRect(rect, colour);
+    if (!qlines_.empty()) {
+        use_pen(pen);
+        painter_.drawLines(qlines_.data(), static_cast<int>(qlines_.size()));
+    }
+}
+
+void QPainterCanvas::fill_rects(std::span<const chart::Rect> rects, chart::Colour colour) {
+    if (rects.empty()) return;
+    qrects_.clear();
+    for (const chart::Rect& rect : rects)
+        if (rect.width() > 0 && rect.height() > 0) qrects_.push_back(to_qrect(rect));
+    painter_.setPen(Qt::NoPen);
+    last_pen_.reset();
+    painter_.setBrush(to_qcolor(colour));
+    painter_.drawRects(qrects_.data(), static_cast<int>(qrects_.size()));
+    painter_.setBrush(Qt::NoBrush);
 }
 
 void QPainterCanvas::rectangle(const chart::Rect& rect, const chart::Pen& outline, chart::Colour fill) {

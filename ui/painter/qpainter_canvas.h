@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "chart/render/canvas.h"
 
@@ -19,6 +20,8 @@ public:
     void line(chart::Point from, chart::Point to, const chart::Pen& pen) override;
     void polyline(std::span<const chart::Point> points, const chart::Pen& pen) override;
     void rectangle(const chart::Rect& rect, const chart::Pen& outline, chart::Colour fill) override;
+    void lines(std::span<const chart::Segment> segments, const chart::Pen& pen) override;
+    void fill_rects(std::span<const chart::Rect> rects, chart::Colour colour) override;
     void text(chart::Point at, std::string_view text, const chart::Font& font, const chart::TextStyle& style) override;
     chart::TextSize measure(std::string_view text, const chart::Font& font) override;
     void set_clip(const chart::Rect& rect) override;
@@ -33,6 +36,8 @@ private:
     QFont last_qt_font_;
     bool has_font_ = false;
     std::optional<chart::Pen> last_pen_;
+    std::vector<QLine> qlines_;   // reused by the batches
+    std::vector<QRect> qrects_;
 };
 
 // Font families from Qt's font database (a QGuiApplication must exist). Faces that are
