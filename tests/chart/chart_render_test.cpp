@@ -287,3 +287,91 @@ TEST_F(ChartRenderTest, BidLineAndAskLineWithTheirLabels) {
 
 }  // namespace
 }  // namespace kb::chart
+
+namespace kb::chart {
+namespace {
+
+TEST_F(ChartRenderTest, TwoColourHistogramFollowsTheRiseAndFallOfItsBars) {
+    // Volumes 10, 20, 15, 15, 0, 30: up, up, down, down (equal keeps), not drawn, up.
+    std::vector<market::BarRecord> bars = rising_bars(6, kMonday, kHour);
+    const double volumes[] = {10, 20, 15, 15, 0, 30};
+    for (size_t i = 0; i < bars.size(); ++i) bars[i].volume = volumes[i];
+    paint(profile("period=60\nscale=16\ngrid=0",
+                  "<window>\nheight=50\n<indicator>\nname=Volumes\ncolor=65280\ncolor2=255\nmin=0.000000\n"
+                  "</indicator>\n</window>\n"),
+          60, bars);
+    const Rect sub = window(1);
+    const ChartSettings settings = chart->settings();
+    const Rect drawing = drawing_rect(settings);
+    std::vector<std::pair<int, Colour>> drawn;   // bar, colour
+    for (const Call& call : canvas.calls)
+        if (call.kind == Kind::Fill && call.clip && call.clip->top == sub.top) {
+            const int centre = call.rect.left + call.rect.width() / 2;
+            drawn.push_back({settings.leftpos + (centre - drawing.left - 1) / 16, call.colour});
+        }
+    std::sort(drawn.begin(), drawn.end());
+    const std::vector<std::pair<int, Colour>> expected = {
+        {0, 0x00FF00}, {1, 0x00FF00}, {2, 0x0000FF}, {3, 0x0000FF}, {5, 0x00FF00}};
+    EXPECT_EQ(drawn, expected);
+    // The tallest bar reaches the top of the range: 30 + 5% of 30 above the fixed 0.
+    for (const Call& call : canvas.calls)
+        if (call.kind == Kind::Fill && call.clip && call.clip->top == sub.top) {
+            EXPECT_EQ(call.rect.bottom, sub.bottom);
+        }
+}
+
+TEST_F(ChartRenderTest, SubWindowAxisShowsItsBoundsTheZeroLineAndLevels) {
+    // Closes swinging around a level in blocks of ten bars: MACD crosses 0 both ways.
+    std::vector<market::BarRecord> bars = rising_bars(120, kMonday, kHour);
+    for (size_t i = 0; i < bars.size(); ++i) {
+        bars[i].open = 1.1;
+        bars[i].close = 1.1 + ((i / 10) % 2 ? 0.004 : -0.004);
+        bars[i].high = std::max(bars[i].open, bars[i].close) + 0.0003;
+        bars[i].low = std::min(bars[i].open, bars[i].close) - 0.0003;
+    }
+    paint(profile("period=60\nscale=4\ngrid=1",
+                  "<window>\nheight=60\n<indicator>\nname=MACD\n</indicator>\n</window>\n"
+                  "<window>\nheight=60\n<indicator>\nname=Relative Strength Index\nmin=0.000000\nmax=100.000000\n"
+                  "levels_color=255\nlevels_style=0\nlevels_weight=1\nlevel_0=30.0000\nlevel_1=70.0000\n"
+                  "description_1=overbought\n</indicator>\n</window>\n"),
+          60, bars);
+    const Rect macd = window(1);
+    const Rect rsi = window(2);
+    const auto text_at = [&](const std::string& text, int x) {
+        const Call* call = canvas.text_call(text);
+        return call && call->points[0].x == x ? call : nullptr;
+    };
+    // RSI's fixed bounds with its digits at the top and bottom of its window.
+    const Call* top = text_at("100.0000", rsi.right + 4);
+    const Call* bottom = text_at("0.0000", rsi.right + 4);
+    ASSERT_NE(top, nullptr);
+    ASSERT_NE(bottom, nullptr);
+    EXPECT_EQ(top->points[0].y, rsi.top);
+    EXPECT_EQ(bottom->points[0].y, rsi.bottom - 1 - (bottom->font.pixel_height + 2));
+    // Solid levels: the value opaque in the background colour on the level colour.
+    const Call* level = canvas.text_call("70.0000");
+    ASSERT_NE(level, nullptr);
+    EXPECT_EQ(level->style.background, TextBackground::Opaque);
+    EXPECT_EQ(level->style.background_colour, 0x0000FFu);
+    EXPECT_EQ(level->points[0].x, rsi.right + 3);
+    ASSERT_NE(canvas.text_call("overbought"), nullptr);
+    EXPECT_EQ(canvas.text_call("overbought")->points[0].x, rsi.left + 2);
+    bool level_line = false;
+    const int y70 = value_to_y(rsi, {0, 100}, 70);
+    for (const Call* line : canvas.of_kind(Kind::Line))
+        level_line |= line->points[0].y == y70 && line->points[1].y == y70 && line->pen.colour == 0x0000FF;
+    EXPECT_TRUE(level_line);
+
+    // MACD crosses 0: "0.00" on its axis and a dashed zero line in the grid colour.
+    const Call* zero = text_at("0.00", macd.right + 4);
+    ASSERT_NE(zero, nullptr);
+    const Colour grid = chart->settings().colours[static_cast<int>(ChartColour::Grid)];
+    bool zero_line = false;
+    for (const Call* line : canvas.of_kind(Kind::Line))
+        zero_line |= line->pen.style == 1 && line->pen.colour == grid && line->points[0].y == line->points[1].y &&
+                     line->points[0].x == macd.left && line->points[0].y > macd.top && line->points[0].y < macd.bottom;
+    EXPECT_TRUE(zero_line);
+}
+
+}  // namespace
+}  // namespace kb::chart
