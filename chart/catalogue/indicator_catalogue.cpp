@@ -41,23 +41,30 @@ IndicatorCatalogue::IndicatorCatalogue() {
 bool IndicatorCatalogue::load(const std::string& path, int64_t now) {
     const std::optional<std::vector<uint8_t>> bytes = platform::read_file(path);
     std::lock_guard lock(lock_);
-    if (bytes) {
-        const std::size_t records = bytes->size() / sizeof(IndicatorUseRecord);
-        for (std::size_t r = 0; r < records; ++r) {
-            IndicatorUseRecord record;
-            std::memcpy(&record, bytes->data() + r * sizeof record, sizeof record);
-            config::terminate_utf16le_field(record.name);
-            const std::string name = config::utf16le_field_to_utf8(record.name);
-            auto entry = std::find_if(entries_.begin(), entries_.end(),
-                                      [&](const IndicatorUse& e) { return e.name == name; });
-            if (entry == entries_.end()) continue;
-            const bool forgotten = now - record.last_used > kForgetAfterSeconds;
-            entry->last_used = forgotten ? 0 : record.last_used;
-            entry->use_count = forgotten ? 0 : record.use_count;
-        }
+    merge_locked(bytes ? std::span<const uint8_t>(*bytes) : std::span<const uint8_t>(), now);
+    return bytes.has_value();
+}
+
+void IndicatorCatalogue::merge(std::span<const uint8_t> file_bytes, int64_t now) {
+    std::lock_guard lock(lock_);
+    merge_locked(file_bytes, now);
+}
+
+void IndicatorCatalogue::merge_locked(std::span<const uint8_t> file_bytes, int64_t now) {
+    const std::size_t records = file_bytes.size() / sizeof(IndicatorUseRecord);
+    for (std::size_t r = 0; r < records; ++r) {
+        IndicatorUseRecord record;
+        std::memcpy(&record, file_bytes.data() + r * sizeof record, sizeof record);
+        config::terminate_utf16le_field(record.name);
+        const std::string name = config::utf16le_field_to_utf8(record.name);
+        auto entry =
+            std::find_if(entries_.begin(), entries_.end(), [&](const IndicatorUse& e) { return e.name == name; });
+        if (entry == entries_.end()) continue;
+        const bool forgotten = now - record.last_used > kForgetAfterSeconds;
+        entry->last_used = forgotten ? 0 : record.last_used;
+        entry->use_count = forgotten ? 0 : record.use_count;
     }
     sort_entries();
-    return bytes.has_value();
 }
 
 std::vector<IndicatorUse> IndicatorCatalogue::entries() const {

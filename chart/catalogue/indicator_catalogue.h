@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,6 +57,9 @@ public:
     // cover at 0 and 0. Then sorts. Returns false when the file could not be opened.
     bool load(const std::string& path, int64_t now);
 
+    // The same merge and sort over the bytes of such a file.
+    void merge(std::span<const uint8_t> file_bytes, int64_t now);
+
     // The list in its current order (copies).
     std::vector<IndicatorUse> entries() const;
 
@@ -71,6 +75,7 @@ public:
     bool save_if_changed(const std::string& path);
 
 private:
+    void merge_locked(std::span<const uint8_t> file_bytes, int64_t now);
     void sort_entries();
 
     mutable std::mutex lock_;

@@ -266,6 +266,11 @@ CalculationResult CInd::calculate_on_data(const BarsUpdate& update, const Source
 CalculationResult CInd::calculate(const BarsUpdate& update, const SourceData* source) {
     const int count = static_cast<int>(update.bars.size());
     const bool same_series = symbol_ == update.symbol && series_period_ == update.period;
+    if (source && (source->origin != source_origin_ || source->generation != source_generation_)) {
+        reset_calculation();
+        source_origin_ = source->origin;
+        source_generation_ = source->generation;
+    }
     if (calculated_ && same_series && history_version_ == update.history_version)
         return CalculationResult::Unchanged;
 
@@ -291,6 +296,7 @@ CalculationResult CInd::calculate(const BarsUpdate& update, const SourceData* so
     const auto kind = ind::decide_recalculation(calculated_ && computed_ > 0, computed_, history_version_, count,
                                                 update.history_version);
     const int computed = ind::computed_count_for(kind, computed_);
+    if (computed == 0) ++generation_;
     if (!buffers_.reserve(count, update.bar_capacity, computed > 0 ? KeepValues::Yes : KeepValues::No)) {
         if (update.journal) update.journal->write(core::Level::Fault, "Not enough memory for indicator!");
         reset_calculation();

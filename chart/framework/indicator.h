@@ -140,6 +140,11 @@ struct SourceData {
     std::span<const double> values;   // the source's main buffer, at least the bar count
     int draw_begin = 0;
     int digits = kDefaultDigits;
+    // Which indicator and which of its full calculations the values come from: another
+    // source, or a source calculated again from its first bar, makes the follower start
+    // from its first bar too.
+    const void* origin = nullptr;
+    uint64_t generation = 0;
 };
 
 // What a calculation request did.
@@ -156,7 +161,9 @@ enum class CalculationResult {
 // parameters and line styles, levels, fixed scale bounds, visibility per timeframe, the
 // "<indicator>" block of the chart profile and the recalculation protocol. The classes of
 // the catalogue derive from it; create_indicator() (chart/catalogue/indicator_factory.h)
-// makes one from its display name.
+// makes one from its display name, read_indicator_block() (indicator_block.h) from a
+// profile block, and calculate_window() (window_calculation.h) is how the chart hands
+// its bars to a window's list.
 // Not thread-safe: the chart touches an indicator under its window's lock.
 class CInd {
 public:
@@ -183,9 +190,10 @@ public:
     virtual bool parse_line(std::string_view line);
 
     // Writes the whole block: "<indicator>", "name=...", the class's parameter lines in its
-    // order, "min=%.6lf" / "max=%.6lf" when fixed, the levels (colour, style, weight, each
-    // "level_%d=%.4lf" and each non-empty "description_%d=%s"), "period_flags=%d" (not for
-    // the price series), "</indicator>".
+    // order, "min=%.6lf" / "max=%.6lf" when fixed, the levels when there are any (colour,
+    // style, weight, then each "level_%d=%.4lf" followed by its "description_%d=%s" when it
+    // has one), "period_flags=%d" (not for the price series), "</indicator>". Chart objects
+    // anchored in the window are not written yet.
     virtual void save_block(LineSink& sink) const;
 
     // ---- identity (the catalogue row) ----
@@ -216,8 +224,9 @@ public:
     // class default. The store is read, never written.
     virtual void load_defaults(const core::SettingsStore& store);
 
-    // True when other would duplicate this one in a window (same type and the class's
-    // parameters; never for an indicator on the previous indicator's data).
+    // True when other would duplicate this one in a window: the same type and the class's
+    // parameters (by default period and applied price, never on the previous indicator's
+    // data; MACD, Stochastic, Force Index, Parabolic SAR and Ichimoku compare their own).
     virtual bool equals(const CInd& other) const;
 
     // ---- calculation ----
@@ -240,6 +249,8 @@ public:
 
     // ---- common fields ----
 
+    // The setters take values as they are (the block reader applies the limits); after a
+    // change, reset_calculation() and rebuild_label().
     int apply() const { return apply_; }
     void set_apply(int apply) { apply_ = apply; }
     int period() const { return period_; }
@@ -273,6 +284,9 @@ public:
     int draw_begin(int line = 0) const { return line == 0 ? draw_begin_ : draw_begin2_; }
     // Bar count of the last calculation (0 = none).
     int computed_count() const { return computed_; }
+    // Counts the full calculations, so that an indicator on this one's data can tell when
+    // it must start again from the first bar.
+    uint64_t generation() const { return generation_; }
 
     // Replaces the buffer allocation (a test shows what a failed one does); drops the buffers.
     void set_buffer_allocator(IndicatorBuffers::Allocate allocate);
@@ -336,6 +350,9 @@ private:
     int draw_begin_ = 0;
     int draw_begin2_ = 0;
     int bar_count_ = 0;   // of the calculation under way
+    uint64_t generation_ = 0;
+    const void* source_origin_ = nullptr;
+    uint64_t source_generation_ = 0;
 };
 
 }  // namespace kb::chart

@@ -4,7 +4,8 @@
 namespace kb::chart {
 
 // The price series "main", the first entry of the main window's list: the bars themselves,
-// drawn by the chart. It has no buffers and is shown on every timeframe; its block has no
+// drawn by the chart. It has no buffers and is shown on every timeframe whatever its
+// period flags say (the window layout counts the main window through it); its block has no
 // "period_flags=" line. A calculation takes the symbol's current ask for the ask line.
 class PriceSeries final : public CInd {
 public:

@@ -52,7 +52,8 @@ void calculate_window(std::span<CInd* const> indicators, const BarsUpdate& updat
         const SourceChoice choice = choose_source(indicators, i, update.bars.size());
         if (choice.source) {
             indicator.calculate_on_data(update, {choice.source->buffer(0), choice.source->draw_begin(),
-                                                 choice.source->digits()});
+                                                 choice.source->digits(), choice.source,
+                                                 choice.source->generation()});
         } else if (choice.can_serve) {
             // The source shows nothing now; the setting waits for it.
             indicator.calculate_on_data(update, {});

@@ -339,6 +339,27 @@ TEST(WindowCalculation, IndicatorWithoutDataInputOnSevenTakesTheClose) {
     EXPECT_EQ(as_vector(rsi->buffer(0)), as_vector(reference->buffer(0)));
 }
 
+TEST(WindowCalculation, FollowerStartsAgainWhenItsSourceDoes) {
+    const auto bars = test::random_bars(120);
+    auto rsi = create_indicator("Relative Strength Index");
+    auto average = with_lines("Moving Average", {"period=5", "apply=7"});
+    CInd* window[] = {rsi.get(), average.get()};
+    calculate_window(window, update_of(bars, 1));
+
+    // The user changes the source's period: it alone is told to start again, and the
+    // same bars are handed to the window.
+    rsi->parse_line("period=6");
+    rsi->reset_calculation();
+    calculate_window(window, update_of(bars, 1));
+    EXPECT_EQ(as_vector(average->buffer(0)), moving_average_of(rsi->buffer(0), rsi->draw_begin(), 5));
+
+    // A tick: both go on incrementally and stay consistent.
+    auto ticked = bars;
+    ticked.back().close += 0.001;
+    calculate_window(window, update_of(ticked, 2));
+    expect_close(average->buffer(0), moving_average_of(rsi->buffer(0), rsi->draw_begin(), 5));
+}
+
 TEST(WindowCalculation, PriceSeriesTakesTheAskAndMarksObjectsOnAFullCalculation) {
     auto bars = test::random_bars(30);
     PriceSeries series;
