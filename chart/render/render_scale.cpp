@@ -102,7 +102,10 @@ std::optional<ValueRange> indicator_range(const IndicatorValues& values, int fir
 }
 
 int value_to_y(const Rect& window, const ValueRange& range, double value) {
+    // A range of one value (flat prices) puts everything on the middle row.
+    if (!(range.span() > 0)) return (window.top + window.bottom) / 2;
     const double y = window.bottom - (value - range.min) * (window.height() - 1) / range.span() - 1;
+    if (!std::isfinite(y)) return window.bottom - 1;
     return static_cast<int>(std::clamp(y, -1e6, 1e6));
 }
 

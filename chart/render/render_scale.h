@@ -58,7 +58,8 @@ struct IndicatorValues {
 // lies in view and no bound is fixed.
 std::optional<ValueRange> indicator_range(const IndicatorValues& values, int first, int end);
 
-// The pixel row of a value: bottom - (value - min) x (height - 1) / (max - min) - 1.
+// The pixel row of a value: bottom - (value - min) x (height - 1) / (max - min) - 1; the
+// middle row when min = max; limited to +-1000000 so that far values stay drawable.
 int value_to_y(const Rect& window, const ValueRange& range, double value);
 // The value at a pixel row (inverse of value_to_y).
 double y_to_value(const Rect& window, const ValueRange& range, int y);

@@ -84,6 +84,9 @@ TEST(RenderScale, ValuesMapToRowsAndBack) {
     EXPECT_EQ(value_to_y(window, range, 100), 10);
     EXPECT_EQ(value_to_y(window, range, 50), 60);
     EXPECT_DOUBLE_EQ(y_to_value(window, range, 60), 50);
+    // Flat prices sit in the middle; values far outside are kept within reach.
+    EXPECT_EQ(value_to_y(window, {1.5, 1.5}, 1.5), 60);
+    EXPECT_EQ(value_to_y(window, range, 1e300), -1000000);
 }
 
 TEST(RenderScale, SeparatorUnitsByPeriodAndWeeksFromSunday) {
