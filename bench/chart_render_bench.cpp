@@ -70,7 +70,8 @@ void BM_ChartFrame(benchmark::State& state, Load load) {
 
     QImage image(load.width, load.height, QImage::Format_RGB32);
     QPainter painter(&image);
-    ui::QPainterCanvas canvas(painter);
+    ui::TextCache texts;
+    ui::QPainterCanvas canvas(painter, &texts);
     ui::QtFontFamilies families;
     chart::PenCollector pens(families, platform::system_clock(), nullptr, 96);
     chart::ChartRenderer renderer(pens);

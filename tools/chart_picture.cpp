@@ -36,7 +36,8 @@ std::optional<std::string> write_chart_picture(chart::Chart& chart, const Pictur
     if (image.isNull()) return std::string("cannot make a picture of that size");
     {
         QPainter painter(&image);
-        ui::QPainterCanvas canvas(painter);
+        ui::TextCache texts;
+        ui::QPainterCanvas canvas(painter, &texts);
         ui::QtFontFamilies families;
         chart::PenCollector pens(families, platform::system_clock(), journal, request.dpi);
         chart::ChartRenderer renderer(pens);

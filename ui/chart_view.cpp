@@ -306,7 +306,7 @@ void ChartView::paint_on(QPainter& painter) {
         painter.fillRect(rect(), Qt::white);
         return;
     }
-    QPainterCanvas canvas(painter);
+    QPainterCanvas canvas(painter, &texts_);
     renderer_.paint(*chart_, canvas, render_options());
 }
 

@@ -95,6 +95,7 @@ private:
     std::unique_ptr<chart::ChartMarket> market_;
     std::unique_ptr<chart::Chart> chart_;
     QtFontFamilies families_;
+    TextCache texts_;
     chart::PenCollector pens_;
     chart::ChartRenderer renderer_;
     // Scrolling by dragging: where the drag started and the leftpos then.

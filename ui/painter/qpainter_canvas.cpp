@@ -34,7 +34,20 @@ QString to_qstring(std::string_view text) { return QString::fromUtf8(text.data()
 
 QColor to_qcolor(chart::Colour colour) { return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF); }
 
-QPainterCanvas::QPainterCanvas(QPainter& painter) : painter_(painter) {
+const QStaticText& TextCache::get(const QString& text, const QFont& font) {
+    // The font's key tells fonts apart; a unit separator keeps it off the text.
+    const QString key = font.key() + QChar(0x1F) + text;
+    auto found = texts_.find(key);
+    if (found != texts_.end()) return found->second;
+    if (texts_.size() >= kMaxTexts) texts_.clear();
+    QStaticText laid_out(text);
+    laid_out.setTextFormat(Qt::PlainText);
+    laid_out.setPerformanceHint(QStaticText::AggressiveCaching);
+    laid_out.prepare(QTransform(), font);
+    return texts_.emplace(key, std::move(laid_out)).first->second;
+}
+
+QPainterCanvas::QPainterCanvas(QPainter& painter, TextCache* texts) : painter_(painter), texts_(texts) {
     painter_.setRenderHint(QPainter::Antialiasing, false);
     painter_.setRenderHint(QPainter::TextAntialiasing, true);
     painter_.setBrush(Qt::NoBrush);
@@ -154,7 +167,8 @@ void QPainterCanvas::text(chart::Point at, std::string_view text, const chart::F
     painter_.setFont(qfont);
     painter_.setPen(to_qcolor(style.colour));
     last_pen_.reset();
-    painter_.drawText(at.x, at.y + metrics.ascent(), string);
+    if (texts_) painter_.drawStaticText(at.x, at.y, texts_->get(string, qfont));
+    else painter_.drawText(at.x, at.y + metrics.ascent(), string);
 }
 
 chart::TextSize QPainterCanvas::measure(std::string_view text, const chart::Font& font) {

@@ -1,6 +1,8 @@
 #pragma once
 #include <QFont>
 #include <QPainter>
+#include <QStaticText>
+#include <unordered_map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -9,12 +11,25 @@
 
 namespace kb::ui {
 
+// Texts laid out once and kept between frames: axis prices, times and labels repeat from
+// one frame to the next, and laying a text out costs more than drawing it. Holds at most
+// kMaxTexts texts (all dropped when full). Thread of the painter only.
+class TextCache {
+public:
+    static constexpr size_t kMaxTexts = 1024;
+    const QStaticText& get(const QString& text, const QFont& font);
+
+private:
+    std::unordered_map<QString, QStaticText> texts_;
+};
+
 // The chart canvas on a QPainter: pixel-exact (no antialiasing), colours 0x00BBGGRR,
 // pen styles 0 solid, 1 dash, 2 dot, 3 dash-dot, 4 dash-dot-dot. The painter must be
 // active for the canvas's life. Thread of the painter only.
 class QPainterCanvas final : public chart::Canvas {
 public:
-    explicit QPainterCanvas(QPainter& painter);
+    // texts, when given, keeps laid-out texts between frames; it must outlive the canvas.
+    explicit QPainterCanvas(QPainter& painter, TextCache* texts = nullptr);
 
     void fill_rect(const chart::Rect& rect, chart::Colour colour) override;
     void line(chart::Point from, chart::Point to, const chart::Pen& pen) override;
@@ -32,6 +47,7 @@ private:
     void use_pen(const chart::Pen& pen);
 
     QPainter& painter_;
+    TextCache* texts_;
     chart::Font last_font_;
     QFont last_qt_font_;
     bool has_font_ = false;
