@@ -375,3 +375,40 @@ TEST_F(ChartRenderTest, SubWindowAxisShowsItsBoundsTheZeroLineAndLevels) {
 
 }  // namespace
 }  // namespace kb::chart
+
+namespace kb::chart {
+namespace {
+
+TEST_F(ChartRenderTest, TradeLevelsAreDashedLinesLabelledWithTicketAndType) {
+    options.trade_levels = {{501, "buy limit", 1.115, 1.105, 0}, {502, "sell", 5.0, 0, 0}};
+    paint(profile("period=60\ntrade_levels=1\ngrid=0\ncolor_scheme=2"), 60, rising_bars(40, kMonday, kHour));
+    const Rect main = window(0);
+    const ChartColours& colours = scheme_colours(ColourScheme::BlackOnWhite);
+    const auto dashed_across = [&](Colour colour) {
+        std::vector<int> rows;
+        for (const Call* line : canvas.of_kind(Kind::Line))
+            if (line->pen.style == 1 && line->pen.colour == colour && line->points[0].x == main.left &&
+                line->points[1].x == main.right - 1 && line->points[0].y == line->points[1].y)
+                rows.push_back(line->points[0].y);
+        return rows;
+    };
+    // The open price in the volumes colour, the stop in the stop-levels colour; the sell at
+    // 5.0 lies outside the range and draws nothing.
+    const std::vector<int> open_rows = dashed_across(colours[static_cast<int>(ChartColour::Volumes)]);
+    const std::vector<int> stop_rows = dashed_across(colours[static_cast<int>(ChartColour::StopLevels)]);
+    ASSERT_EQ(open_rows.size(), 1u);
+    ASSERT_EQ(stop_rows.size(), 1u);
+    EXPECT_LT(open_rows[0], stop_rows[0]);
+    int labels = 0;
+    for (const std::string& text : canvas.texts()) labels += text == "#501 buy limit";
+    EXPECT_EQ(labels, 2);
+    EXPECT_EQ(canvas.text_call("#502 sell"), nullptr);
+
+    // Off, nothing of them is drawn.
+    chart->toggle(ChartFlag::TradeLevels);
+    repaint();
+    EXPECT_EQ(canvas.text_call("#501 buy limit"), nullptr);
+}
+
+}  // namespace
+}  // namespace kb::chart
