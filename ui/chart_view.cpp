@@ -344,6 +344,7 @@ void ChartView::mousePressEvent(QMouseEvent* event) {
     scrolling_ = true;
     drag_x_ = at.x();
     drag_leftpos_ = chart_->settings().leftpos;
+    drag_requested_ = drag_leftpos_;
 }
 
 void ChartView::mouseMoveEvent(QMouseEvent* event) {
@@ -361,8 +362,12 @@ void ChartView::mouseMoveEvent(QMouseEvent* event) {
     if (!scrolling_) return;
     const chart::ChartSettings settings = chart_->settings();
     const int step = chart::bar_step(settings.scale, dpi_or_default(terminal_.display_metrics().dpi_x));
-    // Dragging right shows older bars.
-    chart_->scroll_to(drag_leftpos_ + (drag_x_ - at.x()) / step);
+    // Dragging right shows older bars. Each new position asks once, so that dragging on
+    // past the oldest bar doesn't repeat the request for more history on every move.
+    const int wanted = drag_leftpos_ + (drag_x_ - at.x()) / step;
+    if (wanted == drag_requested_) return;
+    drag_requested_ = wanted;
+    chart_->scroll_to(wanted);
     update();
 }
 

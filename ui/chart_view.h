@@ -102,6 +102,7 @@ private:
     bool scrolling_ = false;
     int drag_x_ = 0;
     int drag_leftpos_ = 0;
+    int drag_requested_ = 0;
     int recomputes_ = 0;
     int forwards_ = 0;
     int bar_updates_ = 0;
