@@ -18,6 +18,7 @@
 #include "market/history_center.h"
 #include "market/symbols_base.h"
 #include "trade/trade_base.h"
+#include "ui/indicator_dialog.h"
 
 namespace kb::ui {
 
@@ -196,6 +197,21 @@ bool ChartView::delete_indicator(int window_index, int indicator_index) {
     return true;
 }
 
+IndicatorDialog* ChartView::open_indicator_dialog(int window_index, int indicator_index) {
+    if (!chart_ || window_index < 0 || indicator_index < 0 ||
+        static_cast<size_t>(window_index) >= chart_->window_count() ||
+        static_cast<size_t>(indicator_index) >= chart_->indicator_count(window_index))
+        return nullptr;
+    auto* dialog = new IndicatorDialog(*chart_, window_index, indicator_index, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this] {
+        apply_area();
+        update();
+    });
+    dialog->open();
+    return dialog;
+}
+
 void ChartView::refresh() {
     if (!chart_) return;
     chart_->refresh();
@@ -240,10 +256,15 @@ QMenu* ChartView::build_menu(QWidget* parent) {
             entries.push_back({{window_index, static_cast<int>(i)}, window.indicator(i)->label()});
         ++window_index;
     });
-    for (const auto& [where, label] : entries)
+    QMenu* properties = menu->addMenu("Indicator Properties");
+    for (const auto& [where, label] : entries) {
         connect(remove->addAction(QString::fromStdString(label)), &QAction::triggered, this,
                 [this, where] { delete_indicator(where.first, where.second); });
+        connect(properties->addAction(QString::fromStdString(label)), &QAction::triggered, this,
+                [this, where] { open_indicator_dialog(where.first, where.second); });
+    }
     remove->setEnabled(!entries.empty());
+    properties->setEnabled(!entries.empty());
 
     menu->addSeparator();
     const struct {

@@ -19,6 +19,8 @@ class IndicatorCatalogue;
 
 namespace kb::ui {
 
+class IndicatorDialog;
+
 // Tab "Chart": the chart of one symbol and period over the terminal's history centre,
 // painted by the chart renderer through the QPainter canvas. Its menu changes period,
 // zoom, graph mode, colour scheme and display flags, adds indicators from the catalogue's
@@ -62,6 +64,9 @@ public:
     // new sub-window by its kind. False when the chart refused it.
     bool add_indicator(const std::string& name);
     bool delete_indicator(int window_index, int indicator_index);
+    // Opens the properties of an indicator without blocking; it applies them when accepted
+    // and deletes itself when closed. Null when there is no such indicator.
+    IndicatorDialog* open_indicator_dialog(int window_index, int indicator_index);
     void refresh();
 
     chart::Chart* chart() const { return chart_.get(); }

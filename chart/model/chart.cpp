@@ -325,6 +325,24 @@ bool Chart::delete_indicator(int window_index, int indicator_index) {
     return true;
 }
 
+bool Chart::edit_indicator(int window_index, int indicator_index, const std::function<void(CInd&)>& change) {
+    std::lock_guard guard(lock_);
+    ChartWindow* window = window_locked(window_index);
+    if (!window || indicator_index < 0 || !change) return false;
+    {
+        std::lock_guard window_guard(window->lock());
+        CInd* indicator = window->indicator(static_cast<size_t>(indicator_index));
+        if (!indicator) return false;
+        change(*indicator);
+        indicator->rebuild_label();
+        indicator->reset_calculation();
+    }
+    calculate_locked();
+    layout_locked();
+    save_locked();
+    return true;
+}
+
 bool Chart::delete_window(int window_index) {
     std::lock_guard guard(lock_);
     if (window_index <= 0 || !window_locked(window_index)) return false;

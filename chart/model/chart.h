@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <span>
@@ -96,6 +97,10 @@ public:
     // that take its data; a sub-window left empty goes too. False when there is no such
     // indicator.
     bool delete_indicator(int window_index, int indicator_index);
+    // Applies a change of parameters, colours, levels or period flags to the n-th indicator
+    // of a window (the price series not counted), then recalculates it in full, lays the
+    // windows out again and writes the profile. False when there is no such indicator.
+    bool edit_indicator(int window_index, int indicator_index, const std::function<void(CInd&)>& change);
     // Removes a sub-window with its indicators; the main window (0) never goes.
     bool delete_window(int window_index);
 

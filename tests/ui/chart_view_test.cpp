@@ -3,7 +3,10 @@
 #include <QAction>
 #include <QImage>
 #include <QKeyEvent>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QMenu>
+#include <QSpinBox>
 #include <QMouseEvent>
 #include <QApplication>
 #include <memory>
@@ -22,6 +25,7 @@
 #include "tests/ui/qt_application.h"
 #include "chart/model/chart_geometry.h"
 #include "ui/chart_view.h"
+#include "ui/indicator_dialog.h"
 
 namespace kb::ui {
 namespace {
@@ -199,6 +203,37 @@ TEST_F(ChartViewTest, MenuCommandsChangeTheChartAndItsProfileAtOnce) {
     remove->trigger();
     EXPECT_EQ(chart_view.chart()->window_count(), 3u);
     EXPECT_EQ(profile_on_disk().find("Commodity Channel Index"), std::string::npos);
+}
+
+TEST_F(ChartViewTest, TheIndicatorDialogChangesPeriodColourStyleAndTimeframes) {
+    ChartView& chart_view = make_view();
+    IndicatorDialog* dialog = chart_view.open_indicator_dialog(2, 0);   // the RSI
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_NE(dialog->period_box(), nullptr);
+    EXPECT_EQ(dialog->period_box()->value(), 14);
+    EXPECT_EQ(dialog->colour(), 0xFF0000u);
+    dialog->period_box()->setValue(21);
+    dialog->set_colour(0x00FF00);
+    dialog->style_box()->setCurrentIndex(1);
+    dialog->width_box()->setValue(2);
+    dialog->timeframe_box(8)->setChecked(false);   // not on MN
+    ASSERT_TRUE(dialog->apply());
+    const std::string profile = profile_on_disk();
+    EXPECT_NE(profile.find("name=Relative Strength Index\nperiod=21\n"), std::string::npos) << profile;
+    EXPECT_NE(profile.find("color=65280\nstyle=1\nweight=2\n"), std::string::npos) << profile;
+    EXPECT_NE(profile.find("period_flags=255\n"), std::string::npos) << profile;
+    std::string label;
+    chart_view.chart()->for_each_window([&](const chart::ChartWindow& window) {
+        if (!window.is_main() && window.indicator_count() == 1 && window.indicator(0)->period() == 21)
+            label = window.indicator(0)->label();
+    });
+    EXPECT_EQ(label, "RSI(21)");
+    dialog->close();
+
+    // Classes without a period get no period box; there is no dialog for a missing indicator.
+    EXPECT_EQ(chart_view.open_indicator_dialog(1, 0)->period_box(), nullptr);   // MACD's periods are its own
+    EXPECT_EQ(chart_view.open_indicator_dialog(2, 1), nullptr);
+    EXPECT_EQ(chart_view.open_indicator_dialog(7, 0), nullptr);
 }
 
 TEST_F(ChartViewTest, KeysAndDraggingScrollAndZoomAndTheCrosshairFollowsThePointer) {
