@@ -5,6 +5,8 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QLineEdit>
+#include <QRegularExpression>
 #include <QGridLayout>
 #include <QPushButton>
 #include <QSpinBox>
@@ -12,6 +14,7 @@
 
 #include "chart/catalogue/indicator_factory.h"
 #include "chart/model/chart.h"
+#include "core/number_format.h"
 #include "core/period_names.h"
 #include "ui/painter/qpainter_canvas.h"
 
@@ -49,6 +52,7 @@ IndicatorDialog::IndicatorDialog(chart::Chart& chart, int window_index, int indi
             line = indicator->line_style(0);
             period = indicator->period();
             flags = indicator->period_flags();
+            old_levels_.assign(indicator->levels().begin(), indicator->levels().end());
         }
     });
     setWindowTitle(QString::fromStdString(name));
@@ -71,6 +75,11 @@ IndicatorDialog::IndicatorDialog(chart::Chart& chart, int window_index, int indi
     width_->setRange(1, kMaxWidth);
     width_->setValue(std::clamp(line.weight, 1, kMaxWidth));
     form->addRow("Width:", width_);
+    QStringList level_texts;
+    for (const chart::IndicatorLevel& level : old_levels_)
+        level_texts << QString::fromStdString(core::trimmed_number_text(level.value, 4));
+    levels_ = new QLineEdit(level_texts.join(' '));
+    form->addRow("Levels:", levels_);
     auto* grid = new QGridLayout;
     for (size_t bit = 0; bit < timeframes_.size(); ++bit) {
         timeframes_[bit] = new QCheckBox(QString::fromStdString(core::period_name(kTimeframes[bit])));
@@ -105,8 +114,20 @@ bool IndicatorDialog::apply() {
     int32_t flags = 0;
     for (size_t bit = 0; bit < timeframes_.size(); ++bit)
         if (timeframes_[bit]->isChecked()) flags |= 1 << bit;
+    std::vector<chart::IndicatorLevel> levels;
+    QString typed = levels_->text();
+    typed.replace(',', '.');
+    for (const QString& part : typed.split(QRegularExpression("[;\\s]+"), Qt::SkipEmptyParts)) {
+        bool number = false;
+        const double value = part.toDouble(&number);
+        if (!number) continue;   // not a number: left out
+        chart::IndicatorLevel level{value, {}};
+        if (levels.size() < old_levels_.size()) level.description = old_levels_[levels.size()].description;
+        levels.push_back(level);
+    }
     return chart_.edit_indicator(window_, index_, [&](chart::CInd& indicator) {
         if (period > 0) indicator.set_period(period);
+        indicator.set_levels(levels);
         indicator.set_line_style(0, line);
         indicator.set_period_flags(flags);
     });

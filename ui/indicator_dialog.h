@@ -1,12 +1,14 @@
 #pragma once
 #include <QDialog>
 #include <array>
+#include <vector>
 
 #include "chart/framework/indicator.h"
 #include "chart/model/chart_settings.h"
 
 class QCheckBox;
 class QComboBox;
+class QLineEdit;
 class QPushButton;
 class QSpinBox;
 
@@ -17,8 +19,9 @@ class Chart;
 namespace kb::ui {
 
 // The properties of one indicator of a chart: its period (for classes whose label shows
-// one), the main line's colour (through the colour picker), style and width, and the
-// timeframes it shows on. apply() hands them to the chart, which recalculates the
+// one), the main line's colour (through the colour picker), style and width, its levels
+// (values separated by blanks or ";"; each keeps the description it had at its place) and
+// the timeframes it shows on. apply() hands them to the chart, which recalculates the
 // indicator and writes the profile. User-interface thread only; the chart must outlive it.
 class IndicatorDialog : public QDialog {
     Q_OBJECT
@@ -31,6 +34,7 @@ public:
     QSpinBox* period_box() const { return period_; }   // null for classes without a period
     QComboBox* style_box() const { return style_; }
     QSpinBox* width_box() const { return width_; }
+    QLineEdit* levels_box() const { return levels_; }
     QCheckBox* timeframe_box(int bit) const { return timeframes_[static_cast<size_t>(bit)]; }
     chart::Colour colour() const { return colour_; }
     void set_colour(chart::Colour colour);
@@ -46,6 +50,8 @@ private:
     QPushButton* colour_button_ = nullptr;
     QComboBox* style_ = nullptr;
     QSpinBox* width_ = nullptr;
+    QLineEdit* levels_ = nullptr;
+    std::vector<chart::IndicatorLevel> old_levels_;
     std::array<QCheckBox*, 9> timeframes_{};
 };
 

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QMenu>
 #include <QSpinBox>
 #include <QMouseEvent>
@@ -217,11 +218,15 @@ TEST_F(ChartViewTest, TheIndicatorDialogChangesPeriodColourStyleAndTimeframes) {
     dialog->style_box()->setCurrentIndex(1);
     dialog->width_box()->setValue(2);
     dialog->timeframe_box(8)->setChecked(false);   // not on MN
+    EXPECT_EQ(dialog->levels_box()->text(), "30 70");
+    dialog->levels_box()->setText("25; 75,5 x 50");
     ASSERT_TRUE(dialog->apply());
     const std::string profile = profile_on_disk();
     EXPECT_NE(profile.find("name=Relative Strength Index\nperiod=21\n"), std::string::npos) << profile;
     EXPECT_NE(profile.find("color=65280\nstyle=1\nweight=2\n"), std::string::npos) << profile;
-    EXPECT_NE(profile.find("period_flags=255\n"), std::string::npos) << profile;
+    EXPECT_NE(profile.find("level_0=25.0000\nlevel_1=75.5000\nlevel_2=50.0000\nperiod_flags=255\n"),
+              std::string::npos)
+        << profile;
     std::string label;
     chart_view.chart()->for_each_window([&](const chart::ChartWindow& window) {
         if (!window.is_main() && window.indicator_count() == 1 && window.indicator(0)->period() == 21)
