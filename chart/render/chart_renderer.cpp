@@ -42,10 +42,9 @@ struct EntryScale {
 
 std::vector<EntryScale> sub_window_scales(const Frame& frame, const ChartWindow& window) {
     std::vector<EntryScale> scales;
-    const std::optional<ValueRange> none;
     for (size_t i = 0; i < window.indicator_count(); ++i) {
         const CInd* indicator = window.indicator(i);
-        EntryScale entry{indicator, none};
+        EntryScale entry{indicator, std::nullopt};
         if (indicator->visible_on(frame.settings.period)) {
             if (indicator->apply() == ind::kPricePreviousIndicator && !scales.empty()) entry.range = scales.back().range;
             else if (indicator->apply() == ind::kPriceFirstIndicator && !scales.empty()) entry.range = scales.front().range;

@@ -140,7 +140,7 @@ void draw_trade_levels(Frame& frame, const Rect& window, const ValueRange& range
 }
 
 std::string price_series_title(const Frame& frame, int bar) {
-    std::string title = frame.settings.symbol + "," + core::period_name(frame.settings.period);
+    const std::string title = core::chart_title(frame.settings.symbol, frame.settings.period);
     if (bar < 0) return title + "  ";
     const market::BarRecord& b = frame.bars[bar];
     const int digits = frame.settings.digits;
