@@ -236,13 +236,14 @@ void draw_marks(Frame& frame, const CInd& indicator, const Rect& window, const V
         const Pen& pen = frame.pen(0, std::max(1, indicator.line_style(line.style).weight), colour);
         const std::span<const double> values = indicator.buffer(line.buffer);
         const int end = std::min(frame.end, static_cast<int>(values.size()));
+        std::vector<Rect> dots;
         for (int b = frame.first; b < end; ++b) {
             const double value = values[b];
             if (value == 0 || !std::isfinite(value)) continue;
             const int x = frame.bar_x(b);
             const int y = value_to_y(window, range, value);
             if (indicator.type() != IndicatorType::Fractals) {
-                frame.canvas.fill_rect({x - size / 2, y - size / 2, x - size / 2 + size, y - size / 2 + size}, colour);
+                dots.push_back({x - size / 2, y - size / 2, x - size / 2 + size, y - size / 2 + size});
                 continue;
             }
             const int gap = 2 * frame.sy;
@@ -260,6 +261,7 @@ void draw_marks(Frame& frame, const CInd& indicator, const Rect& window, const V
                 frame.canvas.polyline(arrow, pen);
             }
         }
+        frame.canvas.fill_rects(dots, colour);
     }
 }
 

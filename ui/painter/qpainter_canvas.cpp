@@ -128,15 +128,9 @@ void QPainterCanvas::lines(std::span<const chart::Segment> segments, const chart
 }
 
 void QPainterCanvas::fill_rects(std::span<const chart::Rect> rects, chart::Colour colour) {
-    if (rects.empty()) return;
-    qrects_.clear();
+    const QColor qcolour = to_qcolor(colour);
     for (const chart::Rect& rect : rects)
-        if (rect.width() > 0 && rect.height() > 0) qrects_.push_back(to_qrect(rect));
-    painter_.setPen(Qt::NoPen);
-    last_pen_.reset();
-    painter_.setBrush(to_qcolor(colour));
-    painter_.drawRects(qrects_.data(), static_cast<int>(qrects_.size()));
-    painter_.setBrush(Qt::NoBrush);
+        if (rect.width() > 0 && rect.height() > 0) painter_.fillRect(to_qrect(rect), qcolour);
 }
 
 void QPainterCanvas::rectangle(const chart::Rect& rect, const chart::Pen& outline, chart::Colour fill) {
