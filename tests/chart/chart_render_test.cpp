@@ -285,6 +285,36 @@ TEST_F(ChartRenderTest, BidLineAndAskLineWithTheirLabels) {
     EXPECT_EQ(label->points[0].x, window(0).right + 3);
 }
 
+TEST_F(ChartRenderTest, AskLineIsLabelledOnlyWhenClearOfTheBidLine) {
+    const std::vector<market::BarRecord> bars = rising_bars(50, kMonday, kHour);
+    const double bid = bars.back().close;
+    const ChartColours& colours = scheme_colours(ColourScheme::BlackOnWhite);
+    const Colour ask_colour = colours[static_cast<int>(ChartColour::AskLine)];
+    struct Case {
+        double spread;
+        bool labelled;
+    };
+    for (const Case c : {Case{0.0015, true}, Case{0.00001, false}}) {
+        SCOPED_TRACE(c.spread);
+        market = test::FakeMarket();
+        market.current_ask = bid + c.spread;
+        paint(profile("period=60\naskline=1\ncolor_scheme=2\ngrid=0"), 60, bars);
+        const Rect main = window(0);
+        bool line = false;
+        for (const Call* drawn : canvas.of_kind(Kind::Line))
+            line |= drawn->pen.colour == ask_colour && drawn->points[0].x == main.left &&
+                    drawn->points[0].y == drawn->points[1].y;
+        EXPECT_TRUE(line);
+        char text[32];
+        std::snprintf(text, sizeof text, " %.5f", bid + c.spread);
+        const Call* label = canvas.text_call(text);
+        EXPECT_EQ(label != nullptr, c.labelled);
+        if (label) {
+            EXPECT_EQ(label->style.background_colour, ask_colour);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace kb::chart
 
