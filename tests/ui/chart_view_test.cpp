@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "chart/catalogue/indicator_catalogue.h"
+#include "core/fixed_text.h"
 #include "core/notifications.h"
 #include "core/terminal.h"
 #include "market/history_center.h"
@@ -25,6 +26,7 @@
 #include "tests/support/temp_folder.h"
 #include "tests/ui/qt_application.h"
 #include "chart/model/chart_geometry.h"
+#include "trade/trade_base.h"
 #include "ui/chart_view.h"
 #include "ui/indicator_dialog.h"
 
@@ -291,6 +293,30 @@ TEST_F(ChartViewTest, TheMarketWatchEntryAndNewBarsReachTheChart) {
     EXPECT_NEAR(chart_view.chart()->bars().back().close, 1.3, 1e-9);
     // Without a trade base an order's symbol can't be shown.
     EXPECT_FALSE(chart_view.show_order_symbol(501));
+}
+
+TEST_F(ChartViewTest, AnOpenOrdersSymbolIsShownByItsTicket) {
+    trade::TradeBase* trades = core::create_service(terminal.services().trade_base,
+                                                    terminal.services().symbols_base.get(), nullptr, nullptr, clock);
+    trade::AccountData account{};
+    account.login = 5001;
+    trade::TradeRecord order{};
+    order.ticket = 501;
+    order.login = 5001;
+    core::set_field_text(order.symbol, "GBPUSD");
+    order.type = trade::kBuyLimit;
+    order.volume = 100;
+    order.open_price = 1.1;
+    const trade::TradeRecord open[] = {order};
+    trades->set_account(account, open);
+
+    ChartView& chart_view = make_view();
+    EXPECT_FALSE(chart_view.show_order_symbol(999));
+    EXPECT_EQ(chart_view.chart()->settings().symbol, "EURUSD");
+    EXPECT_TRUE(chart_view.show_order_symbol(501));
+    EXPECT_EQ(chart_view.chart()->settings().symbol, "GBPUSD");
+    view.reset();
+    terminal.services().trade_base.reset();
 }
 
 }  // namespace
