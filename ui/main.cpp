@@ -15,6 +15,7 @@
 #include "ui/connection_status.h"
 #include "ui/display_metrics_qt.h"
 #include "ui/login_choice.h"
+#include "ui/chart_view.h"
 #include "ui/main_window.h"
 #include "ui/qt_sound_player.h"
 #include "ui/signal_closer.h"
@@ -48,11 +49,12 @@ bool log_in_from_command_line(kb::core::Terminal& terminal, const kb::ui::Termin
 }
 
 int run(kb::core::Terminal& terminal, const kb::ui::TerminalOptions& options, kb::platform::SingleInstance& instance,
-        QApplication& app) {
+        QApplication& app, kb::chart::IndicatorCatalogue& indicators) {
     using namespace kb;
     // Its end stops the session and the services before the notifier goes.
     ui::TerminalWindow running(terminal);
     ui::MainWindow& window = running.window();
+    window.chart_view()->set_indicator_catalogue(&indicators);
     if (options.echo_status)
         window.connection_status()->set_echo([](const std::string& text) {
             std::fprintf(stderr, "status: %s\n", text.c_str());
@@ -120,7 +122,7 @@ int main(int argc, char** argv) {
         terminal.shutdown();
         return kExitStartFailed;
     }
-    int result = run(terminal, *options, instance, app);
+    int result = run(terminal, *options, instance, app, services.indicator_catalogue());
     services.save_indicator_catalogue(terminal);
     terminal.shutdown();
     return result;

@@ -14,6 +14,7 @@
 #include "market/history_center.h"
 #include "core/strings.h"
 #include "session/server_session.h"
+#include "ui/chart_view.h"
 #include "ui/connection_status.h"
 #include "ui/history_view.h"
 #include "ui/login_dialog.h"
@@ -62,7 +63,7 @@ void MainWindow::build_tabs() {
     tabs_->tabBar()->setFont(font);
 
     quotes_ = new MarketWatchView(terminal_);
-    chart_ = new ChartView;
+    chart_ = new ChartView(terminal_);
     trade_ = new TradeView(terminal_);
     history_ = new HistoryView(terminal_);
     news_ = new NewsView;
@@ -70,6 +71,10 @@ void MainWindow::build_tabs() {
     quotes_->set_order_dialog_opener([this](const std::string& symbol, intptr_t kind) {
         const bool order_type = kind >= trade::kBuy && kind <= trade::kSellStop;
         trade_->open_order_dialog(symbol, order_type ? static_cast<int>(kind) : kRememberedOrderType);
+    });
+    quotes_->set_chart_opener([this](const std::string& symbol) {
+        chart_->open_symbol(symbol);
+        select_tab(kTabChart);
     });
     tabs_->addTab(quotes_, text_of(core::kTextTabQuotes));
     tabs_->addTab(chart_, text_of(core::kTextTabChart));
@@ -173,7 +178,7 @@ std::optional<intptr_t> MainWindow::handle_notification(core::Notification code,
             status_->count_quotes();
             quotes_->refresh();
             trade_->refresh_trades();
-            chart_->forward(core::notification_code(code), value);
+            chart_->forward(code, value);
             break;
         case core::Notification::News:   // 0
             news_->refresh_news();
@@ -189,7 +194,7 @@ std::optional<intptr_t> MainWindow::handle_notification(core::Notification code,
             break;
         case core::Notification::ChartHistory:   // 0
             chart_->recompute_active_chart();
-            chart_->forward(core::notification_code(code), value);
+            chart_->forward(code, value);
             break;
         case core::Notification::SelectTab:   // the tab index
             select_tab(static_cast<int>(value));

@@ -11,10 +11,6 @@ PlaceholderView::PlaceholderView(const QString& name, const QString& description
     setMargin(12);
 }
 
-ChartView::ChartView(QWidget* parent)
-    : PlaceholderView("chart", "The chart of the selected symbol will be drawn here, with its indicators and "
-                               "line studies.", parent) {}
-
 NewsView::NewsView(QWidget* parent)
     : PlaceholderView("news", "The broker's news and the internal mail will be listed here.", parent) {}
 

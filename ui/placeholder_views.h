@@ -26,21 +26,6 @@ private:
     QStringList received_;
 };
 
-// Tab "Chart": the active chart.
-class ChartView : public PlaceholderView {
-    Q_OBJECT
-public:
-    explicit ChartView(QWidget* parent = nullptr);
-    // Rebuild the active chart from the history centre (ChartHistory, LoggedIn, Reconnect).
-    void recompute_active_chart() { note("recompute_active_chart"); }
-    // Codes the chart handles itself (2 on quotes, 8 on chart history).
-    void forward(int code, intptr_t value) { note(QString("forward %1 %2").arg(code).arg(value)); }
-    // Show the symbol of this order ticket (ShowOrderChart).
-    void show_order_symbol(intptr_t ticket) { note(QString("show_order_symbol %1").arg(ticket)); }
-    // Repaint without recomputing (InvalidateChart).
-    void invalidate() { note("invalidate"); }
-};
-
 // Tab "News": the broker's news and the mailbox.
 class NewsView : public PlaceholderView {
     Q_OBJECT

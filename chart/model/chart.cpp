@@ -339,6 +339,24 @@ bool Chart::delete_indicator(int window_index, int indicator_index) {
     return true;
 }
 
+bool Chart::edit_indicator(int window_index, int indicator_index, const std::function<void(CInd&)>& change) {
+    std::lock_guard guard(lock_);
+    ChartWindow* window = window_locked(window_index);
+    if (!window || indicator_index < 0 || !change) return false;
+    {
+        std::lock_guard window_guard(window->lock());
+        CInd* indicator = window->indicator(static_cast<size_t>(indicator_index));
+        if (!indicator) return false;
+        change(*indicator);
+        indicator->rebuild_label();
+        indicator->reset_calculation();
+    }
+    calculate_locked();
+    layout_locked();
+    save_locked();
+    return true;
+}
+
 bool Chart::delete_window(int window_index) {
     std::lock_guard guard(lock_);
     if (window_index <= 0 || !window_locked(window_index)) return false;
@@ -500,6 +518,13 @@ void Chart::layout_locked() {
 void Chart::set_area(const Rect& area) {
     std::lock_guard guard(lock_);
     settings_.area = area;
+    update_visible_bars_locked();
+    layout_locked();
+}
+
+void Chart::set_price_axis_width(int minimum_width) {
+    std::lock_guard guard(lock_);
+    settings_.margins.right = std::max(chart_margins(env_.metrics.dpi_x).right, minimum_width);
     update_visible_bars_locked();
     layout_locked();
 }

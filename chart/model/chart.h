@@ -1,7 +1,9 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -105,11 +107,18 @@ public:
     // that take its data; a sub-window left empty goes too. False when there is no such
     // indicator.
     bool delete_indicator(int window_index, int indicator_index);
+    // Applies a change of parameters, colours, levels or period flags to the n-th indicator
+    // of a window (the price series not counted), then recalculates it in full, lays the
+    // windows out again and writes the profile. False when there is no such indicator.
+    bool edit_indicator(int window_index, int indicator_index, const std::function<void(CInd&)>& change);
     // Removes a sub-window with its indicators; the main window (0) never goes.
     bool delete_window(int window_index);
 
     // The view's whole drawing area changed: windows laid out again.
     void set_area(const Rect& area);
+    // The view measured its price texts after a resize: the price axis becomes at least
+    // minimum_width pixels wide (never narrower than the DPI's margin); windows laid out again.
+    void set_price_axis_width(int minimum_width);
     // Crosshair mode on or off and the cursor position.
     void set_crosshair(bool on);
     void set_cursor(int x, int y);
@@ -180,6 +189,16 @@ public:
             std::lock_guard window_guard(window->lock());
             f(*window);
         }
+    }
+
+    // Calls f(const ChartSettings&, std::span<const market::BarRecord>, const
+    // std::vector<std::unique_ptr<ChartWindow>>&) under the chart's lock: painting reads
+    // the frame without copying the bars. f takes each window's lock while it reads that
+    // window and must not call the chart.
+    template <class F>
+    void paint(F&& f) const {
+        std::lock_guard guard(lock_);
+        f(settings_, std::span<const market::BarRecord>(bars_.bars), windows_);
     }
 
 private:

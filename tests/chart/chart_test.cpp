@@ -496,6 +496,25 @@ TEST_F(ChartTest, DeletingTheLastIndicatorOfASubWindowRemovesItButNeverTheMainWi
     EXPECT_EQ(read_profile().find("height=40"), std::string::npos);
 }
 
+TEST_F(ChartTest, EditingAnIndicatorRecalculatesItAndSavesTheProfile) {
+    market.set_bars("EURUSD", 60, bars_of(40, 60));
+    std::unique_ptr<Chart> chart = loaded("<chart>\nsymbol=EURUSD\nperiod=60\nscale=8\n<window>\nheight=100\n" +
+                                          moving_average_block(5, 0) + "</window>\n</chart>\n");
+    const auto first_value = [&] {
+        int begin = -1;
+        chart->for_each_window([&](const ChartWindow& window) {
+            if (window.is_main()) begin = window.indicator(0)->draw_begin();
+        });
+        return begin;
+    };
+    EXPECT_EQ(first_value(), 5);
+    EXPECT_TRUE(chart->edit_indicator(0, 0, [](CInd& indicator) { indicator.set_period(9); }));
+    EXPECT_EQ(first_value(), 9);
+    EXPECT_NE(read_profile().find("name=Moving Average\nperiod=9\n"), std::string::npos);
+    EXPECT_FALSE(chart->edit_indicator(0, 1, [](CInd&) {}));
+    EXPECT_FALSE(chart->edit_indicator(3, 0, [](CInd&) {}));
+}
+
 TEST_F(ChartTest, DeletingAnIndicatorTakesTheIndicatorsOnItsDataWithIt) {
     // Periods name the indicators; the second number is the applied price.
     const std::vector<std::pair<int, int>> window = {{11, 0}, {12, 7}, {13, 7}, {14, 0}, {15, 7}, {16, 8}, {17, 0}};

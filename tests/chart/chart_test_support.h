@@ -44,7 +44,7 @@ public:
         if (symbols.empty()) return std::nullopt;
         return std::string(core::field_text(symbols.front().name));
     }
-    double ask(std::string_view) override { return 0; }
+    double ask(std::string_view) override { return current_ask; }
     void subscribe(std::string_view symbol, int period) override {
         ++references[{std::string(symbol), period}];
     }
@@ -70,6 +70,7 @@ public:
         int64_t version = 0;
     };
     std::vector<market::SymbolRecord> symbols;
+    double current_ask = 0;   // of every symbol
     std::map<std::pair<std::string, int>, History> histories;
     std::map<std::pair<std::string, int>, int> references;
     std::vector<std::pair<std::string, size_t>> more_history_requests;

@@ -24,6 +24,7 @@
 #include "tests/ui/qt_application.h"
 #include "ui/history_view.h"
 #include "ui/main_window.h"
+#include "ui/chart_view.h"
 #include "ui/placeholder_views.h"
 #include "ui/trade_view.h"
 #include "ui/qt_notifier.h"
@@ -184,27 +185,29 @@ TEST_F(MainWindowTest, NotificationsReachTheViewsThatOwnThem) {
     struct Case {
         int code;
         intptr_t value;
-        QStringList chart, trade, history, news;
+        int chart_recomputes, chart_forwards;
+        QStringList trade, history, news;
     };
     const Case cases[] = {
-        {1, 0, {}, {}, {}, {}},
-        {2, 7, {"forward 2 7"}, {"refresh_trades"}, {}, {}},
-        {3, 0, {}, {}, {}, {"refresh_news"}},
-        {4, 0, {}, {}, {}, {"refresh_mail"}},
-        {6, 0, {}, {"refresh_trades"}, {}, {}},
-        {7, -2, {}, {}, {"refresh_history -2"}, {}},
-        {8, 0, {"recompute_active_chart", "forward 8 0"}, {}, {}, {}},
-        {16, 501, {"show_order_symbol 501"}, {}, {}, {}},
-        {20, 1234, {"recompute_active_chart"}, {}, {}, {}},
-        {21, 0, {"recompute_active_chart"}, {}, {}, {}},
-        {23, 3, {}, {}, {}, {}},
-        {25, 0, {"invalidate"}, {}, {}, {}},
-        {33, 12, {}, {}, {}, {"forward_to_mail 33 12"}},
+        {1, 0, 0, 0, {}, {}, {}},
+        {2, 7, 0, 1, {"refresh_trades"}, {}, {}},
+        {3, 0, 0, 0, {}, {}, {"refresh_news"}},
+        {4, 0, 0, 0, {}, {}, {"refresh_mail"}},
+        {6, 0, 0, 0, {"refresh_trades"}, {}, {}},
+        {7, -2, 0, 0, {}, {"refresh_history -2"}, {}},
+        {8, 0, 1, 1, {}, {}, {}},
+        {16, 501, 0, 0, {}, {}, {}},
+        {20, 1234, 1, 0, {}, {}, {}},
+        {21, 0, 1, 0, {}, {}, {}},
+        {23, 3, 0, 0, {}, {}, {}},
+        {25, 0, 0, 0, {}, {}, {}},
+        {33, 12, 0, 0, {}, {}, {"forward_to_mail 33 12"}},
     };
     for (const Case& c : cases) {
         MainWindow window(terminal);
         EXPECT_EQ(window.handle_notification(core::notification_of(c.code), c.value), intptr_t{0}) << c.code;
-        EXPECT_EQ(window.chart_view()->received(), c.chart) << c.code;
+        EXPECT_EQ(window.chart_view()->recompute_count(), c.chart_recomputes) << c.code;
+        EXPECT_EQ(window.chart_view()->forward_count(), c.chart_forwards) << c.code;
         EXPECT_EQ(window.trade_view()->refresh_count(), 1 + c.trade.size()) << c.code;
         EXPECT_EQ(window.history_view()->refresh_count(), 1 + c.history.size()) << c.code;
         EXPECT_EQ(window.news_view()->received(), c.news) << c.code;

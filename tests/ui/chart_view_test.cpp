@@ -1,0 +1,323 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QImage>
+#include <QKeyEvent>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSpinBox>
+#include <QMouseEvent>
+#include <QApplication>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "chart/catalogue/indicator_catalogue.h"
+#include "core/fixed_text.h"
+#include "core/notifications.h"
+#include "core/terminal.h"
+#include "market/history_center.h"
+#include "market/symbols_base.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "tests/market/market_test_support.h"
+#include "tests/support/temp_folder.h"
+#include "tests/ui/qt_application.h"
+#include "chart/model/chart_geometry.h"
+#include "trade/trade_base.h"
+#include "ui/chart_view.h"
+#include "ui/indicator_dialog.h"
+
+namespace kb::ui {
+namespace {
+
+using market::testing::all_day_symbol;
+using market::testing::hst_bytes;
+
+constexpr int32_t kMonday = 1796601600;   // 2026-12-07 00:00:00 UTC
+constexpr size_t kMaxBars = 5000;
+constexpr int kBarCount = 300;
+
+// A profile with indicators over the prices and in two sub-windows.
+constexpr const char* kProfile =
+    "<chart>\nsymbol=EURUSD\nperiod=60\nscale=8\ngraphmode=1\ngrid=1\nohlc=1\ncolor_scheme=2\nscroll=1\n"
+    "<window>\nheight=100\n<indicator>\nname=main\n</indicator>\n"
+    "<indicator>\nname=Moving Average\nperiod=14\nshift=0\nmethod=1\napply=0\ncolor=255\nstyle=0\nweight=1\n"
+    "period_flags=511\n</indicator>\n</window>\n"
+    "<window>\nheight=40\n<indicator>\nname=MACD\nfast_ema=12\nslow_ema=26\nmacd_sma=9\napply=0\n"
+    "period_flags=511\n</indicator>\n</window>\n"
+    "<window>\nheight=40\n<indicator>\nname=Relative Strength Index\nperiod=14\napply=0\ncolor=16711680\n"
+    "style=0\nweight=1\nlevels_color=12632256\nlevels_style=1\nlevels_weight=1\nlevel_0=30.0000\n"
+    "level_1=70.0000\nperiod_flags=511\n</indicator>\n</window>\n</chart>\n";
+
+std::vector<market::BarRecord> walk(int count) {
+    std::vector<market::BarRecord> bars;
+    double price = 1.1;
+    uint32_t state = 11;
+    for (int i = 0; i < count; ++i) {
+        state = state * 1664525u + 1013904223u;
+        const double change = (static_cast<double>(state >> 8) / 16777216.0 - 0.5) * 0.002;
+        const double open = price;
+        const double close = open + change;
+        bars.push_back({kMonday - (count - i) * 3600, open, std::min(open, close) - 0.0003,
+                        std::max(open, close) + 0.0003, close, static_cast<double>(10 + i % 50)});
+        price = close;
+    }
+    return bars;
+}
+
+class ChartViewTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { kb::testing::ensure_qt_application(); }
+
+    ChartViewTest() {
+        terminal.display_metrics().dpi_x = terminal.display_metrics().dpi_y = 96;
+        EXPECT_TRUE(platform::make_directory(home.file("profiles")));
+        EXPECT_TRUE(platform::make_directory(home.file("history")));
+        EXPECT_TRUE(platform::make_directory(home.file("history/Demo")));
+        write("history/Demo/EURUSD60.hst", hst_bytes("EURUSD", 60, walk(kBarCount)));
+        write("history/Demo/EURUSD15.hst", hst_bytes("EURUSD", 15, walk(kBarCount)));
+        write("profiles/chart.ini", std::string(kProfile));
+        core::Services& services = terminal.services();
+        market::HistoryCenter* center = core::create_service(
+            services.history_center,
+            market::HistoryCenterEnvironment{.settings = {home.path(), "Demo", kMaxBars, kMaxBars}, .clock = clock});
+        market::SymbolsBase* symbols =
+            core::create_service(services.symbols_base, home.path(), "Demo", nullptr, center);
+        center->set_symbols(symbols);
+        const market::SymbolRecord known[] = {all_day_symbol("EURUSD", 0), all_day_symbol("GBPUSD", 1)};
+        symbols->replace_symbols(known);
+    }
+    ~ChartViewTest() override {
+        view.reset();
+        terminal.services().symbols_base.reset();
+        terminal.services().history_center.reset();
+    }
+
+    void write(const std::string& name, const std::string& text) {
+        write(name, std::vector<uint8_t>(text.begin(), text.end()));
+    }
+    void write(const std::string& name, const std::vector<uint8_t>& bytes) {
+        ASSERT_TRUE(platform::write_file_atomic(home.file(name), bytes));
+    }
+    std::string profile_on_disk() const {
+        const std::optional<std::vector<uint8_t>> bytes = platform::read_file(home.file("profiles/chart.ini"));
+        return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
+    }
+    ChartView& make_view() {
+        view = std::make_unique<ChartView>(terminal);
+        view->resize(480, 640);
+        view->show();
+        return *view;
+    }
+    static QAction* find(QMenu& menu, const QString& text) {
+        for (QAction* action : menu.actions()) {
+            if (action->text() == text) return action;
+            if (action->menu())
+                if (QAction* inner = find(*action->menu(), text)) return inner;
+        }
+        return nullptr;
+    }
+    static void key(QWidget& widget, int code) {
+        QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier);
+        QApplication::sendEvent(&widget, &press);
+    }
+    static void mouse(QWidget& widget, QEvent::Type type, QPoint at) {
+        const Qt::MouseButtons buttons = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+        QMouseEvent event(type, QPointF(at), widget.mapToGlobal(QPointF(at)), Qt::LeftButton, buttons, Qt::NoModifier);
+        QApplication::sendEvent(&widget, &event);
+    }
+    static int count_colour(const QImage& image, const QRect& area, QRgb colour) {
+        int n = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x) n += (image.pixel(x, y) & 0xFFFFFF) == (colour & 0xFFFFFF);
+        return n;
+    }
+
+    kb::testing::TempFolder home;
+    platform::ManualClock clock;
+    core::Terminal terminal{home.path(), clock, home.file("settings")};
+    std::unique_ptr<ChartView> view;
+};
+
+TEST_F(ChartViewTest, LoadsAProfileWithIndicatorsDrawsItAndSavesThePicture) {
+    ChartView& chart_view = make_view();
+    ASSERT_NE(chart_view.chart(), nullptr);
+    ASSERT_EQ(chart_view.chart()->window_count(), 3u);
+    EXPECT_EQ(chart_view.chart()->bars().size(), static_cast<size_t>(kBarCount));
+
+    const QImage image = chart_view.picture();
+    ASSERT_EQ(image.size(), QSize(480, 640));
+    const QString path = QString::fromStdString(home.file("chart.png"));
+    ASSERT_TRUE(image.save(path, "PNG"));
+    QImage saved(path);
+    ASSERT_FALSE(saved.isNull());
+
+    // Black on white: the moving average (red) in the main window, the RSI (blue) in the
+    // last window only and MACD's grey histogram in the middle one.
+    const chart::Rect main = chart_view.chart()->window_rect(0);
+    const chart::Rect macd = chart_view.chart()->window_rect(1);
+    const chart::Rect rsi = chart_view.chart()->window_rect(2);
+    const auto qrect = [](const chart::Rect& r) { return QRect(r.left, r.top, r.width(), r.height()); };
+    EXPECT_GT(count_colour(saved, qrect(main), qRgb(255, 0, 0)), 50);
+    EXPECT_EQ(count_colour(saved, qrect(macd), qRgb(0, 0, 255)), 0);
+    EXPECT_GT(count_colour(saved, qrect(rsi), qRgb(0, 0, 255)), 50);
+    EXPECT_GT(count_colour(saved, qrect(macd), qRgb(0xC0, 0xC0, 0xC0)), 50);
+    EXPECT_GT(count_colour(saved, QRect(0, 0, 480, 640), qRgb(255, 255, 255)), 480 * 640 / 2);
+}
+
+TEST_F(ChartViewTest, MenuCommandsChangeTheChartAndItsProfileAtOnce) {
+    ChartView& chart_view = make_view();
+    chart::IndicatorCatalogue catalogue;
+    chart_view.set_indicator_catalogue(&catalogue);
+    std::unique_ptr<QMenu> menu(chart_view.build_menu(nullptr));
+
+    QAction* m15 = find(*menu, "M15");
+    ASSERT_NE(m15, nullptr);
+    m15->trigger();
+    EXPECT_EQ(chart_view.chart()->settings().period, 15);
+    EXPECT_NE(profile_on_disk().find("period=15\n"), std::string::npos);
+
+    ASSERT_NE(find(*menu, "Line Chart"), nullptr);
+    find(*menu, "Line Chart")->trigger();
+    EXPECT_NE(profile_on_disk().find("graphmode=2\n"), std::string::npos);
+    QAction* properties = find(*menu, "Properties");
+    ASSERT_NE(properties, nullptr);
+    find(*properties->menu(), "Volumes")->trigger();
+    EXPECT_NE(profile_on_disk().find("volumes=1\n"), std::string::npos);
+    find(*menu, "Green on Black")->trigger();
+    EXPECT_NE(profile_on_disk().find("color_scheme=1\n"), std::string::npos);
+
+    // An indicator from the list goes into a new sub-window and counts as used.
+    QAction* cci = find(*menu, "Commodity Channel Index");
+    ASSERT_NE(cci, nullptr);
+    cci->trigger();
+    EXPECT_EQ(chart_view.chart()->window_count(), 4u);
+    EXPECT_NE(profile_on_disk().find("name=Commodity Channel Index\n"), std::string::npos);
+    EXPECT_TRUE(catalogue.changed());
+    EXPECT_EQ(catalogue.entries().front().name, "Commodity Channel Index");
+
+    // The delete menu lists it and removes it with its window.
+    menu.reset(chart_view.build_menu(nullptr));
+    QAction* remove = find(*menu, "CCI(14)");
+    ASSERT_NE(remove, nullptr);
+    remove->trigger();
+    EXPECT_EQ(chart_view.chart()->window_count(), 3u);
+    EXPECT_EQ(profile_on_disk().find("Commodity Channel Index"), std::string::npos);
+}
+
+TEST_F(ChartViewTest, TheIndicatorDialogChangesPeriodColourStyleAndTimeframes) {
+    ChartView& chart_view = make_view();
+    IndicatorDialog* dialog = chart_view.open_indicator_dialog(2, 0);   // the RSI
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_NE(dialog->period_box(), nullptr);
+    EXPECT_EQ(dialog->period_box()->value(), 14);
+    EXPECT_EQ(dialog->colour(), 0xFF0000u);
+    dialog->period_box()->setValue(21);
+    dialog->set_colour(0x00FF00);
+    dialog->style_box()->setCurrentIndex(1);
+    dialog->width_box()->setValue(2);
+    dialog->timeframe_box(8)->setChecked(false);   // not on MN
+    EXPECT_EQ(dialog->levels_box()->text(), "30 70");
+    dialog->levels_box()->setText("25; 75,5 x 50");
+    ASSERT_TRUE(dialog->apply());
+    const std::string profile = profile_on_disk();
+    EXPECT_NE(profile.find("name=Relative Strength Index\nperiod=21\n"), std::string::npos) << profile;
+    EXPECT_NE(profile.find("color=65280\nstyle=1\nweight=2\n"), std::string::npos) << profile;
+    EXPECT_NE(profile.find("level_0=25.0000\nlevel_1=75.5000\nlevel_2=50.0000\nperiod_flags=255\n"),
+              std::string::npos)
+        << profile;
+    std::string label;
+    chart_view.chart()->for_each_window([&](const chart::ChartWindow& window) {
+        if (!window.is_main() && window.indicator_count() == 1 && window.indicator(0)->period() == 21)
+            label = window.indicator(0)->label();
+    });
+    EXPECT_EQ(label, "RSI(21)");
+    dialog->close();
+
+    // Classes without a period get no period box; there is no dialog for a missing indicator.
+    EXPECT_EQ(chart_view.open_indicator_dialog(1, 0)->period_box(), nullptr);   // MACD's periods are its own
+    EXPECT_EQ(chart_view.open_indicator_dialog(2, 1), nullptr);
+    EXPECT_EQ(chart_view.open_indicator_dialog(7, 0), nullptr);
+}
+
+TEST_F(ChartViewTest, KeysAndDraggingScrollAndZoomAndTheCrosshairFollowsThePointer) {
+    ChartView& chart_view = make_view();
+    chart::Chart& chart = *chart_view.chart();
+    const int newest = chart.settings().leftpos;
+    ASSERT_GT(newest, 0);
+
+    key(chart_view, Qt::Key_Left);
+    EXPECT_EQ(chart.settings().leftpos, newest - 1);
+    key(chart_view, Qt::Key_End);
+    EXPECT_EQ(chart.settings().leftpos, newest);
+    // Dragging right by 10 bars shows older bars.
+    mouse(chart_view, QEvent::MouseButtonPress, QPoint(100, 100));
+    mouse(chart_view, QEvent::MouseMove, QPoint(180, 100));
+    mouse(chart_view, QEvent::MouseButtonRelease, QPoint(180, 100));
+    EXPECT_EQ(chart.settings().leftpos, newest - 10);
+
+    key(chart_view, Qt::Key_Plus);
+    EXPECT_EQ(chart.settings().scale, 16);
+    key(chart_view, Qt::Key_Minus);
+    EXPECT_EQ(chart.settings().scale, 8);
+
+    chart_view.set_crosshair(true);
+    mouse(chart_view, QEvent::MouseButtonPress, QPoint(50, 60));
+    EXPECT_EQ(chart.settings().cursor_x, 50);
+    EXPECT_EQ(chart.settings().cursor_y, 60);
+    EXPECT_EQ(chart.settings().leftpos, newest - 10);   // no scrolling in crosshair mode
+    mouse(chart_view, QEvent::MouseButtonRelease, QPoint(50, 60));
+    // Touching the crosshair box ends the mode.
+    const chart::Rect drawing = chart::drawing_rect(chart.settings());
+    mouse(chart_view, QEvent::MouseButtonPress, QPoint(drawing.right - 5, drawing.top + 5));
+    mouse(chart_view, QEvent::MouseButtonRelease, QPoint(drawing.right - 5, drawing.top + 5));
+    EXPECT_EQ(chart.settings().crosshair, 0);
+}
+
+TEST_F(ChartViewTest, TheMarketWatchEntryAndNewBarsReachTheChart) {
+    ChartView& chart_view = make_view();
+    EXPECT_TRUE(chart_view.open_symbol("GBPUSD"));
+    EXPECT_EQ(chart_view.chart()->settings().symbol, "GBPUSD");
+    EXPECT_FALSE(chart_view.open_symbol("NOSUCH"));
+    EXPECT_EQ(chart_view.chart()->settings().symbol, "GBPUSD");
+    EXPECT_TRUE(chart_view.open_symbol("EURUSD"));
+
+    // A quote that builds on the newest bar reaches the chart through code 2.
+    const int updates = chart_view.bar_updates();
+    terminal.services().history_center->on_tick(market::testing::make_tick(0, kMonday + 10, 1.3f, 1.3002f));
+    chart_view.forward(core::Notification::Quotes, 0);
+    EXPECT_EQ(chart_view.bar_updates(), updates + 1);
+    EXPECT_NEAR(chart_view.chart()->bars().back().close, 1.3, 1e-9);
+    // Without a trade base an order's symbol can't be shown.
+    EXPECT_FALSE(chart_view.show_order_symbol(501));
+}
+
+TEST_F(ChartViewTest, AnOpenOrdersSymbolIsShownByItsTicket) {
+    trade::TradeBase* trades = core::create_service(terminal.services().trade_base,
+                                                    terminal.services().symbols_base.get(), nullptr, nullptr, clock);
+    trade::AccountData account{};
+    account.login = 5001;
+    trade::TradeRecord order{};
+    order.ticket = 501;
+    order.login = 5001;
+    core::set_field_text(order.symbol, "GBPUSD");
+    order.type = trade::kBuyLimit;
+    order.volume = 100;
+    order.open_price = 1.1;
+    const trade::TradeRecord open[] = {order};
+    trades->set_account(account, open);
+
+    ChartView& chart_view = make_view();
+    EXPECT_FALSE(chart_view.show_order_symbol(999));
+    EXPECT_EQ(chart_view.chart()->settings().symbol, "EURUSD");
+    EXPECT_TRUE(chart_view.show_order_symbol(501));
+    EXPECT_EQ(chart_view.chart()->settings().symbol, "GBPUSD");
+    view.reset();
+    terminal.services().trade_base.reset();
+}
+
+}  // namespace
+}  // namespace kb::ui
