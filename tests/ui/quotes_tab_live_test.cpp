@@ -7,6 +7,7 @@
 #include <QImage>
 #include <chrono>
 #include <cstring>
+#include <memory>
 #include <thread>
 
 #include "core/fixed_text.h"
@@ -91,13 +92,13 @@ TEST_F(QuotesTabLive, AfterLoginTheQuotesTabShowsLiveColouredPrices) {
     core::set_field_text(record.server, "127.0.0.1:" + std::to_string(server->trade_port()));
     configuration.set_login_record(record);
 
-    MainWindow window(terminal);
+    auto window = std::make_unique<MainWindow>(terminal);
     QtNotifier notifier;
-    notifier.set_window(&window);
+    notifier.set_window(window.get());
     terminal.set_notifier(&notifier);
-    window.resize(480, 640);
-    window.show();
-    MarketWatchView& view = *window.quotes_view();
+    window->resize(480, 640);
+    window->show();
+    MarketWatchView& view = *window->quotes_view();
     session::ServerSession* session = terminal.services().server_session.get();
     ASSERT_TRUE(session);
     session->start();
@@ -122,9 +123,11 @@ TEST_F(QuotesTabLive, AfterLoginTheQuotesTabShowsLiveColouredPrices) {
     ASSERT_FALSE(image.isNull());
     EXPECT_GT(pixels_of(image, kBlue) + pixels_of(image, kRed), 0u) << "the direction images of the rows";
 
+    // The terminal's own order: the window and its chart go before the services they show.
     session->stop();
     terminal.set_notifier(nullptr);
     notifier.set_window(nullptr);
+    window.reset();
     terminal.shutdown();
 }
 
