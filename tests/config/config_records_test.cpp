@@ -47,8 +47,9 @@ LoginRecord sample_login() {
 
 TEST(LoginRecordFile, RoundTripsThroughScrambledImage) {
     LoginRecord record = sample_login();
+    platform::SeededRandom random(1);
     uint8_t image[sizeof(LoginRecord)];
-    serialize_login_record(record, image);
+    serialize_login_record(record, image, random);
     EXPECT_NE(std::memcmp(image, &record, sizeof image), 0) << "the file must not hold the record in plain";
 
     LoginRecord loaded = parse_login_record(image, kNow + 500);
@@ -64,8 +65,9 @@ TEST(LoginRecordFile, RoundTripsThroughScrambledImage) {
 
 TEST(LoginRecordFile, IsOneChainOverAllBytes) {
     LoginRecord record = sample_login();
+    platform::SeededRandom random(1);
     uint8_t image[sizeof(LoginRecord)];
-    serialize_login_record(record, image);
+    serialize_login_record(record, image, random);
     std::vector<uint8_t> expected = plain_bytes(record);
     net::file_scramble(expected);
     EXPECT_EQ(std::memcmp(image, expected.data(), sizeof image), 0);
@@ -117,8 +119,9 @@ TEST(LoginRecordFile, WithoutKeepPersonalDataThePasswordIsEmptyAndItsFillerChang
     record.keep_personal_data = 0;
     uint8_t first[sizeof(LoginRecord)];
     uint8_t second[sizeof(LoginRecord)];
-    serialize_login_record(record, first);
-    serialize_login_record(record, second);
+    platform::SeededRandom random(1);
+    serialize_login_record(record, first, random);
+    serialize_login_record(record, second, random);
 
     LoginRecord a = parse_login_record(first, kNow);
     LoginRecord b = parse_login_record(second, kNow);
