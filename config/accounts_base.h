@@ -31,8 +31,9 @@ std::vector<uint8_t> serialize_accounts(std::span<const AccountSnapshot> account
 // the configuration only while not holding its own lock (lock order: core/lock_order.h).
 class AccountsBase {
 public:
-    // random gives the salts of the saved records and is drawn from under the base's lock,
-    // from every thread that saves.
+    // random gives the salts of the saved records; it is drawn from under the base's lock
+    // by whichever thread saves, so it must be safe for those threads (system_random() is).
+    // It must outlive this object.
     AccountsBase(std::string program_folder, TerminalConfig& config, platform::Random& random);
 
     // Stores an account (login at least 1, a non-empty password), replacing the one with

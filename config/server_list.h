@@ -40,8 +40,9 @@ struct ProbeMeasurement {
 class ServerList {
 public:
     // settings may be null (no white-label reset then). Nothing is read until load_all.
-    // random fills the unused text bytes of the saved files and is drawn from under the
-    // list's lock, from every thread that saves.
+    // random fills the unused text bytes of the saved files; it is drawn from under the
+    // list's lock by whichever thread saves, so it must be safe for those threads
+    // (system_random() is). It must outlive this object.
     ServerList(std::string program_folder, platform::Clock& clock, platform::Random& random,
                core::SettingsStore* settings);
     // Saves what changed since the last save (at shutdown: the marks of failed access

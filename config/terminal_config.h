@@ -34,8 +34,9 @@ enum class BrandingServer { Absent, Present };
 class TerminalConfig {
 public:
     // servers may be null (no server name validation then); it must outlive this object.
-    // random fills the unused password bytes of server.ini and is drawn from under the
-    // configuration's lock, from every thread that saves.
+    // random fills the unused password bytes of server.ini; it is drawn from under the
+    // configuration's lock by whichever thread saves, so it must be safe for those threads
+    // (system_random() is). It must outlive this object.
     TerminalConfig(std::string program_folder, platform::Clock& clock, platform::Random& random,
                    ServerList* servers, platform::SoundPlayer& sound, platform::ProcessStarter& starter);
 
