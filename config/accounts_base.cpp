@@ -1,7 +1,6 @@
 #include "config/accounts_base.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 
 #include "config/config_paths.h"
@@ -45,11 +44,11 @@ std::vector<AccountSnapshot> parse_accounts(std::span<const uint8_t> bytes) {
     return accounts;
 }
 
-std::vector<uint8_t> serialize_accounts(std::span<const AccountSnapshot> accounts) {
+std::vector<uint8_t> serialize_accounts(std::span<const AccountSnapshot> accounts, platform::Random& random) {
     std::vector<uint8_t> image(accounts.size() * sizeof(AccountSnapshot));
     for (size_t i = 0; i < accounts.size(); ++i) {
         AccountSnapshot copy = accounts[i];
-        copy.salt = static_cast<uint32_t>(std::rand());
+        copy.salt = static_cast<uint32_t>(random.next());
         std::span<uint8_t> record = std::span(image).subspan(i * sizeof copy, sizeof copy);
         std::memcpy(record.data(), &copy, sizeof copy);
         net::file_scramble(record);
@@ -57,8 +56,8 @@ std::vector<uint8_t> serialize_accounts(std::span<const AccountSnapshot> account
     return image;
 }
 
-AccountsBase::AccountsBase(std::string program_folder, TerminalConfig& config)
-    : program_folder_(std::move(program_folder)), config_(config) {
+AccountsBase::AccountsBase(std::string program_folder, TerminalConfig& config, platform::Random& random)
+    : program_folder_(std::move(program_folder)), config_(config), random_(random) {
     accounts_ = parse_accounts(read_store_file(file_path(), kMaxSavedAccounts * sizeof(AccountSnapshot)));
 }
 
@@ -156,7 +155,7 @@ void AccountsBase::save_locked(bool keep_personal_data) {
         platform::remove_file(file_path());
         return;
     }
-    write_store_file(file_path(), serialize_accounts(accounts_), platform::FileAccess::OwnerOnly);
+    write_store_file(file_path(), serialize_accounts(accounts_, random_), platform::FileAccess::OwnerOnly);
 }
 
 }  // namespace kb::config

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "config/account_snapshot.h"
+#include "platform/random.h"
 
 namespace kb::config {
 
@@ -20,8 +21,9 @@ inline constexpr size_t kMaxSavedAccounts = 64;
 // negative balance ends the load with no accounts at all. Any input is accepted.
 std::vector<AccountSnapshot> parse_accounts(std::span<const uint8_t> bytes);
 
-// The file image of accounts: each record with a fresh rand() salt, scrambled by itself.
-std::vector<uint8_t> serialize_accounts(std::span<const AccountSnapshot> accounts);
+// The file image of accounts: each record with a fresh random salt (from random),
+// scrambled by itself.
+std::vector<uint8_t> serialize_accounts(std::span<const AccountSnapshot> accounts, platform::Random& random);
 
 // The accounts the user can switch between: profiles/accounts.ini, owner-only. Loaded
 // when created, saved on every change. Without "keep personal data" in the login record
@@ -29,7 +31,10 @@ std::vector<uint8_t> serialize_accounts(std::span<const AccountSnapshot> account
 // the configuration only while not holding its own lock (lock order: core/lock_order.h).
 class AccountsBase {
 public:
-    AccountsBase(std::string program_folder, TerminalConfig& config);
+    // random gives the salts of the saved records; it is drawn from under the base's lock
+    // by whichever thread saves, so it must be safe for those threads (system_random() is).
+    // It must outlive this object.
+    AccountsBase(std::string program_folder, TerminalConfig& config, platform::Random& random);
 
     // Stores an account (login at least 1, a non-empty password), replacing the one with
     // the same login or appending while fewer than 64 are held; saves. False when
@@ -59,6 +64,7 @@ private:
 
     const std::string program_folder_;
     TerminalConfig& config_;
+    platform::Random& random_;
     std::mutex lock_;
     std::vector<AccountSnapshot> accounts_;
 };

@@ -1,6 +1,5 @@
 #include "config/login_record.h"
 
-#include <cstdlib>
 #include <cstring>
 
 #include "core/fixed_text.h"
@@ -40,13 +39,14 @@ LoginRecord parse_login_record(std::span<const uint8_t> bytes, int64_t now) {
     return record;
 }
 
-void serialize_login_record(const LoginRecord& record, std::span<uint8_t, sizeof(LoginRecord)> out) {
+void serialize_login_record(const LoginRecord& record, std::span<uint8_t, sizeof(LoginRecord)> out,
+                            platform::Random& random) {
     LoginRecord copy = record;
     copy.version = kLoginRecordVersion;
     if (copy.keep_personal_data == 0) {
         // Nothing of the password stays, and the file changes from save to save.
         copy.password[0] = '\0';
-        for (size_t i = 1; i < sizeof copy.password; ++i) copy.password[i] = static_cast<char>(std::rand());
+        for (size_t i = 1; i < sizeof copy.password; ++i) copy.password[i] = static_cast<char>(random.next());
     }
     std::memcpy(out.data(), &copy, sizeof copy);
     net::file_scramble(out);

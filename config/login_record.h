@@ -4,6 +4,7 @@
 #include <span>
 
 #include "platform/byte_order.h"
+#include "platform/random.h"
 
 namespace kb::config {
 
@@ -64,7 +65,9 @@ LoginRecord default_login_record(int64_t now);
 LoginRecord parse_login_record(std::span<const uint8_t> bytes, int64_t now);
 
 // The scrambled file image of record: version 400; without keep personal data the
-// password is emptied and its other 15 bytes are random (rand()).
-void serialize_login_record(const LoginRecord& record, std::span<uint8_t, sizeof(LoginRecord)> out);
+// password is emptied and its other 15 bytes are random (the low bytes of random's
+// numbers).
+void serialize_login_record(const LoginRecord& record, std::span<uint8_t, sizeof(LoginRecord)> out,
+                            platform::Random& random);
 
 }  // namespace kb::config

@@ -33,8 +33,9 @@ void clear_selection(ServerRecord& record) { std::memset(record.selected_address
 
 }  // namespace
 
-ServerList::ServerList(std::string program_folder, platform::Clock& clock, core::SettingsStore* settings)
-    : program_folder_(std::move(program_folder)), clock_(clock), settings_(settings) {}
+ServerList::ServerList(std::string program_folder, platform::Clock& clock, platform::Random& random,
+                       core::SettingsStore* settings)
+    : program_folder_(std::move(program_folder)), clock_(clock), random_(random), settings_(settings) {}
 
 ServerList::~ServerList() { save(); }
 
@@ -148,7 +149,7 @@ bool ServerList::update_locked(std::string_view name, std::string_view company, 
 
 void ServerList::write_entry_locked(const ServerEntry& entry) {
     if (entry.name() == core::field_text(entry.record.company)) return;
-    write_store_file(server_file(entry.name()), serialize_server_file(entry));
+    write_store_file(server_file(entry.name()), serialize_server_file(entry, random_));
 }
 
 std::optional<ServerEntry> ServerList::find_copy(std::string_view name) {

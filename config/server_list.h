@@ -9,6 +9,7 @@
 
 #include "config/server_record.h"
 #include "platform/clock.h"
+#include "platform/random.h"
 
 namespace kb::core {
 class SettingsStore;
@@ -39,7 +40,11 @@ struct ProbeMeasurement {
 class ServerList {
 public:
     // settings may be null (no white-label reset then). Nothing is read until load_all.
-    ServerList(std::string program_folder, platform::Clock& clock, core::SettingsStore* settings);
+    // random fills the unused text bytes of the saved files; it is drawn from under the
+    // list's lock by whichever thread saves, so it must be safe for those threads
+    // (system_random() is). It must outlive this object.
+    ServerList(std::string program_folder, platform::Clock& clock, platform::Random& random,
+               core::SettingsStore* settings);
     // Saves what changed since the last save (at shutdown: the marks of failed access
     // points set after the last login). Any probe must have been stopped before.
     ~ServerList();
@@ -100,6 +105,7 @@ private:
 
     const std::string program_folder_;
     platform::Clock& clock_;
+    platform::Random& random_;
     core::SettingsStore* const settings_;
     std::mutex lock_;
     std::vector<ServerEntry> entries_;   // list order: newest first

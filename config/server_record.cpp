@@ -65,15 +65,15 @@ ServerFileStatus parse_server_file(std::span<const uint8_t> bytes, ServerEntry& 
     return ServerFileStatus::Loaded;
 }
 
-std::vector<uint8_t> serialize_server_file(const ServerEntry& entry) {
+std::vector<uint8_t> serialize_server_file(const ServerEntry& entry, platform::Random& random) {
     ServerRecord header = entry.record;
     header.access_point_count = static_cast<int32_t>(entry.access_points.size());
     header.access_points_link = 0;
     header.next_link = 0;
     std::vector<AccessPointRecord> points = entry.access_points;
     for (AccessPointRecord& point : points) {
-        core::fill_after_text(point.address);
-        core::fill_after_text(point.description);
+        core::fill_after_text(point.address, random);
+        core::fill_after_text(point.description, random);
     }
     std::vector<uint8_t> image(sizeof header + points.size() * sizeof(AccessPointRecord));
     std::memcpy(image.data(), &header, sizeof header);

@@ -7,6 +7,7 @@
 
 #include "net/access_point_record.h"
 #include "platform/byte_order.h"
+#include "platform/random.h"
 
 namespace kb::config {
 
@@ -84,7 +85,8 @@ enum class ServerFileStatus {
 ServerFileStatus parse_server_file(std::span<const uint8_t> bytes, ServerEntry& entry);
 
 // The file image of entry: the header (links zeroed) in plain, then the access points
-// with rand() bytes after each address and description, scrambled as one chain.
-std::vector<uint8_t> serialize_server_file(const ServerEntry& entry);
+// with random bytes (from random) after each address and description, scrambled as one
+// chain.
+std::vector<uint8_t> serialize_server_file(const ServerEntry& entry, platform::Random& random);
 
 }  // namespace kb::config

@@ -24,10 +24,11 @@ bool is_wav_action(std::string_view action) { return action.find(".wav") != std:
 
 }  // namespace
 
-TerminalConfig::TerminalConfig(std::string program_folder, platform::Clock& clock, ServerList* servers,
-                               platform::SoundPlayer& sound, platform::ProcessStarter& starter)
+TerminalConfig::TerminalConfig(std::string program_folder, platform::Clock& clock, platform::Random& random,
+                               ServerList* servers, platform::SoundPlayer& sound, platform::ProcessStarter& starter)
     : program_folder_(std::move(program_folder)),
       clock_(clock),
+      random_(random),
       servers_(servers),
       sound_(sound),
       starter_(starter),
@@ -129,7 +130,7 @@ void TerminalConfig::save_login_locked() {
     validate_server_name_locked(login_);
     login_.version = kLoginRecordVersion;
     uint8_t image[sizeof(LoginRecord)];
-    serialize_login_record(login_, image);
+    serialize_login_record(login_, image, random_);
     write_store_file(login_file(), image, platform::FileAccess::OwnerOnly);
 }
 

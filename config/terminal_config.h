@@ -9,6 +9,7 @@
 #include "config/sound_events.h"
 #include "config/trade_settings.h"
 #include "platform/clock.h"
+#include "platform/random.h"
 
 namespace kb::platform {
 class ProcessStarter;
@@ -33,8 +34,11 @@ enum class BrandingServer { Absent, Present };
 class TerminalConfig {
 public:
     // servers may be null (no server name validation then); it must outlive this object.
-    TerminalConfig(std::string program_folder, platform::Clock& clock, ServerList* servers,
-                   platform::SoundPlayer& sound, platform::ProcessStarter& starter);
+    // random fills the unused password bytes of server.ini; it is drawn from under the
+    // configuration's lock by whichever thread saves, so it must be safe for those threads
+    // (system_random() is). It must outlive this object.
+    TerminalConfig(std::string program_folder, platform::Clock& clock, platform::Random& random,
+                   ServerList* servers, platform::SoundPlayer& sound, platform::ProcessStarter& starter);
 
     // Start-up: records the branding flag, then loads server.ini, charts.ini, trade.ini
     // and events.ini in that order, then runs the key-files hook. The server list should
@@ -89,6 +93,7 @@ private:
 
     const std::string program_folder_;
     platform::Clock& clock_;
+    platform::Random& random_;
     ServerList* const servers_;
     platform::SoundPlayer& sound_;
     platform::ProcessStarter& starter_;

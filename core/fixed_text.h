@@ -1,9 +1,10 @@
 #pragma once
 #include <cstddef>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
+
+#include "platform/random.h"
 
 namespace kb::core {
 
@@ -30,10 +31,11 @@ void terminate_field(char (&field)[N]) {
 }
 
 // Fills the bytes after the text's NUL, up to but not including the field's last byte,
-// with rand() bytes, so that saved files do not show stale memory as zeros.
+// with the low bytes of random's numbers, so that saved files do not show stale memory as
+// zeros. As thread-safe as random is.
 template <size_t N>
-void fill_after_text(char (&field)[N]) {
-    for (size_t i = strnlen(field, N) + 1; i + 1 < N; ++i) field[i] = static_cast<char>(std::rand());
+void fill_after_text(char (&field)[N], platform::Random& random) {
+    for (size_t i = strnlen(field, N) + 1; i + 1 < N; ++i) field[i] = static_cast<char>(random.next());
 }
 
 }  // namespace kb::core

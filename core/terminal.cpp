@@ -1,7 +1,5 @@
 #include "core/terminal.h"
 
-#include <cstdlib>
-
 #include "core/build_info.h"
 #include "core/data_folders.h"
 #include "core/system_info.h"
@@ -24,7 +22,6 @@ uint32_t Terminal::folder_identity() const { return platform::folder_identity_va
 
 void Terminal::start(ServiceFactory* factory) {
     if (started_) return;
-    std::srand(clock_.tick_ms());
     // Every kernel this builds on is new enough; the text is only reported.
     os_version_ = os_version_text();
     if (factory) factory->create_configuration(*this);

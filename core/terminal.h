@@ -77,9 +77,8 @@ public:
     Terminal(const Terminal&) = delete;
     Terminal& operator=(const Terminal&) = delete;
 
-    // Seeds the C random generator with the tick count, notes the system version,
-    // creates the configuration services (factory), makes the data folders, swaps in a
-    // downloaded updater, creates the services (factory) and journals
+    // Notes the system version, creates the configuration services (factory), makes the
+    // data folders, swaps in a downloaded updater, creates the services (factory) and journals
     // "<short name> build 445 started". Only the first call does anything.
     void start(ServiceFactory* factory);
     // Destroys the services in their order and journals "<short name> build 445 stopped".

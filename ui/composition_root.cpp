@@ -9,6 +9,7 @@
 #include "market/history_center.h"
 #include "market/symbols_base.h"
 #include "platform/clock.h"
+#include "platform/random.h"
 #include "session/server_session.h"
 #include "session/symbols_store.h"
 #include "session/trade_dispatcher.h"
@@ -32,11 +33,13 @@ std::pair<size_t, size_t> ChartSettingsBarLimits::current() {
 
 void CompositionRoot::create_configuration(core::Terminal& terminal) {
     core::Services& services = terminal.services();
-    config::ServerList* servers =
-        core::create_service(services.server_list, terminal.program_folder(), terminal.clock(), &terminal.settings());
+    config::ServerList* servers = core::create_service(services.server_list, terminal.program_folder(),
+                                                       terminal.clock(), platform::system_random(),
+                                                       &terminal.settings());
     if (servers) core::create_service(services.server_probe, *servers, terminal.clock(), terminal.clock());
-    config::TerminalConfig* configuration = core::create_service(
-        services.terminal_config, terminal.program_folder(), terminal.clock(), servers, sound_, starter_);
+    config::TerminalConfig* configuration =
+        core::create_service(services.terminal_config, terminal.program_folder(), terminal.clock(),
+                             platform::system_random(), servers, sound_, starter_);
     if (servers) servers->load_all(terminal.branding().company_name());
     // Branding files may name a server of their own; until they are read there is none.
     if (configuration) configuration->load_all(config::BrandingServer::Absent);
@@ -50,7 +53,8 @@ void CompositionRoot::create_services(core::Terminal& terminal) {
     create_trade(terminal);
     create_trade_dispatcher(terminal);
     if (services.terminal_config)
-        core::create_service(services.accounts_base, terminal.program_folder(), *services.terminal_config);
+        core::create_service(services.accounts_base, terminal.program_folder(), *services.terminal_config,
+                             platform::system_random());
     create_session(terminal);
     add_watchdogs(terminal);
     indicator_catalogue_.load(chart::indicator_catalogue_path(terminal.program_folder()),

@@ -41,7 +41,8 @@ private:
 // server, the saved accounts and, last, the server session with its watchdog. The
 // services that arrive with later work will be created here in their places; until then
 // the session drops what it would feed them. The sound player and the process starter are
-// not owned; they and this object must outlive the terminal's services.
+// not owned; they and this object must outlive the terminal's services. The stores' random
+// file filler and salts come from the machine's generator.
 class CompositionRoot final : public core::ServiceFactory {
 public:
     CompositionRoot(platform::SoundPlayer& sound, platform::ProcessStarter& starter)

@@ -26,7 +26,10 @@ AccountSnapshot account(int32_t login, const char* password = "pw", const char* 
     return snapshot;
 }
 
-std::vector<uint8_t> scrambled(std::vector<AccountSnapshot> accounts) { return serialize_accounts(accounts); }
+std::vector<uint8_t> scrambled(std::vector<AccountSnapshot> accounts) {
+    platform::SeededRandom random(1);
+    return serialize_accounts(accounts, random);
+}
 
 class AccountsBaseTest : public ::testing::Test {
 protected:
@@ -42,12 +45,14 @@ protected:
     platform::ManualClock clock;
     testing::RecordingSoundPlayer sound;
     testing::RecordingProcessStarter starter;
-    TerminalConfig config{folder.path(), clock, nullptr, sound, starter};
+    platform::SeededRandom random{1};
+    TerminalConfig config{folder.path(), clock, random, nullptr, sound, starter};
 };
 
 TEST(AccountsFile, EachRecordIsItsOwnChainWithASalt) {
     std::vector<AccountSnapshot> accounts = {account(1), account(2)};
-    std::vector<uint8_t> image = serialize_accounts(accounts);
+    platform::SeededRandom random(1);
+    std::vector<uint8_t> image = serialize_accounts(accounts, random);
     ASSERT_EQ(image.size(), 2u * 14240u);
     net::file_unscramble(std::span(image).subspan(14240));
     AccountSnapshot second;
@@ -74,7 +79,7 @@ TEST(AccountsFile, PartialTrailingRecordAndExtraRecordsAreIgnored) {
 
     std::vector<AccountSnapshot> many;
     for (int32_t login = 1; login <= 70; ++login) many.push_back(account(login));
-    EXPECT_EQ(parse_accounts(serialize_accounts(many)).size(), 64u);
+    EXPECT_EQ(parse_accounts(scrambled(many)).size(), 64u);
 }
 
 TEST(AccountsFile, LoadTerminatesTexts) {
@@ -93,12 +98,12 @@ TEST(AccountsFile, LoadTerminatesTexts) {
 
 TEST_F(AccountsBaseTest, RoundTripThroughTheFile) {
     {
-        AccountsBase accounts(folder.path(), config);
+        AccountsBase accounts(folder.path(), config, random);
         EXPECT_TRUE(accounts.add_or_replace(account(11, "a")));
         EXPECT_TRUE(accounts.add_or_replace(account(12, "b")));
         EXPECT_TRUE(accounts.add_or_replace(account(11, "c")));
     }
-    AccountsBase reloaded(folder.path(), config);
+    AccountsBase reloaded(folder.path(), config, random);
     ASSERT_EQ(reloaded.size(), 2u);
     EXPECT_EQ(core::field_text(reloaded.find(11)->password), "c");
     EXPECT_EQ(reloaded.at(1)->login, 12);
@@ -110,7 +115,7 @@ TEST_F(AccountsBaseTest, RoundTripThroughTheFile) {
 }
 
 TEST_F(AccountsBaseTest, TwoSavesOfTheSameAccountsDiffer) {
-    AccountsBase accounts(folder.path(), config);
+    AccountsBase accounts(folder.path(), config, random);
     accounts.add_or_replace(account(11));
     std::vector<uint8_t> first = test::file_bytes(accounts.file_path());
     accounts.save();
@@ -120,7 +125,7 @@ TEST_F(AccountsBaseTest, TwoSavesOfTheSameAccountsDiffer) {
 }
 
 TEST_F(AccountsBaseTest, WithoutKeepPersonalDataTheFileIsDeleted) {
-    AccountsBase accounts(folder.path(), config);
+    AccountsBase accounts(folder.path(), config, random);
     accounts.add_or_replace(account(11));
     ASSERT_TRUE(platform::file_exists(accounts.file_path()));
     set_keep_personal_data(0);
@@ -132,7 +137,7 @@ TEST_F(AccountsBaseTest, WithoutKeepPersonalDataTheFileIsDeleted) {
 }
 
 TEST_F(AccountsBaseTest, AddRefusesInvalidRecordsAndTheSixtyFifth) {
-    AccountsBase accounts(folder.path(), config);
+    AccountsBase accounts(folder.path(), config, random);
     AccountSnapshot negative = account(5);
     negative.balance = -1;
     EXPECT_FALSE(accounts.add_or_replace(account(0)));
@@ -143,28 +148,28 @@ TEST_F(AccountsBaseTest, AddRefusesInvalidRecordsAndTheSixtyFifth) {
     EXPECT_FALSE(accounts.add_or_replace(account(65)));
     EXPECT_TRUE(accounts.add_or_replace(account(64, "new"))) << "replacing still works when full";
     EXPECT_EQ(accounts.size(), 64u);
-    EXPECT_EQ(AccountsBase(folder.path(), config).size(), 64u);
+    EXPECT_EQ(AccountsBase(folder.path(), config, random).size(), 64u);
 }
 
 TEST_F(AccountsBaseTest, RemoveClosesTheGap) {
-    AccountsBase accounts(folder.path(), config);
+    AccountsBase accounts(folder.path(), config, random);
     for (int32_t login : {1, 2, 3}) accounts.add_or_replace(account(login));
     EXPECT_TRUE(accounts.remove(2));
     EXPECT_FALSE(accounts.remove(2));
     EXPECT_EQ(accounts.at(1)->login, 3);
-    EXPECT_EQ(AccountsBase(folder.path(), config).size(), 2u);
+    EXPECT_EQ(AccountsBase(folder.path(), config, random).size(), 2u);
 }
 
 TEST_F(AccountsBaseTest, PasswordChangeRewritesTheSavedPassword) {
-    AccountsBase accounts(folder.path(), config);
+    AccountsBase accounts(folder.path(), config, random);
     accounts.add_or_replace(account(7, "old"));
     EXPECT_TRUE(accounts.update_password(7, "new"));
     EXPECT_FALSE(accounts.update_password(8, "x"));
-    EXPECT_EQ(core::field_text(AccountsBase(folder.path(), config).find(7)->password), "new");
+    EXPECT_EQ(core::field_text(AccountsBase(folder.path(), config, random).find(7)->password), "new");
 }
 
 TEST_F(AccountsBaseTest, RememberCurrentAccountSwitchesToTheSavedOne) {
-    AccountsBase accounts(folder.path(), config);
+    AccountsBase accounts(folder.path(), config, random);
     AccountSnapshot saved = account(22, "pw22");
     core::set_field_text(saved.account_server, "acct-22.example");
     accounts.add_or_replace(saved);
@@ -188,7 +193,7 @@ TEST_F(AccountsBaseTest, RememberCurrentAccountSwitchesToTheSavedOne) {
 }
 
 TEST_F(AccountsBaseTest, RememberCurrentAccountWithoutASavedOneKeepsTheSnapshot) {
-    AccountsBase accounts(folder.path(), config);
+    AccountsBase accounts(folder.path(), config, random);
     LoginRecord login = config.login_record();
     login.login = 30;
     config.set_login_record(login);

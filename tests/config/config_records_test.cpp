@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -47,8 +48,9 @@ LoginRecord sample_login() {
 
 TEST(LoginRecordFile, RoundTripsThroughScrambledImage) {
     LoginRecord record = sample_login();
+    platform::SeededRandom random(1);
     uint8_t image[sizeof(LoginRecord)];
-    serialize_login_record(record, image);
+    serialize_login_record(record, image, random);
     EXPECT_NE(std::memcmp(image, &record, sizeof image), 0) << "the file must not hold the record in plain";
 
     LoginRecord loaded = parse_login_record(image, kNow + 500);
@@ -64,8 +66,9 @@ TEST(LoginRecordFile, RoundTripsThroughScrambledImage) {
 
 TEST(LoginRecordFile, IsOneChainOverAllBytes) {
     LoginRecord record = sample_login();
+    platform::SeededRandom random(1);
     uint8_t image[sizeof(LoginRecord)];
-    serialize_login_record(record, image);
+    serialize_login_record(record, image, random);
     std::vector<uint8_t> expected = plain_bytes(record);
     net::file_scramble(expected);
     EXPECT_EQ(std::memcmp(image, expected.data(), sizeof image), 0);
@@ -117,8 +120,9 @@ TEST(LoginRecordFile, WithoutKeepPersonalDataThePasswordIsEmptyAndItsFillerChang
     record.keep_personal_data = 0;
     uint8_t first[sizeof(LoginRecord)];
     uint8_t second[sizeof(LoginRecord)];
-    serialize_login_record(record, first);
-    serialize_login_record(record, second);
+    platform::SeededRandom random(1);
+    serialize_login_record(record, first, random);
+    serialize_login_record(record, second, random);
 
     LoginRecord a = parse_login_record(first, kNow);
     LoginRecord b = parse_login_record(second, kNow);
@@ -126,6 +130,29 @@ TEST(LoginRecordFile, WithoutKeepPersonalDataThePasswordIsEmptyAndItsFillerChang
     EXPECT_EQ(b.password[0], '\0');
     EXPECT_NE(std::memcmp(a.password + 1, b.password + 1, 14), 0) << "15 random bytes after the empty password";
     EXPECT_EQ(a.login, 123456) << "only the password is dropped";
+}
+
+TEST(LoginRecordFile, PasswordFillerIsDrawnFromTheGivenGenerator) {
+    LoginRecord record = sample_login();
+    record.keep_personal_data = 0;
+    const auto saved_with = [&](uint64_t seed) {
+        platform::SeededRandom random(seed);
+        std::array<uint8_t, sizeof(LoginRecord)> image{};
+        serialize_login_record(record, image, random);
+        return image;
+    };
+    EXPECT_EQ(saved_with(42), saved_with(42)) << "the same seed gives the same file";
+    EXPECT_NE(saved_with(42), saved_with(43));
+
+    // Byte for byte: the record with its password emptied and followed by the low bytes of
+    // the generator's first 15 numbers, scrambled as one chain.
+    LoginRecord expected = record;
+    platform::SeededRandom generator(42);
+    expected.password[0] = '\0';
+    for (size_t i = 1; i < sizeof expected.password; ++i)
+        expected.password[i] = static_cast<char>(generator.next() & 0xFF);
+    const std::array<uint8_t, sizeof(LoginRecord)> image = saved_with(42);
+    EXPECT_EQ(std::vector<uint8_t>(image.begin(), image.end()), scrambled_bytes(expected));
 }
 
 // ---- chart settings ----

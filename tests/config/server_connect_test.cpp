@@ -37,7 +37,7 @@ protected:
 
     testing::TempFolder folder;
     platform::ManualClock clock;
-    ServerList list{folder.path(), clock, nullptr};
+    ServerList list{folder.path(), clock, platform::system_random(), nullptr};
     net::PacketStream stream{nullptr, clock};
 };
 

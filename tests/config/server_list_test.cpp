@@ -23,15 +23,16 @@ protected:
         core::set_field_text(entry.record.company, company);
         entry.record.type = 1;
         for (size_t i = 0; i < points_written; ++i) entry.access_points.push_back(access_point("10.0.0." + std::to_string(i + 1)));
-        std::vector<uint8_t> image = serialize_server_file(entry);
+        std::vector<uint8_t> image = serialize_server_file(entry, random);
         std::memcpy(image.data() + offsetof(ServerRecord, access_point_count), &count, sizeof count);
         return image;
     }
 
     testing::TempFolder folder;
     platform::ManualClock clock;
+    platform::SeededRandom random{1};
     core::SettingsStore settings{folder.file("settings")};
-    ServerList list{folder.path(), clock, &settings};
+    ServerList list{folder.path(), clock, random, &settings};
 };
 
 TEST_F(ServerListTest, InvalidHeadersAreDeletedAndShortArraysSkipped) {
@@ -105,7 +106,7 @@ TEST_F(ServerListTest, SaveAndLoadRoundTrip) {
     list.record_connect_time("Broker-Live", "a.example", kFailedMs + 1);
     list.save();
 
-    ServerList reloaded(folder.path(), clock, nullptr);
+    ServerList reloaded(folder.path(), clock, random, nullptr);
     reloaded.load_all("Broker");
     std::optional<ServerEntry> entry = reloaded.copy_at(0);
     ASSERT_TRUE(entry);
@@ -125,7 +126,7 @@ TEST_F(ServerListTest, LoadRepairsFieldsOfADamagedButValidFile) {
     entry.access_points.push_back(access_point("kept.example"));
     entry.access_points[0].probe_state = 1;
     entry.access_points[0].scratch = 99;
-    std::vector<uint8_t> image = serialize_server_file(entry);
+    std::vector<uint8_t> image = serialize_server_file(entry, random);
     // The filler written after the texts must not count as part of them.
     ASSERT_TRUE(test::write_bytes(folder.file("config/x.srv"), image));
 

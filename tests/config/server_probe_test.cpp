@@ -35,7 +35,7 @@ protected:
 
     testing::TempFolder folder;
     platform::ManualClock clock;
-    ServerList list{folder.path(), clock, nullptr};
+    ServerList list{folder.path(), clock, platform::system_random(), nullptr};
     // The replies are timed on the test's clock; the connection pauses in real time.
     ServerProbe probe{list, clock, platform::system_clock()};
     ServerEntry entry;

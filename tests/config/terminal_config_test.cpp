@@ -20,7 +20,7 @@ class TerminalConfigTest : public ::testing::Test {
 protected:
     TerminalConfigTest() { platform::make_directory(folder.file("config")); }
 
-    TerminalConfig make_config() { return TerminalConfig(folder.path(), clock, &servers, sound, starter); }
+    TerminalConfig make_config() { return TerminalConfig(folder.path(), clock, random, &servers, sound, starter); }
 
     LoginRecord stored_login() {
         std::vector<uint8_t> bytes = test::file_bytes(folder.file("config/server.ini"));
@@ -29,7 +29,8 @@ protected:
 
     testing::TempFolder folder;
     platform::ManualClock clock{1'700'000'000};
-    ServerList servers{folder.path(), clock, nullptr};
+    platform::SeededRandom random{1};
+    ServerList servers{folder.path(), clock, random, nullptr};
     testing::RecordingSoundPlayer sound;
     testing::RecordingProcessStarter starter;
 };
@@ -111,7 +112,7 @@ TEST_F(TerminalConfigTest, ChartDefaultsFollowTheLoadedMaxBars) {
     LoginRecord login = default_login_record(0);
     login.max_bars = 2500;
     uint8_t image[sizeof login];
-    serialize_login_record(login, image);
+    serialize_login_record(login, image, random);
     ASSERT_TRUE(test::write_bytes(folder.file("config/server.ini"), image));
     TerminalConfig config = make_config();
     config.load_all(BrandingServer::Absent);
@@ -186,7 +187,7 @@ TEST_F(TerminalConfigTest, BrandingValidatesTheServerNameAgainstTheList) {
     login.server_chosen = 0;
     core::set_field_text(login.server, "Unknown");
     uint8_t image[sizeof login];
-    serialize_login_record(login, image);
+    serialize_login_record(login, image, random);
     ASSERT_TRUE(test::write_bytes(folder.file("config/server.ini"), image));
 
     TerminalConfig plain = make_config();

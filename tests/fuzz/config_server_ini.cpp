@@ -20,7 +20,8 @@ void check(std::span<const uint8_t> file) {
         std::abort();
     }
     uint8_t image[sizeof(LoginRecord)];
-    serialize_login_record(record, image);
+    kb::platform::SeededRandom random(file.size());
+    serialize_login_record(record, image, random);
     if (parse_login_record(image, 0).login != record.login) std::abort();
 }
 

@@ -18,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     sort_access_points(entry.access_points);
 
     ServerEntry again;
-    if (parse_server_file(serialize_server_file(entry), again) != ServerFileStatus::Loaded ||
+    kb::platform::SeededRandom random(size);
+    if (parse_server_file(serialize_server_file(entry, random), again) != ServerFileStatus::Loaded ||
         again.access_points.size() != count || again.name() != entry.name()) {
         std::abort();
     }

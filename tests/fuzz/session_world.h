@@ -82,10 +82,10 @@ struct SessionServices {
     platform::Clock* stream_clock = &clock;
     std::string folder = market_folder("sessionfuzz");
     core::Journal journal{folder, clock};
-    config::ServerList servers{folder, clock, nullptr};
+    config::ServerList servers{folder, clock, platform::system_random(), nullptr};
     testing::RecordingSoundPlayer sound;
     testing::RecordingProcessStarter starter;
-    config::TerminalConfig config{folder, clock, &servers, sound, starter};
+    config::TerminalConfig config{folder, clock, platform::system_random(), &servers, sound, starter};
     QuietNotifier notifier;
 
     SessionServices() {

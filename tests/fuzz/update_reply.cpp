@@ -22,7 +22,7 @@ struct Harness {
     platform::ManualClock clock;
     std::string folder = fuzzing::scratch_folder("updatefuzz");
     core::Journal journal{folder, clock};
-    config::ServerList servers{folder, clock, nullptr};
+    config::ServerList servers{folder, clock, platform::system_random(), nullptr};
     session::UpdateCheck check{folder, "Fuzz Company", 1001, "Demo"};
 
     Harness() {

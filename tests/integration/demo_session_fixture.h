@@ -155,7 +155,7 @@ protected:
     }
 
     config::LoginRecord saved_login_record() {
-        config::TerminalConfig reloaded(folder_.path(), clock_, &servers_, sound_, starter_);
+        config::TerminalConfig reloaded(folder_.path(), clock_, platform::system_random(), &servers_, sound_, starter_);
         reloaded.load_login_record();
         return reloaded.login_record();
     }

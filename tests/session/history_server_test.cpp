@@ -52,7 +52,7 @@ TEST_F(HistoryServerTest, SilentHistoryServerLetsTheTradeSessionGoOnWithTheFlagS
     trade.finish();
     EXPECT_TRUE(trade.all_matched()) << trade.report();
     EXPECT_EQ(config_.login_record().mode_in_effect, 0);
-    config::TerminalConfig reloaded(folder_.path(), clock_, &servers_, sound_, starter_);
+    config::TerminalConfig reloaded(folder_.path(), clock_, platform::system_random(), &servers_, sound_, starter_);
     reloaded.load_login_record();
     EXPECT_EQ(reloaded.login_record().mode, 1);   // the account still uses it
     session().stop();

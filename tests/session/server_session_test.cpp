@@ -120,7 +120,7 @@ TEST_F(ServerSessionTest, InvalidAccountClearsAndSavesThePasswordAndTheThreadWai
     EXPECT_TRUE(server.all_matched()) << server.report();
 
     ASSERT_TRUE(eventually([&] { return config_.login_record().password[0] == '\0'; }));
-    config::TerminalConfig reloaded(folder_.path(), clock_, &servers_, sound_, starter_);
+    config::TerminalConfig reloaded(folder_.path(), clock_, platform::system_random(), &servers_, sound_, starter_);
     reloaded.load_all(config::BrandingServer::Absent);
     EXPECT_EQ(reloaded.login_record().password[0], '\0');
     EXPECT_EQ(reloaded.login_record().login, kLogin);
@@ -255,7 +255,7 @@ TEST_F(ServerSessionTest, GroupSettingsOfTheAccountsGroupRefreshTheSavedAccount)
     config::LoginRecord record = config_.login_record();
     record.keep_personal_data = 1;
     config_.set_login_record(record);
-    config::AccountsBase accounts(folder_.path(), config_);
+    config::AccountsBase accounts(folder_.path(), config_, platform::system_random());
     LoginData data;
     data.account.login = kLogin;
     core::set_field_text(data.account.name, "Ann");
@@ -277,7 +277,7 @@ TEST_F(ServerSessionTest, GroupSettingsOfTheAccountsGroupRefreshTheSavedAccount)
     EXPECT_TRUE(server.all_matched()) << server.report();
 
     // accounts.ini, read afresh, holds the account's group as pushed.
-    config::AccountsBase reloaded(folder_.path(), config_);
+    config::AccountsBase reloaded(folder_.path(), config_, platform::system_random());
     std::optional<config::AccountSnapshot> saved = reloaded.find(kLogin);
     ASSERT_TRUE(saved);
     trade::AccountRecord saved_record{};

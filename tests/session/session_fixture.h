@@ -234,8 +234,8 @@ class SessionFixture : public ::testing::Test {
 protected:
     SessionFixture()
         : journal_(folder_.path(), clock_),
-          servers_(folder_.path(), clock_, nullptr),
-          config_(folder_.path(), clock_, &servers_, sound_, starter_) {
+          servers_(folder_.path(), clock_, platform::system_random(), nullptr),
+          config_(folder_.path(), clock_, platform::system_random(), &servers_, sound_, starter_) {
         platform::make_directory(folder_.file("logs"));
         platform::make_directory(folder_.file("profiles"));
         servers_.load_all("Fake Company");

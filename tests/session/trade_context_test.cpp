@@ -657,8 +657,8 @@ TEST(TradeDispatcherTest, ResultsOfThreeContexts) {
     core::Journal journal(folder.path(), clock);
     kb::testing::RecordingSoundPlayer sound;
     kb::testing::RecordingProcessStarter starter;
-    config::ServerList servers(folder.path(), clock, nullptr);
-    config::TerminalConfig config(folder.path(), clock, &servers, sound, starter);
+    config::ServerList servers(folder.path(), clock, platform::system_random(), nullptr);
+    config::TerminalConfig config(folder.path(), clock, platform::system_random(), &servers, sound, starter);
     TradeDispatcher dispatcher(TradeContextEnvironment{
         .clock = clock, .stream_clock = clock, .journal = journal, .config = config, .servers = servers});
     TradeRecord record;

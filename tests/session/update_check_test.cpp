@@ -22,7 +22,8 @@ std::string text_of(const std::optional<std::vector<uint8_t>>& bytes) {
 
 class UpdateCheckTest : public ::testing::Test {
 protected:
-    UpdateCheckTest() : journal_(folder_.path(), clock_), servers_(folder_.path(), clock_, nullptr) {
+    UpdateCheckTest()
+        : journal_(folder_.path(), clock_), servers_(folder_.path(), clock_, platform::system_random(), nullptr) {
         platform::make_directory(folder_.file("profiles"));
         journal_.set_echo([this](std::string_view line) { lines_.emplace_back(line); });
         const net::ConnectionKey key = net::connection_key("pw");

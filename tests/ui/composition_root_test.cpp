@@ -142,7 +142,7 @@ TEST_F(CompositionRootTest, ShutdownSavesTheServerListWithItsLatestFailureMarks)
         servers.mark_selected_failed("Broker-Live");
         terminal.shutdown();
     }
-    config::ServerList next(home.path(), clock, nullptr);
+    config::ServerList next(home.path(), clock, platform::system_random(), nullptr);
     next.load_all("Broker Ltd");
     std::optional<config::ServerEntry> entry = next.find_copy("Broker-Live");
     ASSERT_TRUE(entry);

@@ -132,7 +132,8 @@ TEST_F(MainWindowTest, SendWaitsForTheAnswerAndPostsWithoutAWindowAreDropped) {
 TEST_F(MainWindowTest, TimerTickEndsAProbeStepOlderThanTenSeconds) {
     platform::make_directory(home.file("config"));
     core::Services& services = terminal.services();
-    config::ServerList& list = *core::create_service(services.server_list, home.path(), clock, nullptr);
+    config::ServerList& list =
+        *core::create_service(services.server_list, home.path(), clock, platform::system_random(), nullptr);
     config::ServerProbe& probe = *core::create_service(services.server_probe, list, clock, platform::system_clock());
     // A listener whose queue is full drops further connection attempts: a connect to it
     // waits for the system's time-out, minutes away.

@@ -11,6 +11,7 @@
 #include "core/settings_store.h"
 #include "market/symbol_record.h"
 #include "platform/clock.h"
+#include "platform/random.h"
 #include "tests/fuzz/seeds/seed_sets.h"
 
 namespace kb::fuzzing::seeds {
@@ -56,7 +57,7 @@ void record_config_files(const std::string& program_folder, config::TerminalConf
     snapshot.login = login.login;
     std::memcpy(snapshot.password, login.password, sizeof snapshot.password);
     std::memcpy(snapshot.server, login.server, sizeof snapshot.server);
-    config::AccountsBase accounts(program_folder, config);
+    config::AccountsBase accounts(program_folder, config, platform::system_random());
     if (!accounts.add_or_replace(snapshot)) {
         std::fprintf(stderr, "the account was not remembered\n");
         std::exit(1);
@@ -102,7 +103,7 @@ void record_settings_file(const std::string& scratch_folder) {
     core::SettingsStore settings(folder + "/settings");
     {
         // Without two of the maker's servers the list clears the white-label marks.
-        config::ServerList servers(folder, platform::system_clock(), &settings);
+        config::ServerList servers(folder, platform::system_clock(), platform::system_random(), &settings);
         servers.load_all("Fuzz Company");
     }
     // The main window's tab and the order dialog's last order type.
