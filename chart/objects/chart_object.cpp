@@ -1,5 +1,7 @@
 #include "chart/objects/chart_object.h"
 
+#include <algorithm>
+
 #include "chart/framework/key_lines.h"
 #include "chart/objects/object_block.h"
 #include "chart/objects/object_counter.h"
@@ -91,7 +93,13 @@ void CObj::read_block(LineSource& lines) {
 bool CObj::parse_line(std::string_view line) {
     static constexpr std::string_view kSymbol = "symbol=";
     if (line.substr(0, kSymbol.size()) == kSymbol) {
-        symbol_ = std::string(core::cut_utf8(line.substr(kSymbol.size()), kObjectSymbolBytes));
+        // A symbol name holds no control bytes; a carriage return would not survive the
+        // next save and load, as the reader drops one before each line end.
+        std::string_view name = line.substr(kSymbol.size());
+        name = name.substr(0, std::find_if(name.begin(), name.end(), [](char c) {
+                                  return static_cast<unsigned char>(c) < 0x20;
+                              }) - name.begin());
+        symbol_ = std::string(core::cut_utf8(name, kObjectSymbolBytes));
         return true;
     }
     if (read_integer_key(line, "counter=", counter_)) {

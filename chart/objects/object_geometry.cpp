@@ -16,7 +16,12 @@ constexpr int kHandleTolerance = 5;
 // Screen coordinates are kept well inside int so that differences never overflow.
 constexpr double kFarAway = 1e8;
 
-int to_pixel(double value) { return static_cast<int>(std::clamp(std::round(value), -kFarAway, kFarAway)); }
+// Prices near the limits of a double can give infinities, and their differences NaN: both
+// are far off the screen.
+int to_pixel(double value) {
+    if (std::isnan(value)) return static_cast<int>(kFarAway);
+    return static_cast<int>(std::clamp(std::round(value), -kFarAway, kFarAway));
+}
 
 int scaled(int size, int dpi) { return (size * dpi + kStandardDpi / 2) / kStandardDpi; }
 

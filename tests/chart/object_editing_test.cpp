@@ -51,6 +51,8 @@ TEST(ObjectAxes, MapBarsAndPricesBothWays) {
     EXPECT_EQ(flat.y_of(7.0), 102);
     EXPECT_EQ(flat.price_at(10), 1.5);
     EXPECT_EQ(kPrices.y_of(1e300), -100000000);   // far off screen, no overflow
+    // A range near the limits of a double: infinity times zero is far off too, not undefined.
+    EXPECT_EQ((PriceAxis{2, 202, -1e308, 1e308}.y_of(1e308)), 100000000);
 }
 
 TEST(ObjectAxes, TolerancesScaleWithTheScreen) {
