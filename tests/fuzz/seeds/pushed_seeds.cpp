@@ -6,7 +6,7 @@
 #include "market/symbol_record.h"
 #include "net/compressed_block.h"
 #include "net/protocol.h"
-#include "session/news_header_reader.h"
+#include "messaging/news_header_packet.h"
 #include "tests/fuzz/seeds/seed_sets.h"
 #include "tests/support/fed_stream.h"
 #include "trade/trade_record.h"
@@ -41,7 +41,7 @@ void append_run(Bytes& run, const Bytes& records, size_t record_size, uint8_t ki
 }  // namespace
 
 void record_pushes(const Bytes& pushes) {
-    net::PacketStream stream(nullptr);
+    net::PacketStream stream(nullptr, platform::system_clock());
     if (!testing::feed_stream(stream, pushes, {}, testing::Prescramble::Yes)) {
         std::fprintf(stderr, "%zu bytes of pushes are more than a socket pair holds\n", pushes.size());
         std::exit(1);
@@ -77,7 +77,7 @@ void record_pushes(const Bytes& pushes) {
             case net::Command::SymbolUpdates: symbol_updates = block_bytes(stream); continue;
             case net::Command::GroupSettings: group_settings = block_bytes(stream); continue;
             case net::Command::NewsHeader:
-                if (session::read_news_header(stream)) continue;
+                if (messaging::read_news_header(stream)) continue;
                 break;
             case net::Command::MailMessage: block_bytes(stream); continue;
             default: std::fprintf(stderr, "pushed command %d not read: the pushes after it are left out\n", command);

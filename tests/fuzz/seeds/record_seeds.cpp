@@ -146,23 +146,24 @@ void follow(net::PacketStream& channel, Relay& relay, Deal& deal) {
         std::fprintf(stderr, "trade request %d not sent\n", deal.request.kind);
         std::exit(1);
     }
-    trade::FollowedRequest followed{deal.request.kind, 1, 0};
+    trade::FollowedRequest followed{.kind = deal.request.kind, .state = trade::RequestState::Ready};
     while (true) {
         if (channel.read_byte() != net::command_byte(net::Command::TradeRequest)) {
             std::fprintf(stderr, "trade request %d: no notification\n", deal.request.kind);
             std::exit(1);
         }
         trade::TradeNotification notification = trade::read_trade_notification(channel, followed);
-        if (notification.state != 142 && notification.state != 143) {
+        const std::optional<trade::RequestState> going_on = trade::state_going_on(notification.code);
+        if (!going_on) {
             deal.done = std::move(notification);
             break;
         }
-        followed.state = notification.state;
+        followed.state = *going_on;
         followed.request_id = deal.request_id = notification.request_id;
         ++deal.pending;
     }
-    if (deal.done.state != 0) {
-        std::fprintf(stderr, "trade request %d: code %d %s\n", deal.request.kind, deal.done.state,
+    if (deal.done.code != net::ReturnCode::Ok) {
+        std::fprintf(stderr, "trade request %d: code %d %s\n", deal.request.kind, net::code_value(deal.done.code),
                      deal.done.fault.c_str());
         std::exit(1);
     }
@@ -189,10 +190,12 @@ void record_trade_channel(fuzzing::DemoServer& demo) {
     const server::SettingOverride on_request[] = {{"group", "demo", "execution", "request"}};
     demo.storage->set_overrides(on_request);
     Served served(demo, server::ServerRole::Trade);
-    net::PacketStream channel(nullptr);
+    net::PacketStream channel(nullptr, platform::system_clock());
     channel.adopt(served.relay->take_client_end());
-    if (const int code = net::log_in(channel, fuzzing::kDemoLogin, fuzzing::kDemoPassword, net::LoginMode::TradeChannel)) {
-        std::fprintf(stderr, "login of a trade channel: code %d\n", code);
+    if (const net::ReturnCode code =
+            net::log_in(channel, fuzzing::kDemoLogin, fuzzing::kDemoPassword, net::LoginMode::TradeChannel);
+        code != net::ReturnCode::Ok) {
+        std::fprintf(stderr, "login of a trade channel: code %d\n", net::code_value(code));
         std::exit(1);
     }
     const net::ConnectionKey key = net::login_key(net::LoginMode::TradeChannel, fuzzing::kDemoPassword);
@@ -228,7 +231,7 @@ void record_trade_channel(fuzzing::DemoServer& demo) {
     // The close's notification head and balance and credit, then its records unpacked.
     const Bytes close_done = done(close);
     constexpr size_t kHeadAndPair = 6 + 16;
-    net::PacketStream block_stream(nullptr);
+    net::PacketStream block_stream(nullptr, platform::system_clock());
     testing::feed_stream(block_stream, slice(close_done, kHeadAndPair, close_done.size()), {}, testing::Prescramble::Yes);
     const net::CompressedBlock records = net::read_compressed(block_stream, 65536);
     write_seed("trade_notification", "close_done_plain",
@@ -280,8 +283,9 @@ void record_trade_door(fuzzing::DemoServer& demo) {
     const size_t update = served.relay->down().size();
 
     const config::LoginRecord account = world.services.config.login_record();
-    if (const int code = session::ServerSessionAccess::download_login_data(world.session, account)) {
-        std::fprintf(stderr, "login data: code %d\n", code);
+    if (const net::ReturnCode code = session::ServerSessionAccess::download_login_data(world.session, account);
+        code != net::ReturnCode::Ok) {
+        std::fprintf(stderr, "login data: code %d\n", net::code_value(code));
         std::exit(1);
     }
     const size_t login_data = served.relay->down().size();
@@ -336,7 +340,7 @@ void record_trade_door(fuzzing::DemoServer& demo) {
     write_seed("read_compressed", "account_data", joined({{2}, slice(down, history + 1, account_data)}));
     // The server information reply, the first of the login data: code, a byte passed on,
     // then the block.
-    net::PacketStream info_stream(nullptr);
+    net::PacketStream info_stream(nullptr, platform::system_clock());
     testing::feed_stream(info_stream, slice(down, update, login_data), {}, testing::Prescramble::Yes);
     uint8_t head[2] = {};
     const net::CompressedBlock info =
