@@ -90,6 +90,11 @@ protected:
     void start_session() {
         session::SessionSinks sinks = stores_.sinks();
         sinks.symbols = &symbols_;
+        start_session(sinks);
+    }
+
+    // Starts a session of the fixture's account that feeds the given stores.
+    void start_session(const session::SessionSinks& sinks) {
         session_ = std::make_unique<session::ServerSession>(session::SessionEnvironment{
             .program_folder = folder_.path(),
             .clock = clock_,

@@ -34,18 +34,7 @@ protected:
         session::SessionSinks sinks = stores_.sinks();
         sinks.symbols = &symbols_store_;
         sinks.history = &history_store_;
-        session_ = std::make_unique<session::ServerSession>(session::SessionEnvironment{
-            .program_folder = folder_.path(),
-            .clock = clock_,
-            .stream_clock = gate_,
-            .journal = journal_,
-            .notifier = timeline_,
-            .starter = starter_,
-            .config = config_,
-            .servers = servers_,
-            .company = "Fake Company",
-            .sinks = sinks});
-        session_->start();
+        start_session(sinks);
     }
 
     std::optional<market::HistoryState> eurusd(int period) { return center_.state("EURUSD", period); }

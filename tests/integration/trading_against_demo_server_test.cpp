@@ -49,18 +49,7 @@ protected:
         sinks.symbols = &symbols_store_;
         sinks.trade = &trade_store_;
         sinks.channels = dispatcher_.get();
-        session_ = std::make_unique<session::ServerSession>(session::SessionEnvironment{
-            .program_folder = folder_.path(),
-            .clock = clock_,
-            .stream_clock = gate_,
-            .journal = journal_,
-            .notifier = timeline_,
-            .starter = starter_,
-            .config = config_,
-            .servers = servers_,
-            .company = "Fake Company",
-            .sinks = sinks});
-        session_->start();
+        start_session(sinks);
         ASSERT_TRUE(trade_state_is(net::ReturnCode::Ok));
         ASSERT_TRUE(eventually([&] { return trades_.account().login == kAnn; }));
         symbols_.select_all();
