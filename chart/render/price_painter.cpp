@@ -98,7 +98,7 @@ void draw_volumes(Frame& frame, const Rect& window) {
     std::vector<Segment> lines;
     lines.reserve(static_cast<size_t>(frame.end - frame.first));
     for (int k = frame.first; k < frame.end; ++k) {
-        const int length = static_cast<int>(std::max(0.0, frame.bars[k].volume) * reach / largest);
+        const int length = static_cast<int>(std::max(0.0, double{frame.bars[k].volume}) * reach / largest);
         if (length <= 0) continue;
         const int x = frame.bar_x(k);
         lines.push_back({{x, base}, {x, base - length}});

@@ -49,9 +49,10 @@ std::optional<ValueRange> main_window_range(std::span<const market::BarRecord> b
     if (first >= end) return std::nullopt;
     double high = bars[first].high;
     double low = bars[first].low;
+    // Packed fields are copied out: a reference to one may be misaligned.
     for (int i = first + 1; i < end; ++i) {
-        high = std::max(high, bars[i].high);
-        low = std::min(low, bars[i].low);
+        high = std::max(high, double{bars[i].high});
+        low = std::min(low, double{bars[i].low});
     }
     if (low < 0) low = 0;
     const double margin = (high - low) / 40;
@@ -68,7 +69,7 @@ std::optional<ValueRange> main_window_range(std::span<const market::BarRecord> b
 double largest_volume(std::span<const market::BarRecord> bars, int first, int end) {
     double largest = 30;
     end = std::min(end, static_cast<int>(bars.size()));
-    for (int i = std::max(first, 0); i < end; ++i) largest = std::max(largest, bars[i].volume);
+    for (int i = std::max(first, 0); i < end; ++i) largest = std::max(largest, double{bars[i].volume});
     return largest;
 }
 

@@ -36,8 +36,8 @@ std::vector<market::BarRecord> rising_bars(int count, int32_t start, int step_se
         bar.time = start + i * step_seconds;
         bar.open = 1.1 + i * 0.001;
         bar.close = bar.open + (i % 2 ? 0.0005 : -0.0005);
-        bar.high = std::max(bar.open, bar.close) + 0.0003;
-        bar.low = std::min(bar.open, bar.close) - 0.0003;
+        bar.high = std::max(double{bar.open}, double{bar.close}) + 0.0003;
+        bar.low = std::min(double{bar.open}, double{bar.close}) - 0.0003;
         bar.volume = 10 + i;
     }
     return bars;
@@ -356,8 +356,8 @@ TEST_F(ChartRenderTest, SubWindowAxisShowsItsBoundsTheZeroLineAndLevels) {
     for (size_t i = 0; i < bars.size(); ++i) {
         bars[i].open = 1.1;
         bars[i].close = 1.1 + ((i / 10) % 2 ? 0.004 : -0.004);
-        bars[i].high = std::max(bars[i].open, bars[i].close) + 0.0003;
-        bars[i].low = std::min(bars[i].open, bars[i].close) - 0.0003;
+        bars[i].high = std::max(double{bars[i].open}, double{bars[i].close}) + 0.0003;
+        bars[i].low = std::min(double{bars[i].open}, double{bars[i].close}) - 0.0003;
     }
     paint(profile("period=60\nscale=4\ngrid=1",
                   "<window>\nheight=60\n<indicator>\nname=MACD\n</indicator>\n</window>\n"

@@ -91,7 +91,7 @@ TEST(IndicatorRecalculation, DecidesFromSeriesCountAndVersion) {
             EXPECT_EQ(probe.computed_seen, std::vector<int>{step.computed}) << "step " << i;
             EXPECT_EQ(probe.computed_count(), static_cast<int>(step.bars->size()));
             ASSERT_EQ(probe.buffer(0).size(), step.bars->size());
-            EXPECT_EQ(probe.buffer(0).back(), step.bars->back().close);
+            EXPECT_EQ(probe.buffer(0).back(), double{step.bars->back().close});
         }
     }
 }
@@ -211,7 +211,7 @@ TEST(IndicatorRecalculation, TicksAndNewBarsGiveTheValuesOfAFullCalculation) {
         for (std::size_t n = 41; n <= all.size(); ++n) {
             bars.push_back(all[n - 1]);
             bars.back().close = bars.back().open;   // the bar opens...
-            bars.back().high = std::max(bars.back().open, all[n - 1].low);
+            bars.back().high = std::max(double{bars.back().open}, double{all[n - 1].low});
             bars.back().low = bars.back().high;
             ticking->calculate_on_bars(update_of(bars, ++version));
             bars.back() = all[n - 1];               // ...and ticks to its final prices

@@ -191,16 +191,18 @@ TEST_F(CompositionRootTest, ReconnectMovesTheHistoryCentreToTheNewAccountsServer
     ASSERT_EQ(center.import("EURUSD", 60, 0, bar), 1u);
     ASSERT_EQ(center.open("EURUSD", 240), true);
     ASSERT_EQ(center.queued_requests(), 2u);   // the first request of each
-    MainWindow window(terminal);
-
-    config::LoginRecord record = configuration.login_record();
-    core::set_field_text(record.server, "Other-Live");
-    configuration.set_login_record(record);
-    window.handle_notification(core::Notification::Reconnect, 0);
-    EXPECT_EQ(center.queued_requests(), 0u) << "the old account's requests are dropped";
-    EXPECT_FALSE(center.state("EURUSD", 240)->request_pending);
-    // The open history was reloaded from the new server's folder, which holds no bars.
-    EXPECT_EQ(center.state("EURUSD", 60)->bar_count, 0u);
+    {
+        // The window (and its chart) goes before the services it shows, as in the terminal.
+        MainWindow window(terminal);
+        config::LoginRecord record = configuration.login_record();
+        core::set_field_text(record.server, "Other-Live");
+        configuration.set_login_record(record);
+        window.handle_notification(core::Notification::Reconnect, 0);
+        EXPECT_EQ(center.queued_requests(), 0u) << "the old account's requests are dropped";
+        EXPECT_FALSE(center.state("EURUSD", 240)->request_pending);
+        // The open history was reloaded from the new server's folder, which holds no bars.
+        EXPECT_EQ(center.state("EURUSD", 60)->bar_count, 0u);
+    }
     terminal.shutdown();
 }
 
