@@ -7,8 +7,7 @@
 
 #include "platform/files.h"
 #include "tests/market/market_test_support.h"
-#include "tests/server/run_process.h"
-#include "tests/support/temp_folder.h"
+#include "tests/tools/tool_test.h"
 
 namespace kb::tools {
 namespace {
@@ -16,7 +15,6 @@ namespace {
 using market::BarRecord;
 using market::testing::hst_bytes;
 using server::testing::ProcessResult;
-using server::testing::run_process;
 
 constexpr int32_t kMonday = 1796601600;   // 2026-12-07 00:00:00 UTC
 constexpr int32_t kHour = 3600;
@@ -50,21 +48,9 @@ std::vector<BarRecord> walk(int count) {
     return bars;
 }
 
-class ChartRenderToolTest : public ::testing::Test {
+class ChartRenderToolTest : public testing::ToolTest {
 protected:
-    std::string path(const std::string& name) const { return folder.file(name); }
-    void write(const std::string& name, const std::vector<uint8_t>& bytes) {
-        ASSERT_TRUE(platform::write_file_atomic(path(name), bytes));
-    }
-    void write_text(const std::string& name, std::string_view text) {
-        write(name, std::vector<uint8_t>(text.begin(), text.end()));
-    }
-    ProcessResult tool(std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), CHART_TOOL_PATH);
-        return run_process(arguments);
-    }
-
-    ::kb::testing::TempFolder folder;
+    ChartRenderToolTest() : ToolTest(CHART_TOOL_PATH) {}
 };
 
 // The share of pixels whose colour differs by more than 64 in a channel.

@@ -9,8 +9,7 @@
 #include "market/symbol_record.h"
 #include "platform/files.h"
 #include "tests/market/market_test_support.h"
-#include "tests/server/run_process.h"
-#include "tests/support/temp_folder.h"
+#include "tests/tools/tool_test.h"
 
 namespace kb::tools {
 namespace {
@@ -18,7 +17,6 @@ namespace {
 using market::BarRecord;
 using market::testing::hst_bytes;
 using server::testing::ProcessResult;
-using server::testing::run_process;
 
 constexpr int32_t kMonday = 1796601600;   // 2026-12-07 00:00:00 UTC
 constexpr int32_t kHour = 3600;
@@ -34,15 +32,10 @@ constexpr const char* kMainWindowOnly =
     "\n<window>\nheight=100\n<indicator>\nname=main\nperiod=14\ncolor=255\nstyle=0\nweight=1\n</indicator>\n"
     "</window>\n</chart>\n\n";
 
-class ChartToolTest : public ::testing::Test {
+class ChartToolTest : public testing::ToolTest {
 protected:
-    std::string path(const std::string& name) const { return folder.file(name); }
-    void write(const std::string& name, const std::vector<uint8_t>& bytes) {
-        ASSERT_TRUE(platform::write_file_atomic(path(name), bytes));
-    }
-    void write_text(const std::string& name, std::string_view text) {
-        write(name, std::vector<uint8_t>(text.begin(), text.end()));
-    }
+    ChartToolTest() : ToolTest(CHART_TOOL_PATH) {}
+
     void write_symbols(const std::string& name, const std::vector<std::string>& names) {
         std::vector<market::SymbolRecord> records(names.size());
         for (size_t i = 0; i < names.size(); ++i) {
@@ -53,12 +46,6 @@ protected:
         const auto* bytes = reinterpret_cast<const uint8_t*>(records.data());
         write(name, std::vector<uint8_t>(bytes, bytes + records.size() * sizeof(market::SymbolRecord)));
     }
-    ProcessResult tool(std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), CHART_TOOL_PATH);
-        return run_process(arguments);
-    }
-
-    ::kb::testing::TempFolder folder;
 };
 
 TEST_F(ChartToolTest, ProfilePrintsTheProfileAsTheTerminalSavesItWithLimitsApplied) {

@@ -8,8 +8,7 @@
 #include "market/hst_file.h"
 #include "platform/files.h"
 #include "tests/market/market_test_support.h"
-#include "tests/server/run_process.h"
-#include "tests/support/temp_folder.h"
+#include "tests/tools/tool_test.h"
 #include "tools/bar_csv.h"
 
 namespace kb::tools {
@@ -18,7 +17,6 @@ namespace {
 using market::BarRecord;
 using market::testing::hst_bytes;
 using server::testing::ProcessResult;
-using server::testing::run_process;
 
 constexpr int32_t kMonday = 1796601600;   // 2026-12-07 00:00:00 UTC
 constexpr int32_t kHour = 3600;
@@ -37,25 +35,14 @@ std::vector<BarRecord> bars_in(const std::vector<uint8_t>& file) {
     return bars;
 }
 
-class HstToolTest : public ::testing::Test {
+class HstToolTest : public testing::ToolTest {
 protected:
-    std::string path(const std::string& name) const { return folder.file(name); }
-    void write(const std::string& name, const std::vector<uint8_t>& bytes) {
-        ASSERT_TRUE(platform::write_file_atomic(path(name), bytes));
-    }
-    void write_text(const std::string& name, std::string_view text) {
-        write(name, std::vector<uint8_t>(text.begin(), text.end()));
-    }
+    HstToolTest() : ToolTest(HST_TOOL_PATH) {}
+
     std::vector<uint8_t> read(const std::string& name) const {
         auto bytes = platform::read_file(path(name));
         return bytes ? *bytes : std::vector<uint8_t>{};
     }
-    ProcessResult tool(std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), HST_TOOL_PATH);
-        return run_process(arguments);
-    }
-
-    ::kb::testing::TempFolder folder;
 };
 
 TEST_F(HstToolTest, ExportWritesTheHeaderLineAndOneLinePerBar) {
