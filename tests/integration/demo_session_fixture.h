@@ -56,7 +56,7 @@ protected:
         if (!storage_->account(kAnn)) add_server_account(kAnn, kAnnPassword, 5000);
         if (!storage_->account(kBob)) add_server_account(kBob, kBobPassword, 0);
         server_ = std::make_unique<server::DemoServer>(*server_config_, *storage_, server_clock_, server_log_,
-                                                       server::SessionLimits{10000, 60000, 5});
+                                                       server_limits());
         server_->set_login_gate(&held_logins_);
         ASSERT_TRUE(server_->start({"127.0.0.1", 0}, {"127.0.0.1", 0}, error)) << error;
         server_->history().wait_ready();
@@ -72,6 +72,8 @@ protected:
 
     // The configuration the server runs with.
     virtual std::string server_config_text() { return server::testing_support::login_data_config(); }
+    // The server's idle limit runs on its manual clock; keep-alives follow the session's.
+    virtual server::SessionLimits server_limits() { return {10000, 60000, 5}; }
 
     void add_server_account(int32_t login, const std::string& password, double deposit) {
         server::AccountRow account;

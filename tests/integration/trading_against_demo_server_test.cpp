@@ -57,6 +57,11 @@ protected:
         ASSERT_TRUE(prices_in_step());
     }
 
+    // Quotes flow by moving the server's clock a second per step, far faster than the
+    // session's keep-alives: a main connection dropped as idle in the middle of a test would
+    // lose the transactions sent to it.
+    server::SessionLimits server_limits() override { return {10000, 24 * 3600 * 1000, 5}; }
+
     // The session and the contexts stop before the bases they feed go.
     void TearDown() override {
         gate_.open();
