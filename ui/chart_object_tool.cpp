@@ -71,20 +71,20 @@ bool ChartObjectTool::press(chart::Chart& chart, QPoint at) {
     return true;
 }
 
-bool ChartObjectTool::move(chart::Chart& chart, QPoint at) {
+bool ChartObjectTool::move(chart::Chart& chart, QPoint at, chart::Linked linked) {
     if (!drag_) return false;
     if (at == drag_->start && !drag_->moved) return true;
     const std::optional<chart::PriceAxis> prices = chart::object_price_axis(chart, drag_->window);
-    if (prices && chart.drag_object(drag_->counter, drag_->handle, at.x(), at.y(), *prices, chart::Linked::No)) {
+    if (prices && chart.drag_object(drag_->counter, drag_->handle, at.x(), at.y(), *prices, linked)) {
         drag_->moved = true;
         view_.update();
     }
     return true;
 }
 
-bool ChartObjectTool::release(chart::Chart& chart, QPoint at) {
+bool ChartObjectTool::release(chart::Chart& chart, QPoint at, chart::Linked linked) {
     if (!drag_) return false;
-    move(chart, at);
+    move(chart, at, linked);
     const Drag drag = *drag_;
     drag_.reset();
     if (drag.drawing) {

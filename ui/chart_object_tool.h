@@ -24,7 +24,8 @@ class ObjectDialog;
 // drawn by the next press: the object is placed at the bar and price under the pointer and
 // dragging stretches its second anchor (moves a one-anchor line) until the release. Without
 // a kind a press selects the object under the pointer (or clears the selection), and
-// dragging moves the touched handle: an anchor, or the middle to shift the whole object.
+// dragging moves the touched handle: an anchor, or the middle to shift the whole object;
+// an anchor dragged linked (Shift held in the view) takes the other anchor along.
 // The Delete key removes the selected object; a double click opens its properties. The
 // profile is written after every change: when an object is placed, at the end of a drag
 // that moved something, on deletion and on applied properties. A drawn trendline or
@@ -43,8 +44,8 @@ public:
 
     // Pointer events; true when the tool used the event (the view does nothing more with it).
     bool press(chart::Chart& chart, QPoint at);
-    bool move(chart::Chart& chart, QPoint at);
-    bool release(chart::Chart& chart, QPoint at);
+    bool move(chart::Chart& chart, QPoint at, chart::Linked linked);
+    bool release(chart::Chart& chart, QPoint at, chart::Linked linked);
     bool double_click(chart::Chart& chart, QPoint at);
 
     // Removes the selected object; false when none is selected or it is gone.

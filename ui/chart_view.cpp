@@ -49,6 +49,11 @@ std::string chart_profile_path(const core::Terminal& terminal) {
 
 int dpi_or_default(int dpi) { return dpi > 0 ? dpi : 96; }
 
+// Shift drags an object's anchor with the other one along.
+chart::Linked linked_by(const QMouseEvent& event) {
+    return event.modifiers() & Qt::ShiftModifier ? chart::Linked::Yes : chart::Linked::No;
+}
+
 }  // namespace
 
 ChartView::ChartView(core::Terminal& terminal, QWidget* parent)
@@ -379,7 +384,7 @@ void ChartView::mouseMoveEvent(QMouseEvent* event) {
         if (chart_->drag_to(at.y())) update();
         return;
     }
-    if (objects_->move(*chart_, at)) return;
+    if (objects_->move(*chart_, at, linked_by(*event))) return;
     if (chart_->settings().crosshair) {
         chart_->set_cursor(at.x(), at.y());
         update();
@@ -403,7 +408,7 @@ void ChartView::mouseReleaseEvent(QMouseEvent* event) {
         chart_->end_drag();
         update();
     }
-    objects_->release(*chart_, event->position().toPoint());
+    objects_->release(*chart_, event->position().toPoint(), linked_by(*event));
     scrolling_ = false;
 }
 

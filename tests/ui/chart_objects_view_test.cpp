@@ -126,16 +126,16 @@ protected:
         const std::optional<std::vector<uint8_t>> bytes = platform::read_file(home.file("profiles/chart.ini"));
         return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
     }
-    void mouse(QEvent::Type type, QPoint at) {
+    void mouse(QEvent::Type type, QPoint at, Qt::KeyboardModifiers keys = Qt::NoModifier) {
         const Qt::MouseButtons buttons = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
-        QMouseEvent event(type, QPointF(at), view->mapToGlobal(QPointF(at)), Qt::LeftButton, buttons, Qt::NoModifier);
+        QMouseEvent event(type, QPointF(at), view->mapToGlobal(QPointF(at)), Qt::LeftButton, buttons, keys);
         QApplication::sendEvent(view.get(), &event);
     }
-    void drag(QPoint from, QPoint to) {
-        mouse(QEvent::MouseButtonPress, from);
-        mouse(QEvent::MouseMove, (from + to) / 2);
-        mouse(QEvent::MouseMove, to);
-        mouse(QEvent::MouseButtonRelease, to);
+    void drag(QPoint from, QPoint to, Qt::KeyboardModifiers keys = Qt::NoModifier) {
+        mouse(QEvent::MouseButtonPress, from, keys);
+        mouse(QEvent::MouseMove, (from + to) / 2, keys);
+        mouse(QEvent::MouseMove, to, keys);
+        mouse(QEvent::MouseButtonRelease, to, keys);
     }
     void key(int code) {
         QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier);
@@ -255,6 +255,24 @@ TEST_F(ChartObjectsView, TrendlineIsDrawnWithThePointerItsHandlesDraggedAndItIsD
     key(Qt::Key_Delete);
     EXPECT_TRUE(block_of_type(profile_on_disk(), 4).empty());
     EXPECT_EQ(chart->object_window(counter), -1);
+}
+
+TEST_F(ChartObjectsView, ShiftDragsTheOtherAnchorAlong) {
+    const int leftpos = chart->settings().leftpos;
+    const chart::PriceAxis axis = main_axis();
+    view->objects().choose(chart::ObjectType::Trendline);
+    const QPoint first(x_of_bar(leftpos + 10), axis.y_of(1.15));
+    drag(first, QPoint(x_of_bar(leftpos + 20), axis.y_of(1.25)));
+    const std::string drawn = block_of_type(profile_on_disk(), 4);
+
+    // The first anchor 3 bars left and about 0.02 down: the second one follows.
+    drag(first, QPoint(x_of_bar(leftpos + 7), axis.y_of(1.13)), Qt::ShiftModifier);
+    const std::string moved = block_of_type(profile_on_disk(), 4);
+    EXPECT_EQ(value_of(moved, "time_0"), time_of_bar(leftpos + 7));
+    EXPECT_EQ(value_of(moved, "time_1"), time_of_bar(leftpos + 17));
+    const double shift = value_of(moved, "value_0") - value_of(drawn, "value_0");
+    EXPECT_NEAR(shift, -0.02, 2 * pixel_price());
+    EXPECT_NEAR(value_of(moved, "value_1") - value_of(drawn, "value_1"), shift, 0.000011);
 }
 
 TEST_F(ChartObjectsView, ClickWithoutDragDrawsOneAnchorLinesButNoTrendline) {
