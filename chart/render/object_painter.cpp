@@ -77,7 +77,11 @@ void draw_vertical_line(Frame& frame, const CObj& object, const Rect& rect, Scre
     const platform::DateTime t = platform::utc_calendar(object.time(0));
     char text[32];
     std::snprintf(text, sizeof text, "%04d.%02d.%02d %02d:%02d", t.year, t.month, t.day, t.hour, t.minute);
-    frame.text(at.x + 2 * frame.sx, rect.bottom - frame.text_height - 1, text,
+    // Right of the line, or left of it where the window ends first.
+    int left = at.x + 2 * frame.sx;
+    const int width = frame.measure(text).width;
+    if (left + width > rect.right) left = at.x - 2 * frame.sx - width;
+    frame.text(left, rect.bottom - frame.text_height - 1, text,
                static_cast<Colour>(look(object, ObjectProperty::Color)) & 0xFFFFFF);
 }
 

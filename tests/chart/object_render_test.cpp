@@ -113,6 +113,12 @@ TEST_F(ObjectPainting, LinesSitOnTheirBarsAndPricesInTheirLook) {
     ASSERT_NE(label, nullptr);
     EXPECT_EQ(label->points[0], (Point{46, 102 - kTextHeight - 1}));
     EXPECT_EQ(label->colour, 0x00FF00u);
+    // Near the window's right edge the label goes left of the line (16 characters of 6 pixels).
+    vertical.set_anchor(0, kMonday + 50 * kHour, 0);
+    draw();
+    label = canvas.text_call("2026.12.09 02:00");
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->points[0].x, 4 + 40 * 8 - 2 - 16 * 6);
     // No handles while nothing is selected.
     EXPECT_TRUE(canvas.of_kind(Kind::Rectangle).empty());
 }
