@@ -18,6 +18,7 @@
 #include "market/history_center.h"
 #include "market/symbols_base.h"
 #include "trade/trade_base.h"
+#include "ui/chart_object_tool.h"
 #include "ui/indicator_dialog.h"
 
 namespace kb::ui {
@@ -48,13 +49,19 @@ std::string chart_profile_path(const core::Terminal& terminal) {
 
 int dpi_or_default(int dpi) { return dpi > 0 ? dpi : 96; }
 
+// Shift drags an object's anchor with the other one along.
+chart::Linked linked_by(const QMouseEvent& event) {
+    return event.modifiers() & Qt::ShiftModifier ? chart::Linked::Yes : chart::Linked::No;
+}
+
 }  // namespace
 
 ChartView::ChartView(core::Terminal& terminal, QWidget* parent)
     : QWidget(parent),
       terminal_(terminal),
       pens_(families_, terminal.clock(), &terminal.journal(), dpi_or_default(terminal.display_metrics().dpi_y)),
-      renderer_(pens_) {
+      renderer_(pens_),
+      objects_(new ChartObjectTool(*this, terminal.settings(), terminal.clock())) {
     setObjectName("chart");
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -95,6 +102,7 @@ chart::RenderOptions ChartView::render_options() const {
     chart::RenderOptions options;
     options.dpi_x = dpi_or_default(terminal_.display_metrics().dpi_x);
     options.dpi_y = dpi_or_default(terminal_.display_metrics().dpi_y);
+    options.selected_object = objects_->selected();
     trade::TradeBase* trades = terminal_.services().trade_base.get();
     if (!chart_ || !trades) return options;
     const std::string symbol = chart_->settings().symbol;
@@ -310,6 +318,8 @@ QMenu* ChartView::build_menu(QWidget* parent) {
     }
 
     menu->addSeparator();
+    objects_->add_menu(*menu, *chart_);
+    menu->addSeparator();
     connect(menu->addAction("Zoom In"), &QAction::triggered, this, [this] { zoom(chart::Zoom::In); });
     connect(menu->addAction("Zoom Out"), &QAction::triggered, this, [this] { zoom(chart::Zoom::Out); });
     QAction* crosshair = menu->addAction("Crosshair");
@@ -355,6 +365,7 @@ void ChartView::mousePressEvent(QMouseEvent* event) {
     case chart::HitCode::Splitter: chart_->begin_drag(hit.window); return;
     default: break;
     }
+    if (objects_->press(*chart_, at)) return;
     if (chart_->settings().crosshair) {
         chart_->set_cursor(at.x(), at.y());
         update();
@@ -373,6 +384,7 @@ void ChartView::mouseMoveEvent(QMouseEvent* event) {
         if (chart_->drag_to(at.y())) update();
         return;
     }
+    if (objects_->move(*chart_, at, linked_by(*event))) return;
     if (chart_->settings().crosshair) {
         chart_->set_cursor(at.x(), at.y());
         update();
@@ -396,7 +408,13 @@ void ChartView::mouseReleaseEvent(QMouseEvent* event) {
         chart_->end_drag();
         update();
     }
+    objects_->release(*chart_, event->position().toPoint(), linked_by(*event));
     scrolling_ = false;
+}
+
+void ChartView::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (!chart_ || event->button() != Qt::LeftButton || !objects_->double_click(*chart_, event->position().toPoint()))
+        QWidget::mouseDoubleClickEvent(event);
 }
 
 void ChartView::keyPressEvent(QKeyEvent* event) {
@@ -413,6 +431,8 @@ void ChartView::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Up: zoom(chart::Zoom::In); break;
     case Qt::Key_Minus:
     case Qt::Key_Down: zoom(chart::Zoom::Out); break;
+    case Qt::Key_Delete: objects_->delete_selected(*chart_); break;
+    case Qt::Key_Escape: objects_->choose(std::nullopt); break;
     default: QWidget::keyPressEvent(event); return;
     }
 }

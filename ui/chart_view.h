@@ -20,6 +20,7 @@ class IndicatorCatalogue;
 
 namespace kb::ui {
 
+class ChartObjectTool;
 class IndicatorDialog;
 
 // Tab "Chart": the chart of one symbol and period over the terminal's history centre,
@@ -27,7 +28,8 @@ class IndicatorDialog;
 // zoom, graph mode, colour scheme and display flags, adds indicators from the catalogue's
 // list and deletes them; dragging scrolls (past the oldest bar the history is asked for
 // more), dragging a splitter resizes windows, the keys scroll and zoom, and in crosshair
-// mode the pointer moves the cursor. The chart writes its profile
+// mode the pointer moves the cursor. Chart objects are drawn, selected, moved, deleted and
+// edited with the pointer, keys and menu through its ChartObjectTool. The chart writes its profile
 // ("<program folder>/profiles/chart.ini") after every change.
 // The chart exists once the symbols base and history centre do (the first recompute after
 // start); until then the view paints its background only.
@@ -71,6 +73,7 @@ public:
     void refresh();
 
     chart::Chart* chart() const { return chart_.get(); }
+    ChartObjectTool& objects() const { return *objects_; }
     // The menu as the context menu shows it (caller owns it).
     QMenu* build_menu(QWidget* parent);
     // The current frame drawn into an image of the view's size.
@@ -86,6 +89,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
@@ -104,6 +108,7 @@ private:
     TextCache texts_;
     chart::PenCollector pens_;
     chart::ChartRenderer renderer_;
+    ChartObjectTool* objects_ = nullptr;   // a child of the view
     // Scrolling by dragging: where the drag started and the leftpos then.
     bool scrolling_ = false;
     int drag_x_ = 0;

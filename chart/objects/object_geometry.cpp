@@ -70,7 +70,9 @@ bool touches_lines(const CObj& object, const ObjectView& view, const std::array<
 }  // namespace
 
 BarAxis BarAxis::of(const ChartSettings& settings, int dpi_x) {
-    return {drawing_rect(settings).left, bar_step(settings.scale, dpi_x), settings.leftpos};
+    // Bar leftpos is centred one pixel inside the drawing rectangle, where the renderer
+    // draws it.
+    return {drawing_rect(settings).left + 1, bar_step(settings.scale, dpi_x), settings.leftpos};
 }
 
 int BarAxis::x_of(int position) const {

@@ -12,13 +12,13 @@ namespace kb::chart {
 // values, any thread (the object's cached positions are filled in, so the caller holds the
 // window's lock).
 
-// Bar positions across the window: position leftpos at x = left, one bar step apart; the
-// inverse of the chart's time_at_x().
+// Bar positions across the window: position leftpos at x = left, one bar step apart.
 struct BarAxis {
-    int left = 0;      // the drawing rectangle's left edge
+    int left = 0;      // x of position leftpos
     int step = 1;      // bar step in pixels
     int leftpos = 0;
 
+    // The chart's axis: leftpos one pixel right of the drawing rectangle's left edge.
     static BarAxis of(const ChartSettings& settings, int dpi_x);
     int x_of(int position) const;
     // The position at x, rounded half away from zero.

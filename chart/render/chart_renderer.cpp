@@ -40,20 +40,41 @@ struct EntryScale {
     std::optional<ValueRange> range;
 };
 
-std::vector<EntryScale> sub_window_scales(const Frame& frame, const ChartWindow& window) {
+// The bars in view: [first, end).
+struct VisibleSpan {
+    int first = 0;
+    int end = 0;
+};
+
+VisibleSpan visible_span(const ChartSettings& settings, int bar_count) {
+    const int first = std::clamp(settings.leftpos, 0, bar_count);
+    return {first, std::min(bar_count, first + std::max(settings.visible_bars, 1))};
+}
+
+std::vector<EntryScale> sub_window_scales(int period, VisibleSpan span, const ChartWindow& window) {
     std::vector<EntryScale> scales;
     for (size_t i = 0; i < window.indicator_count(); ++i) {
         const CInd* indicator = window.indicator(i);
         EntryScale entry{indicator, std::nullopt};
-        if (indicator->visible_on(frame.settings.period)) {
+        if (indicator->visible_on(period)) {
             if (indicator->apply() == ind::kPricePreviousIndicator && !scales.empty()) entry.range = scales.back().range;
             else if (indicator->apply() == ind::kPriceFirstIndicator && !scales.empty()) entry.range = scales.front().range;
-            else entry.range = render::own_window_range(frame, *indicator);
+            else entry.range = render::own_window_range(*indicator, span.first, span.end);
         }
         scales.push_back(entry);
     }
     return scales;
 }
+
+// The entry whose range a sub-window's axis shows: the first with a range; null when none.
+const EntryScale* axis_scale(const std::vector<EntryScale>& scales) {
+    for (const EntryScale& entry : scales)
+        if (entry.range && entry.range->span() > 0) return &entry;
+    return nullptr;
+}
+
+// Windows lower than this draw no scale, hence no series, indicators or objects.
+constexpr int kMinimumScaleHeight = 10;
 
 // "->" for an indicator on the previous one's data, "=>" for one on the first's.
 std::string_view title_prefix(const CInd& indicator) {
@@ -75,19 +96,21 @@ void paint_main_window(Frame& frame, const ChartWindow& window, double ask) {
     const std::optional<ValueRange> range =
         main_window_range(frame.bars, frame.first, frame.end, frame.settings.digits, frame.settings.ohlc != 0);
     frame.outline(rect, frame.solid(frame.colour(ChartColour::Foreground)));
-    if (!range || rect.height() < 10) return;
+    if (!range || rect.height() < kMinimumScaleHeight) return;
     if (frame.settings.grid) {
         for (const PriceMark& mark : price_axis_marks(rect, *range, frame.settings.digits, frame.dpi_y))
             frame.canvas.line({rect.left, mark.y}, {rect.right - 1, mark.y}, frame.dashed(frame.colour(ChartColour::Grid)));
     }
     frame.canvas.set_clip(rect);
     if (frame.settings.volumes) render::draw_volumes(frame, rect);
+    render::draw_objects(frame, window, rect, *range, render::ObjectLayer::Background);
     const bool series_on_top = frame.settings.foreground != 0;
     if (!series_on_top) render::draw_price_series(frame, rect, *range);
     for (size_t i = 0; i < window.indicator_count(); ++i) {
         const CInd& indicator = *window.indicator(i);
         if (indicator.visible_on(frame.settings.period)) render::draw_indicator(frame, indicator, rect, *range);
     }
+    render::draw_objects(frame, window, rect, *range, render::ObjectLayer::Foreground);
     if (series_on_top) render::draw_price_series(frame, rect, *range);
     if (frame.settings.trade_levels) render::draw_trade_levels(frame, rect, *range);
     frame.canvas.clear_clip();
@@ -124,20 +147,17 @@ void paint_sub_window(Frame& frame, const ChartWindow& window) {
     const Rect& rect = window.rect();
     if (rect.height() <= 0) return;
     frame.outline(rect, frame.solid(frame.colour(ChartColour::Foreground)));
-    const std::vector<EntryScale> scales = sub_window_scales(frame, window);
-    const EntryScale* axis = nullptr;
-    for (const EntryScale& entry : scales)
-        if (entry.range && entry.range->span() > 0) {
-            axis = &entry;
-            break;
-        }
-    if (axis && rect.height() >= 10) {
+    const std::vector<EntryScale> scales = sub_window_scales(frame.settings.period, {frame.first, frame.end}, window);
+    const EntryScale* axis = axis_scale(scales);
+    if (axis && rect.height() >= kMinimumScaleHeight) {
         frame.canvas.set_clip(rect);
+        render::draw_objects(frame, window, rect, *axis->range, render::ObjectLayer::Background);
         for (const EntryScale& entry : scales)
             if (entry.range && entry.range->span() > 0) render::draw_levels(frame, *entry.indicator, rect, *entry.range);
         for (const EntryScale& entry : scales)
             if (entry.range && entry.range->span() > 0)
                 render::draw_indicator(frame, *entry.indicator, rect, *entry.range);
+        render::draw_objects(frame, window, rect, *axis->range, render::ObjectLayer::Foreground);
         frame.canvas.clear_clip();
         render::draw_sub_price_axis(frame, rect, *axis->range, axis->indicator->digits(), frame.settings.grid != 0);
     }
@@ -205,8 +225,9 @@ void ChartRenderer::paint_frame(const ChartSettings& settings, std::span<const m
     }
     frame.drawing = drawing_rect(settings);
     frame.step = bar_step(settings.scale, frame.dpi_x);
-    frame.first = std::clamp(settings.leftpos, 0, frame.bar_count());
-    frame.end = std::min(frame.bar_count(), frame.first + std::max(settings.visible_bars, 1));
+    const VisibleSpan span = visible_span(settings, frame.bar_count());
+    frame.first = span.first;
+    frame.end = span.end;
     frame.font = pens_.font(chart_font_size(frame.dpi_x), kChartFace, settings.pen_width, frame.dpi_y);
     frame.text_height = canvas.measure("0", frame.font).height;
 
@@ -226,6 +247,28 @@ void ChartRenderer::paint_frame(const ChartSettings& settings, std::span<const m
     if (frame.cursor_inside()) render::draw_cursor_time(frame);
     draw_splitters(frame, windows);
     if (settings.crosshair) render::draw_crosshair_box(frame);
+}
+
+std::optional<PriceAxis> object_price_axis(const Chart& chart, int window_index) {
+    std::optional<PriceAxis> axis;
+    chart.paint([&](const ChartSettings& settings, std::span<const market::BarRecord> bars,
+                    const std::vector<std::unique_ptr<ChartWindow>>& windows) {
+        if (bars.empty() || window_index < 0 || static_cast<size_t>(window_index) >= windows.size()) return;
+        const ChartWindow& window = *windows[static_cast<size_t>(window_index)];
+        std::lock_guard guard(window.lock());
+        const Rect& rect = window.rect();
+        if (rect.height() < kMinimumScaleHeight) return;
+        const VisibleSpan span = visible_span(settings, static_cast<int>(bars.size()));
+        std::optional<ValueRange> range;
+        if (window.is_main()) {
+            range = main_window_range(bars, span.first, span.end, settings.digits, settings.ohlc != 0);
+        } else if (window.shown_on(settings.period)) {
+            const std::vector<EntryScale> scales = sub_window_scales(settings.period, span, window);
+            if (const EntryScale* entry = axis_scale(scales)) range = entry->range;
+        }
+        if (range && range->span() > 0) axis = render::object_axis(rect, *range);
+    });
+    return axis;
 }
 
 namespace render {

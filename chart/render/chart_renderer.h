@@ -1,10 +1,12 @@
 #pragma once
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "chart/model/chart_settings.h"
+#include "chart/objects/object_geometry.h"
 #include "chart/render/canvas.h"
 #include "chart/render/pen_collector.h"
 #include "market/bar_record.h"
@@ -30,12 +32,14 @@ struct RenderOptions {
     // The language pack's text 5206.
     std::string loading_text = "Loading...";
     std::vector<TradeLevel> trade_levels;
+    // The chart object being edited (by its counter): drawn with its handles.
+    std::optional<int32_t> selected_object;
 };
 
 // Paints whole chart frames on a canvas: the "Loading..." watermark without bars,
 // otherwise background, grid, time axis, period separators, each window (frame,
-// indicators with the price series, price axis), cursor readouts, splitters and the
-// crosshair box. Pens and fonts come from the collector. Painting thread only.
+// indicators with the price series, price axis, chart objects), cursor readouts,
+// splitters and the crosshair box. Pens and fonts come from the collector. Painting thread only.
 class ChartRenderer {
 public:
     explicit ChartRenderer(PenCollector& pens) : pens_(pens) {}
@@ -55,5 +59,12 @@ public:
 private:
     PenCollector& pens_;
 };
+
+// The price axis the objects of window window_index are drawn on in the chart's current
+// frame: the main window's price range, or in a sub-window the range of its first
+// indicator that has one, over the window's rectangle. Nothing when the window draws no
+// scale (no bars, a range of 0, less than 10 pixels high) or doesn't exist. Takes the
+// chart's lock; any thread.
+std::optional<PriceAxis> object_price_axis(const Chart& chart, int window_index);
 
 }  // namespace kb::chart

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "chart/framework/indicator.h"
+#include "chart/model/chart_window.h"
+#include "chart/objects/object_geometry.h"
 #include "chart/render/chart_renderer.h"
 #include "chart/render/render_scale.h"
 
@@ -66,8 +68,9 @@ struct DataLine {
 
 // The buffer an indicator's scale is computed from besides its main one (signal lines).
 std::span<const double> signal_buffer(const CInd& indicator);
-// The range an indicator in its own window is drawn in; nothing when it draws nothing.
-std::optional<ValueRange> own_window_range(const Frame& frame, const CInd& indicator);
+// The range an indicator in its own window is drawn in over bars [first, end); nothing
+// when it draws nothing.
+std::optional<ValueRange> own_window_range(const CInd& indicator, int first, int end);
 // Draws an indicator's lines, histograms or arrows in the window's range.
 void draw_indicator(Frame& frame, const CInd& indicator, const Rect& window, const ValueRange& range);
 // The title-line text of an indicator at a bar ("%s%s %s  " and the classes' own forms).
@@ -83,6 +86,19 @@ void draw_bid_ask_lines(Frame& frame, const Rect& window, const ValueRange& rang
 void draw_trade_levels(Frame& frame, const Rect& window, const ValueRange& range);
 std::string price_series_title(const Frame& frame, int bar);
 std::vector<DataLine> price_series_data_lines(const Frame& frame, int bar);
+
+// ---- chart objects (object_painter.cpp) ----
+
+// The price axis of objects on a window drawn in range: the rows value_to_y() gives.
+PriceAxis object_axis(const Rect& window, const ValueRange& range);
+
+// Objects flagged "background" are drawn before the window's series, the others after.
+enum class ObjectLayer { Background, Foreground };
+
+// Draws the window's objects of one layer that show on the chart's period, in their
+// order, on the window's scale; the selected object of the options gets its handles.
+void draw_objects(Frame& frame, const ChartWindow& window, const Rect& rect, const ValueRange& range,
+                  ObjectLayer layer);
 
 // ---- axes and readouts (axis_painter.cpp) ----
 

@@ -280,19 +280,19 @@ std::span<const double> signal_buffer(const CInd& indicator) {
     }
 }
 
-std::optional<ValueRange> own_window_range(const Frame& frame, const CInd& indicator) {
+std::optional<ValueRange> own_window_range(const CInd& indicator, int first, int end) {
     IndicatorValues values{indicator.buffer(0), signal_buffer(indicator), indicator.draw_begin(0),
                            indicator.fixed_minimum(), indicator.fixed_maximum(), indicator.digits()};
     if (indicator.type() == IndicatorType::GatorOscillator) {
         // Gator draws the distances between its averages, not the averages themselves,
         // so its scale comes from the two histograms.
-        const GatorBars bars = gator_bars(indicator, frame.first, frame.end);
+        const GatorBars bars = gator_bars(indicator, first, end);
         values.main = bars.upper;
         values.signal = bars.lower;
         values.draw_begin = 0;
-        return indicator_range(values, 0, frame.end - frame.first);
+        return indicator_range(values, 0, end - first);
     }
-    return indicator_range(values, frame.first, frame.end);
+    return indicator_range(values, first, end);
 }
 
 void draw_indicator(Frame& frame, const CInd& indicator, const Rect& window, const ValueRange& range) {

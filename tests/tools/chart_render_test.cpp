@@ -112,6 +112,36 @@ TEST_F(ChartRenderToolTest, TheBidLineSitsWhereTheScaleSaysAndSizeAndDpiAreHonou
     EXPECT_EQ(QImage(QString::fromStdString(path("big.png"))).size(), QSize(300, 200));
 }
 
+TEST_F(ChartRenderToolTest, ChartObjectsOfTheProfileAreDrawn) {
+    // The scale of the bid-line test (1.1997 .. 1.2103 over rows 2 to 622): a horizontal
+    // line at 1.2000 lies at 621 - 0.0003 x 619 / 0.0106 = row 603.48, i.e. 603; a line
+    // whose time frames leave out H1 is not drawn.
+    std::vector<BarRecord> bars;
+    for (int i = 0; i < 80; ++i) bars.push_back({kMonday + i * kHour, 1.205, 1.2, 1.21, 1.205, 10});
+    write("EURUSD60.hst", hst_bytes("EURUSD", 60, bars));
+    const auto line = [](int flags, const char* price) {
+        return "<object>\ntype=3\ncounter=1\nperiod_flags=" + std::to_string(flags) +
+               "\ncreate_time=0\nperiod=60\nsymbol=EURUSD\ncolor=65280\nstyle=0\nweight=1\nbackground=0\nvalue_0=" +
+               price + "\n</object>\n";
+    };
+    write_text("chart.ini", "<chart>\nsymbol=EURUSD\nperiod=60\nscale=8\ngrid=0\ncolor_scheme=2\ngraphmode=2\n"
+                            "<window>\nheight=100\n<indicator>\nname=main\n" +
+                                line(511, "1.200000") + line(511 & ~16, "1.208000") +
+                                "</indicator>\n</window>\n</chart>\n");
+    const ProcessResult result = tool({"render", path("chart.ini"), path("EURUSD60.hst"), path("objects.png")});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    const QImage image(QString::fromStdString(path("objects.png")));
+    ASSERT_EQ(image.size(), QSize(480, 640));
+    for (int x : {4, 100, 400}) {
+        EXPECT_EQ(image.pixel(x, 603) & 0xFFFFFF, 0x00FF00u) << x;
+        EXPECT_EQ(image.pixel(x, 600) & 0xFFFFFF, 0xFFFFFFu) << x;
+    }
+    for (int y = 2; y < 622; ++y) {
+        if (y == 603) continue;
+        EXPECT_NE(image.pixel(100, y) & 0xFFFFFF, 0x00FF00u) << y;
+    }
+}
+
 TEST_F(ChartRenderToolTest, BadInputGivesOneLineAndExitOne) {
     write("EURUSD60.hst", hst_bytes("EURUSD", 60, walk(10)));
     write_text("chart.ini", kReferenceProfile);
