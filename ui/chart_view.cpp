@@ -174,18 +174,20 @@ void ChartView::set_crosshair(bool on) {
     update();
 }
 
-bool ChartView::add_indicator(const std::string& name) {
-    if (!chart_) return false;
+IndicatorDialog* ChartView::open_new_indicator_dialog(const std::string& name) {
+    if (!chart_) return nullptr;
     std::unique_ptr<chart::CInd> indicator = chart::create_indicator(name);
-    if (!indicator) return false;
+    if (!indicator) return nullptr;
     indicator->load_defaults(terminal_.settings());
-    indicator->rebuild_label();
-    const int window = indicator->window_kind() == chart::WindowKind::Own ? -1 : 0;
-    if (!chart_->add_indicator(std::move(indicator), window)) return false;
-    if (catalogue_) catalogue_->note_use(name, core::local_seconds(terminal_.clock()));
-    apply_area();
-    update();
-    return true;
+    auto* dialog = new IndicatorDialog(*chart_, *indicator, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, name] {
+        if (catalogue_) catalogue_->note_use(name, core::local_seconds(terminal_.clock()));
+        apply_area();
+        update();
+    });
+    dialog->open();
+    return dialog;
 }
 
 bool ChartView::delete_indicator(int window_index, int indicator_index) {
@@ -196,11 +198,9 @@ bool ChartView::delete_indicator(int window_index, int indicator_index) {
 }
 
 IndicatorDialog* ChartView::open_indicator_dialog(int window_index, int indicator_index) {
-    if (!chart_ || window_index < 0 || indicator_index < 0 ||
-        static_cast<size_t>(window_index) >= chart_->window_count() ||
-        static_cast<size_t>(indicator_index) >= chart_->indicator_count(window_index))
-        return nullptr;
-    auto* dialog = new IndicatorDialog(*chart_, window_index, indicator_index, this);
+    if (!chart_) return nullptr;
+    IndicatorDialog* dialog = IndicatorDialog::for_indicator(*chart_, window_index, indicator_index, this);
+    if (!dialog) return nullptr;
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this, [this] {
         apply_area();
@@ -245,7 +245,7 @@ QMenu* ChartView::build_menu(QWidget* parent) {
     QMenu* indicators = menu->addMenu("Indicators");
     for (const std::string& name : indicator_names())
         connect(indicators->addAction(QString::fromStdString(name)), &QAction::triggered, this,
-                [this, name] { add_indicator(name); });
+                [this, name] { open_new_indicator_dialog(name); });
     QMenu* remove = menu->addMenu("Delete Indicator");
     std::vector<std::pair<std::pair<int, int>, std::string>> entries;
     int window_index = 0;

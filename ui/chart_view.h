@@ -61,9 +61,11 @@ public:
     bool zoom(chart::Zoom direction);
     void scroll_bars(int bars);   // positive: to newer bars
     void set_crosshair(bool on);
-    // Adds an indicator of the catalogue with its stored defaults: in the main window or a
-    // new sub-window by its kind. False when the chart refused it.
-    bool add_indicator(const std::string& name);
+    // Opens the properties dialog for a new indicator of the catalogue, filled with the
+    // user's stored defaults, without blocking; when accepted it is added (main window or a
+    // new sub-window by its kind) and counts as used in the catalogue. Null for a name
+    // outside the catalogue.
+    IndicatorDialog* open_new_indicator_dialog(const std::string& name);
     bool delete_indicator(int window_index, int indicator_index);
     // Opens the properties of an indicator without blocking; it applies them when accepted
     // and deletes itself when closed. Null when there is no such indicator.

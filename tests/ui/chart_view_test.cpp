@@ -5,6 +5,12 @@
 #include <QKeyEvent>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+#include <QColorDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QSpinBox>
@@ -17,6 +23,7 @@
 #include "chart/catalogue/indicator_catalogue.h"
 #include "core/fixed_text.h"
 #include "core/notifications.h"
+#include "core/settings_store.h"
 #include "core/terminal.h"
 #include "market/history_center.h"
 #include "market/symbols_base.h"
@@ -129,6 +136,11 @@ protected:
         QMouseEvent event(type, QPointF(at), widget.mapToGlobal(QPointF(at)), Qt::LeftButton, buttons, Qt::NoModifier);
         QApplication::sendEvent(&widget, &event);
     }
+    static void press_ok(IndicatorDialog& dialog) {
+        QDialogButtonBox* buttons = dialog.findChild<QDialogButtonBox*>();
+        ASSERT_NE(buttons, nullptr);
+        buttons->button(QDialogButtonBox::Ok)->click();
+    }
     static int count_colour(const QImage& image, const QRect& area, QRgb colour) {
         int n = 0;
         for (int y = area.top(); y <= area.bottom(); ++y)
@@ -190,10 +202,16 @@ TEST_F(ChartViewTest, MenuCommandsChangeTheChartAndItsProfileAtOnce) {
     find(*menu, "Green on Black")->trigger();
     EXPECT_NE(profile_on_disk().find("color_scheme=1\n"), std::string::npos);
 
-    // An indicator from the list goes into a new sub-window and counts as used.
+    // An indicator from the list opens its dialog; accepted, it goes into a new sub-window
+    // and counts as used.
     QAction* cci = find(*menu, "Commodity Channel Index");
     ASSERT_NE(cci, nullptr);
     cci->trigger();
+    IndicatorDialog* dialog = chart_view.findChild<IndicatorDialog*>();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->purpose(), IndicatorDialog::Purpose::Add);
+    EXPECT_EQ(chart_view.chart()->window_count(), 3u);   // nothing added before OK
+    press_ok(*dialog);
     EXPECT_EQ(chart_view.chart()->window_count(), 4u);
     EXPECT_NE(profile_on_disk().find("name=Commodity Channel Index\n"), std::string::npos);
     EXPECT_TRUE(catalogue.changed());
@@ -208,39 +226,202 @@ TEST_F(ChartViewTest, MenuCommandsChangeTheChartAndItsProfileAtOnce) {
     EXPECT_EQ(profile_on_disk().find("Commodity Channel Index"), std::string::npos);
 }
 
-TEST_F(ChartViewTest, TheIndicatorDialogChangesPeriodColourStyleAndTimeframes) {
+// The block of the first indicator of that name in the profile on disk.
+std::string block_of(const std::string& profile, const std::string& name) {
+    const size_t start = profile.find("name=" + name + "\n");
+    if (start == std::string::npos) return {};
+    return profile.substr(start, profile.find("</indicator>", start) - start);
+}
+
+TEST_F(ChartViewTest, TheIndicatorDialogEditsParametersLinesLevelsRangeAndTimeframes) {
     ChartView& chart_view = make_view();
     IndicatorDialog* dialog = chart_view.open_indicator_dialog(2, 0);   // the RSI
     ASSERT_NE(dialog, nullptr);
-    ASSERT_NE(dialog->period_box(), nullptr);
-    EXPECT_EQ(dialog->period_box()->value(), 14);
-    EXPECT_EQ(dialog->colour(), 0xFF0000u);
-    dialog->period_box()->setValue(21);
-    dialog->set_colour(0x00FF00);
-    dialog->style_box()->setCurrentIndex(1);
-    dialog->width_box()->setValue(2);
+    EXPECT_EQ(dialog->purpose(), IndicatorDialog::Purpose::Edit);
+    auto* period = qobject_cast<QSpinBox*>(dialog->parameter_widget("period"));
+    auto* apply = qobject_cast<QComboBox*>(dialog->parameter_widget("apply"));
+    ASSERT_NE(period, nullptr);
+    ASSERT_NE(apply, nullptr);
+    EXPECT_EQ(period->value(), 14);
+    EXPECT_EQ(period->maximum(), 4000);
+    EXPECT_EQ(apply->count(), 7);   // the RSI takes no other indicator's data
+    EXPECT_EQ(dialog->parameter_widget("shift"), nullptr);
+    ASSERT_EQ(dialog->line_count(), 1);
+    EXPECT_EQ(dialog->line_colour(0), 0xFF0000u);
+    ASSERT_NE(dialog->levels_table(), nullptr);
+    ASSERT_EQ(dialog->levels_table()->rowCount(), 2);
+    EXPECT_EQ(dialog->levels_table()->item(1, 0)->text(), "70");
+    EXPECT_FALSE(dialog->minimum_check()->isChecked());   // the block has no min= line
+    EXPECT_TRUE(dialog->timeframe_box(8)->isChecked());
+
+    period->setValue(21);
+    apply->setCurrentIndex(apply->findText("Typical Price (HLC/3)"));
+    dialog->set_line_colour(0, 0x00FF00);
+    dialog->line_style_box(0)->setCurrentIndex(1);
+    dialog->line_width_box(0)->setValue(2);
+    QTableWidget* levels = dialog->levels_table();
+    levels->item(0, 0)->setText("25,5");
+    levels->item(0, 1)->setText("oversold");
+    levels->setCurrentCell(1, 0);
+    dialog->delete_level_button()->click();   // 70 goes
+    dialog->add_level_button()->click();
+    levels->item(1, 0)->setText("50");
+    dialog->level_style_box()->setCurrentIndex(0);
+    dialog->level_width_box()->setValue(2);
+    dialog->minimum_check()->setChecked(true);
+    dialog->minimum_box()->setValue(-10);
+    dialog->maximum_check()->setChecked(true);
+    dialog->maximum_box()->setValue(110);
     dialog->timeframe_box(8)->setChecked(false);   // not on MN
-    EXPECT_EQ(dialog->levels_box()->text(), "30 70");
-    dialog->levels_box()->setText("25; 75,5 x 50");
-    ASSERT_TRUE(dialog->apply());
-    const std::string profile = profile_on_disk();
-    EXPECT_NE(profile.find("name=Relative Strength Index\nperiod=21\n"), std::string::npos) << profile;
-    EXPECT_NE(profile.find("color=65280\nstyle=1\nweight=2\n"), std::string::npos) << profile;
-    EXPECT_NE(profile.find("level_0=25.0000\nlevel_1=75.5000\nlevel_2=50.0000\nperiod_flags=255\n"),
-              std::string::npos)
-        << profile;
+    press_ok(*dialog);
+
+    EXPECT_EQ(block_of(profile_on_disk(), "Relative Strength Index"),
+              "name=Relative Strength Index\nperiod=21\napply=5\ncolor=65280\nstyle=1\nweight=2\n"
+              "min=-10.000000\nmax=110.000000\nlevels_color=12632256\nlevels_style=0\nlevels_weight=2\n"
+              "level_0=25.5000\ndescription_0=oversold\nlevel_1=50.0000\nperiod_flags=255\n");
     std::string label;
     chart_view.chart()->for_each_window([&](const chart::ChartWindow& window) {
         if (!window.is_main() && window.indicator_count() == 1 && window.indicator(0)->period() == 21)
             label = window.indicator(0)->label();
     });
     EXPECT_EQ(label, "RSI(21)");
-    dialog->close();
 
-    // Classes without a period get no period box; there is no dialog for a missing indicator.
-    EXPECT_EQ(chart_view.open_indicator_dialog(1, 0)->period_box(), nullptr);   // MACD's periods are its own
+    // There is no dialog for a missing indicator.
     EXPECT_EQ(chart_view.open_indicator_dialog(2, 1), nullptr);
     EXPECT_EQ(chart_view.open_indicator_dialog(7, 0), nullptr);
+    EXPECT_EQ(chart_view.open_indicator_dialog(0, -1), nullptr);
+}
+
+TEST_F(ChartViewTest, TheIndicatorDialogRefusesBadEntriesAndChangesNothing) {
+    ChartView& chart_view = make_view();
+    const std::string before = profile_on_disk();
+    IndicatorDialog* dialog = chart_view.open_indicator_dialog(2, 0);
+    ASSERT_NE(dialog, nullptr);
+    dialog->levels_table()->item(0, 0)->setText("thirty");
+    EXPECT_FALSE(dialog->apply());
+    EXPECT_EQ(dialog->error_text(), "Level 1 is not a number");
+    dialog->levels_table()->item(0, 0)->setText("30");
+    dialog->minimum_check()->setChecked(true);
+    dialog->minimum_box()->setValue(100);
+    dialog->maximum_check()->setChecked(true);
+    dialog->maximum_box()->setValue(100);
+    press_ok(*dialog);   // stays open
+    EXPECT_EQ(dialog->error_text(), "The fixed minimum must be below the fixed maximum");
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(profile_on_disk(), before);
+
+    // Once the indicator is gone the dialog says so.
+    dialog->maximum_check()->setChecked(false);
+    ASSERT_TRUE(chart_view.delete_indicator(2, 0));
+    EXPECT_FALSE(dialog->apply());
+    EXPECT_EQ(dialog->error_text(), "The indicator is no longer on the chart");
+}
+
+TEST_F(ChartViewTest, TimeframeBoxesShowAndSetWhereTheIndicatorIsShown) {
+    ChartView& chart_view = make_view();
+    chart::Chart& chart = *chart_view.chart();
+    const auto checked = [](IndicatorDialog& dialog) {
+        int count = 0;
+        for (int bit = 0; bit < 9; ++bit) count += dialog.timeframe_box(bit)->isChecked();
+        return count;
+    };
+    // No box checked hides the indicator everywhere (0 would show it everywhere).
+    IndicatorDialog* dialog = chart_view.open_indicator_dialog(0, 0);   // the moving average
+    for (int bit = 0; bit < 9; ++bit) dialog->timeframe_box(bit)->setChecked(false);
+    ASSERT_TRUE(dialog->apply());
+    dialog->close();
+    EXPECT_NE(block_of(profile_on_disk(), "Moving Average").find("period_flags=-1\n"), std::string::npos);
+    EXPECT_EQ(checked(*chart_view.open_indicator_dialog(0, 0)), 0);
+
+    const std::pair<int32_t, int> cases[] = {{0, 9}, {511, 9}, {16, 1}, {-1, 0}};
+    for (auto [flags, boxes] : cases) {
+        ASSERT_TRUE(chart.edit_indicator(0, 0, [flags](chart::CInd& indicator) { indicator.set_period_flags(flags); }));
+        IndicatorDialog* shown = chart_view.open_indicator_dialog(0, 0);
+        EXPECT_EQ(checked(*shown), boxes) << flags;
+        if (flags == 16) {
+            EXPECT_TRUE(shown->timeframe_box(4)->isChecked());
+        }
+        shown->close();
+    }
+}
+
+TEST_F(ChartViewTest, TheIndicatorDialogOffersEachClassItsOwnParametersAndLines) {
+    ChartView& chart_view = make_view();
+    // MACD: its three periods, and the signal line's colour under its own keys.
+    IndicatorDialog* macd = chart_view.open_indicator_dialog(1, 0);
+    ASSERT_NE(macd, nullptr);
+    EXPECT_EQ(macd->parameter_widget("period"), nullptr);
+    auto* fast = qobject_cast<QSpinBox*>(macd->parameter_widget("fast_ema"));
+    ASSERT_NE(fast, nullptr);
+    EXPECT_EQ(qobject_cast<QComboBox*>(macd->parameter_widget("apply"))->count(), 9);   // takes indicator data
+    ASSERT_EQ(macd->line_count(), 2);
+    fast->setValue(10);
+    macd->set_line_colour(1, 0x123456);
+    ASSERT_TRUE(macd->apply());
+    const std::string block = block_of(profile_on_disk(), "MACD");
+    EXPECT_NE(block.find("fast_ema=10\n"), std::string::npos) << block;
+    EXPECT_NE(block.find("signal_color=1193046\n"), std::string::npos) << block;
+
+    // Over the prices there are no levels and no fixed range.
+    IndicatorDialog* average = chart_view.open_indicator_dialog(0, 0);
+    EXPECT_EQ(average->levels_table(), nullptr);
+    EXPECT_EQ(average->minimum_check(), nullptr);
+    ASSERT_NE(qobject_cast<QComboBox*>(average->parameter_widget("method")), nullptr);
+    EXPECT_EQ(qobject_cast<QComboBox*>(average->parameter_widget("method"))->currentText(), "Exponential");
+}
+
+TEST_F(ChartViewTest, TheColourPickerSetsALinesColour) {
+    ChartView& chart_view = make_view();
+    IndicatorDialog* dialog = chart_view.open_indicator_dialog(2, 0);
+    ASSERT_NE(dialog, nullptr);
+    bool picked = false;
+    QTimer::singleShot(0, [&picked] {
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* picker = qobject_cast<QColorDialog*>(widget); picker && picker->isVisible()) {
+                picker->setCurrentColor(QColor(0x11, 0x22, 0x33));
+                picker->accept();
+                picked = true;
+            }
+    });
+    dialog->line_colour_button(0)->click();
+    ASSERT_TRUE(picked);
+    EXPECT_EQ(dialog->line_colour(0), 0x332211u);   // 0x00BBGGRR
+}
+
+TEST_F(ChartViewTest, ANewIndicatorStartsFromTheStoredDefaultsAndAnEqualOneInItsWindowIsRefused) {
+    ChartView& chart_view = make_view();
+    terminal.settings().write_number(core::kSectionIndicators, "Stochastic Oscillator_kperiod", 8);
+    IndicatorDialog* dialog = chart_view.open_new_indicator_dialog("Stochastic Oscillator");
+    ASSERT_NE(dialog, nullptr);
+    auto* kperiod = qobject_cast<QSpinBox*>(dialog->parameter_widget("kperiod"));
+    ASSERT_NE(kperiod, nullptr);
+    EXPECT_EQ(kperiod->value(), 8);
+    qobject_cast<QComboBox*>(dialog->parameter_widget("apply"))->setCurrentIndex(1);   // Close/Close
+    press_ok(*dialog);
+    ASSERT_EQ(chart_view.chart()->window_count(), 4u);
+    const std::string block = block_of(profile_on_disk(), "Stochastic Oscillator");
+    EXPECT_NE(block.find("kperiod=8\ndperiod=3\nslowing=3\nmethod=0\napply=1\n"), std::string::npos) << block;
+    EXPECT_NE(block.find("level_0=20.0000\n"), std::string::npos) << block;
+
+    // An indicator over the prices goes into the main window; one equal to an indicator
+    // there (the profile's exponential average of 14 closes) is refused, and the dialog
+    // stays open saying why.
+    IndicatorDialog* again = chart_view.open_new_indicator_dialog("Moving Average");
+    auto* method = qobject_cast<QComboBox*>(again->parameter_widget("method"));
+    method->setCurrentIndex(method->findText("Exponential"));
+    press_ok(*again);
+    EXPECT_TRUE(again->isVisible());
+    EXPECT_EQ(again->error_text(), "The chart already shows this indicator with these parameters");
+    EXPECT_EQ(chart_view.chart()->indicator_count(0), 1u);
+    method->setCurrentIndex(method->findText("Smoothed"));
+    press_ok(*again);
+    EXPECT_FALSE(again->isVisible());
+    EXPECT_EQ(chart_view.chart()->indicator_count(0), 2u);
+    // Cancelled, nothing is added.
+    chart_view.open_new_indicator_dialog("Parabolic SAR")->reject();
+    EXPECT_EQ(chart_view.chart()->indicator_count(0), 2u);
+    EXPECT_EQ(chart_view.open_new_indicator_dialog("No Such Indicator"), nullptr);
+
 }
 
 TEST_F(ChartViewTest, KeysAndDraggingScrollAndZoomAndTheCrosshairFollowsThePointer) {
