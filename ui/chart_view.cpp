@@ -10,6 +10,7 @@
 
 #include "chart/catalogue/indicator_catalogue.h"
 #include "chart/catalogue/indicator_factory.h"
+#include "chart/framework/period_flags.h"
 #include "chart/model/chart_geometry.h"
 #include "core/fixed_text.h"
 #include "core/notifications.h"
@@ -23,8 +24,6 @@
 namespace kb::ui {
 
 namespace {
-
-constexpr int kPeriods[] = {1, 5, 15, 30, 60, 240, 1440, 10080, 43200};
 
 struct FlagEntry {
     chart::ChartFlag flag;
@@ -128,7 +127,13 @@ void ChartView::forward(core::Notification code, intptr_t) {
 bool ChartView::show_order_symbol(intptr_t ticket) {
     trade::TradeBase* trades = terminal_.services().trade_base.get();
     if (!trades) return false;
-    std::optional<trade::TradeRecord> order = trades->open_trade_by_ticket(static_cast<int32_t>(ticket));
+    const int32_t wanted = static_cast<int32_t>(ticket);
+    std::optional<trade::TradeRecord> order = trades->open_trade_by_ticket(wanted);
+    if (!order) {
+        // The account history's orders are closed ones.
+        for (const trade::TradeRecord& record : trades->history())
+            if (record.ticket == wanted) order = record;
+    }
     if (!order) return false;
     return open_symbol(std::string(core::field_text(order->symbol)));
 }
@@ -226,6 +231,16 @@ std::vector<std::string> ChartView::indicator_names() const {
     return names;
 }
 
+std::vector<std::string> ChartView::symbol_names() const {
+    std::vector<std::string> names;
+    const market::SymbolsBase* symbols = terminal_.services().symbols_base.get();
+    if (!symbols) return names;
+    for (size_t i = 0, count = symbols->selected_count(); i < count; ++i)
+        if (std::optional<market::SelectedSymbol> entry = symbols->selected_at(i); entry && entry->shown)
+            names.emplace_back(core::field_text(entry->name));
+    return names;
+}
+
 QMenu* ChartView::build_menu(QWidget* parent) {
     auto* menu = new QMenu(parent);
     if (!chart_) {
@@ -235,12 +250,22 @@ QMenu* ChartView::build_menu(QWidget* parent) {
     const chart::ChartSettings settings = chart_->settings();
 
     QMenu* periods = menu->addMenu("Periodicity");
-    for (int minutes : kPeriods) {
-        QAction* action = periods->addAction(QString::fromStdString(core::period_name(minutes)));
+    for (const chart::Timeframe& timeframe : chart::kTimeframes) {
+        const int minutes = timeframe.minutes;
+        QAction* action = periods->addAction(QString::fromUtf8(timeframe.command.data(), static_cast<int>(timeframe.command.size())));
         action->setCheckable(true);
         action->setChecked(settings.period == minutes);
         connect(action, &QAction::triggered, this, [this, minutes] { set_period(minutes); });
     }
+
+    QMenu* symbols = menu->addMenu("Symbol");
+    for (const std::string& name : symbol_names()) {
+        QAction* action = symbols->addAction(QString::fromStdString(name));
+        action->setCheckable(true);
+        action->setChecked(settings.symbol == name);
+        connect(action, &QAction::triggered, this, [this, name] { open_symbol(name); });
+    }
+    symbols->setEnabled(!symbols->isEmpty());
 
     QMenu* indicators = menu->addMenu("Indicators");
     for (const std::string& name : indicator_names())

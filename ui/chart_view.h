@@ -23,9 +23,10 @@ namespace kb::ui {
 class IndicatorDialog;
 
 // Tab "Chart": the chart of one symbol and period over the terminal's history centre,
-// painted by the chart renderer through the QPainter canvas. Its menu changes period,
-// zoom, graph mode, colour scheme and display flags, adds indicators from the catalogue's
-// list and deletes them; dragging scrolls (past the oldest bar the history is asked for
+// painted by the chart renderer through the QPainter canvas. Its menu changes symbol (among
+// those shown in Market Watch), period, zoom, graph mode, colour scheme and display flags,
+// adds indicators from the catalogue's list through the indicator dialog, edits and
+// deletes them; dragging scrolls (past the oldest bar the history is asked for
 // more), dragging a splitter resizes windows, the keys scroll and zoom, and in crosshair
 // mode the pointer moves the cursor. The chart writes its profile
 // ("<program folder>/profiles/chart.ini") after every change.
@@ -48,8 +49,8 @@ public:
     // Codes the chart handles itself: Quotes and ChartHistory take new bars and repaint when
     // they changed.
     void forward(core::Notification code, intptr_t value);
-    // Shows the symbol of an open order (ShowOrderChart); false when the order or its symbol
-    // is unknown.
+    // Shows the symbol of an open order or of one in the account history (ShowOrderChart);
+    // false when the order or its symbol is unknown.
     bool show_order_symbol(intptr_t ticket);
     // Shows a symbol in the current period (the Market Watch's "Chart Window").
     bool open_symbol(const std::string& symbol);
@@ -97,6 +98,8 @@ private:
     void paint_on(QPainter& painter);
     chart::RenderOptions render_options() const;
     std::vector<std::string> indicator_names() const;
+    // The symbols shown in Market Watch, in its order.
+    std::vector<std::string> symbol_names() const;
 
     core::Terminal& terminal_;
     chart::IndicatorCatalogue* catalogue_ = nullptr;

@@ -22,14 +22,12 @@
 #include "chart/framework/period_flags.h"
 #include "chart/model/chart.h"
 #include "core/number_format.h"
-#include "core/period_names.h"
 #include "ui/painter/qpainter_canvas.h"
 
 namespace kb::ui {
 
 namespace {
 
-constexpr int kTimeframes[] = {1, 5, 15, 30, 60, 240, 1440, 10080, 43200};
 constexpr const char* kStyles[] = {"Solid", "Dash", "Dot", "Dash Dot", "Dash Dot Dot"};
 constexpr int kMaxWidth = 5;
 constexpr double kBoundLimit = 1e9;   // fixed minimum and maximum entries
@@ -222,9 +220,10 @@ QWidget* IndicatorDialog::build_timeframes(const chart::CInd& indicator) {
     auto* box = new QGroupBox("Timeframes");
     auto* grid = new QGridLayout(box);
     for (size_t bit = 0; bit < timeframes_.size(); ++bit) {
-        timeframes_[bit] = new QCheckBox(QString::fromStdString(core::period_name(kTimeframes[bit])));
+        const chart::Timeframe& timeframe = chart::kTimeframes[bit];
+        timeframes_[bit] = new QCheckBox(QString::fromUtf8(timeframe.name.data(), static_cast<int>(timeframe.name.size())));
         // Checked exactly where the indicator shows: 0 shows it everywhere, -1 nowhere.
-        timeframes_[bit]->setChecked(indicator.visible_on(kTimeframes[bit]));
+        timeframes_[bit]->setChecked(indicator.visible_on(timeframe.minutes));
         grid->addWidget(timeframes_[bit], static_cast<int>(bit / 3), static_cast<int>(bit % 3));
     }
     return box;

@@ -186,7 +186,7 @@ TEST_F(ChartViewTest, MenuCommandsChangeTheChartAndItsProfileAtOnce) {
     chart_view.set_indicator_catalogue(&catalogue);
     std::unique_ptr<QMenu> menu(chart_view.build_menu(nullptr));
 
-    QAction* m15 = find(*menu, "M15");
+    QAction* m15 = find(*menu, "15 Minutes (M15)");
     ASSERT_NE(m15, nullptr);
     m15->trigger();
     EXPECT_EQ(chart_view.chart()->settings().period, 15);
@@ -495,6 +495,157 @@ TEST_F(ChartViewTest, AnOpenOrdersSymbolIsShownByItsTicket) {
     EXPECT_FALSE(chart_view.show_order_symbol(999));
     EXPECT_EQ(chart_view.chart()->settings().symbol, "EURUSD");
     EXPECT_TRUE(chart_view.show_order_symbol(501));
+    EXPECT_EQ(chart_view.chart()->settings().symbol, "GBPUSD");
+    view.reset();
+    terminal.services().trade_base.reset();
+}
+
+TEST_F(ChartViewTest, EveryMenuCommandIsWrittenToTheProfileAtOnce) {
+    ChartView& chart_view = make_view();
+    // Each entry with the profile line it must leave (the fixture's profile has the opposite).
+    struct Case {
+        const char* submenu;   // null: anywhere in the menu
+        const char* entry;
+        const char* line;      // what the profile must hold afterwards (the fixture's has the opposite)
+    } cases[] = {
+        {nullptr, "Bar Chart", "graphmode=0\n"},
+        {nullptr, "Candlesticks", "graphmode=1\n"},
+        {nullptr, "Line Chart", "graphmode=2\n"},
+        {"Colors", "Yellow on Black", "color_scheme=0\n"},
+        {"Colors", "Green on Black", "color_scheme=1\n"},
+        {"Colors", "Black on White", "color_scheme=2\n"},
+        {"Properties", "Grid", "grid=0\n"},
+        {"Properties", "Volumes", "volumes=1\n"},
+        {"Properties", "Period Separators", "days=1\n"},
+        {"Properties", "Ask Line", "askline=1\n"},
+        {"Properties", "OHLC", "ohlc=0\n"},
+        {"Properties", "Trade Levels", "trade_levels=1\n"},
+        {"Properties", "Chart on Foreground", "foreground=1\n"},
+        {"Properties", "Chart Shift", "shift=1\n"},
+        {"Properties", "Auto Scroll", "scroll=0\n"},
+        {"Periodicity", "4 Hours (H4)", "period=240\n"},
+        {"Periodicity", "Monthly (MN)", "period=43200\n"},
+        {"Periodicity", "1 Minute (M1)", "period=1\n"},
+        {nullptr, "Zoom In", "scale=16\n"},
+        {nullptr, "Zoom Out", "scale=8\n"},
+    };
+    for (const Case& c : cases) {
+        std::unique_ptr<QMenu> menu(chart_view.build_menu(nullptr));
+        QMenu* where = menu.get();
+        if (c.submenu) {
+            QAction* submenu = find(*menu, c.submenu);
+            ASSERT_NE(submenu, nullptr) << c.submenu;
+            where = submenu->menu();
+        }
+        QAction* action = find(*where, c.entry);
+        ASSERT_NE(action, nullptr) << c.entry;
+        action->trigger();
+        EXPECT_NE(profile_on_disk().find(c.line), std::string::npos) << c.entry << " should write " << c.line;
+    }
+    // Scrolling is a change too.
+    key(chart_view, Qt::Key_Home);
+    EXPECT_NE(profile_on_disk().find("leftpos=0\n"), std::string::npos);
+}
+
+TEST_F(ChartViewTest, TheSymbolMenuOffersMarketWatchsSymbols) {
+    market::SymbolsBase& symbols = *terminal.services().symbols_base;
+    ASSERT_TRUE(symbols.select("GBPUSD", market::Shown::Yes, market::Save::No));
+    QStringList shown;
+    for (size_t i = 0; i < symbols.selected_count(); ++i)
+        if (symbols.selected_at(i)->shown) shown << QString::fromStdString(std::string(core::field_text(symbols.selected_at(i)->name)));
+    ChartView& chart_view = make_view();
+    std::unique_ptr<QMenu> menu(chart_view.build_menu(nullptr));
+    QAction* symbol = find(*menu, "Symbol");
+    ASSERT_NE(symbol, nullptr);
+    QStringList offered;
+    for (QAction* action : symbol->menu()->actions()) offered << action->text();
+    EXPECT_EQ(offered, shown);
+    EXPECT_TRUE(offered.contains("GBPUSD"));
+    EXPECT_TRUE(find(*symbol->menu(), "EURUSD")->isChecked());
+    find(*symbol->menu(), "GBPUSD")->trigger();
+    EXPECT_EQ(chart_view.chart()->settings().symbol, "GBPUSD");
+    EXPECT_NE(profile_on_disk().find("symbol=GBPUSD\n"), std::string::npos);
+}
+
+TEST_F(ChartViewTest, TheIndicatorListFollowsTheCatalogueOrder) {
+    ChartView& chart_view = make_view();
+    const auto listed = [&] {
+        std::unique_ptr<QMenu> menu(chart_view.build_menu(nullptr));
+        QStringList names;
+        for (QAction* action : find(*menu, "Indicators")->menu()->actions()) names << action->text();
+        return names;
+    };
+    QStringList alphabetical = listed();   // without a catalogue: the built-in order
+    ASSERT_EQ(alphabetical.size(), 30);
+    EXPECT_EQ(alphabetical.front(), "Accelerator Oscillator");
+    EXPECT_EQ(alphabetical.back(), "Williams' Percent Range");
+
+    chart::IndicatorCatalogue catalogue;
+    catalogue.note_use("Volumes", 1000);
+    catalogue.note_use("Momentum", 2000);
+    catalogue.note_use("Volumes", 3000);
+    chart_view.set_indicator_catalogue(&catalogue);
+    const QStringList by_use = listed();
+    ASSERT_EQ(by_use.size(), 30);
+    EXPECT_EQ(by_use[0], "Volumes");
+    EXPECT_EQ(by_use[1], "Momentum");
+    EXPECT_EQ(by_use[2], "Accelerator Oscillator");
+}
+
+TEST_F(ChartViewTest, ScrollingPastTheOldestBarAndRefreshAskTheHistory) {
+    ChartView& chart_view = make_view();
+    market::HistoryCenter& center = *terminal.services().history_center;
+    const std::string symbol = chart_view.chart()->settings().symbol;
+    // The server answers each request with no bars but says its data reach back before
+    // the oldest bar, so asking for older bars is worth it.
+    const int32_t covered = chart_view.chart()->bars().front().time - 1000 * 3600;
+    const auto answered = [&] {
+        center.take_requests();
+        center.import(symbol, 60, covered, std::span<const market::WireBar28>());
+    };
+    answered();
+    key(chart_view, Qt::Key_Home);
+    EXPECT_EQ(chart_view.chart()->settings().leftpos, 0);
+    EXPECT_EQ(center.queued_requests(), 0u) << "reaching the oldest bar asks nothing yet";
+    key(chart_view, Qt::Key_Left);
+    std::vector<market::ChartRequest> requests = center.take_requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].bar_count, chart_view.chart()->settings().visible_bars / 2);
+    EXPECT_EQ(requests[0].from_time, chart_view.chart()->bars().front().time);
+
+    // Dragging right past the oldest bar asks too.
+    answered();
+    mouse(chart_view, QEvent::MouseButtonPress, QPoint(100, 100));
+    mouse(chart_view, QEvent::MouseMove, QPoint(180, 100));
+    mouse(chart_view, QEvent::MouseButtonRelease, QPoint(180, 100));
+    EXPECT_EQ(chart_view.chart()->settings().leftpos, 0);
+    EXPECT_EQ(center.take_requests().size(), 1u);
+
+    std::unique_ptr<QMenu> menu(chart_view.build_menu(nullptr));
+    find(*menu, "Refresh")->trigger();
+    const std::optional<market::HistoryState> state = center.state(symbol, 60);
+    ASSERT_TRUE(state.has_value());
+    EXPECT_TRUE(state->sync_requested);
+}
+
+TEST_F(ChartViewTest, AClosedOrdersSymbolIsShownByItsTicket) {
+    trade::TradeBase* trades = core::create_service(terminal.services().trade_base,
+                                                    terminal.services().symbols_base.get(), nullptr, nullptr, clock);
+    trade::AccountData account{};
+    account.login = 5001;
+    trades->set_account(account, {});
+    trade::TradeRecord closed{};
+    closed.ticket = 320;
+    closed.login = 5001;
+    core::set_field_text(closed.symbol, "GBPUSD");
+    closed.type = trade::kSell;
+    closed.volume = 100;
+    const trade::TradeRecord history[] = {closed};
+    ASSERT_TRUE(trades->set_history(history));
+
+    ChartView& chart_view = make_view();
+    EXPECT_FALSE(chart_view.show_order_symbol(321));
+    EXPECT_TRUE(chart_view.show_order_symbol(320));
     EXPECT_EQ(chart_view.chart()->settings().symbol, "GBPUSD");
     view.reset();
     terminal.services().trade_base.reset();
