@@ -36,7 +36,7 @@ constexpr FlagEntry kFlagEntries[] = {
     {chart::ChartFlag::AskLine, "Ask Line"},
     {chart::ChartFlag::Ohlc, "OHLC"},
     {chart::ChartFlag::TradeLevels, "Trade Levels"},
-    {chart::ChartFlag::Foreground, "Chart on Foreground"},
+    {chart::ChartFlag::Foreground, "Chart on foreground"},
     {chart::ChartFlag::Scroll, "Auto Scroll"},
     {chart::ChartFlag::Shift, "Chart Shift"},
 };

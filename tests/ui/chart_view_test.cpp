@@ -520,7 +520,7 @@ TEST_F(ChartViewTest, EveryMenuCommandIsWrittenToTheProfileAtOnce) {
         {"Properties", "Ask Line", "askline=1\n"},
         {"Properties", "OHLC", "ohlc=0\n"},
         {"Properties", "Trade Levels", "trade_levels=1\n"},
-        {"Properties", "Chart on Foreground", "foreground=1\n"},
+        {"Properties", "Chart on foreground", "foreground=1\n"},
         {"Properties", "Chart Shift", "shift=1\n"},
         {"Properties", "Auto Scroll", "scroll=0\n"},
         {"Periodicity", "4 Hours (H4)", "period=240\n"},
