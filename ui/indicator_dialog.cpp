@@ -75,6 +75,11 @@ void IndicatorDialog::build(const chart::CInd& indicator) {
     probe_ = chart::create_indicator(name_);
     setWindowTitle(QString::fromStdString(name_));
     auto* layout = new QVBoxLayout(this);
+    if (purpose_ == Purpose::Add) {
+        auto* form = new QFormLayout;
+        form->addRow("Window:", build_window_choice(indicator));
+        layout->addLayout(form);
+    }
     if (QWidget* parameters = build_parameters(indicator)) layout->addWidget(parameters);
     layout->addWidget(build_lines(indicator));
     if (indicator.window_kind() == chart::WindowKind::Own) layout->addWidget(build_levels(indicator));
@@ -89,6 +94,27 @@ void IndicatorDialog::build(const chart::CInd& indicator) {
     });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
+}
+
+QWidget* IndicatorDialog::build_window_choice(const chart::CInd& indicator) {
+    window_box_ = new QComboBox;
+    const bool over_prices = indicator.window_kind() == chart::WindowKind::Main;
+    if (over_prices) window_box_->addItem("Main window", 0);
+    // An indicator drawn over the prices leaves them only to work on another's data.
+    if (!over_prices || indicator.accepts_data_input()) window_box_->addItem("New window", -1);
+    if (indicator.accepts_data_input()) {
+        int index = 0;
+        chart_.for_each_window([&](const chart::ChartWindow& window) {
+            const int this_index = index++;
+            if (window.is_main()) return;
+            QStringList labels;
+            for (size_t i = 0; i < window.indicator_count(); ++i)
+                labels << QString::fromStdString(window.indicator(i)->label());
+            window_box_->addItem(QString("Window %1: %2").arg(this_index).arg(labels.join(", ")), this_index);
+        });
+    }
+    window_box_->setEnabled(window_box_->count() > 1);
+    return window_box_;
 }
 
 QWidget* IndicatorDialog::build_parameters(const chart::CInd& indicator) {
@@ -336,7 +362,7 @@ bool IndicatorDialog::apply() {
     } else if (applied) {
         std::unique_ptr<chart::CInd> added = chart::create_indicator(name_);
         if (added) write_to(*added);
-        const int window = added && added->window_kind() == chart::WindowKind::Main ? 0 : -1;
+        const int window = window_box_->currentData().toInt();
         applied = added && chart_.add_indicator(std::move(added), window);
         if (!applied) error = "The chart already shows this indicator with these parameters";
     }

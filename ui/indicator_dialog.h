@@ -44,7 +44,8 @@ public:
     static IndicatorDialog* for_indicator(chart::Chart& chart, int window_index, int indicator_index,
                                           QWidget* parent = nullptr);
     // Adds a new indicator of indicator's class, starting from its entries (the user's
-    // defaults), to the main window or a new sub-window by its kind. indicator is only read.
+    // defaults), to the main window or a new sub-window by its kind, or, for a class that
+    // can work on another indicator's data, to the sub-window chosen. indicator is only read.
     IndicatorDialog(chart::Chart& chart, const chart::CInd& indicator, QWidget* parent = nullptr);
 
     // Checks the entries and hands them to the chart. False, with error_text() saying why
@@ -59,6 +60,8 @@ public:
     // The entry of a parameter by its profile key ("period", "apply", ...): a QSpinBox,
     // QDoubleSpinBox or QComboBox; null when the class has no such parameter.
     QWidget* parameter_widget(std::string_view key) const;
+    // Add only: where the indicator goes (item data: the window index, -1 a new one).
+    QComboBox* window_box() const { return window_box_; }
     int line_count() const { return static_cast<int>(lines_.size()); }
     QPushButton* line_colour_button(int line) const { return lines_.at(static_cast<size_t>(line)).colour; }
     QComboBox* line_style_box(int line) const { return lines_.at(static_cast<size_t>(line)).style; }
@@ -94,6 +97,7 @@ private:
 
     IndicatorDialog(chart::Chart& chart, Purpose purpose, int window_index, int indicator_index, QWidget* parent);
     void build(const chart::CInd& indicator);
+    QWidget* build_window_choice(const chart::CInd& indicator);
     QWidget* build_parameters(const chart::CInd& indicator);
     QWidget* build_lines(const chart::CInd& indicator);
     QWidget* build_levels(const chart::CInd& indicator);
@@ -114,6 +118,7 @@ private:
     std::string name_;
     std::unique_ptr<chart::CInd> probe_;   // a new one of the class: its parameters' choices
 
+    QComboBox* window_box_ = nullptr;
     std::vector<ParameterEntry> parameters_;
     std::vector<LineEntries> lines_;
     LineEntries level_line_;

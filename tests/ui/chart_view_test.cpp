@@ -651,5 +651,47 @@ TEST_F(ChartViewTest, AClosedOrdersSymbolIsShownByItsTicket) {
     terminal.services().trade_base.reset();
 }
 
+TEST_F(ChartViewTest, ANewIndicatorOnAnotherIndicatorsDataGoesIntoTheChosenWindow) {
+    ChartView& chart_view = make_view();
+    const auto offered = [](IndicatorDialog& dialog) {
+        QStringList texts;
+        for (int i = 0; i < dialog.window_box()->count(); ++i) texts << dialog.window_box()->itemText(i);
+        return texts;
+    };
+    // Without another indicator's data: over the prices only, or in a new window only.
+    IndicatorDialog* sar = chart_view.open_new_indicator_dialog("Parabolic SAR");
+    EXPECT_EQ(offered(*sar), QStringList{"Main window"});
+    EXPECT_FALSE(sar->window_box()->isEnabled());
+    sar->reject();
+    IndicatorDialog* cci = chart_view.open_new_indicator_dialog("Commodity Channel Index");
+    EXPECT_EQ(offered(*cci), QStringList{"New window"});
+    cci->reject();
+
+    // A moving average of the RSI's values, in the RSI's window.
+    IndicatorDialog* average = chart_view.open_new_indicator_dialog("Moving Average");
+    EXPECT_EQ(offered(*average),
+              (QStringList{"Main window", "New window", "Window 1: MACD(12,26,9)", "Window 2: RSI(14)"}));
+    average->window_box()->setCurrentIndex(3);
+    auto* apply = qobject_cast<QComboBox*>(average->parameter_widget("apply"));
+    apply->setCurrentIndex(apply->findText("First Indicator's Data"));
+    press_ok(*average);
+    ASSERT_EQ(chart_view.chart()->indicator_count(2), 2u);
+    double last_rsi = 0, last_average = 0;
+    chart_view.chart()->for_each_window([&](const chart::ChartWindow& window) {
+        if (window.indicator_count() != 2 || window.is_main()) return;
+        last_rsi = window.indicator(0)->buffer(0).back();
+        last_average = window.indicator(1)->buffer(0).back();
+        EXPECT_EQ(window.indicator(1)->apply(), 8);
+    });
+    // Averaged RSI values lie on the RSI's scale, far from the prices (about 1.1).
+    EXPECT_GT(last_rsi, 5.0);
+    EXPECT_GT(last_average, 5.0);
+    EXPECT_LT(last_average, 100.0);
+    const std::string profile = profile_on_disk();
+    const size_t rsi = profile.find("name=Relative Strength Index");
+    EXPECT_NE(profile.find("name=Moving Average\nperiod=14\nshift=0\nmethod=0\napply=8\n", rsi), std::string::npos)
+        << profile;
+}
+
 }  // namespace
 }  // namespace kb::ui
