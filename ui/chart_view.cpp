@@ -10,6 +10,7 @@
 
 #include "chart/catalogue/indicator_catalogue.h"
 #include "chart/catalogue/indicator_factory.h"
+#include "chart/framework/period_flags.h"
 #include "chart/model/chart_geometry.h"
 #include "core/fixed_text.h"
 #include "core/notifications.h"
@@ -25,8 +26,6 @@ namespace kb::ui {
 
 namespace {
 
-constexpr int kPeriods[] = {1, 5, 15, 30, 60, 240, 1440, 10080, 43200};
-
 struct FlagEntry {
     chart::ChartFlag flag;
     const char* text;
@@ -38,7 +37,7 @@ constexpr FlagEntry kFlagEntries[] = {
     {chart::ChartFlag::AskLine, "Ask Line"},
     {chart::ChartFlag::Ohlc, "OHLC"},
     {chart::ChartFlag::TradeLevels, "Trade Levels"},
-    {chart::ChartFlag::Foreground, "Chart on Foreground"},
+    {chart::ChartFlag::Foreground, "Chart on foreground"},
     {chart::ChartFlag::Scroll, "Auto Scroll"},
     {chart::ChartFlag::Shift, "Chart Shift"},
 };
@@ -136,7 +135,13 @@ void ChartView::forward(core::Notification code, intptr_t) {
 bool ChartView::show_order_symbol(intptr_t ticket) {
     trade::TradeBase* trades = terminal_.services().trade_base.get();
     if (!trades) return false;
-    std::optional<trade::TradeRecord> order = trades->open_trade_by_ticket(static_cast<int32_t>(ticket));
+    const int32_t wanted = static_cast<int32_t>(ticket);
+    std::optional<trade::TradeRecord> order = trades->open_trade_by_ticket(wanted);
+    if (!order) {
+        // The account history's orders are closed ones.
+        for (const trade::TradeRecord& record : trades->history())
+            if (record.ticket == wanted) order = record;
+    }
     if (!order) return false;
     return open_symbol(std::string(core::field_text(order->symbol)));
 }
@@ -182,18 +187,20 @@ void ChartView::set_crosshair(bool on) {
     update();
 }
 
-bool ChartView::add_indicator(const std::string& name) {
-    if (!chart_) return false;
+IndicatorDialog* ChartView::open_new_indicator_dialog(const std::string& name) {
+    if (!chart_) return nullptr;
     std::unique_ptr<chart::CInd> indicator = chart::create_indicator(name);
-    if (!indicator) return false;
+    if (!indicator) return nullptr;
     indicator->load_defaults(terminal_.settings());
-    indicator->rebuild_label();
-    const int window = indicator->window_kind() == chart::WindowKind::Own ? -1 : 0;
-    if (!chart_->add_indicator(std::move(indicator), window)) return false;
-    if (catalogue_) catalogue_->note_use(name, core::local_seconds(terminal_.clock()));
-    apply_area();
-    update();
-    return true;
+    auto* dialog = new IndicatorDialog(*chart_, *indicator, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, name] {
+        if (catalogue_) catalogue_->note_use(name, core::local_seconds(terminal_.clock()));
+        apply_area();
+        update();
+    });
+    dialog->open();
+    return dialog;
 }
 
 bool ChartView::delete_indicator(int window_index, int indicator_index) {
@@ -204,11 +211,9 @@ bool ChartView::delete_indicator(int window_index, int indicator_index) {
 }
 
 IndicatorDialog* ChartView::open_indicator_dialog(int window_index, int indicator_index) {
-    if (!chart_ || window_index < 0 || indicator_index < 0 ||
-        static_cast<size_t>(window_index) >= chart_->window_count() ||
-        static_cast<size_t>(indicator_index) >= chart_->indicator_count(window_index))
-        return nullptr;
-    auto* dialog = new IndicatorDialog(*chart_, window_index, indicator_index, this);
+    if (!chart_) return nullptr;
+    IndicatorDialog* dialog = IndicatorDialog::for_indicator(*chart_, window_index, indicator_index, this);
+    if (!dialog) return nullptr;
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this, [this] {
         apply_area();
@@ -234,6 +239,16 @@ std::vector<std::string> ChartView::indicator_names() const {
     return names;
 }
 
+std::vector<std::string> ChartView::symbol_names() const {
+    std::vector<std::string> names;
+    const market::SymbolsBase* symbols = terminal_.services().symbols_base.get();
+    if (!symbols) return names;
+    for (size_t i = 0, count = symbols->selected_count(); i < count; ++i)
+        if (std::optional<market::SelectedSymbol> entry = symbols->selected_at(i); entry && entry->shown)
+            names.emplace_back(core::field_text(entry->name));
+    return names;
+}
+
 QMenu* ChartView::build_menu(QWidget* parent) {
     auto* menu = new QMenu(parent);
     if (!chart_) {
@@ -243,17 +258,27 @@ QMenu* ChartView::build_menu(QWidget* parent) {
     const chart::ChartSettings settings = chart_->settings();
 
     QMenu* periods = menu->addMenu("Periodicity");
-    for (int minutes : kPeriods) {
-        QAction* action = periods->addAction(QString::fromStdString(core::period_name(minutes)));
+    for (const chart::Timeframe& timeframe : chart::kTimeframes) {
+        const int minutes = timeframe.minutes;
+        QAction* action = periods->addAction(QString::fromUtf8(timeframe.command.data(), static_cast<int>(timeframe.command.size())));
         action->setCheckable(true);
         action->setChecked(settings.period == minutes);
         connect(action, &QAction::triggered, this, [this, minutes] { set_period(minutes); });
     }
 
+    QMenu* symbols = menu->addMenu("Symbol");
+    for (const std::string& name : symbol_names()) {
+        QAction* action = symbols->addAction(QString::fromStdString(name));
+        action->setCheckable(true);
+        action->setChecked(settings.symbol == name);
+        connect(action, &QAction::triggered, this, [this, name] { open_symbol(name); });
+    }
+    symbols->setEnabled(!symbols->isEmpty());
+
     QMenu* indicators = menu->addMenu("Indicators");
     for (const std::string& name : indicator_names())
         connect(indicators->addAction(QString::fromStdString(name)), &QAction::triggered, this,
-                [this, name] { add_indicator(name); });
+                [this, name] { open_new_indicator_dialog(name); });
     QMenu* remove = menu->addMenu("Delete Indicator");
     std::vector<std::pair<std::pair<int, int>, std::string>> entries;
     int window_index = 0;

@@ -24,9 +24,10 @@ class ChartObjectTool;
 class IndicatorDialog;
 
 // Tab "Chart": the chart of one symbol and period over the terminal's history centre,
-// painted by the chart renderer through the QPainter canvas. Its menu changes period,
-// zoom, graph mode, colour scheme and display flags, adds indicators from the catalogue's
-// list and deletes them; dragging scrolls (past the oldest bar the history is asked for
+// painted by the chart renderer through the QPainter canvas. Its menu changes symbol (among
+// those shown in Market Watch), period, zoom, graph mode, colour scheme and display flags,
+// adds indicators from the catalogue's list through the indicator dialog, edits and
+// deletes them; dragging scrolls (past the oldest bar the history is asked for
 // more), dragging a splitter resizes windows, the keys scroll and zoom, and in crosshair
 // mode the pointer moves the cursor. Chart objects are drawn, selected, moved, deleted and
 // edited with the pointer, keys and menu through its ChartObjectTool. The chart writes its profile
@@ -50,8 +51,8 @@ public:
     // Codes the chart handles itself: Quotes and ChartHistory take new bars and repaint when
     // they changed.
     void forward(core::Notification code, intptr_t value);
-    // Shows the symbol of an open order (ShowOrderChart); false when the order or its symbol
-    // is unknown.
+    // Shows the symbol of an open order or of one in the account history (ShowOrderChart);
+    // false when the order or its symbol is unknown.
     bool show_order_symbol(intptr_t ticket);
     // Shows a symbol in the current period (the Market Watch's "Chart Window").
     bool open_symbol(const std::string& symbol);
@@ -63,9 +64,11 @@ public:
     bool zoom(chart::Zoom direction);
     void scroll_bars(int bars);   // positive: to newer bars
     void set_crosshair(bool on);
-    // Adds an indicator of the catalogue with its stored defaults: in the main window or a
-    // new sub-window by its kind. False when the chart refused it.
-    bool add_indicator(const std::string& name);
+    // Opens the properties dialog for a new indicator of the catalogue, filled with the
+    // user's stored defaults, without blocking; when accepted it is added (main window or a
+    // new sub-window by its kind) and counts as used in the catalogue. Null for a name
+    // outside the catalogue.
+    IndicatorDialog* open_new_indicator_dialog(const std::string& name);
     bool delete_indicator(int window_index, int indicator_index);
     // Opens the properties of an indicator without blocking; it applies them when accepted
     // and deletes itself when closed. Null when there is no such indicator.
@@ -99,6 +102,8 @@ private:
     void paint_on(QPainter& painter);
     chart::RenderOptions render_options() const;
     std::vector<std::string> indicator_names() const;
+    // The symbols shown in Market Watch, in its order.
+    std::vector<std::string> symbol_names() const;
 
     core::Terminal& terminal_;
     chart::IndicatorCatalogue* catalogue_ = nullptr;

@@ -11,6 +11,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "core/notifications.h"
 #include "core/settings_store.h"
 #include "platform/clock.h"
 #include "session/account_history_download.h"
@@ -21,6 +22,7 @@ namespace kb::ui {
 namespace {
 
 constexpr int kCustomPeriod = 0;
+constexpr int kTicketRole = Qt::UserRole;
 
 int32_t day_start(const QDate& date) {
     platform::DateTime day;
@@ -76,6 +78,9 @@ HistoryView::~HistoryView() {
 
 void HistoryView::build_menu() {
     table_->setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto* chart = new QAction("Chart", table_);
+    connect(chart, &QAction::triggered, this, &HistoryView::show_selected_chart);
+    table_->addAction(chart);
     auto flag = [this](const QString& text, uint32_t bits) {
         auto* action = new QAction(text, table_);
         action->setCheckable(true);
@@ -127,9 +132,17 @@ void HistoryView::refresh_history(intptr_t value) {
                 bold.setBold(true);
                 item->setFont(bold);
             }
+            if (column == 0) item->setData(kTicketRole, rows[row].ticket);
             table_->setItem(row, column, item);
         }
     }
+}
+
+void HistoryView::show_selected_chart() {
+    const int row = table_->currentRow();
+    const QTableWidgetItem* first = row >= 0 ? table_->item(row, 0) : nullptr;
+    const int32_t ticket = first ? first->data(kTicketRole).toInt() : 0;
+    if (ticket > 0) core::post(terminal_.notifier(), core::Notification::ShowOrderChart, ticket);
 }
 
 int HistoryView::period() const { return periods_->currentData().toInt(); }

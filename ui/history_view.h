@@ -55,6 +55,10 @@ public:
     int row_count() const;
     QString cell_text(int row, HistoryColumn column) const;
     QTableWidget* table() const { return table_; }
+    // "Chart": asks the main window to show the selected record's symbol in the chart
+    // (ShowOrderChart with its ticket); nothing on a summary row, without a selection or
+    // without a notifier.
+    void show_selected_chart();
 
 private:
     void build_menu();

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "core/fixed_text.h"
+#include "core/notifications.h"
 #include "core/settings_store.h"
 #include "net/protocol.h"
 #include "trade/trade_base.h"
@@ -74,6 +75,7 @@ void TradeView::build_menu() {
         const std::optional<trade::TradeRecord> trade = selected_trade();
         open_order_dialog(trade ? std::string(core::field_text(trade->symbol)) : std::string());
     });
+    add("Chart", [this] { show_selected_chart(); });
     add("Close Order", [this] { open_close_dialog(); });
     add("Modify Order", [this] { open_modify_dialog(); });
     add("Delete Order", [this] { delete_selected(); });
@@ -181,6 +183,11 @@ int32_t TradeView::selected_ticket() const {
 }
 
 QString TradeView::status_text() const { return status_->text(); }
+
+void TradeView::show_selected_chart() {
+    if (const std::optional<trade::TradeRecord> trade = selected_trade())
+        core::post(terminal_.notifier(), core::Notification::ShowOrderChart, trade->ticket);
+}
 
 std::optional<trade::TradeRecord> TradeView::selected_trade() const {
     trade::TradeBase* base = terminal_.services().trade_base.get();

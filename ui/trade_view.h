@@ -64,6 +64,9 @@ public:
     net::ReturnCode delete_selected();
     net::ReturnCode close_by_selected(int32_t opposite_ticket);
     net::ReturnCode multiple_close_by_selected();
+    // "Chart": asks the main window to show the selected order's symbol in the chart
+    // (ShowOrderChart with its ticket); nothing without a selection or a notifier.
+    void show_selected_chart();
 
 private:
     void build_menu();

@@ -124,6 +124,23 @@ void CInd::save_block(LineSink& sink) const {
     sink.write_line(kIndicatorBlockEnd);
 }
 
+std::vector<std::string> CInd::parameter_lines() const {
+    struct VectorSink final : LineSink {
+        std::vector<std::string> lines;
+        void write_line(std::string_view line) override { lines.emplace_back(line); }
+    } sink;
+    save_parameters(sink);
+    return std::move(sink.lines);
+}
+
+bool CInd::apply_parameter_lines(std::span<const std::string> lines) {
+    bool all_known = true;
+    for (const std::string& line : lines) all_known = parse_line(line) && all_known;
+    finish_load();
+    rebuild_label();
+    return all_known;
+}
+
 void CInd::save_line_style(LineSink& sink, int line) const {
     const std::string suffix = line_suffix(line) + "=";
     sink.write_line(integer_line("color" + suffix, lines_[line].color));

@@ -198,6 +198,15 @@ public:
     // chart object in order, "</indicator>".
     virtual void save_block(LineSink& sink) const;
 
+    // The class's parameter and colour lines alone, as save_block() writes them between
+    // "name=" and the common tail ("period=14", "apply=0", "color=255", ...).
+    std::vector<std::string> parameter_lines() const;
+
+    // Applies "key=value" lines the way a profile block does: each through parse_line()
+    // with the class's limits, then the limits that depend on two keys; rebuilds the label.
+    // Returns false when a line's key is unknown to the class (the other lines still apply).
+    bool apply_parameter_lines(std::span<const std::string> lines);
+
     // ---- identity (the catalogue row) ----
 
     virtual std::string_view registry_name() const { return traits_.name; }

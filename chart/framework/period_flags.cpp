@@ -1,11 +1,12 @@
 #include "chart/framework/period_flags.h"
 
+#include <cstddef>
+
 namespace kb::chart {
 
 int32_t period_bit(int period_minutes) {
-    static constexpr int kPeriods[] = {1, 5, 15, 30, 60, 240, 1440, 10080, 43200};
-    for (int bit = 0; bit < 9; ++bit)
-        if (kPeriods[bit] == period_minutes) return int32_t{1} << bit;
+    for (size_t bit = 0; bit < kTimeframes.size(); ++bit)
+        if (kTimeframes[bit].minutes == period_minutes) return int32_t{1} << bit;
     return 0;
 }
 

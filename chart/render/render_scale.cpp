@@ -102,14 +102,6 @@ std::optional<ValueRange> indicator_range(const IndicatorValues& values, int fir
     return range;
 }
 
-int value_to_y(const Rect& window, const ValueRange& range, double value) {
-    // A range of one value (flat prices) puts everything on the middle row.
-    if (!(range.span() > 0)) return (window.top + window.bottom) / 2;
-    const double y = window.bottom - (value - range.min) * (window.height() - 1) / range.span() - 1;
-    if (!std::isfinite(y)) return window.bottom - 1;
-    return static_cast<int>(std::clamp(y, -1e6, 1e6));
-}
-
 double y_to_value(const Rect& window, const ValueRange& range, int y) {
     if (window.height() <= 1) return range.min;
     return range.min + (window.bottom - 1 - y) * range.span() / (window.height() - 1);

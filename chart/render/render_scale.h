@@ -1,4 +1,6 @@
 #pragma once
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -60,7 +62,13 @@ std::optional<ValueRange> indicator_range(const IndicatorValues& values, int fir
 
 // The pixel row of a value: bottom - (value - min) x (height - 1) / (max - min) - 1; the
 // middle row when min = max; limited to +-1000000 so that far values stay drawable.
-int value_to_y(const Rect& window, const ValueRange& range, double value);
+// Inline: it runs for every point of every drawn line.
+inline int value_to_y(const Rect& window, const ValueRange& range, double value) {
+    if (!(range.span() > 0)) return (window.top + window.bottom) / 2;
+    const double y = window.bottom - (value - range.min) * (window.height() - 1) / range.span() - 1;
+    if (!std::isfinite(y)) return window.bottom - 1;
+    return static_cast<int>(std::clamp(y, -1e6, 1e6));
+}
 // The value at a pixel row (inverse of value_to_y).
 double y_to_value(const Rect& window, const ValueRange& range, int y);
 

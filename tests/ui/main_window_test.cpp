@@ -24,6 +24,12 @@
 #include "tests/ui/qt_application.h"
 #include "ui/history_view.h"
 #include "ui/main_window.h"
+#include <QTableWidget>
+#include "ui/market_watch_view.h"
+#include "trade/trade_base.h"
+#include "tests/market/market_test_support.h"
+#include "market/symbols_base.h"
+#include "market/history_center.h"
 #include "ui/chart_view.h"
 #include "ui/placeholder_views.h"
 #include "ui/trade_view.h"
@@ -283,6 +289,87 @@ TEST(LoginFailureText, NamesTheFinalStatesAfterALoginDialog) {
     const std::pair<int, int> cases[] = {{64, 5017}, {65, 5019}, {66, 5048}, {0, 0}, {63, 0}, {67, 0}, {6, 0}};
     for (auto [state, text] : cases)
         EXPECT_EQ(login_failure_text_id(static_cast<net::ReturnCode>(state)), text) << state;
+}
+
+// The trade and history views ask for an order's chart through code 16, and Market Watch's
+// "Chart Window" opens its symbol: either way the chart shows it on the Chart tab.
+TEST_F(MainWindowTest, OrdersAndMarketWatchShowTheirSymbolInTheChart) {
+    for (const char* folder : {"profiles", "history", "history/Demo"}) ASSERT_TRUE(platform::make_directory(home.file(folder)));
+    core::Services& services = terminal.services();
+    market::HistoryCenter* center = core::create_service(
+        services.history_center,
+        market::HistoryCenterEnvironment{.settings = {home.path(), "Demo", 1000, 1000}, .clock = clock});
+    market::SymbolsBase* symbols = core::create_service(services.symbols_base, home.path(), "Demo", nullptr, center);
+    center->set_symbols(symbols);
+    const market::SymbolRecord known[] = {market::testing::all_day_symbol("EURUSD", 0),
+                                          market::testing::all_day_symbol("GBPUSD", 1),
+                                          market::testing::all_day_symbol("USDJPY", 2)};
+    symbols->replace_symbols(known);
+    ASSERT_TRUE(symbols->select("USDJPY", market::Shown::Yes, market::Save::No));
+    trade::TradeBase* trades = core::create_service(services.trade_base, symbols, nullptr, nullptr, clock);
+    trade::AccountData account{};
+    account.login = 5001;
+    trade::TradeRecord open{};
+    open.ticket = 501;
+    open.login = 5001;
+    core::set_field_text(open.symbol, "GBPUSD");
+    open.type = trade::kBuy;
+    open.volume = 100;
+    open.open_price = 1.25;
+    const trade::TradeRecord opened[] = {open};
+    trades->set_account(account, opened);
+    trade::TradeRecord closed = open;
+    closed.ticket = 320;
+    core::set_field_text(closed.symbol, "EURUSD");
+    const trade::TradeRecord history[] = {closed};
+    ASSERT_TRUE(trades->set_history(history));
+
+    {
+        MainWindow window(terminal);
+        QtNotifier notifier;
+        notifier.set_window(&window);
+        terminal.set_notifier(&notifier);
+        ChartView& chart = *window.chart_view();
+        ASSERT_NE(chart.chart(), nullptr);
+
+        window.trade_view()->refresh_trades();
+        ASSERT_TRUE(window.trade_view()->select_ticket(501));
+        window.trade_view()->show_selected_chart();
+        ASSERT_TRUE(wait_for_notification(window));
+        EXPECT_EQ(chart.chart()->settings().symbol, "GBPUSD");
+        EXPECT_EQ(window.active_tab(), 1);
+        EXPECT_EQ(stored_tab(), 1);
+
+        window.tabs()->setCurrentIndex(0);
+        window.history_view()->refresh_history(0);
+        QTableWidget* table = window.history_view()->table();
+        ASSERT_GT(table->rowCount(), 1);   // the closed order, then the summary rows
+        int handled = 0;
+        QObject::connect(&window, &MainWindow::notification_handled, &window, [&] { ++handled; });
+        table->selectRow(table->rowCount() - 1);
+        window.history_view()->show_selected_chart();   // a summary row has no order
+        QCoreApplication::processEvents();
+        EXPECT_EQ(handled, 0);
+        table->selectRow(0);
+        window.history_view()->show_selected_chart();
+        ASSERT_TRUE(wait_for_notification(window));
+        EXPECT_EQ(chart.chart()->settings().symbol, "EURUSD");
+        EXPECT_EQ(window.active_tab(), 1);
+
+        window.tabs()->setCurrentIndex(0);
+        MarketWatchView& quotes = *window.quotes_view();
+        quotes.fill();
+        const int usdjpy = quotes.row_of("USDJPY");
+        ASSERT_GE(usdjpy, 0);
+        quotes.selectRow(usdjpy);
+        quotes.run_command(MarketWatchCommand::ChartWindow);
+        EXPECT_EQ(chart.chart()->settings().symbol, "USDJPY");
+        EXPECT_EQ(window.active_tab(), 1);
+        terminal.set_notifier(nullptr);
+    }
+    services.trade_base.reset();
+    services.symbols_base.reset();
+    services.history_center.reset();
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QPolygon>
+#include <algorithm>
 #include <vector>
 
 namespace kb::ui {
@@ -34,23 +35,60 @@ QString to_qstring(std::string_view text) { return QString::fromUtf8(text.data()
 
 QColor to_qcolor(chart::Colour colour) { return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF); }
 
-const QStaticText& TextCache::get(const QString& text, const QFont& font) {
-    // The font's key tells fonts apart; a unit separator keeps it off the text.
-    const QString key = font.key() + QChar(0x1F) + text;
-    auto found = texts_.find(key);
+const LaidOutText& TextCache::get(std::string_view text, const QFont& font, const std::string& font_key) {
+    // A unit separator keeps the font's key off the text.
+    key_.assign(font_key);
+    key_.push_back('\x1f');
+    key_.append(text);
+    auto found = texts_.find(key_);
     if (found != texts_.end()) return found->second;
     if (texts_.size() >= kMaxTexts) texts_.clear();
-    QStaticText laid_out(text);
-    laid_out.setTextFormat(Qt::PlainText);
-    laid_out.setPerformanceHint(QStaticText::AggressiveCaching);
-    laid_out.prepare(QTransform(), font);
-    return texts_.emplace(key, std::move(laid_out)).first->second;
+    const QString string = to_qstring(text);
+    LaidOutText laid_out{QStaticText(string), 0, 0};
+    laid_out.text.setTextFormat(Qt::PlainText);
+    laid_out.text.setPerformanceHint(QStaticText::AggressiveCaching);
+    laid_out.text.prepare(QTransform(), font);
+    const QFontMetrics metrics(font);
+    laid_out.advance = metrics.horizontalAdvance(string);
+    laid_out.height = metrics.height();
+    return texts_.emplace(key_, std::move(laid_out)).first->second;
 }
 
 QPainterCanvas::QPainterCanvas(QPainter& painter, TextCache* texts) : painter_(painter), texts_(texts) {
     painter_.setRenderHint(QPainter::Antialiasing, false);
     painter_.setRenderHint(QPainter::TextAntialiasing, true);
     painter_.setBrush(Qt::NoBrush);
+    QPaintDevice* device = painter_.device();
+    if (!device || device->devType() != QInternal::Image) return;
+    auto* image = static_cast<QImage*>(device);
+    const QImage::Format format = image->format();
+    const bool opaque_32_bit = format == QImage::Format_RGB32 || format == QImage::Format_ARGB32 ||
+                               format == QImage::Format_ARGB32_Premultiplied;
+    if (!opaque_32_bit || image->devicePixelRatio() != 1.0 || !painter_.worldTransform().isIdentity() ||
+        painter_.hasClipping() || painter_.opacity() != 1.0 ||
+        painter_.compositionMode() != QPainter::CompositionMode_SourceOver)
+        return;
+    pixels_ = image->bits();
+    bytes_per_line_ = image->bytesPerLine();
+    image_rect_ = bounds_ = image->rect();
+}
+
+void QPainterCanvas::fill(const QRect& rect, chart::Colour colour) {
+    // Large areas go to the painter, whose vectorised fill outruns a plain loop once its
+    // per-call cost is spread over enough pixels.
+    constexpr qsizetype kPainterFillPixels = 2048;
+    if (!pixels_ || static_cast<qsizetype>(rect.width()) * rect.height() >= kPainterFillPixels) {
+        painter_.fillRect(rect, to_qcolor(colour));
+        return;
+    }
+    const QRect area = rect & bounds_;
+    if (area.isEmpty()) return;
+    // 0x00BBGGRR to the image's 0xAARRGGBB, opaque.
+    const uint32_t pixel = 0xFF000000u | ((colour & 0xFFu) << 16) | (colour & 0xFF00u) | ((colour >> 16) & 0xFFu);
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(pixels_ + y * bytes_per_line_);
+        std::fill(row + area.left(), row + area.right() + 1, pixel);
+    }
 }
 
 void QPainterCanvas::use_pen(const chart::Pen& pen) {
@@ -71,7 +109,7 @@ void QPainterCanvas::use_pen(const chart::Pen& pen) {
 
 void QPainterCanvas::fill_rect(const chart::Rect& rect, chart::Colour colour) {
     if (rect.width() <= 0 || rect.height() <= 0) return;
-    painter_.fillRect(to_qrect(rect), to_qcolor(colour));
+    fill(to_qrect(rect), colour);
 }
 
 void QPainterCanvas::line(chart::Point from, chart::Point to, const chart::Pen& pen) {
@@ -119,8 +157,7 @@ void QPainterCanvas::lines(std::span<const chart::Segment> segments, const chart
             at += pattern[step];
         }
     }
-    const QColor colour = to_qcolor(pen.colour);
-    for (const QRect& rect : qrects_) painter_.fillRect(rect, colour);
+    for (const QRect& rect : qrects_) fill(rect, pen.colour);
     if (!qlines_.empty()) {
         use_pen(pen);
         painter_.drawLines(qlines_.data(), static_cast<int>(qlines_.size()));
@@ -128,14 +165,22 @@ void QPainterCanvas::lines(std::span<const chart::Segment> segments, const chart
 }
 
 void QPainterCanvas::fill_rects(std::span<const chart::Rect> rects, chart::Colour colour) {
-    const QColor qcolour = to_qcolor(colour);
     for (const chart::Rect& rect : rects)
-        if (rect.width() > 0 && rect.height() > 0) painter_.fillRect(to_qrect(rect), qcolour);
+        if (rect.width() > 0 && rect.height() > 0) fill(to_qrect(rect), colour);
 }
 
-void QPainterCanvas::rectangle(const chart::Rect& rect, const chart::Pen& outline, chart::Colour fill) {
+void QPainterCanvas::rectangle(const chart::Rect& rect, const chart::Pen& outline, chart::Colour inside) {
     if (rect.width() <= 0 || rect.height() <= 0) return;
-    painter_.fillRect(to_qrect(rect), to_qcolor(fill));
+    const QRect area = to_qrect(rect);
+    fill(area, inside);
+    if (pixels_ && outline.width <= 1 && dash_pattern(outline.style).empty()) {
+        // A one-pixel solid outline covers the rectangle's edge pixels exactly.
+        fill(QRect(area.left(), area.top(), area.width(), 1), outline.colour);
+        fill(QRect(area.left(), area.bottom(), area.width(), 1), outline.colour);
+        fill(QRect(area.left(), area.top(), 1, area.height()), outline.colour);
+        fill(QRect(area.right(), area.top(), 1, area.height()), outline.colour);
+        return;
+    }
     use_pen(outline);
     painter_.drawRect(rect.left, rect.top, rect.width() - 1, rect.height() - 1);
 }
@@ -145,6 +190,7 @@ const QFont& QPainterCanvas::qt_font(const chart::Font& font) {
     last_qt_font_ = QFont(QString::fromStdString(font.face));
     last_qt_font_.setPixelSize(std::max(1, font.pixel_height));
     last_qt_font_.setWeight(QFont::Normal);
+    last_font_key_ = last_qt_font_.key().toStdString();
     last_font_ = font;
     has_font_ = true;
     return last_qt_font_;
@@ -153,26 +199,44 @@ const QFont& QPainterCanvas::qt_font(const chart::Font& font) {
 void QPainterCanvas::text(chart::Point at, std::string_view text, const chart::Font& font,
                           const chart::TextStyle& style) {
     const QFont& qfont = qt_font(font);
+    const bool opaque = style.background == chart::TextBackground::Opaque;
+    if (texts_) {
+        const LaidOutText& laid_out = texts_->get(text, qfont, last_font_key_);
+        if (opaque) fill(QRect(at.x, at.y, laid_out.advance, laid_out.height), style.background_colour);
+        painter_.setFont(qfont);
+        painter_.setPen(to_qcolor(style.colour));
+        last_pen_.reset();
+        painter_.drawStaticText(at.x, at.y, laid_out.text);
+        return;
+    }
     const QString string = to_qstring(text);
     const QFontMetrics metrics(qfont);
-    if (style.background == chart::TextBackground::Opaque)
-        painter_.fillRect(QRect(at.x, at.y, metrics.horizontalAdvance(string), metrics.height()),
-                          to_qcolor(style.background_colour));
+    if (opaque) fill(QRect(at.x, at.y, metrics.horizontalAdvance(string), metrics.height()), style.background_colour);
     painter_.setFont(qfont);
     painter_.setPen(to_qcolor(style.colour));
     last_pen_.reset();
-    if (texts_) painter_.drawStaticText(at.x, at.y, texts_->get(string, qfont));
-    else painter_.drawText(at.x, at.y + metrics.ascent(), string);
+    painter_.drawText(at.x, at.y + metrics.ascent(), string);
 }
 
 chart::TextSize QPainterCanvas::measure(std::string_view text, const chart::Font& font) {
-    const QFontMetrics metrics(qt_font(font));
+    const QFont& qfont = qt_font(font);
+    if (texts_) {
+        const LaidOutText& laid_out = texts_->get(text, qfont, last_font_key_);
+        return {laid_out.advance, laid_out.height};
+    }
+    const QFontMetrics metrics(qfont);
     return {metrics.horizontalAdvance(to_qstring(text)), metrics.height()};
 }
 
-void QPainterCanvas::set_clip(const chart::Rect& rect) { painter_.setClipRect(to_qrect(rect)); }
+void QPainterCanvas::set_clip(const chart::Rect& rect) {
+    painter_.setClipRect(to_qrect(rect));
+    bounds_ = image_rect_ & to_qrect(rect);
+}
 
-void QPainterCanvas::clear_clip() { painter_.setClipping(false); }
+void QPainterCanvas::clear_clip() {
+    painter_.setClipping(false);
+    bounds_ = image_rect_;
+}
 
 std::optional<std::string> QtFontFamilies::resolve(std::string_view face) {
     const QStringList families = QFontDatabase::families();
