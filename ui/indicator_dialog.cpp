@@ -124,19 +124,19 @@ QWidget* IndicatorDialog::build_parameters(const chart::CInd& indicator) {
     auto* form = new QFormLayout(box);
     for (const chart::ParameterValue& value : values) {
         QWidget* widget = nullptr;
-        switch (value.spec.kind) {
+        switch (value.shape.kind) {
         case chart::ParameterKind::Integer: {
             auto* spin = new QSpinBox;
-            spin->setRange(static_cast<int>(value.spec.minimum), static_cast<int>(value.spec.maximum));
+            spin->setRange(static_cast<int>(value.shape.minimum), static_cast<int>(value.shape.maximum));
             spin->setValue(static_cast<int>(std::lround(value.value)));
             widget = spin;
             break;
         }
         case chart::ParameterKind::Decimal: {
             auto* spin = new QDoubleSpinBox;
-            spin->setDecimals(value.spec.decimals);
-            spin->setRange(value.spec.minimum, value.spec.maximum);
-            spin->setSingleStep(std::pow(10.0, -value.spec.decimals));
+            spin->setDecimals(value.shape.decimals);
+            spin->setRange(value.shape.minimum, value.shape.maximum);
+            spin->setSingleStep(std::pow(10.0, -value.shape.decimals));
             spin->setValue(value.value);
             widget = spin;
             break;
@@ -145,15 +145,15 @@ QWidget* IndicatorDialog::build_parameters(const chart::CInd& indicator) {
         case chart::ParameterKind::AppliedPrice:
         case chart::ParameterKind::PriceField: {
             auto* combo = new QComboBox;
-            for (const chart::ParameterChoice& choice : chart::parameter_choices(indicator, value.spec.kind))
+            for (const chart::ParameterChoice& choice : chart::parameter_choices(indicator, value.shape.kind))
                 combo->addItem(QString::fromUtf8(choice.text.data(), static_cast<int>(choice.text.size())), choice.value);
             combo->setCurrentIndex(std::max(0, combo->findData(static_cast<int>(std::lround(value.value)))));
             widget = combo;
             break;
         }
         }
-        form->addRow(QString::fromUtf8(value.spec.caption.data(), static_cast<int>(value.spec.caption.size())), widget);
-        parameters_.push_back({value.spec, widget});
+        form->addRow(QString::fromUtf8(value.shape.caption.data(), static_cast<int>(value.shape.caption.size())), widget);
+        parameters_.push_back({value.shape, widget});
     }
     return box;
 }
@@ -291,13 +291,13 @@ QString IndicatorDialog::error_text() const { return error_ && !error_->isHidden
 bool IndicatorDialog::read_entries(QString& error) {
     parameter_values_.clear();
     for (const ParameterEntry& entry : parameters_) {
-        chart::ParameterValue value{entry.spec, 0};
+        chart::ParameterValue value{entry.shape, 0};
         if (auto* spin = qobject_cast<QSpinBox*>(entry.widget)) value.value = spin->value();
         else if (auto* decimal = qobject_cast<QDoubleSpinBox*>(entry.widget)) value.value = decimal->value();
         else if (auto* combo = qobject_cast<QComboBox*>(entry.widget)) value.value = combo->currentData().toInt();
         if (!probe_ || !parameter_in_range(*probe_, value)) {
-            error = QString("%1 is out of range").arg(QString::fromUtf8(entry.spec.caption.data(),
-                                                                       static_cast<int>(entry.spec.caption.size())));
+            error = QString("%1 is out of range").arg(QString::fromUtf8(entry.shape.caption.data(),
+                                                                       static_cast<int>(entry.shape.caption.size())));
             return false;
         }
         parameter_values_.push_back(value);
@@ -373,7 +373,7 @@ bool IndicatorDialog::apply() {
 
 QWidget* IndicatorDialog::parameter_widget(std::string_view key) const {
     for (const ParameterEntry& entry : parameters_)
-        if (entry.spec.key == key) return entry.widget;
+        if (entry.shape.key == key) return entry.widget;
     return nullptr;
 }
 

@@ -91,7 +91,7 @@ private:
         chart::Colour value = 0;
     };
     struct ParameterEntry {
-        chart::ParameterSpec spec;
+        chart::ParameterSpec shape;
         QWidget* widget = nullptr;
     };
 

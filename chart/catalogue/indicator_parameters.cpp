@@ -57,27 +57,27 @@ bool is_alligator_family(const CInd& indicator) {
 }
 
 const ParameterSpec* spec_of(std::string_view key) {
-    for (const ParameterSpec& spec : kSpecs)
-        if (spec.key == key) return &spec;
+    for (const ParameterSpec& shape : kSpecs)
+        if (shape.key == key) return &shape;
     return nullptr;
 }
 
-ParameterSpec spec_for(const CInd& indicator, const ParameterSpec& spec) {
-    ParameterSpec adjusted = spec;
-    if (spec.kind == ParameterKind::AppliedPrice && indicator.type() == IndicatorType::StochasticOscillator) {
+ParameterSpec spec_for(const CInd& indicator, const ParameterSpec& shape) {
+    ParameterSpec adjusted = shape;
+    if (shape.kind == ParameterKind::AppliedPrice && indicator.type() == IndicatorType::StochasticOscillator) {
         adjusted.kind = ParameterKind::PriceField;
         adjusted.caption = "Price field:";
     }
     if (is_alligator_family(indicator)) {
-        if (spec.key == "period") adjusted.caption = "Jaw period:";
-        if (spec.key == "shift") adjusted.caption = "Jaw shift:";
+        if (shape.key == "period") adjusted.caption = "Jaw period:";
+        if (shape.key == "shift") adjusted.caption = "Jaw shift:";
     }
     return adjusted;
 }
 
 std::string parameter_line(const ParameterValue& value) {
-    const std::string key = std::string(value.spec.key) + "=";
-    if (value.spec.kind == ParameterKind::Decimal) return fixed_line(key, value.value, 10);
+    const std::string key = std::string(value.shape.key) + "=";
+    if (value.shape.kind == ParameterKind::Decimal) return fixed_line(key, value.value, 10);
     return integer_line(key, std::llround(value.value));
 }
 
@@ -88,9 +88,9 @@ std::vector<ParameterValue> indicator_parameters(const CInd& indicator) {
     for (const std::string& line : indicator.parameter_lines()) {
         const std::size_t equals = line.find('=');
         if (equals == std::string::npos) continue;
-        const ParameterSpec* spec = spec_of(std::string_view(line).substr(0, equals));
-        if (!spec) continue;   // colours, styles and widths
-        parameters.push_back({spec_for(indicator, *spec), std::strtod(line.c_str() + equals + 1, nullptr)});
+        const ParameterSpec* shape = spec_of(std::string_view(line).substr(0, equals));
+        if (!shape) continue;   // colours, styles and widths
+        parameters.push_back({spec_for(indicator, *shape), std::strtod(line.c_str() + equals + 1, nullptr)});
     }
     return parameters;
 }
@@ -111,9 +111,9 @@ std::vector<ParameterChoice> parameter_choices(const CInd& indicator, ParameterK
 
 bool parameter_in_range(const CInd& indicator, const ParameterValue& value) {
     if (!std::isfinite(value.value)) return false;
-    if (value.spec.kind == ParameterKind::Integer || value.spec.kind == ParameterKind::Decimal)
-        return value.value >= value.spec.minimum && value.value <= value.spec.maximum;
-    const std::vector<ParameterChoice> choices = parameter_choices(indicator, value.spec.kind);
+    if (value.shape.kind == ParameterKind::Integer || value.shape.kind == ParameterKind::Decimal)
+        return value.value >= value.shape.minimum && value.value <= value.shape.maximum;
+    const std::vector<ParameterChoice> choices = parameter_choices(indicator, value.shape.kind);
     return std::any_of(choices.begin(), choices.end(),
                        [&](const ParameterChoice& choice) { return choice.value == value.value; });
 }
@@ -124,7 +124,7 @@ bool set_indicator_parameters(CInd& indicator, std::span<const ParameterValue> v
     bool all_known = true;
     for (const ParameterValue& value : values) {
         const bool known = std::any_of(own.begin(), own.end(),
-                                       [&](const ParameterValue& mine) { return mine.spec.key == value.spec.key; });
+                                       [&](const ParameterValue& mine) { return mine.shape.key == value.shape.key; });
         if (known) lines.push_back(parameter_line(value));
         all_known = all_known && known;
     }

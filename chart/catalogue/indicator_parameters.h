@@ -32,7 +32,7 @@ struct ParameterSpec {
 };
 
 struct ParameterValue {
-    ParameterSpec spec;
+    ParameterSpec shape;
     double value = 0;
 };
 
@@ -53,7 +53,7 @@ std::vector<ParameterChoice> parameter_choices(const CInd& indicator, ParameterK
 // is not one of the class's parameters (the others are still set).
 bool set_indicator_parameters(CInd& indicator, std::span<const ParameterValue> values);
 
-// Whether value lies in the spec's range (enumerated kinds: whether it is one of the
+// Whether value lies in the shape's range (enumerated kinds: whether it is one of the
 // choices for this indicator).
 bool parameter_in_range(const CInd& indicator, const ParameterValue& value);
 

@@ -18,21 +18,21 @@ std::string keys_of(const CInd& indicator) {
     std::string keys;
     for (const ParameterValue& value : indicator_parameters(indicator)) {
         if (!keys.empty()) keys += ' ';
-        keys += value.spec.key;
+        keys += value.shape.key;
     }
     return keys;
 }
 
 double value_of(const CInd& indicator, std::string_view key) {
     for (const ParameterValue& value : indicator_parameters(indicator))
-        if (value.spec.key == key) return value.value;
+        if (value.shape.key == key) return value.value;
     ADD_FAILURE() << "no parameter " << key;
     return 0;
 }
 
 ParameterValue entry(const CInd& indicator, std::string_view key, double value) {
     for (ParameterValue parameter : indicator_parameters(indicator))
-        if (parameter.spec.key == key) {
+        if (parameter.shape.key == key) {
             parameter.value = value;
             return parameter;
         }
@@ -124,7 +124,7 @@ TEST(IndicatorParameters, RangesAndChoicesFollowTheClass) {
     EXPECT_EQ(parameter_choices(*rsi, ParameterKind::AppliedPrice).size(), 7u);
     EXPECT_EQ(parameter_choices(*average, ParameterKind::AppliedPrice).back().text, "First Indicator's Data");
     EXPECT_EQ(parameter_choices(*stochastic, ParameterKind::PriceField).front().text, "Low/High");
-    EXPECT_EQ(indicator_parameters(*stochastic).back().spec.kind, ParameterKind::PriceField);
+    EXPECT_EQ(indicator_parameters(*stochastic).back().shape.kind, ParameterKind::PriceField);
 }
 
 TEST(IndicatorParameters, EveryDrawnLineHasACaption) {
